@@ -1,0 +1,3 @@
+// Entry point of the uninstaller.
+#include <windows.h>
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }

@@ -1,0 +1,2 @@
+// (ApiEntryGuard is header-only; this unit keeps the support library non-empty.)
+#include "support/api_guard.h"
