@@ -1,0 +1,78 @@
+// The install records (files, shortcuts, registry entries) and the RunSettings block, their
+// chunk readers and their release. The lists are filled by LoadUninstallData and read by the
+// run and the removal passes; only the shortcut-folder pass changes records after loading.
+#pragma once
+#include <windows.h>
+
+// FileEntry::flags
+const BYTE kFileShared = 0x01;      // use count under SharedDLLs
+const BYTE kFileFont = 0x02;        // deregister the font first; its folder is never removed
+const BYTE kFileCom = 0x04;         // unregister the COM server first
+const BYTE kFileInUseCheck = 0x08;  // held open by another program: the application runs
+
+// Each record is one zero-filled block: these fields, then its zero-terminated texts, which
+// the text fields point to.
+struct FileEntry {
+    WCHAR* directory;  // "." or ".\..." is relative to InstallDir
+    WCHAR* fileName;   // empty: a directory record
+    BYTE flags;
+};
+struct ShortcutEntry {
+    DWORD levels;  // parent folders that may go too when empty
+    WCHAR* firstFolder;
+    WCHAR* secondFolder;
+    WCHAR* fileName;  // empty: no shortcut file to delete
+};
+struct RegistryEntry {
+    DWORD root;  // predefined key handle value, e.g. 0x80000002 for HKEY_LOCAL_MACHINE
+    WCHAR* path;
+};
+
+// Staging limits: units a record's texts may hold together, terminators not counted.
+const DWORD kFileEntryTextLimit = 518;
+const DWORD kShortcutEntryTextLimit = 777;
+const DWORD kRegistryEntryTextLimit = 519;
+
+extern FileEntry** FileEntries;
+extern DWORD FileEntryCount;
+extern ShortcutEntry** ShortcutEntries;
+extern DWORD ShortcutEntryCount;
+extern RegistryEntry** RegistryEntries;
+extern DWORD RegistryEntryCount;
+
+// RunSettings::flags
+const DWORD kRunWaitForCommand = 0x01;    // wait for the pre-removal command to end
+const DWORD kRunFullVisualStyles = 0x02;  // keep full visual styles (no theme restriction)
+
+// The head of the RunSettings block; the block's texts follow it, each zero-terminated.
+struct RunSettingsHeader {
+    DWORD flags;
+    DWORD commandOffset;     // bytes from the block's start; 0: no pre-removal command
+    DWORD finishPageOffset;  // bytes from the block's start; 0: no finish page
+};
+const DWORD kRunSettingsHeaderSize = 12;
+
+// The block as stored (not zero-filled), or null. After a successful load it is never null,
+// and both offsets are 0 or name a text whose terminator lies inside the block.
+extern RunSettingsHeader* RunSettings;
+extern DWORD RunSettingsSize;  // bytes in the block
+
+// The text at a non-zero offset of RunSettings, or null for offset 0 or no block. The text may
+// lie at an odd address when the writer put it there.
+const WCHAR* RunSettingsText(DWORD offset);
+inline const WCHAR* PreRemovalCommandText() { return RunSettings ? RunSettingsText(RunSettings->commandOffset) : nullptr; }
+inline const WCHAR* FinishPageText() { return RunSettings ? RunSettingsText(RunSettings->finishPageOffset) : nullptr; }
+
+// True when a block of cb bytes is a RunSettings block the run may use (see RunSettings).
+bool IsValidRunSettingsBlock(const BYTE* block, DWORD cb);
+
+// Chunk readers for the three lists (file at the payload's first byte): 0, 7 (memory) or 8
+// (a read failed or came back short, a record's texts exceed the staging limit, or the count
+// cannot be addressed). Records read before a failure stay in the list and are counted.
+int ReadFileListChunk(HANDLE file);
+int ReadShortcutListChunk(HANDLE file);
+int ReadRegistryListChunk(HANDLE file);
+
+// Frees the registry, shortcut and file records and arrays, the RunSettings block and the
+// message table; leaves every list empty and every slot null. Safe after a failed load.
+void ReleaseUninstallData();

@@ -1,0 +1,40 @@
+// Heap blocks of the process heap for every reader and pass: allocation with one retry after
+// heap compaction, and a count of live blocks so tests can prove that all were released.
+// Results are 1 (success) or 0; nothing throws.
+#pragma once
+#include <windows.h>
+
+// Blocks allocated here and not yet freed (tests check it returns to its earlier value).
+extern LONG LiveBlockCount;
+
+int AllocBlock(SIZE_T cb, void** out);   // 1 with the block in *out, or 0 with null in *out
+int AllocZeroed(SIZE_T cb, void** out);  // as AllocBlock, zero-filled
+// Resizes *inout (a null *inout is allocated); the added part is not zero-filled.
+// 1 with the new block in *inout; 0 with the old block left in *inout.
+int ResizeBlock(SIZE_T cb, void** inout);
+void FreeBlock(void** inout);  // frees *inout when it holds a block, then sets it to null
+
+// Typed forms, so callers need no casts.
+template <typename T> inline int AllocBlock(SIZE_T cb, T** out) {
+    void* p = nullptr;
+    int result = AllocBlock(cb, &p);
+    *out = static_cast<T*>(p);
+    return result;
+}
+template <typename T> inline int AllocZeroed(SIZE_T cb, T** out) {
+    void* p = nullptr;
+    int result = AllocZeroed(cb, &p);
+    *out = static_cast<T*>(p);
+    return result;
+}
+template <typename T> inline int ResizeBlock(SIZE_T cb, T** inout) {
+    void* p = *inout;
+    int result = ResizeBlock(cb, &p);
+    *inout = static_cast<T*>(p);
+    return result;
+}
+template <typename T> inline void FreeBlock(T** inout) {
+    void* p = const_cast<void*>(static_cast<const void*>(*inout));
+    FreeBlock(&p);
+    *inout = nullptr;
+}

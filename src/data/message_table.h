@@ -1,0 +1,25 @@
+// The message table (every text the user sees) and the message boxes. Owns the loaded table
+// from LoadUninstallData to ReleaseUninstallData. Never passes a message text to printf as a
+// format: the texts come from the data file.
+#pragma once
+#include <windows.h>
+
+const int kMessageBufferCch = 1024;  // buffer of FormatMessageText, terminator included
+
+// Table 0: n + 1 text pointers, the last null; each text is its own block. Null: none loaded.
+extern WCHAR** MessageTable;
+
+// Chunk reader of a MessageTable payload (file at its first byte): 0, 7 (memory) or 8 (read
+// failed). Only the first table counts; a table with messages replaces the earlier one.
+int ReadMessageTableChunk(HANDLE file);
+
+// Message `number` of table `table`, or the static empty text. Valid until the table goes.
+const WCHAR* GetMessageText(int table, int number);
+// Writes message `number` of table 0 into buffer (kMessageBufferCch units), argument in place
+// of its first "%s"; when "%s" occurs a doubled percent sign becomes one, and every other
+// sequence is copied as it stands. Cut to kMessageBufferCch - 1 units; always terminated.
+void FormatMessageText(WCHAR* buffer, int number, const WCHAR* argument);
+// Message box owned by MainWindow, caption message 0; returns the box's answer.
+int ShowMessage(const WCHAR* text, UINT type);
+// Frees every text up to the first null entry, then the array; MessageTable becomes null.
+void ReleaseMessageTable();
