@@ -1,0 +1,104 @@
+// The loader of the appended uninstall data: finds the program's own file, walks the chunk
+// stream from DataOffset to the end chunk and hands each payload to the reader of its kind.
+// The file is open only inside LoadUninstallData and closed before any message is shown.
+#include "data/uninstall_data.h"
+#include "data/data_locator.h"
+#include "data/file_ops.h"
+#include "data/install_records.h"
+#include "data/memory_ops.h"
+#include "data/message_table.h"
+#include "data/run_state.h"
+#include "platform/api_table.h"
+
+int ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destination) {
+    if (header.flags & kChunkRefused) return kReadDamaged;
+    void* block = nullptr;
+    if (!AllocBlock(header.sizeLow, &block)) return kReadOutOfMemory;
+    if (ReadExact(file, block, header.sizeLow)) {
+        FreeBlock(&block);
+        *destination = nullptr;
+        return kReadDamaged;
+    }
+    *destination = block;
+    return kReadOk;
+}
+
+// A later RunSettings chunk replaces the block of an earlier one. A block the run could not
+// use safely (too short for its header, an offset outside it, a text without terminator) is
+// damage: the run reads its fields and texts without further checks.
+static int ReadRunSettingsChunk(HANDLE file, const ChunkHeader& header) {
+    FreeBlock(&RunSettings);
+    RunSettingsSize = 0;
+    void* block = nullptr;
+    int result = ReadChunkBlock(file, header, &block);
+    if (result != kReadOk) return result;
+    if (!IsValidRunSettingsBlock(static_cast<const BYTE*>(block), header.sizeLow)) {
+        FreeBlock(&block);
+        return kReadDamaged;
+    }
+    RunSettings = static_cast<RunSettingsHeader*>(block);
+    RunSettingsSize = header.sizeLow;
+    return kReadOk;
+}
+
+static int DispatchChunk(HANDLE file, const ChunkHeader& header) {
+    switch (static_cast<ChunkTag>(header.tag)) {
+    case ChunkTag::MessageTable: return ReadMessageTableChunk(file);
+    case ChunkTag::FileList: return ReadFileListChunk(file);
+    case ChunkTag::ShortcutList: return ReadShortcutListChunk(file);
+    case ChunkTag::RegistryList: return ReadRegistryListChunk(file);
+    case ChunkTag::RunSettings: return ReadRunSettingsChunk(file, header);
+    default: return kReadOk;  // unknown kinds, and the end chunk's payload, are skipped
+    }
+}
+
+// Reads chunk after chunk up to the end chunk: 0, or the first reader's error code.
+static int WalkChunks(HANDLE file, DWORD offset) {
+    if (SetFilePos(file, offset) != offset) return kReadDamaged;
+    for (;;) {
+        ChunkHeader header;
+        if (ReadExact(file, &header, sizeof(header))) return kReadDamaged;
+        // Nothing after the end chunk is read, so its payload need not be skipped: a size too
+        // large to seek past must not turn a complete stream into a damaged one.
+        if (header.tag == static_cast<WORD>(ChunkTag::End)) return kReadOk;
+        if (header.sizeLow == 0 && header.sizeHigh == 0) continue;  // empty: the next header follows
+
+        ULONGLONG start = GetFilePos(file);
+        if (start == kInvalidFilePos) return kReadDamaged;
+        ULONGLONG next = start + ((static_cast<ULONGLONG>(header.sizeHigh) << 32) | header.sizeLow);
+        // A size that wraps, or one the file pointer cannot reach, would leave the next header
+        // read at a place the writer never put one.
+        if (next < start) return kReadDamaged;
+        int result = DispatchChunk(file, header);
+        if (result != kReadOk) return result;
+        if (SetFilePos(file, next) != next) return kReadDamaged;
+    }
+}
+
+// Shows message `code` (7 or 8) with the program's path; silent when even the text buffer
+// cannot be had.
+static void ReportLoadFailure(int code) {
+    WCHAR* text = nullptr;
+    if (!AllocZeroed(kMessageBufferCch * sizeof(WCHAR), &text)) return;
+    FormatMessageText(text, code, ModulePath);
+    ShowMessage(text, MB_OK | MB_ICONINFORMATION);
+    FreeBlock(&text);
+}
+
+bool LoadUninstallData() {
+    const DWORD offset = DataOffset();
+    if (offset == 0 || !ModulePath) return false;
+    // A path cut at the buffer's end names another file; only a whole path is opened.
+    DWORD cch = ApiTable.GetModuleFileName(ModuleInstance, ModulePath, kPathCapacity);
+    if (cch == 0 || cch >= kPathCapacity) return false;
+    HANDLE file = OpenExistingFile(ModulePath, GENERIC_READ);
+    if (file == INVALID_HANDLE_VALUE) return false;
+
+    int code = WalkChunks(file, offset);
+    CloseFile(file);
+    // The run reads the settings' fields unconditionally, so a stream without them is damaged.
+    if (code == kReadOk && !RunSettings) code = kReadDamaged;
+    if (code == kReadOk) return true;
+    ReportLoadFailure(code);
+    return false;
+}
