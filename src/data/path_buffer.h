@@ -1,0 +1,37 @@
+// Bounded writes into path buffers and the ASCII-only path comparison every module shares.
+// These are the only helpers that write text into a path buffer. Each one either writes the
+// whole text or leaves the buffer as it was: a shortened path names a different file.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+#include "data/run_state.h"
+
+// WCHARs before the terminator; 0 for a null pointer.
+size_t PathLength(const WCHAR* text);
+
+// True when text is not empty and its last character is a backslash.
+bool EndsInBackslash(const WCHAR* text);
+
+// Copies src into dst (cchDst WCHARs with the terminator). False, dst unchanged, when src
+// does not fit.
+bool CopyPath(WCHAR* dst, size_t cchDst, const WCHAR* src);
+
+// Appends text to the path in dst. False, dst unchanged, when the result would not fit.
+bool AppendPath(WCHAR* dst, size_t cchDst, const WCHAR* text);
+
+// Appends a backslash unless the path is empty or already ends in one. False, path
+// unchanged, when there is no room for it.
+bool TryAppendBackslash(WCHAR* path, size_t cchPath = kPathCapacity);
+
+// A backslash unless the path is empty or already ends in one, then text; all or nothing.
+bool JoinPath(WCHAR* path, size_t cchPath, const WCHAR* text);
+
+// Shortens the path to cch characters (cch must not exceed its length).
+void CutPath(WCHAR* path, size_t cch);
+
+// Index of the last backslash among the first cch characters, or -1 when there is none.
+int LastBackslash(const WCHAR* text, size_t cch);
+
+// Compares cch characters, folding only the ASCII letters A to Z; every other character must
+// match exactly (no locale rules: a path either names the folder or it does not).
+bool EqualNoCaseAscii(const WCHAR* a, const WCHAR* b, size_t cch);
