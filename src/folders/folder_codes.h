@@ -1,0 +1,18 @@
+// Folder codes: the shell's own CSIDL_ values (from shlobj.h) and our FOLDER_ codes for the
+// folders the shell has no identifier for. A code names a folder; ResolveFolder turns it
+// into a path on the running machine.
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+
+const DWORD FOLDER_WINDOWS = 0x80000001;              // GetWindowsDirectory
+const DWORD FOLDER_SYSTEM = 0x80000002;               // GetSystemDirectory
+const DWORD FOLDER_TEMP = 0x80000003;                 // GetTempPath, with its trailing backslash
+const DWORD FOLDER_COMMON_QUICK_LAUNCH = 0x80000004;  // under the all-users application data
+const DWORD FOLDER_QUICK_LAUNCH = 0x80000005;         // under the user's application data
+const DWORD FOLDER_PROGRAM_FILES = 0x80000006;        // registry value "ProgramFilesDir"
+const DWORD FOLDER_COMMON_FILES = 0x80000007;         // registry value "CommonFilesDir"
+const DWORD FOLDER_ALL_USERS_PROFILE = 0x80000008;    // parent of the all-users documents
+
+// Ends a list of folder codes.
+const DWORD FOLDER_LIST_END = 0xFFFFFFFF;

@@ -1,0 +1,36 @@
+// The protected-folder list and its resolution.
+#include "folders/protected_folders.h"
+#include "folders/resolve_folder.h"
+
+const DWORD ProtectedFolderList[ProtectedFolderCount + 1] = {
+    FOLDER_WINDOWS,
+    FOLDER_SYSTEM,
+    FOLDER_TEMP,
+    FOLDER_PROGRAM_FILES,
+    FOLDER_COMMON_FILES,
+    FOLDER_ALL_USERS_PROFILE,
+    FOLDER_QUICK_LAUNCH,
+    FOLDER_COMMON_QUICK_LAUNCH,
+    CSIDL_DESKTOP,
+    CSIDL_DESKTOPDIRECTORY,
+    CSIDL_COMMON_DESKTOPDIRECTORY,
+    CSIDL_FONTS,
+    CSIDL_PROGRAMS,
+    CSIDL_COMMON_PROGRAMS,
+    CSIDL_STARTMENU,
+    CSIDL_COMMON_STARTMENU,
+    CSIDL_STARTUP,
+    CSIDL_COMMON_STARTUP,
+    CSIDL_APPDATA,
+    CSIDL_COMMON_APPDATA,
+    CSIDL_LOCAL_APPDATA,
+    CSIDL_COMMON_DOCUMENTS,
+    CSIDL_PERSONAL,
+    CSIDL_PROFILE,
+    FOLDER_LIST_END,
+};
+
+bool ResolveProtectedFolder(int index, WCHAR* path) {
+    if (index < 0 || index >= ProtectedFolderCount) return false;
+    return ResolveFolder(path, ProtectedFolderList[index]);
+}
