@@ -1,0 +1,157 @@
+// End-to-end runs of the real uninst.exe: how a run ends, and what it shows, with valid,
+// damaged and missing appended data; plus the file holder that later tests rely on.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "support/uninst_runner.h"
+#include "support/window_driver.h"
+
+using uninstpack::Bytes;
+
+namespace {
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+Bytes FirstBytes(const Bytes& bytes, size_t count) { return Bytes(bytes.begin(), bytes.begin() + count); }
+
+Bytes MessagesChunk() {
+    return uninstpack::EncodeChunk(uninstpack::kTagMessageTable, uninstpack::EncodeMessageTable(StandardMessages()));
+}
+
+Bytes SettingsChunk(uint16_t chunkFlags = 0) {
+    return uninstpack::EncodeChunk(uninstpack::kTagRunSettings,
+                                   uninstpack::EncodeRunSettings(uninstpack::RunSettingsBlock{}), chunkFlags);
+}
+
+Bytes EndChunk() { return uninstpack::EncodeChunkHeader(uninstpack::kTagEnd, 0, 0); }
+
+std::vector<int> VisibleButtonIds(HWND dialog) {
+    std::vector<int> ids;
+    for (const ControlInfo& control : ListControls(dialog)) {
+        if (_wcsicmp(control.className.c_str(), L"Button") == 0 && IsWindowVisible(control.window)) {
+            ids.push_back(control.id);
+        }
+    }
+    return ids;
+}
+
+// Starts `exe`, expects the loader's message box (caption `caption`, text `text`, no owner, a
+// single OK button), answers it with OK and returns the exit code.
+DWORD RunExpectingLoaderBox(const std::wstring& exe, const std::wstring& caption, const std::wstring& text) {
+    ChildProcess child;
+    if (!child.Start(exe, L"")) return kExitKilled;
+    HWND box = WaitForWindow(child.Id(), child.Handle(), kDialogClass, nullptr);
+    if (!box) {
+        ADD_FAILURE() << "no message box appeared";
+        return child.Wait();
+    }
+    EXPECT_EQ(caption, WindowText(box)) << DescribeWindow(box);
+    EXPECT_EQ(text, MessageBoxText(box)) << DescribeWindow(box);
+    EXPECT_EQ(nullptr, GetWindow(box, GW_OWNER)) << "the loader runs before the main window exists";
+    EXPECT_EQ(std::vector<int>{IDOK}, VisibleButtonIds(box)) << DescribeWindow(box);
+    EXPECT_TRUE(PressButton(box, IDOK));
+    return child.Wait();
+}
+
+}  // namespace
+
+TEST(QuietRun, ValidDataEndsWithZeroAndShowsNothing) {
+    const wchar_t* const options[] = {L"/S", L"-s", L"/X", L"/S /X"};
+    TempFolder dir;
+    std::wstring exe = dir.Join(L"uninst.exe");
+    ASSERT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(StandardData())));
+    for (const wchar_t* option : options) {
+        SCOPED_TRACE(testing::Message() << "options " << std::string(option, option + wcslen(option)));
+        ChildProcess child;
+        ASSERT_TRUE(child.Start(exe, option));
+        EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
+        EXPECT_EQ(0u, child.Wait());
+    }
+}
+
+TEST(DamagedData, ShowsMessage8WithOwnPathAndEndsWithMinusOne) {
+    Bytes whole = uninstpack::EncodeStream(StandardData());
+    ASSERT_EQ(EndChunk(), Bytes(whole.end() - uninstpack::kChunkHeaderSize, whole.end()));
+    Bytes settings = SettingsChunk();
+    ASSERT_GT(settings.size(), uninstpack::kChunkHeaderSize + 4);
+
+    struct Case {
+        const char* name;
+        Bytes stream;
+    };
+    const Case cases[] = {
+        {"end chunk missing", FirstBytes(whole, whole.size() - uninstpack::kChunkHeaderSize)},
+        {"cut inside the run-settings payload", Join({MessagesChunk(), FirstBytes(settings, settings.size() - 4)})},
+        {"cut inside a chunk header", Join({MessagesChunk(), FirstBytes(settings, 6)})},
+        {"no run-settings chunk", Join({MessagesChunk(), EndChunk()})},
+        {"run-settings chunk with flag bit 0", Join({MessagesChunk(), SettingsChunk(uninstpack::kChunkRefused), EndChunk()})},
+        {"unknown chunk reaching past the file's end",
+         Join({MessagesChunk(), settings, uninstpack::EncodeChunkHeader(0x1238, 0, 4096), Bytes(16, 0x55)})},
+    };
+    const std::wstring title = Wide(StandardMessages()[0]);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        std::wstring exe = dir.Join(L"uninst.exe");
+        ASSERT_TRUE(WriteUninstaller(exe, c.stream));
+        EXPECT_EQ(kExitFailure, RunExpectingLoaderBox(exe, title, FormatWith(StandardMessages()[8], exe)));
+    }
+}
+
+TEST(MissingData, NoAppendedDataShowsEmptyBoxAndEndsWithMinusOne) {
+    // The built-in data offset is the program's own length, so the first header read finds
+    // nothing, before any message table: caption and text are both empty.
+    TempFolder dir;
+    std::wstring exe = dir.Join(L"uninst.exe");
+    ASSERT_TRUE(WriteFileBytes(exe, UninstallerProgram()));
+    EXPECT_EQ(kExitFailure, RunExpectingLoaderBox(exe, L"", L""));
+}
+
+TEST(MissingData, DataOffsetZeroEndsWithMinusOneAndShowsNothing) {
+    TempFolder dir;
+    std::wstring exe = dir.Join(L"uninst.exe");
+    Bytes program = UninstallerProgram();
+    ASSERT_TRUE(uninstpack::SetDataOffset(program, 0));
+    ASSERT_TRUE(WriteFileBytes(exe, Join({program, uninstpack::EncodeStream(StandardData())})));
+
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(exe, L""));
+    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
+    EXPECT_EQ(kExitFailure, child.Wait());
+}
+
+// hold_file is started by later tests to stand for a running application; it must really keep
+// others out while it holds the file, and let go when told.
+TEST(TestBench, HoldFileKeepsOthersOutUntilReleased) {
+    TempFolder dir;
+    std::wstring path = dir.Join(L"held.dll");
+    ASSERT_TRUE(WriteFileBytes(path, Bytes(64, 0x11)));
+    // Asks for full sharing, so only the holder's own share mode can refuse the open.
+    auto openError = [&](DWORD access) {
+        HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        return error;
+    };
+    {
+        HeldFile held;
+        ASSERT_TRUE(held.Hold(path));
+        EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, openError(GENERIC_READ));
+        held.Release();
+        EXPECT_EQ((DWORD)ERROR_SUCCESS, openError(GENERIC_READ | GENERIC_WRITE));
+    }
+    {
+        HeldFile held;
+        ASSERT_TRUE(held.Hold(path, L"r"));
+        EXPECT_EQ((DWORD)ERROR_SUCCESS, openError(GENERIC_READ));
+        EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, openError(GENERIC_WRITE));
+    }
+}
