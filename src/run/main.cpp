@@ -1,3 +1,7 @@
-// Entry point of the uninstaller.
-#include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+// Entry point of the uninstaller. The command line is read with GetCommandLineW, not from the
+// narrow argument, so paths outside the ANSI code page reach the program whole.
+#include "run/run_sequence.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    return RunUninstaller(instance);
+}

@@ -1,0 +1,60 @@
+// The command-line reader. Only the blank (U+0020) counts as white space; option letters fold
+// ASCII a-z only, with no locale, so the same line means the same on every system.
+#include "run/command_line.h"
+#include "data/run_state.h"
+
+static const WCHAR* SkipBlanks(const WCHAR* p) {
+    while (*p == L' ') ++p;
+    return p;
+}
+
+const WCHAR* ParseOptionArgument(const WCHAR* text, WCHAR* buffer, DWORD capacity) {
+    DWORD cch = 0;
+    buffer[0] = 0;
+    const WCHAR* p = SkipBlanks(text);
+    WCHAR end = L' ';
+    if (*p == L'"') {
+        end = L'"';
+        ++p;
+    }
+    for (; *p && *p != end; ++p) {
+        if (cch + 1 < capacity) buffer[cch++] = *p;
+    }
+    buffer[cch] = 0;
+    if (end == L'"' && *p == L'"') ++p;
+    return p;
+}
+
+// Returns the position after the program name, or null when the line has no options.
+static const WCHAR* SkipProgramName(const WCHAR* line) {
+    const WCHAR* p = line;
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+    } else {
+        while (*p && *p != L' ') ++p;
+    }
+    return *p ? p + 1 : nullptr;
+}
+
+void ParseCommandLine(const WCHAR* line) {
+    WorkPath[0] = 0;
+    const WCHAR* p = line ? SkipProgramName(line) : nullptr;
+    if (!p) return;
+    p = SkipBlanks(p);
+    while (*p == L'-' || *p == L'/') {
+        WCHAR letter = p[1];
+        if (letter == 0) return;
+        p += 2;
+        if (letter >= L'a' && letter <= L'z') letter = WCHAR(letter - L'a' + L'A');
+        switch (letter) {
+        case L'D': p = ParseOptionArgument(p, WorkPath, kPathCapacity); break;
+        case L'Q': Quiet = 1; break;
+        case L'S': Quiet = 1; OptionS = 1; break;
+        case L'X': Quiet = 1; OptionX = 1; break;
+        default: break;
+        }
+        while (*p && *p != L' ' && *p != L'-' && *p != L'/') ++p;
+        p = SkipBlanks(p);
+    }
+}

@@ -1,0 +1,99 @@
+// The command line: options, their arguments, and what ends the parsing.
+#include <gtest/gtest.h>
+#include <string>
+#include "data/run_state.h"
+#include "run/command_line.h"
+
+namespace {
+
+struct ParsedLine {
+    int quiet, optionS, optionX;
+    std::wstring workPath;
+};
+
+ParsedLine Parse(const wchar_t* line) {
+    WCHAR path[kPathCapacity] = {L'?', 0};
+    WorkPath = path;
+    Quiet = OptionS = OptionX = 0;
+    ParseCommandLine(line);
+    ParsedLine parsed{Quiet, OptionS, OptionX, path};
+    WorkPath = nullptr;
+    return parsed;
+}
+
+struct Case {
+    const wchar_t* line;
+    int quiet, optionS, optionX;
+    const wchar_t* workPath;
+};
+
+const Case kCases[] = {
+    // The program name alone, quoted or not, or without the blank or quote that ends it.
+    {L"\"C:\\Program Files\\App\\uninst.exe\"", 0, 0, 0, L""},
+    {L"uninst.exe", 0, 0, 0, L""},
+    {L"\"C:\\App\\uninst.exe /S", 0, 0, 0, L""},
+    {L"uninst.exe /S", 1, 1, 0, L""},
+    {L"\"C:\\My App\\uninst.exe\" /S", 1, 1, 0, L""},
+    {L"\"C:\\My App\\uninst.exe\"/S", 1, 1, 0, L""},
+    // Letters in either case, any word after the letter, several options in one word.
+    {L"u /q", 1, 0, 0, L""},
+    {L"u -Q", 1, 0, 0, L""},
+    {L"u /Qanything", 1, 0, 0, L""},
+    {L"u /q/x", 1, 0, 1, L""},
+    {L"u -Qfoo-X", 1, 0, 1, L""},
+    {L"u /Z /S", 1, 1, 0, L""},
+    {L"u    /x    /s   ", 1, 1, 1, L""},
+    // Parsing ends at the first word that is not an option, and at a lone dash or slash.
+    {L"u /Q file /S", 1, 0, 0, L""},
+    {L"u /Q /", 1, 0, 0, L""},
+    {L"u -", 0, 0, 0, L""},
+    // The /D argument: quoted (blanks kept), unquoted (ends at a blank), right after the letter.
+    {L"u /D\"C:\\My App\\uninst.exe\" /S", 1, 1, 0, L"C:\\My App\\uninst.exe"},
+    {L"u /D C:\\App\\uninst.exe /Q", 1, 0, 0, L"C:\\App\\uninst.exe"},
+    {L"u /DC:\\App\\u.exe", 0, 0, 0, L"C:\\App\\u.exe"},
+    {L"u -d   \"C:\\a b\"", 0, 0, 0, L"C:\\a b"},
+    {L"u /D\"C:\\no closing quote", 0, 0, 0, L"C:\\no closing quote"},
+    // A dash or slash inside the argument starts no option; /D /Q takes /Q as the path.
+    {L"u /D C:\\a-b/c", 0, 0, 0, L"C:\\a-b/c"},
+    {L"u /D /Q", 0, 0, 0, L"/Q"},
+    // An empty argument, or /D at the end of the line, leaves WorkPath empty.
+    {L"u /D", 0, 0, 0, L""},
+    {L"u /D \"\" /S", 1, 1, 0, L""},
+    // Flags are only ever set: a later /D argument replaces the earlier one.
+    {L"u /S /Q /D a /D b", 1, 1, 0, L"b"},
+};
+
+TEST(CommandLine, OptionsAndArguments) {
+    for (const Case& c : kCases) {
+        ParsedLine p = Parse(c.line);
+        SCOPED_TRACE(testing::Message() << "line: " << std::string(c.line, c.line + wcslen(c.line)));
+        EXPECT_EQ(p.quiet, c.quiet);
+        EXPECT_EQ(p.optionS, c.optionS);
+        EXPECT_EQ(p.optionX, c.optionX);
+        EXPECT_EQ(p.workPath, std::wstring(c.workPath));
+    }
+}
+
+TEST(CommandLine, LongArgumentKeepsItsFirst259Characters) {
+    std::wstring arg(300, L'a');
+    for (size_t i = 0; i < arg.size(); ++i) arg[i] = L'a' + i % 26;
+    std::wstring line = L"u /D\"" + arg + L"\" /S";
+    ParsedLine p = Parse(line.c_str());
+    EXPECT_EQ(p.workPath, arg.substr(0, 259));
+    EXPECT_EQ(p.optionS, 1) << "the characters beyond the buffer are read and dropped, not left as options";
+}
+
+TEST(OptionArgument, FitsExactlyAndOneTooLong) {
+    WCHAR buffer[6];
+    const WCHAR* rest = ParseOptionArgument(L"  abcde next", buffer, 6);
+    EXPECT_STREQ(buffer, L"abcde");
+    EXPECT_STREQ(rest, L" next");
+    rest = ParseOptionArgument(L"abcdef next", buffer, 6);
+    EXPECT_STREQ(buffer, L"abcde");
+    EXPECT_STREQ(rest, L" next");
+    rest = ParseOptionArgument(L"\"a b c d e f\"tail", buffer, 6);
+    EXPECT_STREQ(buffer, L"a b c");
+    EXPECT_STREQ(rest, L"tail");
+}
+
+}  // namespace
