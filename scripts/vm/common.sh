@@ -2,7 +2,7 @@
 # ROOT: the source tree, shared with the guest at the same path so every build path is valid there.
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 IMAGE_DIR=${UNINST_VM_IMAGE_DIR:-/var/cache/uninst-vm}
-STATE_DIR="$ROOT/build/.vm"
+STATE_DIR=${UNINST_VM_STATE_DIR:-"$ROOT/build/.vm"}
 QUEUE_DIR="$STATE_DIR/queue"
 
 vm_alive() {
@@ -15,4 +15,24 @@ host_runs_i386() {
   [ -z "${UNINST_FORCE_VM:-}" ] && [ -x /usr/lib/wine/wine ] &&
     [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386-build ] &&
     /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# Runs the shell lines on standard input in the test machine; prints their output and
+# returns their exit status. The machine must be running.
+vm_exec() {
+  local id req
+  id="$(date +%s%N)-$$-$RANDOM"
+  req="$QUEUE_DIR/$id"
+  cat >"$req.tmp"
+  mv "$req.tmp" "$req.req"
+  while [ ! -f "$req.rc" ]; do
+    if ! vm_alive; then echo "vm: the test machine stopped during a request" >&2; return 1; fi
+    sleep 0.05
+  done
+  cat "$req.out"
+  cat "$req.err" >&2
+  local rc
+  rc=$(cat "$req.rc")
+  rm -f "$req.run" "$req.out" "$req.err" "$req.rc"
+  return "$rc"
 }
