@@ -9,6 +9,7 @@
 #include "platform/api_table.h"
 #include "run/command_line.h"
 #include "run/startup.h"
+#include "run/ui_windows.h"
 
 static int Finish(int exitCode) {
     ProcessShutdown();
@@ -16,13 +17,31 @@ static int Finish(int exitCode) {
     return exitCode;
 }
 
-// Steps 10 to 22: everything between reading the data and releasing it.
-static void UninstallRun() {
+// The confirmation and, while a guarded file is held open, the retry question. False when the
+// user cancelled either; ConfirmAnswer then says so.
+static bool ConfirmRemoval() {
     ConfirmAnswer = IDOK;
-    if (!Quiet) {
-        ConfirmAnswer = ShowMessage(GetMessageText(0, 1), MB_OKCANCEL | MB_ICONINFORMATION);
-        if (ConfirmAnswer != IDOK) return;
+    if (Quiet) return true;
+    ConfirmAnswer = ShowMessage(GetMessageText(0, 1), MB_OKCANCEL | MB_ICONINFORMATION);
+    if (ConfirmAnswer != IDOK) return false;
+    while (CheckFilesInUse()) {
+        if (ShowMessage(GetMessageText(0, 15), MB_RETRYCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
+            ConfirmAnswer = IDCANCEL;
+            return false;
+        }
     }
+    return true;
+}
+
+// Steps 10 to 22: everything between creating the main window and destroying it.
+static void UninstallRun() {
+    if (!ConfirmRemoval()) return;
+
+    if (!Quiet) OpenProgressDialog();
+    ShowProgressText(12);
+    ShowProgressText(13);
+    ShowProgressText(14);
+    CloseProgressDialog();
 
     if (!Quiet) {
         const WCHAR* notice = GetMessageText(0, 2);
@@ -41,7 +60,17 @@ int RunUninstaller(HINSTANCE instance) {
         ReleaseUninstallData();
         return Finish(-1);
     }
+    if (!(RunSettings->flags & kRunFullVisualStyles)) ApplyThemeProperties();
+    if (!RegisterMainWindowClass()) {
+        ReleaseUninstallData();
+        return Finish(0);
+    }
+    if (!CreateMainWindow()) {
+        ReleaseUninstallData();
+        return Finish(-1);
+    }
     UninstallRun();
+    DestroyMainWindow();
     ReleaseUninstallData();
     return Finish(0);
 }

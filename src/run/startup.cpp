@@ -1,9 +1,11 @@
-// Start-up and shut-down of the process: OLE, common controls, the three path buffers and the
-// installation folder. Owns the path buffers from start-up to shut-down.
+// Start-up and shut-down of the process: OLE, the theme library, common controls, the three path
+// buffers and the installation folder; at the end also the dialog font. Owns the path buffers
+// from start-up to shut-down.
 #include "run/startup.h"
 #include "data/memory_ops.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "run/ui_windows.h"
 #include <commctrl.h>
 #include <ole2.h>
 
@@ -48,6 +50,7 @@ static bool DeriveInstallDir() {
 bool ProcessStartup(HINSTANCE instance) {
     ModuleInstance = instance;
     ::OleInitialize(nullptr);
+    LoadThemeLibrary();
     ::InitCommonControls();
     if (!AllocPathBuffer(&ModulePath) || !AllocPathBuffer(&WorkPath) || !AllocPathBuffer(&InstallDir))
         return false;
@@ -59,4 +62,6 @@ void ProcessShutdown() {
     FreeBlock(&ModulePath);
     FreeBlock(&InstallDir);
     FreeBlock(&WorkPath);
+    DeleteDialogFont();
+    FreeThemeLibrary();
 }

@@ -1,0 +1,233 @@
+// The windows of the run: theme settings, the hidden main window, the progress dialog and its
+// accounting, the read-only prompt, the dialog font, the message pump and the running check.
+// Owns every window handle, the dialog font and the theme library. Shows only message-table
+// texts; never touches files except to ask whether a guarded one is held open.
+#include "run/ui_windows.h"
+#include "data/install_records.h"
+#include "data/memory_ops.h"
+#include "data/message_table.h"
+#include "data/path_buffer.h"
+#include "data/run_state.h"
+#include "platform/api_table.h"
+#include "removal/primitives.h"
+
+const WCHAR kMainWindowClass[] = L"VorlixClass";
+
+HWND ProgressDialog = nullptr;
+HWND ProgressBar = nullptr;
+DWORD ProgressTotal = 0;
+DWORD LastPercent = 0;
+HFONT DialogFont = nullptr;
+
+typedef void(WINAPI* SetThemeAppPropertiesFn)(DWORD);
+static HMODULE ThemeLibrary = nullptr;
+static SetThemeAppPropertiesFn ThemeEntry = nullptr;
+
+static const int kMainWindowWidth = 320;
+static const int kMainWindowHeight = 200;
+static const DWORD kAllowNonClient = 1;  // STAP_ALLOW_NONCLIENT
+static const int kPromptTextCch = 1024;
+
+void LoadThemeLibrary() {
+    ThemeLibrary = ApiTable.LoadLibrary(L"uxtheme.dll");
+    if (ThemeLibrary)
+        ThemeEntry = CastProc<SetThemeAppPropertiesFn>(::GetProcAddress(ThemeLibrary, "SetThemeAppProperties"));
+}
+
+void FreeThemeLibrary() {
+    if (ThemeLibrary) ::FreeLibrary(ThemeLibrary);
+    ThemeLibrary = nullptr;
+    ThemeEntry = nullptr;
+}
+
+void ApplyThemeProperties() {
+    if (ThemeEntry) ThemeEntry(kAllowNonClient);
+}
+
+void DeleteDialogFont() {
+    if (DialogFont) ::DeleteObject(DialogFont);
+    DialogFont = nullptr;
+}
+
+bool RegisterMainWindowClass() {
+    WNDCLASSW windowClass;
+    ZeroMemory(&windowClass, sizeof(windowClass));
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = ModuleInstance;
+    windowClass.hIcon = ApiTable.LoadIcon(ModuleInstance, MAKEINTRESOURCEW(kIconId));
+    windowClass.hCursor = ApiTable.LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+    windowClass.lpszClassName = kMainWindowClass;
+    return ApiTable.RegisterClass(&windowClass) != 0;
+}
+
+static int CentredOrigin(int screen, int size) {
+    int origin = (screen - size) / 2;
+    return origin < 0 ? 0 : origin;
+}
+
+bool CreateMainWindow() {
+    int x = CentredOrigin(::GetSystemMetrics(SM_CXSCREEN), kMainWindowWidth);
+    int y = CentredOrigin(::GetSystemMetrics(SM_CYSCREEN), kMainWindowHeight);
+    MainWindow = ApiTable.CreateWindowEx(0, kMainWindowClass, GetMessageText(0, 0),
+                                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, kMainWindowWidth,
+                                         kMainWindowHeight, nullptr, nullptr, ModuleInstance, nullptr);
+    return MainWindow != nullptr;
+}
+
+void DestroyMainWindow() {
+    if (!MainWindow) return;
+    ::DestroyWindow(MainWindow);
+    MainWindow = nullptr;
+    // GetMessage gives -1 on a failure; stopping there keeps a broken queue from spinning forever.
+    MSG msg;
+    while (ApiTable.GetMessage(&msg, nullptr, 0, 0) > 0) ApiTable.DispatchMessage(&msg);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) ::PostQuitMessage(0);
+    return ApiTable.DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+void ApplyDialogFont(HWND dialog) {
+    if (!DialogFont) {
+        HFONT font = reinterpret_cast<HFONT>(ApiTable.SendMessage(dialog, WM_GETFONT, 0, 0));
+        LOGFONTW logFont;
+        if (font && ApiTable.GetObject(font, sizeof(logFont), &logFont)) {
+            logFont.lfWeight = FW_NORMAL;
+            DialogFont = ApiTable.CreateFontIndirect(&logFont);
+        }
+        if (!DialogFont) return;
+    }
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        ApiTable.SendMessage(child, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont), FALSE);
+}
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        ApplyDialogFont(dialog);
+        ApiTable.SetWindowText(dialog, GetMessageText(0, 0));
+        return TRUE;
+    case WM_COMMAND:
+        // Esc and the close box arrive as IDCANCEL: swallowed, the run cannot be stopped half-way.
+        ApiTable.SetWindowLong(dialog, DWL_MSGRESULT, 1);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+static void LabelPrompt(HWND dialog, const WCHAR* text) {
+    ApplyDialogFont(dialog);
+    ApiTable.SetWindowText(dialog, GetMessageText(0, 0));
+    ApiTable.SetDlgItemText(dialog, IDC_TEXT, text);
+    ApiTable.SetDlgItemText(dialog, IDYES, GetMessageText(0, 3));
+    ApiTable.SetDlgItemText(dialog, IDNO, GetMessageText(0, 5));
+    ApiTable.SetDlgItemText(dialog, IDC_YESTOALL, GetMessageText(0, 4));
+    ApiTable.SetDlgItemText(dialog, IDC_NOTOALL, GetMessageText(0, 6));
+}
+
+INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        LabelPrompt(dialog, reinterpret_cast<const WCHAR*>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        ::EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+int AskReadOnlyFile(const WCHAR* path) {
+    WCHAR* text = nullptr;
+    if (!AllocZeroed(kPromptTextCch * sizeof(WCHAR), &text)) return IDNO;
+    FormatMessageText(text, 9, path);
+    int result = IDC_YESTOALL;
+    if (text[0]) {
+        result = static_cast<int>(ApiTable.DialogBoxParam(ModuleInstance, MAKEINTRESOURCEW(kPromptDialogId),
+                                                          MainWindow, PromptDialogProc,
+                                                          reinterpret_cast<LPARAM>(text)));
+        if (result == -1) result = IDNO;
+    }
+    FreeBlock(&text);
+    return result;
+}
+
+void PumpMessages() {
+    MSG msg;
+    if (!ApiTable.PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE)) return;
+    do {
+        BOOL got = ApiTable.GetMessage(&msg, nullptr, 0, 0);
+        if (got == -1) return;
+        if (got == 0) continue;  // WM_QUIT: only the main window's end may use it
+        if (ProgressDialog && ApiTable.IsDialogMessage(ProgressDialog, &msg)) continue;
+        ::TranslateMessage(&msg);
+        ApiTable.DispatchMessage(&msg);
+    } while (ApiTable.PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE));
+}
+
+void SetProgress(DWORD percent) {
+    if (percent > 100) percent = 100;
+    if (percent == LastPercent) return;
+    LastPercent = percent;
+    if (ProgressBar) ApiTable.SendMessage(ProgressBar, PBM_SETPOS, percent, 0);
+    PumpMessages();
+}
+
+void ReportProgress(DWORD position) {
+    if (ProgressTotal == 0) return;
+    SetProgress(static_cast<DWORD>(static_cast<ULONGLONG>(position) * 100 / ProgressTotal));
+}
+
+DWORD FilePassBase() { return 0; }
+DWORD ShortcutPassBase() { return FileEntryCount; }
+DWORD EmptiedFolderPassBase() { return FileEntryCount + ShortcutEntryCount; }
+DWORD RegistryPassBase() { return 2 * FileEntryCount + ShortcutEntryCount; }
+
+bool OpenProgressDialog() {
+    ProgressDialog = ApiTable.CreateDialogParam(ModuleInstance, MAKEINTRESOURCEW(kProgressDialogId), MainWindow,
+                                                ProgressDialogProc, 0);
+    if (!ProgressDialog) return false;
+    ProgressBar = ::GetDlgItem(ProgressDialog, IDC_PROGRESS);
+    ProgressTotal = RegistryEntryCount + 2 * FileEntryCount + ShortcutEntryCount;
+    ShowProgressText(11);
+    return true;
+}
+
+void ShowProgressText(int messageNumber) {
+    if (ProgressDialog) ApiTable.SetDlgItemText(ProgressDialog, IDC_TEXT, GetMessageText(0, messageNumber));
+}
+
+void CloseProgressDialog() {
+    if (ProgressDialog) ::DestroyWindow(ProgressDialog);
+    ProgressDialog = nullptr;
+    ProgressBar = nullptr;
+    ProgressTotal = 0;
+}
+
+bool BuildFileEntryPath(const WCHAR* directory, const WCHAR* fileName) {
+    bool fits;
+    if (directory[0] == L'.') {
+        fits = CopyPath(WorkPath, kPathCapacity, InstallDir);
+        if (fits && directory[1] == L'\\') fits = AppendPath(WorkPath, kPathCapacity, directory + 2);
+    } else {
+        fits = CopyPath(WorkPath, kPathCapacity, directory);
+    }
+    if (fits && fileName[0]) fits = JoinPath(WorkPath, kPathCapacity, fileName);
+    if (!fits) WorkPath[0] = 0;
+    return fits;
+}
+
+bool CheckFilesInUse() {
+    for (DWORD i = 0; i < FileEntryCount; ++i) {
+        const FileEntry* entry = FileEntries[i];
+        if (!entry->fileName[0] || !(entry->flags & kFileInUseCheck)) continue;
+        if (!BuildFileEntryPath(entry->directory, entry->fileName)) continue;
+        if (IsFileLocked(WorkPath)) return true;
+    }
+    return false;
+}
