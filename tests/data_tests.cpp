@@ -1,0 +1,665 @@
+// The data layer: the loader against generated program files (chunk walk, faults, rejections),
+// the message table and its formatting, the record lists, and the memory and file operations.
+// The loader finds "its own file" through a swapped GetModuleFileName; message boxes are
+// recorded through a swapped MessageBox.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/data_locator.h"
+#include "data/file_ops.h"
+#include "data/install_records.h"
+#include "data/main_window.h"
+#include "data/memory_ops.h"
+#include "data/message_table.h"
+#include "data/run_state.h"
+#include "data/uninstall_data.h"
+#include "pack/uninst_data.h"
+#include "support/api_guard.h"
+#include "support/uninst_runner.h"
+
+using uninstpack::Bytes;
+using uninstpack::EncodeChunk;
+using uninstpack::EncodeChunkHeader;
+
+namespace {
+
+// ---- fakes of the system calls the loader makes ----
+
+struct ShownBox {
+    HWND owner;
+    std::wstring text, caption;
+    UINT type;
+};
+std::vector<ShownBox> Boxes;
+int BoxAnswer = IDOK;
+
+int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    Boxes.push_back({owner, text, caption, type});
+    return BoxAnswer;
+}
+
+std::wstring FakeModulePath;
+bool ModuleFileNameFails = false;
+
+// As the system call: copies what fits, and returns the buffer's size when the path was cut.
+DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
+    if (ModuleFileNameFails) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    if (FakeModulePath.size() >= cch) {
+        FakeModulePath.copy(buffer, cch - 1);
+        buffer[cch - 1] = 0;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return cch;
+    }
+    FakeModulePath.copy(buffer, FakeModulePath.size());
+    buffer[FakeModulePath.size()] = 0;
+    return static_cast<DWORD>(FakeModulePath.size());
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes U16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
+Bytes U32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+Bytes Units(const std::u16string& s) {
+    Bytes out;
+    for (char16_t c : s) out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8)});
+    return out;
+}
+
+std::vector<std::u16string> Messages() {
+    std::vector<std::u16string> m;
+    for (int i = 0; i < 16; ++i) m.push_back(u"text " + std::u16string(1, char16_t(u'a' + i)));
+    m[0] = u"Title";
+    m[7] = u"Out of memory: %s";
+    m[8] = u"Damaged: %s";
+    return m;
+}
+
+const Bytes kTable = EncodeChunk(uninstpack::kTagMessageTable, uninstpack::EncodeMessageTable(Messages()));
+const Bytes kSettings = EncodeChunk(uninstpack::kTagRunSettings, uninstpack::EncodeRunSettings({}));
+const Bytes kEnd = EncodeChunkHeader(uninstpack::kTagEnd, 0, 0);
+
+Bytes Settings(const Bytes& block, uint16_t flags = 0) { return EncodeChunk(uninstpack::kTagRunSettings, block, flags); }
+Bytes Files(const std::vector<uninstpack::FileRecord>& r) { return EncodeChunk(uninstpack::kTagFileList, uninstpack::EncodeFileList(r)); }
+Bytes Registry(const std::vector<uninstpack::RegistryRecord>& r) {
+    return EncodeChunk(uninstpack::kTagRegistryList, uninstpack::EncodeRegistryList(r));
+}
+
+const DWORD kProgramPartSize = 40;
+
+// Each test gets a folder for its program file, a fresh ModulePath, the fakes in place, and a
+// check at the end that ReleaseUninstallData gave back every block the loader took.
+class Loader : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(dir_.Path().empty());
+        program_ = dir_.Join(L"uninst.exe");
+        FakeModulePath = program_;
+        ModuleFileNameFails = false;
+        Boxes.clear();
+        BoxAnswer = IDOK;
+        MainWindow = nullptr;
+        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
+        baseline_ = LiveBlockCount;
+    }
+    void TearDown() override {
+        ReleaseUninstallData();
+        EXPECT_EQ(baseline_, LiveBlockCount) << "blocks left after ReleaseUninstallData";
+        EXPECT_EQ(nullptr, FileEntries);
+        EXPECT_EQ(0u, FileEntryCount + ShortcutEntryCount + RegistryEntryCount);
+        EXPECT_EQ(nullptr, RunSettings);
+        EXPECT_EQ(nullptr, MessageTable);
+        FreeBlock(&ModulePath);
+        SetDataOffset(0);
+    }
+
+    // Writes a program part followed by `stream` and loads it.
+    bool Load(const Bytes& stream) {
+        Bytes file(kProgramPartSize, 'P');
+        file.insert(file.end(), stream.begin(), stream.end());
+        EXPECT_TRUE(WriteFileBytes(program_, file));
+        SetDataOffset(kProgramPartSize);
+        return LoadUninstallData();
+    }
+
+    // The one box a failed load shows, with message `number` formatted with the path.
+    void ExpectFailureBox(int number) {
+        ASSERT_EQ(1u, Boxes.size());
+        std::wstring text = number == 8 ? L"Damaged: " : L"Out of memory: ";
+        EXPECT_EQ(text + program_, Boxes[0].text);
+        EXPECT_EQ(L"Title", Boxes[0].caption);
+        EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), Boxes[0].type);
+        EXPECT_EQ(nullptr, Boxes[0].owner);
+    }
+
+    TempFolder dir_;
+    std::wstring program_;
+    LONG baseline_ = 0;
+    ApiEntryGuard<decltype(ApiTable.GetModuleFileName)> moduleGuard_{ApiTable.GetModuleFileName, FakeModuleFileName};
+    ApiEntryGuard<decltype(ApiTable.MessageBox)> boxGuard_{ApiTable.MessageBox, RecordMessageBox};
+};
+
+}  // namespace
+
+// ---- the chunk walk ----
+
+TEST_F(Loader, ReadsEveryKindOfRecordAndTheSettings) {
+    uninstpack::UninstallData d;
+    d.messages = Messages();
+    d.files = {{u".", u"", 0}, {u".\\bin", u"app.exe", 0x0B}};
+    d.shortcuts = {{2, u"C:\\Menu\\App", u"C:\\Desk", u"App.lnk"}};
+    d.registry = {{0x80000002u, u"Software\\Vendor\\\\Value"}};
+    d.settings = {uninstpack::kRunWaitForCommand, u"pre.exe /x", u"https://example.invalid/"};
+    ASSERT_TRUE(Load(uninstpack::EncodeStream(d)));
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_STREQ(program_.c_str(), ModulePath);
+
+    ASSERT_EQ(2u, FileEntryCount);
+    EXPECT_STREQ(L".", FileEntries[0]->directory);
+    EXPECT_STREQ(L"", FileEntries[0]->fileName);
+    EXPECT_STREQ(L".\\bin", FileEntries[1]->directory);
+    EXPECT_STREQ(L"app.exe", FileEntries[1]->fileName);
+    EXPECT_EQ(0x0B, FileEntries[1]->flags);
+    ASSERT_EQ(1u, ShortcutEntryCount);
+    EXPECT_EQ(2u, ShortcutEntries[0]->levels);
+    EXPECT_STREQ(L"C:\\Menu\\App", ShortcutEntries[0]->firstFolder);
+    EXPECT_STREQ(L"C:\\Desk", ShortcutEntries[0]->secondFolder);
+    EXPECT_STREQ(L"App.lnk", ShortcutEntries[0]->fileName);
+    ASSERT_EQ(1u, RegistryEntryCount);
+    EXPECT_EQ(0x80000002u, RegistryEntries[0]->root);
+    EXPECT_STREQ(L"Software\\Vendor\\\\Value", RegistryEntries[0]->path);
+
+    ASSERT_NE(nullptr, RunSettings);
+    EXPECT_EQ(kRunWaitForCommand, RunSettings->flags);
+    EXPECT_STREQ(L"pre.exe /x", PreRemovalCommandText());
+    EXPECT_STREQ(L"https://example.invalid/", FinishPageText());
+    EXPECT_STREQ(L"text b", GetMessageText(0, 1));
+}
+
+TEST_F(Loader, NoAppendedDataShowsAnEmptyMessage8) {
+    // The program part alone, with the offset the build writes: the file's own length.
+    ASSERT_TRUE(WriteFileBytes(program_, Bytes(kProgramPartSize, 'P')));
+    SetDataOffset(kProgramPartSize);
+    EXPECT_FALSE(LoadUninstallData());
+    ASSERT_EQ(1u, Boxes.size());
+    EXPECT_EQ(L"", Boxes[0].text);
+    EXPECT_EQ(L"", Boxes[0].caption);
+    EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), Boxes[0].type);
+    EXPECT_EQ(nullptr, Boxes[0].owner);
+}
+
+TEST_F(Loader, SilentFailuresBeforeTheFileIsRead) {
+    const Bytes valid = Cat({kTable, kSettings, kEnd});
+    // The program's own path, cut by the buffer's end to 259 units, names a real data file:
+    // opening it would read the wrong file.
+    std::wstring cutPath = dir_.Join(L"");
+    cutPath += std::wstring(kPathCapacity - 1 - cutPath.size(), L'c');
+    ASSERT_TRUE(WriteFileBytes(cutPath, Cat({Bytes(kProgramPartSize, 'P'), valid})));
+
+    struct Case {
+        const char* name;
+        DWORD offset;
+        bool moduleFails;
+        std::wstring modulePath;
+    } cases[] = {
+        {"data offset 0", 0, false, program_},
+        {"module path unavailable", kProgramPartSize, true, program_},
+        {"module path cut short", kProgramPartSize, false, cutPath + L".exe"},
+        {"file cannot be opened", kProgramPartSize, false, dir_.Join(L"missing.exe")},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteFileBytes(program_, Cat({Bytes(kProgramPartSize, 'P'), valid})));
+        SetDataOffset(c.offset);
+        ModuleFileNameFails = c.moduleFails;
+        FakeModulePath = c.modulePath;
+        Boxes.clear();
+        EXPECT_FALSE(LoadUninstallData()) << c.name;
+        EXPECT_TRUE(Boxes.empty()) << c.name;
+        ReleaseUninstallData();
+    }
+    // The same file loads once the path is whole.
+    FakeModulePath = cutPath;
+    EXPECT_TRUE(LoadUninstallData());
+}
+
+TEST_F(Loader, StreamsThatLoad) {
+    const Bytes list = Files({{u"d", u"f", 0}});
+    struct Case {
+        const char* name;
+        Bytes stream;
+    } cases[] = {
+        // Empty chunks of known kinds are passed over; the next header follows at once.
+        {"empty known chunks",
+         Cat({EncodeChunkHeader(0x1235, 0, 0), kTable, EncodeChunkHeader(0x1234, 0, 0), EncodeChunkHeader(0x123A, 1, 0),
+              list, kSettings, EncodeChunkHeader(0x1236, 0, 0), kEnd})},
+        // Unknown tags, also those between the known ones, are skipped by their size.
+        {"unknown tags",
+         Cat({EncodeChunk(0x1238, Bytes(7, 0xEE)), kTable, EncodeChunk(0x1239, U32(0xFFFFFFFF)), list,
+              EncodeChunk(0x0000, Bytes(3, 1)), kSettings, EncodeChunk(0xFFFF, Bytes(1, 0)), kEnd})},
+        // The end chunk ends the stream whatever its size; its payload and what follows are never read.
+        {"end chunk with payload", Cat({kTable, list, kSettings, EncodeChunk(0x7F7F, Bytes(5, 0xAB)), Bytes(3, 0xCD)})},
+        {"end chunk with a size past any file", Cat({kTable, list, kSettings, EncodeChunkHeader(0x7F7F, 0, 0xFFFFFFFFFFFFFFFFull)})},
+        // A reader that reads less than its chunk: the rest is skipped.
+        {"reader reads too little", Cat({kTable, EncodeChunk(0x1235, Cat({uninstpack::EncodeFileList({{u"d", u"f", 0}}), Bytes(9, 0x77)})),
+                                         kSettings, kEnd})},
+        // Settings first, table last: chunks may come in any order.
+        {"any order", Cat({kSettings, list, kTable, kEnd})},
+    };
+    for (const Case& c : cases) {
+        Boxes.clear();
+        EXPECT_TRUE(Load(c.stream)) << c.name;
+        EXPECT_TRUE(Boxes.empty()) << c.name;
+        ASSERT_EQ(1u, FileEntryCount) << c.name;
+        EXPECT_STREQ(L"f", FileEntries[0]->fileName) << c.name;
+        EXPECT_STREQ(L"Title", GetMessageText(0, 0)) << c.name;
+        ReleaseUninstallData();
+    }
+}
+
+TEST_F(Loader, AReaderThatReadsTooMuchIsSetBackToTheChunksEnd) {
+    // The registry chunk declares only the count and the root; its reader goes on into the next
+    // chunk's header (tag 2 read as a length, then the flags and the size's low half as text).
+    const Bytes next = Cat({U16(2), U16(u'A'), U32(u'B'), U32(0), Bytes(size_t(u'B'), 0x55)});
+    Bytes stream = Cat({kTable, EncodeChunkHeader(0x1237, 0, 8), U32(1), U32(0x80000001u), next, kSettings, kEnd});
+    ASSERT_TRUE(Load(stream));
+    ASSERT_EQ(1u, RegistryEntryCount);
+    EXPECT_EQ(0x80000001u, RegistryEntries[0]->root);
+    EXPECT_STREQ(L"AB", RegistryEntries[0]->path);
+    EXPECT_NE(nullptr, RunSettings);
+}
+
+TEST_F(Loader, DamagedStreamsShowMessage8) {
+    struct Case {
+        const char* name;
+        Bytes stream;
+    } cases[] = {
+        {"no end chunk", Cat({kTable, kSettings})},
+        {"header cut short", Cat({kTable, kSettings, Bytes(kEnd.begin(), kEnd.begin() + 11)})},
+        {"chunk size past the file's end", Cat({kTable, kSettings, EncodeChunkHeader(0x4444, 0, 100), kEnd})},
+        // With a 32-bit position this would skip 4 bytes and find the rest of the stream.
+        {"size with a high half", Cat({kTable, EncodeChunkHeader(0x4444, 0, 0x100000004ull), U32(0), kSettings, kEnd})},
+        {"size the file pointer cannot reach", Cat({kTable, EncodeChunkHeader(0x4444, 0, 0x8000000000000004ull), U32(0), kSettings, kEnd})},
+        {"size that wraps", Cat({kTable, EncodeChunkHeader(0x4444, 0, 0xFFFFFFFFFFFFFFFFull), kSettings, kEnd})},
+        {"refused run settings", Cat({kTable, Settings(uninstpack::EncodeRunSettings({}), 1), kEnd})},
+        {"run settings cut short", Cat({kTable, EncodeChunkHeader(0x123A, 0, 12), Bytes(6, 0)})},
+        {"record cut short by the file's end", Cat({kTable, EncodeChunkHeader(0x1235, 0, 40), U32(2), U16(1), Units(u"d"), U16(1)})},
+    };
+    for (const Case& c : cases) {
+        Boxes.clear();
+        EXPECT_FALSE(Load(c.stream)) << c.name;
+        ExpectFailureBox(8);
+        ReleaseUninstallData();
+    }
+}
+
+TEST_F(Loader, ALaterRunSettingsChunkReplacesTheEarlierOne) {
+    Bytes stream = Cat({kTable, Settings(uninstpack::EncodeRunSettings({0, u"first", std::nullopt})),
+                        Settings(uninstpack::EncodeRunSettings({uninstpack::kRunFullVisualStyles, std::nullopt, u"second"})), kEnd});
+    ASSERT_TRUE(Load(stream));
+    EXPECT_EQ(kRunFullVisualStyles, RunSettings->flags);
+    EXPECT_EQ(nullptr, PreRemovalCommandText());
+    EXPECT_STREQ(L"second", FinishPageText());
+    // The first block was freed at once: only the table's 17 blocks and the second block remain.
+    EXPECT_EQ(baseline_ + 17 + 1, LiveBlockCount);
+}
+
+// Blocks the run reads without checks: the loader refuses any it could not use safely.
+TEST_F(Loader, RunSettingsBlocks) {
+    const Bytes none = U32(0);
+    struct Case {
+        const char* name;
+        Bytes block;  // empty: no RunSettings chunk at all
+        bool loads;
+        const wchar_t* command;
+    } cases[] = {
+        {"no run settings chunk", {}, false, nullptr},
+        {"11 bytes", Bytes(11, 0), false, nullptr},
+        {"12 bytes, no texts", Bytes(12, 0), true, nullptr},
+        {"offset inside the header", Cat({none, U32(4), none, Units(u"x"), U16(0)}), false, nullptr},
+        {"offset at the block's end", Cat({none, U32(16), none, Units(u"x"), U16(0)}), false, nullptr},
+        {"offset past the block", Cat({none, none, U32(400), Units(u"x"), U16(0)}), false, nullptr},
+        {"no terminator", Cat({none, U32(12), none, Units(u"xy")}), false, nullptr},
+        {"terminator is the last unit", Cat({none, U32(12), none, Units(u"xy"), U16(0)}), true, L"xy"},
+        {"empty text at the end", Cat({none, U32(12), none, U16(0)}), true, L""},
+        {"odd offset, terminator inside", Cat({none, U32(13), none, Bytes{0}, Units(u"x"), U16(0)}), true, L"x"},
+        {"odd offset, terminator one byte short", Cat({none, U32(13), none, Bytes{0}, Units(u"x"), Bytes{0}}), false, nullptr},
+        {"finish page without terminator", Cat({none, U32(12), U32(16), Units(u"a"), U16(0), Units(u"b")}), false, nullptr},
+    };
+    for (const Case& c : cases) {
+        Boxes.clear();
+        bool loaded = Load(Cat({kTable, c.block.empty() ? Bytes{} : Settings(c.block), kEnd}));
+        EXPECT_EQ(c.loads, loaded) << c.name;
+        if (c.loads) {
+            EXPECT_TRUE(Boxes.empty()) << c.name;
+            if (c.command) {
+                ASSERT_NE(nullptr, PreRemovalCommandText()) << c.name;
+                EXPECT_EQ(std::wstring(c.command), std::wstring(PreRemovalCommandText())) << c.name;
+            } else {
+                EXPECT_EQ(nullptr, PreRemovalCommandText()) << c.name;
+            }
+        } else {
+            ExpectFailureBox(8);
+            EXPECT_EQ(nullptr, RunSettings) << c.name;
+        }
+        ReleaseUninstallData();
+    }
+}
+
+// ---- record lists ----
+
+TEST_F(Loader, ListsJoinAcrossChunksInStreamOrder) {
+    Bytes stream = Cat({kTable, Registry({{1, u"r0"}}), Files({{u"a", u"1", 0}, {u"a", u"2", 0}, {u"a", u"3", 0}}), kSettings,
+                        Files({{u"b", u"4", 0}, {u"b", u"5", 0}}), Registry({}), kEnd});
+    ASSERT_TRUE(Load(stream));
+    ASSERT_EQ(5u, FileEntryCount);
+    for (DWORD i = 0; i < 5; ++i) EXPECT_EQ(std::wstring(1, L'1' + i), FileEntries[i]->fileName) << i;
+    EXPECT_STREQ(L"b", FileEntries[4]->directory);
+    // N = 0 leaves the earlier list as it was.
+    ASSERT_EQ(1u, RegistryEntryCount);
+    EXPECT_STREQ(L"r0", RegistryEntries[0]->path);
+}
+
+TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
+    auto units = [](size_t n) { return std::u16string(n, u'x'); };
+    auto file = [](const std::u16string& dir, const std::u16string& name) {
+        return Cat({U32(1), U16(uint16_t(dir.size())), Units(dir), U16(uint16_t(name.size())), Units(name), Bytes{0}});
+    };
+    auto shortcut = [](const std::u16string& a, const std::u16string& b, const std::u16string& c) {
+        return Cat({U32(1), Bytes{0}, U16(uint16_t(a.size())), Units(a), U16(uint16_t(b.size())), Units(b),
+                    U16(uint16_t(c.size())), Units(c)});
+    };
+    auto registry = [](const std::u16string& path) { return Cat({U32(1), U32(1), U16(uint16_t(path.size())), Units(path)}); };
+    struct Case {
+        const char* name;
+        uint16_t tag;
+        Bytes payload;
+        bool loads;
+    } cases[] = {
+        {"file, fits", 0x1235, file(units(300), units(100)), true},
+        {"file, fits exactly", 0x1235, file(units(300), units(218)), true},
+        {"file, one too long", 0x1235, file(units(300), units(219)), false},
+        {"file, one text too long", 0x1235, file(units(519), u""), false},
+        {"shortcut, fits exactly", 0x1236, shortcut(units(700), units(70), units(7)), true},
+        {"shortcut, one too long", 0x1236, shortcut(units(700), units(70), units(8)), false},
+        {"registry, fits exactly", 0x1237, registry(units(519)), true},
+        {"registry, one too long", 0x1237, registry(units(520)), false},
+        {"registry, longest length field", 0x1237, registry(units(0xFFFF)), false},
+    };
+    for (const Case& c : cases) {
+        Boxes.clear();
+        EXPECT_EQ(c.loads, Load(Cat({kTable, EncodeChunk(c.tag, c.payload), kSettings, kEnd}))) << c.name;
+        DWORD count = c.tag == 0x1235 ? FileEntryCount : c.tag == 0x1236 ? ShortcutEntryCount : RegistryEntryCount;
+        EXPECT_EQ(c.loads ? 1u : 0u, count) << c.name;
+        if (!c.loads) ExpectFailureBox(8);
+        ReleaseUninstallData();
+    }
+}
+
+TEST_F(Loader, RecordCountsTooLargeForThePointerArray) {
+    // One readable record follows each count: a wrapped array size would let it be stored
+    // past the array's end.
+    const Bytes file = Cat({U16(1), Units(u"d"), U16(1), Units(u"f"), Bytes{0}});
+    const Bytes shortcut = Cat({Bytes{0}, U16(1), Units(u"s"), U16(0), U16(0)});
+    const Bytes registry = Cat({U32(1), U16(1), Units(u"r")});
+    struct Case {
+        const char* name;
+        Bytes stream;
+        int message;
+        DWORD files, shortcuts, registry;
+    } cases[] = {
+        // 0x40000000 pointers need 4 GiB: the size would wrap to 0.
+        {"array size wraps", Cat({kTable, EncodeChunk(0x1235, Cat({U32(0x40000000), file})), kSettings, kEnd}), 8, 0, 0, 0},
+        {"largest count", Cat({kTable, EncodeChunk(0x1236, Cat({U32(0xFFFFFFFF), shortcut})), kSettings, kEnd}), 8, 0, 0, 0},
+        {"wraps only with the earlier records",
+         Cat({kTable, Registry({{1, u"a"}, {1, u"b"}}), EncodeChunk(0x1237, Cat({U32(0x3FFFFFFF), registry})), kSettings, kEnd}), 8, 0, 0, 2},
+        // Addressable, but no heap has room for it.
+        {"array cannot be allocated", Cat({kTable, EncodeChunk(0x1235, Cat({U32(0x3FFFFFFF), file})), kSettings, kEnd}), 7, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Boxes.clear();
+        EXPECT_FALSE(Load(c.stream)) << c.name;
+        ExpectFailureBox(c.message);
+        EXPECT_EQ(c.files, FileEntryCount) << c.name;
+        EXPECT_EQ(c.shortcuts, ShortcutEntryCount) << c.name;
+        EXPECT_EQ(c.registry, RegistryEntryCount) << c.name;
+        ReleaseUninstallData();
+    }
+}
+
+TEST_F(Loader, AFailedLoadKeepsWhatItReadReleasable) {
+    // Two good records, then one whose text runs past the file's end.
+    Bytes stream = Cat({kTable, Files({{u"x", u"1", 0}}), EncodeChunkHeader(0x1235, 0, 100), U32(3), U16(1), Units(u"a"),
+                        U16(1), Units(u"2"), Bytes{0}, U16(1), Units(u"b"), U16(1), Units(u"3"), Bytes{0}, U16(50)});
+    EXPECT_FALSE(Load(stream));
+    ExpectFailureBox(8);
+    EXPECT_EQ(3u, FileEntryCount);
+    EXPECT_STREQ(L"3", FileEntries[2]->fileName);
+    // TearDown checks that ReleaseUninstallData frees all of it.
+}
+
+// ---- the message table ----
+
+TEST_F(Loader, MessageTablePayloads) {
+    auto table = [](uint16_t t, const std::vector<std::u16string>& m) {
+        Bytes p = Cat({U16(t), U16(uint16_t(m.size()))});
+        for (const auto& s : m) p = Cat({p, U16(uint16_t(s.size())), Units(s)});
+        return EncodeChunk(0x1234, p);
+    };
+    // T = 3: only the first table is read, the others are skipped with the payload's rest.
+    Bytes three = table(3, {u"zero", u"", u"two"});
+    three = Cat({EncodeChunkHeader(0x1234, 0, three.size() - 12 + 6), Bytes(three.begin() + 12, three.end()), U16(1), U16(1), Units(u"X")});
+    ASSERT_TRUE(Load(Cat({three, kSettings, kEnd})));
+    struct Lookup {
+        int table, number;
+        const wchar_t* text;
+    } lookups[] = {
+        {0, 0, L"zero"}, {0, 1, L""}, {0, 2, L"two"}, {0, 3, L""}, {0, -1, L""}, {0, 0x7FFFFFFF, L""},
+        {1, 0, L""},     {2, 0, L""}, {-1, 0, L""},
+    };
+    for (const Lookup& l : lookups) EXPECT_STREQ(l.text, GetMessageText(l.table, l.number)) << l.table << "/" << l.number;
+    ReleaseUninstallData();
+
+    // A later table replaces an earlier one; n = 0 and T = 0 leave it as it was.
+    ASSERT_TRUE(Load(Cat({table(1, {u"old", u"x"}), kSettings, table(1, {u"new"}), table(1, {}), EncodeChunk(0x1234, U16(0)), kEnd})));
+    EXPECT_STREQ(L"new", GetMessageText(0, 0));
+    EXPECT_STREQ(L"", GetMessageText(0, 1));
+    ReleaseUninstallData();
+
+    // With n = 0 there is no table: every lookup, caption included, is empty.
+    EXPECT_FALSE(Load(Cat({table(1, {}), kSettings})));
+    ASSERT_EQ(1u, Boxes.size());
+    EXPECT_EQ(L"", Boxes[0].caption);
+    EXPECT_EQ(L"", Boxes[0].text);
+    EXPECT_STREQ(L"", GetMessageText(0, 0));
+}
+
+namespace {
+
+// A table the formatting tests own: message 0 is the text under test.
+class Formatting : public testing::Test {
+protected:
+    void Use(const std::wstring& text) {
+        text_ = text;
+        entries_[0] = &text_[0];
+        entries_[1] = nullptr;
+        MessageTable = entries_;
+    }
+    void TearDown() override { MessageTable = nullptr; }
+
+    std::wstring Format(const WCHAR* argument) {
+        std::vector<WCHAR> buffer(kMessageBufferCch + 1, L'#');
+        FormatMessageText(buffer.data(), 0, argument);
+        EXPECT_EQ(L'#', buffer[kMessageBufferCch]) << "wrote past the buffer";
+        return buffer.data();
+    }
+
+    std::wstring text_;
+    WCHAR* entries_[2] = {};
+};
+
+}  // namespace
+
+TEST_F(Formatting, OnlyTheFirstPercentSIsAnArgument) {
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"Damaged: %s", L"Damaged: C:\\u.exe"},
+        {L"%s", L"C:\\u.exe"},
+        {L"100%% sure", L"100%% sure"},  // no "%s": copied as it stands
+        {L"%s is 100%% gone", L"C:\\u.exe is 100% gone"},
+        {L"%%s then %s", L"%s then C:\\u.exe"},  // as printf reads it
+        {L"%s and %s", L"C:\\u.exe and %s"},
+        {L"%d %n %ls %s %x", L"%d %n %ls C:\\u.exe %x"},  // never a format for printf
+        {L"%S %", L"%S %"},
+        {L"50%", L"50%"},
+        {L"%s 50%", L"C:\\u.exe 50%"},
+        {L"", L""},
+    };
+    for (const Case& c : cases) {
+        Use(c.text);
+        EXPECT_EQ(std::wstring(c.expected), Format(L"C:\\u.exe")) << c.text;
+    }
+    Use(L"[%s]");
+    EXPECT_EQ(L"[]", Format(nullptr));
+    MessageTable = nullptr;
+    EXPECT_EQ(L"", Format(L"C:\\u.exe"));  // no table: the empty text
+}
+
+TEST_F(Formatting, LongResultsAreCutTo1023Units) {
+    struct Case {
+        const char* name;
+        std::wstring text, argument;
+        size_t length;
+    } cases[] = {
+        {"text fits", std::wstring(1022, L't'), L"", 1022},
+        {"text fits exactly", std::wstring(1023, L't'), L"", 1023},
+        {"text one too long", std::wstring(1024, L't'), L"", 1023},
+        {"argument fits exactly", L"ab%s", std::wstring(1021, L'a'), 1023},
+        {"argument one too long", L"ab%s", std::wstring(1022, L'a'), 1023},
+        {"argument then text", L"%s and more", std::wstring(1020, L'a'), 1023},
+        {"doubled percents past the end", L"%s" + std::wstring(2100, L'%'), L"", 1023},
+    };
+    for (const Case& c : cases) {
+        Use(c.text);
+        std::wstring out = Format(c.argument.c_str());
+        EXPECT_EQ(c.length, out.size()) << c.name;
+    }
+    Use(L"ab%s");
+    EXPECT_EQ(L"ab" + std::wstring(1021, L'a'), Format(std::wstring(1022, L'a').c_str()));
+}
+
+TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
+    ApiEntryGuard<decltype(ApiTable.MessageBox)> guard(ApiTable.MessageBox, RecordMessageBox);
+    std::wstring caption = L"Caption";
+    WCHAR* entries[] = {&caption[0], nullptr};
+    MessageTable = entries;
+    Boxes.clear();
+    BoxAnswer = IDRETRY;
+    MainWindow = reinterpret_cast<HWND>(0x1234);
+    EXPECT_EQ(IDRETRY, ShowMessage(L"Body", MB_RETRYCANCEL | MB_ICONINFORMATION));
+    MainWindow = nullptr;
+    MessageTable = nullptr;
+    BoxAnswer = IDOK;
+    ASSERT_EQ(1u, Boxes.size());
+    EXPECT_EQ(reinterpret_cast<HWND>(0x1234), Boxes[0].owner);
+    EXPECT_EQ(L"Body", Boxes[0].text);
+    EXPECT_EQ(L"Caption", Boxes[0].caption);
+    EXPECT_EQ(UINT(0x45), Boxes[0].type);
+}
+
+// ---- memory, file operations and the locator ----
+
+TEST(MemoryOps, BlocksAreCountedAndAFailedResizeKeepsTheBlock) {
+    const LONG before = LiveBlockCount;
+    BYTE* zeroed = nullptr;
+    ASSERT_EQ(1, AllocZeroed(64, &zeroed));
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(0, zeroed[i]);
+    zeroed[63] = 0x5A;
+    ASSERT_EQ(1, ResizeBlock(4096, &zeroed));
+    EXPECT_EQ(0x5A, zeroed[63]);
+    EXPECT_EQ(before + 1, LiveBlockCount);
+
+    BYTE* kept = zeroed;
+    EXPECT_EQ(0, ResizeBlock(static_cast<SIZE_T>(-64), &zeroed));
+    EXPECT_EQ(kept, zeroed);
+    EXPECT_EQ(0x5A, zeroed[63]);
+
+    void* huge = reinterpret_cast<void*>(1);
+    EXPECT_EQ(0, AllocBlock(static_cast<SIZE_T>(-64), &huge));
+    EXPECT_EQ(nullptr, huge);
+    EXPECT_EQ(0, AllocZeroed(static_cast<SIZE_T>(-64), &huge));
+    EXPECT_EQ(before + 1, LiveBlockCount);
+
+    void* fresh = nullptr;
+    ASSERT_EQ(1, ResizeBlock(16, &fresh));  // a null block is allocated
+    FreeBlock(&fresh);
+    FreeBlock(&zeroed);
+    EXPECT_EQ(nullptr, zeroed);
+    FreeBlock(&zeroed);  // nothing to free
+    EXPECT_EQ(before, LiveBlockCount);
+}
+
+namespace {
+DWORD SeenShare = 0xFFFF, SeenDisposition = 0;
+HANDLE WINAPI RecordCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                               DWORD attributes, HANDLE tmpl) {
+    SeenShare = share;
+    SeenDisposition = disposition;
+    return CreateFileW(path, access, share, sa, disposition, attributes, tmpl);
+}
+}  // namespace
+
+TEST(FileOps, OpenReadWriteAndPositions) {
+    TempFolder dir;
+    const std::wstring path = dir.Join(L"data.bin");
+    ASSERT_TRUE(WriteFileBytes(path, Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    API_GUARD(CreateFile, RecordCreateFile);
+
+    HANDLE reader = OpenExistingFile(path.c_str(), GENERIC_READ);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    EXPECT_EQ(DWORD(FILE_SHARE_READ), SeenShare);
+    EXPECT_EQ(DWORD(OPEN_EXISTING), SeenDisposition);
+    BYTE buffer[16] = {};
+    EXPECT_EQ(0, ReadExact(reader, buffer, 4));
+    EXPECT_EQ(4, buffer[3]);
+    EXPECT_EQ(4u, GetFilePos(reader));
+    EXPECT_EQ(10, GetFileSize32(reader));
+    EXPECT_EQ(4u, GetFilePos(reader));  // the size is learnt without moving
+    EXPECT_EQ(8u, SetFilePos(reader, 8));
+    EXPECT_EQ(1, ReadExact(reader, buffer, 4));  // only two bytes left
+    EXPECT_EQ(0x100000000ull, SetFilePos(reader, 0x100000000ull));
+    EXPECT_EQ(kInvalidFilePos, SetFilePos(reader, 0x8000000000000000ull));
+    EXPECT_EQ(2, WriteExact(reader, buffer, 1));  // not opened for writing
+    EXPECT_TRUE(CloseFile(reader));
+
+    HANDLE writer = OpenExistingFile(path.c_str(), GENERIC_READ | GENERIC_WRITE);
+    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+    EXPECT_EQ(0u, SeenShare);  // exclusive while writing
+    EXPECT_EQ(INVALID_HANDLE_VALUE, OpenExistingFile(path.c_str(), GENERIC_READ));
+    EXPECT_EQ(0, WriteExact(writer, "abc", 3));
+    EXPECT_TRUE(CloseFile(writer));
+
+    EXPECT_EQ(INVALID_HANDLE_VALUE, OpenExistingFile(dir.Join(L"missing").c_str(), GENERIC_READ));
+    EXPECT_EQ(1, ReadExact(INVALID_HANDLE_VALUE, buffer, 1));
+}
+
+TEST(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
+    const DWORD saved = DataOffset();
+    SetDataOffset(0x11223344);
+    const unsigned char expected[kDataLocatorSize] = {'w', 'w', 'g', 'T', ')', 'H', 0x44, 0x33, 0x22, 0x11};
+    for (int i = 0; i < kDataLocatorSize; ++i) {
+        unsigned char actual = DataLocator[i];
+        EXPECT_EQ(expected[i], actual) << i;
+    }
+    EXPECT_EQ(0x11223344u, DataOffset());
+    SetDataOffset(saved);
+}
