@@ -11,7 +11,8 @@ const wchar_t* const kDialogClass = L"#32770";
 namespace {
 
 const DWORD kPollMs = 20;
-// Id of a message box's text control on Windows.
+// Id of a message box's text control, on Windows and on Wine 8 alike (seen in
+// tests/spine_e2e_tests.cpp, which reads the loader's message box through it).
 const int kMessageBoxTextId = 0xFFFF;
 
 std::string Narrow(const std::wstring& text) {
@@ -75,6 +76,21 @@ bool PostClick(const ControlInfo& button) {
     if (!IsWindowEnabled(button.window)) return false;
     HWND owner = GetParent(button.window);
     return PostMessageW(owner, WM_COMMAND, MAKEWPARAM(button.id, BN_CLICKED), (LPARAM)button.window) != 0;
+}
+
+// A window that has just appeared may not have painted itself yet. GetUpdateRect reads the
+// update region of another process's window too (seen on Wine 8: a new message box has one
+// for a moment, then none), so an empty region everywhere means the picture is complete.
+void WaitUntilPainted(HWND window, DWORD boundMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        bool pending = GetUpdateRect(window, NULL, FALSE) != 0;
+        for (const ControlInfo& control : ListControls(window)) {
+            if (GetUpdateRect(control.window, NULL, FALSE)) pending = true;
+        }
+        if (!pending || GetTickCount() - start >= boundMs) return;
+        Sleep(kPollMs);
+    }
 }
 
 }  // namespace
@@ -191,6 +207,7 @@ bool SendClose(HWND window) { return PostMessageW(window, WM_CLOSE, 0, 0) != 0; 
 bool SaveScreenshot(HWND window, const std::wstring& bmpPath) {
     RECT area;
     if (window) {
+        WaitUntilPainted(window, 30000);
         if (!GetWindowRect(window, &area)) return false;
     } else {
         area.left = GetSystemMetrics(SM_XVIRTUALSCREEN);

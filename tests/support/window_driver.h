@@ -19,8 +19,9 @@
 
 // Class of dialogs and message boxes.
 extern const wchar_t* const kDialogClass;
-// Bound on waiting for a window: as generous as a child run, for the same reason.
-const DWORD kWindowBoundMs = 60000;
+// Bound on waiting for a window: as generous as a child run, for the same reason (a message
+// box has taken over 40 s to appear in the test machine under load).
+const DWORD kWindowBoundMs = 180000;
 
 // The first visible top-level window of process `pid` whose class and caption equal the
 // given ones (null: any), or null. WaitForWindow polls every 20 ms up to `boundMs` and gives up
@@ -46,8 +47,8 @@ std::wstring WindowText(HWND window);
 std::wstring WindowClass(HWND window);
 // Direct and nested children, in the order the system lists them.
 std::vector<ControlInfo> ListControls(HWND window);
-// A message box's text: its STATIC control with id 0xFFFF. A box without that control is a
-// test failure.
+// A message box's text: its STATIC control with id 0xFFFF (so on Windows and on Wine 8). A box
+// without that control is a test failure.
 std::wstring MessageBoxText(HWND box);
 // One line per control ("id class style 'text'"), for failure messages.
 std::string DescribeWindow(HWND window);
@@ -61,5 +62,6 @@ bool SendEscape(HWND dialog);
 bool SendClose(HWND window);
 
 // Saves a 24-bit BMP of the window's screen area (or of the whole screen when `window` is
-// null), as it appears on screen, covered parts included.
+// null) as it appears on screen: a window lying over it is captured too. A window is first
+// given a bounded time to finish painting.
 bool SaveScreenshot(HWND window, const std::wstring& bmpPath);
