@@ -1,51 +1,112 @@
-// Converting fallbacks for the system-call table, and the table of a platform without the wide
-// calls. Every temporary is allocated and freed within one call; no fallback keeps state.
-// Never writes past the caller's buffer or its own fixed buffers.
+// Conversion helpers of the converting fallbacks, the two shell fallbacks that both platforms
+// start with, and the table of a platform without the wide calls. Every temporary is allocated
+// and freed within one call; nothing here keeps state or writes past a buffer's capacity.
 #include "platform/narrow_fallbacks.h"
 
-// Allocates the ANSI form of text (2n+2 bytes for n wide characters); null for null text or
-// when memory runs out. The caller frees it with HeapFree on the process heap.
-char* NarrowDup(const WCHAR* text) {
-    if (!text) return nullptr;
-    int cch = lstrlenW(text);
+static void* AllocTemp(int cb) { return ::HeapAlloc(::GetProcessHeap(), 0, cb); }
+static void FreeTemp(void* block) {
+    if (block) ::HeapFree(::GetProcessHeap(), 0, block);
+}
+
+char* NarrowDupN(const WCHAR* text, int cch) {
+    if (!text || cch < 0) return nullptr;
+    // A wide character never needs more than two bytes of an ANSI code page.
     int cb = 2 * cch + 2;
-    char* narrow = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, cb));
+    char* narrow = static_cast<char*>(AllocTemp(cb));
     if (!narrow) return nullptr;
     int produced = cch ? ::WideCharToMultiByte(CP_ACP, 0, text, cch, narrow, cb - 1, nullptr, nullptr) : 0;
-    narrow[produced] = 0;
+    narrow[produced > 0 ? produced : 0] = 0;
     return narrow;
 }
 
-void FreeNarrow(char* narrow) {
-    if (narrow) ::HeapFree(::GetProcessHeap(), 0, narrow);
+char* NarrowDup(const WCHAR* text) {
+    return text ? NarrowDupN(text, lstrlenW(text)) : nullptr;
 }
 
-// Converts the whole of src into dst (cbDst bytes with the terminator). A result that does not
-// fit is cut at the capacity and still terminated.
+char* NarrowDupList(const WCHAR* list) {
+    if (!list) return nullptr;
+    int cch = 0;
+    while (list[cch] || list[cch + 1]) ++cch;
+    // Converting cch + 2 characters carries the inner zeros and both final terminators along.
+    int cb = 2 * (cch + 2) + 2;
+    char* narrow = static_cast<char*>(AllocTemp(cb));
+    if (!narrow) return nullptr;
+    int produced = ::WideCharToMultiByte(CP_ACP, 0, list, cch + 2, narrow, cb - 2, nullptr, nullptr);
+    if (produced < 2) produced = 0;
+    narrow[produced] = 0;
+    narrow[produced + 1] = 0;
+    return narrow;
+}
+
+void FreeNarrow(char* narrow) { FreeTemp(narrow); }
+
+bool NarrowArg(const WCHAR* text, char** narrow) {
+    *narrow = NarrowDup(text);
+    return !text || *narrow;
+}
+
 void NarrowInto(char* dst, const WCHAR* src, int cbDst) {
     if (!dst || !src || cbDst <= 0) return;
-    int produced = ::WideCharToMultiByte(CP_ACP, 0, src, -1, dst, cbDst, nullptr, nullptr);
-    if (produced == 0) {
-        // Too long for dst: convert what fits, leaving room for the terminator.
-        produced = ::WideCharToMultiByte(CP_ACP, 0, src, lstrlenW(src), dst, cbDst - 1, nullptr, nullptr);
-        if (produced < 0) produced = 0;
-        dst[produced] = 0;
-        return;
+    dst[0] = 0;
+    char* full = NarrowDup(src);
+    if (!full) return;
+    // Cut only between characters: half a double-byte character would change the next one.
+    int cb = 0;
+    for (int i = 0; full[i];) {
+        int step = (::IsDBCSLeadByte(static_cast<BYTE>(full[i])) && full[i + 1]) ? 2 : 1;
+        if (i + step > cbDst - 1) break;
+        i += step;
+        cb = i;
     }
-    dst[cbDst - 1] = 0;
+    ::CopyMemory(dst, full, cb);
+    dst[cb] = 0;
+    FreeNarrow(full);
+}
+
+int WidenBytesInto(WCHAR* dst, const char* src, int cb, int cchDst) {
+    if (!dst || !src || cchDst <= 0) return 0;
+    dst[0] = 0;
+    if (cb <= 0) return 0;
+    int full = ::MultiByteToWideChar(CP_ACP, 0, src, cb, nullptr, 0);
+    if (full <= 0) return 0;
+    if (full < cchDst) {
+        ::MultiByteToWideChar(CP_ACP, 0, src, cb, dst, full);
+        dst[full] = 0;
+        return full;
+    }
+    // Too long for dst: the conversion gives all or nothing, so cut a full copy.
+    WCHAR* whole = static_cast<WCHAR*>(AllocTemp(full * sizeof(WCHAR)));
+    if (!whole) return full;
+    ::MultiByteToWideChar(CP_ACP, 0, src, cb, whole, full);
+    ::CopyMemory(dst, whole, (cchDst - 1) * sizeof(WCHAR));
+    dst[cchDst - 1] = 0;
+    FreeTemp(whole);
+    return full;
+}
+
+int WidenInto(WCHAR* dst, const char* src, int cchDst) {
+    if (!dst || !src || cchDst <= 0) return 0;
+    return WidenBytesInto(dst, src, lstrlenA(src), cchDst);
+}
+
+int WideIndex(const char* src, int cb) {
+    if (!src || cb <= 0) return 0;
+    return ::MultiByteToWideChar(CP_ACP, 0, src, cb, nullptr, 0);
 }
 
 BOOL WINAPI FallbackSHGetPathFromIDList(PCIDLIST_ABSOLUTE itemList, LPWSTR path) {
     char narrow[MAX_PATH + 4];
-    narrow[0] = 0;
+    ::ZeroMemory(narrow, sizeof(narrow));
     BOOL ok = ::SHGetPathFromIDListA(itemList, narrow);
     if (!path) return ok;
     path[0] = 0;
-    if (ok) {
-        narrow[MAX_PATH + 3] = 0;
-        int produced = ::MultiByteToWideChar(CP_ACP, 0, narrow, -1, path, MAX_PATH);
-        if (produced == 0) path[0] = 0;  // did not fit 260 characters: report no path
-        path[MAX_PATH - 1] = 0;
+    if (!ok) return FALSE;
+    narrow[MAX_PATH + 3] = 0;
+    // A path that does not fit 260 wide characters is no path: reporting success with a
+    // shortened one would name a different folder.
+    if (WidenInto(path, narrow, MAX_PATH) >= MAX_PATH) {
+        path[0] = 0;
+        return FALSE;
     }
     return ok;
 }
@@ -55,7 +116,8 @@ PIDLIST_ABSOLUTE WINAPI FallbackSHBrowseForFolder(LPBROWSEINFOW info) {
     char displayName[MAX_PATH];
     displayName[0] = 0;
     if (info->pszDisplayName) NarrowInto(displayName, info->pszDisplayName, MAX_PATH);
-    char* title = NarrowDup(info->lpszTitle);
+    char* title;
+    if (!NarrowArg(info->lpszTitle, &title)) return nullptr;
     BROWSEINFOA narrow;
     narrow.hwndOwner = info->hwndOwner;
     narrow.pidlRoot = info->pidlRoot;
@@ -67,18 +129,30 @@ PIDLIST_ABSOLUTE WINAPI FallbackSHBrowseForFolder(LPBROWSEINFOW info) {
     narrow.iImage = info->iImage;
     PIDLIST_ABSOLUTE result = ::SHBrowseForFolderA(&narrow);
     info->iImage = narrow.iImage;
+    // The caller's display-name buffer holds MAX_PATH characters, as the wide call requires.
+    if (result && info->pszDisplayName) WidenInto(info->pszDisplayName, displayName, MAX_PATH);
     FreeNarrow(title);
     return result;
 }
 
-// The entries through which no text passes take the plain narrow call; the converting
-// fallbacks of the other entries are installed with them as they are written.
 void InstallNarrowTable(ApiTableT* table) {
+    table->RegisterClass = FallbackRegisterClass;
+    table->GetClassName = FallbackGetClassName;
+    table->CreateWindowEx = FallbackCreateWindowEx;
+    table->FindWindow = FallbackFindWindow;
     table->DefWindowProc = ::DefWindowProcA;
     table->CallWindowProc = ::CallWindowProcA;
+    // Dialogs are named by number and take no text; the A and W forms differ only in type.
     table->CreateDialogParam = reinterpret_cast<decltype(table->CreateDialogParam)>(::CreateDialogParamA);
     table->DialogBoxParam = reinterpret_cast<decltype(table->DialogBoxParam)>(::DialogBoxParamA);
     table->IsDialogMessage = ::IsDialogMessageA;
+    table->CreateFontIndirect = FallbackCreateFontIndirect;
+    table->GetObject = FallbackGetObject;
+    table->DrawText = FallbackDrawText;
+    table->SetWindowText = FallbackSetWindowText;
+    table->SetDlgItemText = FallbackSetDlgItemText;
+    table->GetDlgItemText = FallbackGetDlgItemText;
+    table->MessageBox = ::MessageBoxW;
     table->SetWindowLong = ::SetWindowLongA;
     table->GetWindowLong = ::GetWindowLongA;
     table->PostMessage = ::PostMessageA;
@@ -87,7 +161,58 @@ void InstallNarrowTable(ApiTableT* table) {
     table->PeekMessage = ::PeekMessageA;
     table->GetMessage = ::GetMessageA;
     table->DispatchMessage = reinterpret_cast<decltype(table->DispatchMessage)>(::DispatchMessageA);
+
+    table->CreateFile = FallbackCreateFile;
+    table->DeleteFile = FallbackDeleteFile;
+    table->MoveFile = FallbackMoveFile;
+    table->GetFileAttributes = FallbackGetFileAttributes;
+    table->SetFileAttributes = FallbackSetFileAttributes;
+    table->CreateProcess = FallbackCreateProcess;
+
+    table->RegOpenKeyEx = FallbackRegOpenKeyEx;
+    table->RegCreateKeyEx = FallbackRegCreateKeyEx;
+    table->RegQueryValueEx = FallbackRegQueryValueEx;
+    table->RegSetValueEx = FallbackRegSetValueEx;
+    table->RegEnumKeyEx = FallbackRegEnumKeyEx;
+    table->RegDeleteKey = FallbackRegDeleteKey;
+    table->RegDeleteValue = FallbackRegDeleteValue;
+
+    table->ShellExecute = FallbackShellExecute;
+    table->AddFontResource = FallbackAddFontResource;
+    table->RemoveFontResource = FallbackRemoveFontResource;
+
+    table->GetModuleFileName = FallbackGetModuleFileName;
+    table->GetWindowsDirectory = FallbackGetWindowsDirectory;
+    table->GetSystemDirectory = FallbackGetSystemDirectory;
+    table->GetTempPath = FallbackGetTempPath;
+    table->GetShortPathName = FallbackGetShortPathName;
+    table->GetFullPathName = FallbackGetFullPathName;
+    table->SetCurrentDirectory = FallbackSetCurrentDirectory;
+    table->GetCurrentDirectory = FallbackGetCurrentDirectory;
+    table->CreateDirectory = FallbackCreateDirectory;
+    table->RemoveDirectory = FallbackRemoveDirectory;
+    table->GetDriveType = FallbackGetDriveType;
+    table->LoadLibrary = FallbackLoadLibrary;
+    table->DragQueryFile = FallbackDragQueryFile;
+    table->CopyFile = FallbackCopyFile;
+    table->FindFirstFile = FallbackFindFirstFile;
+    table->FindNextFile = FallbackFindNextFile;
+
+    table->GetOpenFileName = FallbackGetOpenFileName;
+    table->GetPrivateProfileString = FallbackGetPrivateProfileString;
+    table->WritePrivateProfileString = FallbackWritePrivateProfileString;
+    table->FormatMessage = FallbackFormatMessage;
+    table->CharToOem = FallbackCharToOem;
+    // Icons and cursors are named by number, and the image list's image too.
     table->LoadIcon = reinterpret_cast<decltype(table->LoadIcon)>(::LoadIconA);
     table->LoadCursor = reinterpret_cast<decltype(table->LoadCursor)>(::LoadCursorA);
     table->ImageList_LoadImage = reinterpret_cast<decltype(table->ImageList_LoadImage)>(::ImageList_LoadImageA);
+
+    table->VerFindFile = FallbackVerFindFile;
+    table->GetFileVersionInfoSize = FallbackGetFileVersionInfoSize;
+    table->GetFileVersionInfo = FallbackGetFileVersionInfo;
+    table->VerQueryValue = FallbackVerQueryValue;
+
+    table->SHGetPathFromIDList = FallbackSHGetPathFromIDList;
+    table->SHBrowseForFolder = FallbackSHBrowseForFolder;
 }

@@ -1,0 +1,195 @@
+// Converting fallbacks of the user-interface entries (windows, classes, fonts, window text).
+// A class or window name given as an atom or resource number passes unchanged; a text that
+// cannot be converted fails the call rather than reaching the narrow call as null.
+#include "platform/narrow_fallbacks.h"
+
+static bool NarrowNameArg(const WCHAR* name, char** narrow) {
+    if (IS_INTRESOURCE(name)) {
+        *narrow = nullptr;
+        return true;
+    }
+    return NarrowArg(name, narrow);
+}
+
+static const char* NameOrNumber(const WCHAR* name, const char* narrow) {
+    return IS_INTRESOURCE(name) ? reinterpret_cast<const char*>(name) : narrow;
+}
+
+ATOM WINAPI FallbackRegisterClass(const WNDCLASSW* wc) {
+    if (!wc) return ::RegisterClassA(nullptr);
+    char* className;
+    char* menuName;
+    if (!NarrowNameArg(wc->lpszClassName, &className)) return 0;
+    if (!NarrowNameArg(wc->lpszMenuName, &menuName)) {
+        FreeNarrow(className);
+        return 0;
+    }
+    WNDCLASSA narrow;
+    narrow.style = wc->style;
+    narrow.lpfnWndProc = wc->lpfnWndProc;
+    narrow.cbClsExtra = wc->cbClsExtra;
+    narrow.cbWndExtra = wc->cbWndExtra;
+    narrow.hInstance = wc->hInstance;
+    narrow.hIcon = wc->hIcon;
+    narrow.hCursor = wc->hCursor;
+    narrow.hbrBackground = wc->hbrBackground;
+    narrow.lpszMenuName = NameOrNumber(wc->lpszMenuName, menuName);
+    narrow.lpszClassName = NameOrNumber(wc->lpszClassName, className);
+    ATOM atom = ::RegisterClassA(&narrow);
+    FreeNarrow(menuName);
+    FreeNarrow(className);
+    return atom;
+}
+
+// GetClassName and GetDlgItemText: the narrow text goes through a buffer of n+1 bytes and
+// comes back cut to the caller's n characters. The narrow call gets the full n bytes: with
+// one less, a text that fits the caller's buffer exactly would lose its last character.
+static char* AllocTextBuffer(int cchBuffer) {
+    char* narrow = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, cchBuffer + 1));
+    return narrow;
+}
+
+int WINAPI FallbackGetClassName(HWND window, LPWSTR buffer, int cchBuffer) {
+    if (!buffer || cchBuffer <= 0) return 0;
+    char* narrow = AllocTextBuffer(cchBuffer);
+    if (!narrow) return 0;
+    int result = ::GetClassNameA(window, narrow, cchBuffer);
+    narrow[cchBuffer] = 0;
+    WidenInto(buffer, narrow, cchBuffer);
+    FreeNarrow(narrow);
+    return result;
+}
+
+UINT WINAPI FallbackGetDlgItemText(HWND dialog, int item, LPWSTR buffer, int cchBuffer) {
+    if (!buffer || cchBuffer <= 0) return 0;
+    char* narrow = AllocTextBuffer(cchBuffer);
+    if (!narrow) return 0;
+    UINT result = ::GetDlgItemTextA(dialog, item, narrow, cchBuffer);
+    narrow[cchBuffer] = 0;
+    WidenInto(buffer, narrow, cchBuffer);
+    FreeNarrow(narrow);
+    return result;
+}
+
+HWND WINAPI FallbackCreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
+                                   int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                                   LPVOID param) {
+    if (!className) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    char* classA;
+    char* windowA;
+    if (!NarrowNameArg(className, &classA)) return nullptr;
+    if (!NarrowArg(windowName, &windowA)) {
+        FreeNarrow(classA);
+        return nullptr;
+    }
+    HWND window = ::CreateWindowExA(exStyle, NameOrNumber(className, classA), windowA, style, x, y, width, height,
+                                    parent, menu, instance, param);
+    FreeNarrow(windowA);
+    FreeNarrow(classA);
+    return window;
+}
+
+HWND WINAPI FallbackFindWindow(LPCWSTR className, LPCWSTR windowName) {
+    char* classA;
+    char* windowA;
+    if (!NarrowNameArg(className, &classA)) return nullptr;
+    if (!NarrowArg(windowName, &windowA)) {
+        FreeNarrow(classA);
+        return nullptr;
+    }
+    HWND window = ::FindWindowA(NameOrNumber(className, classA), windowA);
+    FreeNarrow(windowA);
+    FreeNarrow(classA);
+    return window;
+}
+
+// The face name is a field of 32 characters that need not be terminated within it.
+static void FaceNameToNarrow(const WCHAR (&wide)[LF_FACESIZE], char (&narrow)[LF_FACESIZE]) {
+    WCHAR terminated[LF_FACESIZE + 1];
+    ::CopyMemory(terminated, wide, sizeof(wide));
+    terminated[LF_FACESIZE] = 0;
+    NarrowInto(narrow, terminated, LF_FACESIZE);
+}
+
+static void FaceNameToWide(const char (&narrow)[LF_FACESIZE], WCHAR (&wide)[LF_FACESIZE]) {
+    char terminated[LF_FACESIZE + 1];
+    ::CopyMemory(terminated, narrow, sizeof(narrow));
+    terminated[LF_FACESIZE] = 0;
+    WidenInto(wide, terminated, LF_FACESIZE);
+}
+
+HFONT WINAPI FallbackCreateFontIndirect(const LOGFONTW* font) {
+    if (!font) return ::CreateFontIndirectA(nullptr);
+    LOGFONTA narrow;
+    narrow.lfHeight = font->lfHeight;
+    narrow.lfWidth = font->lfWidth;
+    narrow.lfEscapement = font->lfEscapement;
+    narrow.lfOrientation = font->lfOrientation;
+    narrow.lfWeight = font->lfWeight;
+    narrow.lfItalic = font->lfItalic;
+    narrow.lfUnderline = font->lfUnderline;
+    narrow.lfStrikeOut = font->lfStrikeOut;
+    narrow.lfCharSet = font->lfCharSet;
+    narrow.lfOutPrecision = font->lfOutPrecision;
+    narrow.lfClipPrecision = font->lfClipPrecision;
+    narrow.lfQuality = font->lfQuality;
+    narrow.lfPitchAndFamily = font->lfPitchAndFamily;
+    FaceNameToNarrow(font->lfFaceName, narrow.lfFaceName);
+    return ::CreateFontIndirectA(&narrow);
+}
+
+int WINAPI FallbackGetObject(HANDLE object, int cbBuffer, LPVOID buffer) {
+    if (cbBuffer != static_cast<int>(sizeof(LOGFONTW))) return ::GetObjectA(object, cbBuffer, buffer);
+    LOGFONTA narrow;
+    ::ZeroMemory(&narrow, sizeof(narrow));
+    // 60 for a font, not 92; callers only test the result for zero.
+    int result = ::GetObjectA(object, sizeof(LOGFONTA), &narrow);
+    if (buffer) {
+        LOGFONTW* font = static_cast<LOGFONTW*>(buffer);
+        font->lfHeight = narrow.lfHeight;
+        font->lfWidth = narrow.lfWidth;
+        font->lfEscapement = narrow.lfEscapement;
+        font->lfOrientation = narrow.lfOrientation;
+        font->lfWeight = narrow.lfWeight;
+        font->lfItalic = narrow.lfItalic;
+        font->lfUnderline = narrow.lfUnderline;
+        font->lfStrikeOut = narrow.lfStrikeOut;
+        font->lfCharSet = narrow.lfCharSet;
+        font->lfOutPrecision = narrow.lfOutPrecision;
+        font->lfClipPrecision = narrow.lfClipPrecision;
+        font->lfQuality = narrow.lfQuality;
+        font->lfPitchAndFamily = narrow.lfPitchAndFamily;
+        FaceNameToWide(narrow.lfFaceName, font->lfFaceName);
+    }
+    return result;
+}
+
+int WINAPI FallbackDrawText(HDC dc, LPCWSTR text, int cchText, LPRECT rect, UINT format) {
+    // A count of characters becomes a count of bytes; -1 still means "up to the terminator".
+    char* narrow = (text && cchText >= 0) ? NarrowDupN(text, cchText) : NarrowDup(text);
+    if (!narrow) return 0;
+    int cbText = cchText >= 0 ? lstrlenA(narrow) : -1;
+    // The narrow copy is a temporary the caller never sees, with no room for an ellipsis.
+    int result = ::DrawTextA(dc, narrow, cbText, rect, format & ~DT_MODIFYSTRING);
+    FreeNarrow(narrow);
+    return result;
+}
+
+BOOL WINAPI FallbackSetWindowText(HWND window, LPCWSTR text) {
+    char* narrow;
+    if (!NarrowArg(text, &narrow)) return FALSE;
+    BOOL ok = ::SetWindowTextA(window, narrow);
+    FreeNarrow(narrow);
+    return ok;
+}
+
+BOOL WINAPI FallbackSetDlgItemText(HWND dialog, int item, LPCWSTR text) {
+    char* narrow;
+    if (!NarrowArg(text, &narrow)) return FALSE;
+    BOOL ok = ::SetDlgItemTextA(dialog, item, narrow);
+    FreeNarrow(narrow);
+    return ok;
+}
