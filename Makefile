@@ -1,5 +1,5 @@
 # The commands of the README. `make test` takes a fresh machine to a green test run.
-.PHONY: deps configure build test host-test clean vm-stop
+.PHONY: deps configure build test test-narrow host-test clean vm-stop
 
 deps:
 	@scripts/install-deps
@@ -15,6 +15,12 @@ build: configure
 test: build
 	@ctest --preset host
 	@ctest --preset win32
+
+# The whole Windows suite again with the program and tests on the narrow system-call table.
+test-narrow: deps
+	@cmake --preset win32-narrow >/dev/null
+	@cmake --build --preset win32-narrow
+	@ctest --preset win32-narrow
 
 vm-stop:
 	@scripts/vm/stop build/win32
