@@ -1,0 +1,160 @@
+// End-to-end runs of the real uninst.exe for what the user sees around the removal: the
+// confirmation, the running check while an application file is held open, the final notice,
+// and quiet runs that show nothing. Each program start costs seconds, so each test is one run
+// that walks through as many steps as it can.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/uninst_runner.h"
+#include "support/window_driver.h"
+
+namespace {
+
+std::vector<int> ButtonIds(HWND box) {
+    std::vector<int> ids;
+    for (const ControlInfo& c : ListControls(box)) {
+        if (_wcsicmp(c.className.c_str(), L"Button") == 0 && IsWindowVisible(c.window)) ids.push_back(c.id);
+    }
+    return ids;
+}
+
+// Saves a screenshot of `window` as NAME.bmp in the folder named by UNINST_TEST_SHOTS, if set.
+void Shot(HWND window, const wchar_t* name) {
+    const wchar_t* folder = _wgetenv(L"UNINST_TEST_SHOTS");
+    if (!folder || !folder[0]) return;
+    CreateDirectoryW(folder, nullptr);
+    EXPECT_TRUE(SaveScreenshot(window, std::wstring(folder) + L"\\" + name + L".bmp"));
+}
+
+class UninstallRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        exe_ = dir_.Join(L"uninst.exe");
+        data_ = StandardData();
+    }
+    bool Write() { return WriteUninstaller(exe_, uninstpack::EncodeStream(data_)); }
+    std::wstring Message(int n) const { return Wide(data_.messages[n]); }
+
+    // Waits for a message box of the run, checks its text, buttons and owner (the hidden main
+    // window) and returns it, or null after a failure.
+    HWND ExpectBox(ChildProcess& child, int message, std::vector<int> buttons) {
+        HWND box = WaitForWindow(child.Id(), child.Handle(), kDialogClass, Message(0).c_str());
+        if (!box) {
+            ADD_FAILURE() << "no box for message " << message;
+            return nullptr;
+        }
+        EXPECT_EQ(Message(message), MessageBoxText(box)) << DescribeWindow(box);
+        EXPECT_EQ(buttons, ButtonIds(box)) << DescribeWindow(box);
+        HWND owner = GetWindow(box, GW_OWNER);
+        EXPECT_EQ(L"VorlixClass", WindowClass(owner));
+        EXPECT_FALSE(IsWindowVisible(owner)) << "the main window is never shown";
+        return box;
+    }
+
+    TempFolder dir_;
+    std::wstring exe_;
+    uninstpack::UninstallData data_;
+};
+
+TEST_F(UninstallRun, ConfirmedRunEndsWithTheFinalNotice) {
+    ASSERT_TRUE(Write());
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(exe_, L""));
+    HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
+    ASSERT_NE(nullptr, box);
+    Shot(box, L"confirmation");
+    PressButton(box, IDOK);
+    box = ExpectBox(child, 2, {IDOK});
+    ASSERT_NE(nullptr, box);
+    PressButton(box, IDOK);
+    EXPECT_EQ(0u, child.Wait());
+}
+
+TEST_F(UninstallRun, CancelledConfirmationEndsWithZeroAndShowsNothingMore) {
+    ASSERT_TRUE(Write());
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(exe_, L""));
+    HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
+    ASSERT_NE(nullptr, box);
+    PressButton(box, IDCANCEL);
+    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
+    EXPECT_EQ(0u, child.Wait());
+}
+
+TEST_F(UninstallRun, EmptyConfirmationIsStillAskedAndEmptyNoticeIsNotShown) {
+    data_.messages[1] = u"";
+    data_.messages[2] = u"";
+    ASSERT_TRUE(Write());
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(exe_, L""));
+    HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
+    ASSERT_NE(nullptr, box);
+    PressButton(box, IDOK);
+    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
+    EXPECT_EQ(0u, child.Wait());
+}
+
+class RunningCheck : public UninstallRun {
+protected:
+    void SetUp() override {
+        UninstallRun::SetUp();
+        app_ = dir_.Join(L"app.exe");
+        ASSERT_TRUE(WriteFileBytes(app_, uninstpack::Bytes(32, 7)));
+        // A folder record and an unguarded record besides the guarded one.
+        data_.files = {{u".", u"", 0x08}, {u".", u"readme.txt", 0}, {u".", u"app.exe", 0x08}};
+        ASSERT_TRUE(Write());
+    }
+    std::wstring app_;
+};
+
+TEST_F(RunningCheck, AsksWhileHeldAndGoesOnAfterRelease) {
+    HeldFile held;
+    ASSERT_TRUE(held.Hold(app_));
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(exe_, L""));
+    HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
+    ASSERT_NE(nullptr, box);
+    PressButton(box, IDOK);
+    box = ExpectBox(child, 15, {IDRETRY, IDCANCEL});
+    ASSERT_NE(nullptr, box);
+    PressButton(box, IDRETRY);  // still held: asked again
+    // The first box must be gone before the second is looked for (polled, with a bound).
+    for (DWORD waited = 0; IsWindow(box) && waited < kWindowBoundMs; waited += 20) Sleep(20);
+    box = ExpectBox(child, 15, {IDRETRY, IDCANCEL});
+    ASSERT_NE(nullptr, box);
+    held.Release();
+    PressButton(box, IDRETRY);
+    box = ExpectBox(child, 2, {IDOK});
+    ASSERT_NE(nullptr, box);
+    PressButton(box, IDOK);
+    EXPECT_EQ(0u, child.Wait());
+}
+
+TEST_F(RunningCheck, CancelEndsWithZeroAndShowsNothingMore) {
+    HeldFile held;
+    ASSERT_TRUE(held.Hold(app_));
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(exe_, L""));
+    HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
+    ASSERT_NE(nullptr, box);
+    PressButton(box, IDOK);
+    box = ExpectBox(child, 15, {IDRETRY, IDCANCEL});
+    ASSERT_NE(nullptr, box);
+    PressButton(box, IDCANCEL);
+    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
+    EXPECT_EQ(0u, child.Wait());
+}
+
+TEST_F(RunningCheck, QuietRunDoesNotAskEvenWhileHeld) {
+    HeldFile held;
+    ASSERT_TRUE(held.Hold(app_));
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(exe_, L"/Q"));
+    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
+    EXPECT_EQ(0u, child.Wait());
+}
+
+}  // namespace

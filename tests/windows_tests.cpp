@@ -1,0 +1,745 @@
+// In-process tests of the run's windows: the resources of the built uninst.exe, the progress
+// accounting and pump, the main window, both dialog procedures, the read-only prompt and the
+// running check. Dialogs are made from uninst.exe loaded as a data file, so they are the very
+// templates the program ships.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/install_records.h"
+#include "data/message_table.h"
+#include "data/progress.h"
+#include "data/run_state.h"
+#include "platform/api_table.h"
+#include "run/ui_windows.h"
+#include "support/api_guard.h"
+#include "support/uninst_runner.h"
+#include "support/window_driver.h"
+
+using uninstpack::Bytes;
+
+namespace {
+
+std::wstring Text(const std::u16string& text) { return Wide(text); }
+
+// Saves a screenshot of `window` as NAME.bmp in the folder named by UNINST_TEST_SHOTS, if set.
+void Shot(HWND window, const wchar_t* name) {
+    const wchar_t* folder = _wgetenv(L"UNINST_TEST_SHOTS");
+    if (!folder || !folder[0]) return;
+    CreateDirectoryW(folder, nullptr);
+    EXPECT_TRUE(SaveScreenshot(window, std::wstring(folder) + L"\\" + name + L".bmp"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Resources read from the built program
+
+struct DialogItem {
+    DWORD style;
+    short x, y, cx, cy;
+    WORD id;
+    std::wstring className, text;
+};
+struct DialogTemplate {
+    DWORD style = 0, exStyle = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::wstring menu, className, title, face;
+    WORD pointSize = 0;
+    std::vector<DialogItem> items;
+};
+
+// A text of a DIALOG template: 0 (none), 0xFFFF and an ordinal, or a zero-terminated string.
+// The predefined control classes are stored as ordinals; they are named here as they are written.
+std::wstring ReadNameOrOrdinal(const WORD*& p) {
+    if (*p == 0) {
+        ++p;
+        return L"";
+    }
+    if (*p == 0xFFFF) {
+        WORD ordinal = p[1];
+        p += 2;
+        switch (ordinal) {
+        case 0x80: return L"BUTTON";
+        case 0x82: return L"STATIC";
+        default: return L"#" + std::to_wstring(ordinal);
+        }
+    }
+    std::wstring text(reinterpret_cast<const wchar_t*>(p));
+    p += text.size() + 1;
+    return text;
+}
+
+const WORD* AlignDword(const WORD* p, const BYTE* base) {
+    size_t offset = reinterpret_cast<const BYTE*>(p) - base;
+    return reinterpret_cast<const WORD*>(base + ((offset + 3) & ~size_t(3)));
+}
+
+class ProgramResources : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module_ = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module_) << GetLastError();
+    }
+    void TearDown() override {
+        if (module_) FreeLibrary(module_);
+    }
+
+    // The resource's bytes in US English (1033), or empty.
+    std::vector<BYTE> Resource(LPCWSTR type, int id, WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)) {
+        HRSRC found = FindResourceExW(module_, type, MAKEINTRESOURCEW(id), language);
+        if (!found) return {};
+        HGLOBAL loaded = LoadResource(module_, found);
+        const BYTE* bytes = static_cast<const BYTE*>(LockResource(loaded));
+        return std::vector<BYTE>(bytes, bytes + SizeofResource(module_, found));
+    }
+
+    DialogTemplate Dialog(int id) {
+        DialogTemplate d;
+        std::vector<BYTE> bytes = Resource(RT_DIALOG, id);
+        EXPECT_FALSE(bytes.empty()) << "dialog " << id << " in language 1033";
+        if (bytes.size() < sizeof(DLGTEMPLATE)) return d;
+        const BYTE* base = bytes.data();
+        DLGTEMPLATE head;
+        memcpy(&head, base, sizeof(head));
+        d.style = head.style;
+        d.exStyle = head.dwExtendedStyle;
+        d.x = head.x, d.y = head.y, d.cx = head.cx, d.cy = head.cy;
+        const WORD* p = reinterpret_cast<const WORD*>(base + 18);
+        d.menu = ReadNameOrOrdinal(p);
+        d.className = ReadNameOrOrdinal(p);
+        d.title = ReadNameOrOrdinal(p);
+        if (d.style & DS_SETFONT) {
+            d.pointSize = *p++;
+            d.face = ReadNameOrOrdinal(p);
+        }
+        for (int i = 0; i < head.cdit; ++i) {
+            p = AlignDword(p, base);
+            DLGITEMTEMPLATE item;
+            memcpy(&item, p, sizeof(item));
+            p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + 18);
+            DialogItem out{item.style, item.x, item.y, item.cx, item.cy, item.id, L"", L""};
+            out.className = ReadNameOrOrdinal(p);
+            out.text = ReadNameOrOrdinal(p);
+            WORD extra = *p++;
+            p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + extra);
+            EXPECT_EQ(0u, item.dwExtendedStyle) << "control " << item.id;
+            d.items.push_back(out);
+        }
+        return d;
+    }
+
+    HMODULE module_ = nullptr;
+};
+
+void ExpectItems(const DialogTemplate& d, const std::vector<DialogItem>& expected) {
+    ASSERT_EQ(expected.size(), d.items.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "control " << i << " (id " << expected[i].id << ")");
+        const DialogItem& a = d.items[i];
+        const DialogItem& e = expected[i];
+        EXPECT_EQ(e.id, a.id);
+        EXPECT_EQ(e.className, a.className);
+        EXPECT_EQ(e.text, a.text);
+        EXPECT_EQ(e.style, a.style);
+        EXPECT_EQ(e.x, a.x);
+        EXPECT_EQ(e.y, a.y);
+        EXPECT_EQ(e.cx, a.cx);
+        EXPECT_EQ(e.cy, a.cy);
+    }
+}
+
+void ExpectDialogFrame(const DialogTemplate& d, DWORD style) {
+    EXPECT_EQ(style, d.style);
+    EXPECT_EQ(0u, d.exStyle);
+    EXPECT_EQ(0, d.x);
+    EXPECT_EQ(0, d.y);
+    EXPECT_EQ(257, d.cx);
+    EXPECT_EQ(73, d.cy);
+    EXPECT_EQ(L"", d.menu);
+    EXPECT_EQ(L"", d.className);
+    EXPECT_EQ(L"", d.title);
+    EXPECT_EQ(8, d.pointSize);
+    EXPECT_EQ(L"Tahoma", d.face);
+}
+
+TEST_F(ProgramResources, PromptDialog109MatchesItsTable) {
+    DialogTemplate d = Dialog(109);
+    ExpectDialogFrame(d, 0x80C800C0);
+    ExpectItems(d, {
+                       {0x50010001, 20, 52, 50, 14, 6, L"BUTTON", L""},
+                       {0x50010000, 75, 52, 50, 14, 1001, L"BUTTON", L""},
+                       {0x50020000, 7, 7, 243, 36, 1000, L"STATIC", L""},
+                       {0x50010000, 130, 52, 50, 14, 7, L"BUTTON", L""},
+                       {0x50010000, 186, 52, 50, 14, 1002, L"BUTTON", L""},
+                   });
+}
+
+TEST_F(ProgramResources, ProgressDialog110MatchesItsTable) {
+    DialogTemplate d = Dialog(110);
+    ExpectDialogFrame(d, 0x90C800C0);
+    ExpectItems(d, {
+                       {0x50020080, 7, 24, 243, 8, 1000, L"STATIC", L""},
+                       {0x50000000, 7, 38, 243, 12, 1009, L"msctls_progress32", L"Progress1"},
+                   });
+}
+
+TEST_F(ProgramResources, IconGroup800HoldsFiveImages) {
+    std::vector<BYTE> group = Resource(RT_GROUP_ICON, 800);
+    ASSERT_GE(group.size(), 6u);
+    WORD reserved, type, count;
+    memcpy(&reserved, &group[0], 2);
+    memcpy(&type, &group[2], 2);
+    memcpy(&count, &group[4], 2);
+    EXPECT_EQ(1, type);
+    ASSERT_EQ(5, count);
+    ASSERT_EQ(6u + 5 * 14, group.size());
+
+    struct Image {
+        int size, colours, bits;
+    };
+    const Image expected[] = {{16, 16, 4}, {16, 0, 8}, {32, 16, 4}, {32, 0, 8}, {48, 0, 8}};
+    std::vector<bool> seen(5, false);
+    for (int i = 0; i < 5; ++i) {
+        const BYTE* entry = &group[6 + 14 * i];
+        WORD bitCount, id;
+        memcpy(&bitCount, entry + 6, 2);
+        memcpy(&id, entry + 12, 2);
+        SCOPED_TRACE(testing::Message() << "entry " << i << " id " << id);
+        int match = -1;
+        for (int k = 0; k < 5; ++k) {
+            if (expected[k].size == entry[0] && expected[k].size == entry[1] && expected[k].colours == entry[2] &&
+                expected[k].bits == bitCount)
+                match = k;
+        }
+        ASSERT_NE(-1, match) << int(entry[0]) << "x" << int(entry[1]) << " colours " << int(entry[2]) << " bits "
+                             << bitCount;
+        EXPECT_FALSE(seen[match]) << "the same image twice";
+        seen[match] = true;
+        // The image itself must agree with its directory entry.
+        std::vector<BYTE> image = Resource(RT_ICON, id);
+        ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER));
+        BITMAPINFOHEADER header;
+        memcpy(&header, image.data(), sizeof(header));
+        EXPECT_EQ(expected[match].size, header.biWidth);
+        EXPECT_EQ(2 * expected[match].size, header.biHeight);  // colour and mask
+        EXPECT_EQ(expected[match].bits, header.biBitCount);
+    }
+}
+
+TEST_F(ProgramResources, ManifestAsksForAdministratorAndCommonControls6) {
+    std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    if (bytes.empty()) bytes = Resource(RT_MANIFEST, 1);
+    ASSERT_FALSE(bytes.empty());
+    std::string xml(bytes.begin(), bytes.end());
+    const char* const fields[] = {
+        R"(<assemblyIdentity version="1.0.0.0" processorArchitecture="X86" name="UninstallProgram" type="win32"/>)",
+        "<description>Uninstall Program</description>",
+        R"(<assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.0.0" )"
+        R"(processorArchitecture="X86" publicKeyToken="6595b64144ccf1df" language="*"/>)",
+        R"(<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>)",
+        R"(<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>)",
+    };
+    for (const char* field : fields) EXPECT_NE(std::string::npos, xml.find(field)) << field;
+    size_t first = xml.find("<supportedOS");
+    EXPECT_EQ(std::string::npos, xml.find("<supportedOS", first + 1)) << "a single supportedOS";
+}
+
+// InitCommonControls is imported from comctl32 by ordinal 17 (read from the file's import table).
+TEST(ProgramImports, InitCommonControlsByOrdinal17) {
+    Bytes file = ReadFileBytes(BinPath(L"uninst.exe"));
+    ASSERT_GT(file.size(), 0x200u);
+    auto u32 = [&](size_t at) {
+        DWORD v = 0;
+        if (at + 4 <= file.size()) memcpy(&v, &file[at], 4);
+        return v;
+    };
+    auto u16 = [&](size_t at) { return WORD(u32(at) & 0xFFFF); };
+    size_t pe = u32(0x3C);
+    size_t optional = pe + 24;
+    size_t sections = optional + u16(pe + 20);
+    int sectionCount = u16(pe + 6);
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (int i = 0; i < sectionCount; ++i) {
+            size_t s = sections + 40 * i;
+            DWORD va = u32(s + 12), size = u32(s + 16), raw = u32(s + 20);
+            if (rva >= va && rva < va + size) return raw + (rva - va);
+        }
+        return 0;
+    };
+    size_t imports = fileOffset(u32(optional + 104));  // data directory 1
+    ASSERT_NE(0u, imports);
+    bool ordinal17 = false, byName = false;
+    for (size_t d = imports; u32(d + 12) != 0; d += 20) {
+        std::string dll(reinterpret_cast<const char*>(&file[fileOffset(u32(d + 12))]));
+        if (_stricmp(dll.c_str(), "comctl32.dll") != 0) continue;
+        DWORD thunks = u32(d) ? u32(d) : u32(d + 16);
+        for (size_t t = fileOffset(thunks); u32(t) != 0; t += 4) {
+            DWORD thunk = u32(t);
+            if (thunk & 0x80000000) {
+                ordinal17 |= (thunk & 0xFFFF) == 17;
+            } else {
+                std::string name(reinterpret_cast<const char*>(&file[fileOffset(thunk) + 2]));
+                byName |= name == "InitCommonControls";
+            }
+        }
+    }
+    EXPECT_TRUE(ordinal17);
+    EXPECT_FALSE(byName);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Progress accounting and the pump
+
+struct SentMessage {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+};
+std::vector<SentMessage> g_sent;
+int g_peeks = 0;
+
+LRESULT WINAPI RecordSend(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    g_sent.push_back({window, message, wParam});
+    return 0;
+}
+BOOL WINAPI CountPeek(LPMSG, HWND, UINT, UINT, UINT) {
+    ++g_peeks;
+    return FALSE;
+}
+
+class ProgressReports : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_sent.clear();
+        g_peeks = 0;
+        LastPercent = 0;
+        ProgressTotal = 0;
+        ProgressBar = reinterpret_cast<HWND>(0x4242);
+    }
+    void TearDown() override {
+        ProgressBar = nullptr;
+        ProgressTotal = 0;
+        LastPercent = 0;
+        FileEntryCount = ShortcutEntryCount = RegistryEntryCount = 0;
+    }
+    // Percentages sent to the bar since the last call.
+    std::vector<WPARAM> Sent() {
+        std::vector<WPARAM> out;
+        for (const SentMessage& m : g_sent) {
+            EXPECT_EQ(ProgressBar, m.window);
+            EXPECT_EQ(static_cast<UINT>(PBM_SETPOS), m.message);
+            out.push_back(m.wParam);
+        }
+        g_sent.clear();
+        return out;
+    }
+};
+
+TEST_F(ProgressReports, SetProgressSendsOnlyChangesAndPumpsOncePerChange) {
+    API_GUARD(SendMessage, RecordSend);
+    API_GUARD(PeekMessage, CountPeek);
+    struct Step {
+        DWORD percent;
+        std::vector<WPARAM> sent;
+        int pumps;
+    };
+    const Step steps[] = {
+        {0, {}, 0},            // the bar starts at 0: a first report of 0 does nothing
+        {40, {40}, 1},
+        {40, {}, 0},           // repeated value
+        {250, {100}, 1},       // above 100 counts as 100
+        {100, {}, 0},
+        {0xFFFFFFFF, {}, 0},   // unsigned: still 100
+        {99, {99}, 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.percent);
+        g_peeks = 0;
+        SetProgress(step.percent);
+        EXPECT_EQ(step.sent, Sent());
+        EXPECT_EQ(step.pumps, g_peeks);
+    }
+}
+
+TEST_F(ProgressReports, WithoutBarStillPumpsOnChange) {
+    API_GUARD(SendMessage, RecordSend);
+    API_GUARD(PeekMessage, CountPeek);
+    ProgressBar = nullptr;
+    SetProgress(5);
+    EXPECT_TRUE(g_sent.empty());
+    EXPECT_EQ(1, g_peeks);
+}
+
+TEST_F(ProgressReports, ReportProgressScalesToTotalAndIsSilentWithoutTotal) {
+    API_GUARD(SendMessage, RecordSend);
+    API_GUARD(PeekMessage, CountPeek);
+    ReportProgress(7);
+    EXPECT_TRUE(Sent().empty()) << "ProgressTotal 0: nothing is reported";
+    EXPECT_EQ(0, g_peeks);
+
+    struct Case {
+        DWORD total, position;
+        WPARAM percent;
+    };
+    const Case cases[] = {
+        {3, 1, 33},
+        {3, 2, 66},
+        {3, 3, 100},
+        {200, 1, 0},                      // truncates: no change from 0, nothing sent
+        {0xFFFFFFFF, 0xFFFFFFFE, 99},     // would wrap in 32 bits
+        {0x80000000, 0x40000000, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.position << "/" << c.total);
+        LastPercent = 0;
+        ProgressTotal = c.total;
+        ReportProgress(c.position);
+        std::vector<WPARAM> expected;
+        if (c.percent) expected.push_back(c.percent);
+        EXPECT_EQ(expected, Sent());
+    }
+}
+
+// The stretches lie in run order and tile the total, so the bar never moves back between passes.
+TEST_F(ProgressReports, PassStretchesFollowRunOrder) {
+    FileEntryCount = 3;
+    ShortcutEntryCount = 2;
+    RegistryEntryCount = 4;
+    EXPECT_EQ(0u, FilePassBase());
+    EXPECT_EQ(3u, ShortcutPassBase());
+    EXPECT_EQ(5u, EmptiedFolderPassBase());
+    EXPECT_EQ(8u, RegistryPassBase());
+    EXPECT_EQ(12u, RegistryPassBase() + RegistryEntryCount);  // R + 2F + S
+}
+
+int g_dispatched = 0;
+LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) ++g_dispatched;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND MakeCountingWindow() {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = CountingProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"WindowsTestsCounter";
+        registered = RegisterClassW(&wc) != 0;
+    }
+    return CreateWindowExW(0, L"WindowsTestsCounter", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+TEST(PumpMessages, DispatchesEverythingQueuedDropsQuitAndReturnsWhenEmpty) {
+    HWND window = MakeCountingWindow();
+    ASSERT_NE(nullptr, window);
+    g_dispatched = 0;
+    PostMessageW(window, WM_APP, 0, 0);
+    PostQuitMessage(0);
+    PostMessageW(window, WM_APP, 0, 0);
+    PostMessageW(window, WM_APP, 0, 0);
+    PumpMessages();
+    EXPECT_EQ(3, g_dispatched);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "message " << msg.message << " left";
+    PumpMessages();  // an empty queue: returns at once
+    EXPECT_EQ(3, g_dispatched);
+    DestroyWindow(window);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows and dialogs, made from the program's own resources
+
+// Loads `messages` as the message table through the program's own chunk reader.
+bool LoadMessages(const std::vector<std::u16string>& messages) {
+    TempFolder dir;
+    std::wstring path = dir.Join(L"messages.bin");
+    if (!WriteFileBytes(path, uninstpack::EncodeMessageTable(messages))) return false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    int result = ReadMessageTableChunk(file);
+    CloseHandle(file);
+    return result == 0;
+}
+
+bool LoadFileRecords(const std::vector<uninstpack::FileRecord>& records) {
+    TempFolder dir;
+    std::wstring path = dir.Join(L"files.bin");
+    if (!WriteFileBytes(path, uninstpack::EncodeFileList(records))) return false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    int result = ReadFileListChunk(file);
+    CloseHandle(file);
+    return result == 0;
+}
+
+class RunWindows : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InitCommonControls();
+        resources_ = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    static void TearDownTestSuite() {
+        if (resources_) FreeLibrary(resources_);
+        resources_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(nullptr, resources_);
+        ModuleInstance = resources_;
+        InstallDir = installDir_;
+        WorkPath = workPath_;
+        ASSERT_TRUE(LoadMessages(StandardMessages()));
+    }
+    void TearDown() override {
+        CloseProgressDialog();
+        DestroyMainWindow();
+        DeleteDialogFont();
+        ReleaseUninstallData();
+        LastPercent = 0;
+        InstallDir = nullptr;
+        WorkPath = nullptr;
+        ModuleInstance = nullptr;
+    }
+
+    static HMODULE resources_;
+    WCHAR installDir_[kPathCapacity] = {};
+    WCHAR workPath_[kPathCapacity] = {};
+};
+HMODULE RunWindows::resources_ = nullptr;
+
+std::wstring Message(int n) { return Text(StandardMessages()[n]); }
+
+TEST_F(RunWindows, MainWindowIsHiddenCentredAndDrainsItsQueueOnDestroy) {
+    ASSERT_TRUE(RegisterMainWindowClass());
+    ASSERT_TRUE(CreateMainWindow());
+    HWND window = MainWindow;
+    EXPECT_EQ(L"VorlixClass", WindowClass(window));
+    EXPECT_EQ(Message(0), WindowText(window));
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(DWORD(WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN), DWORD(GetWindowLongW(window, GWL_STYLE)) & ~WS_VISIBLE);
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(window, &r));
+    EXPECT_EQ(320, r.right - r.left);
+    EXPECT_EQ(200, r.bottom - r.top);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 320) / 2, r.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 200) / 2, r.top);
+    WNDCLASSW wc;
+    ASSERT_TRUE(GetClassInfoW(resources_, L"VorlixClass", &wc));
+    EXPECT_EQ(UINT(CS_HREDRAW | CS_VREDRAW), wc.style);
+    EXPECT_NE(nullptr, wc.hIcon) << "icon 800";
+
+    HWND counter = MakeCountingWindow();
+    g_dispatched = 0;
+    PostMessageW(counter, WM_APP, 0, 0);
+    DestroyMainWindow();
+    EXPECT_EQ(nullptr, MainWindow);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(1, g_dispatched) << "the queue is drained up to WM_QUIT";
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "WM_QUIT was consumed";
+    DestroyWindow(counter);
+    UnregisterClassW(L"VorlixClass", resources_);
+}
+
+TEST_F(RunWindows, ProgressDialogShowsTitleAndStageTextsAndCannotBeClosed) {
+    ASSERT_TRUE(LoadFileRecords({{u"C:\\a", u"x.dll", 0}, {u"C:\\a", u"y.dll", 0}}));
+    ASSERT_TRUE(OpenProgressDialog());
+    HWND dialog = ProgressDialog;
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(Message(0), WindowText(dialog));
+    EXPECT_EQ(Message(11), WindowText(GetDlgItem(dialog, IDC_TEXT)));
+    EXPECT_EQ(GetDlgItem(dialog, IDC_PROGRESS), ProgressBar);
+    EXPECT_EQ(4u, ProgressTotal) << "R + 2F + S with two file records";
+    PBRANGE range;
+    SendMessageW(ProgressBar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    EXPECT_EQ(0, range.iLow);
+    EXPECT_EQ(100, range.iHigh);
+
+    // Every child has the normal-weight copy of the dialog font.
+    ASSERT_NE(nullptr, DialogFont);
+    LOGFONTW font;
+    ASSERT_TRUE(GetObjectW(DialogFont, sizeof(font), &font));
+    EXPECT_EQ(FW_NORMAL, font.lfWeight);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        EXPECT_EQ(reinterpret_cast<WPARAM>(DialogFont), SendMessageW(child, WM_GETFONT, 0, 0));
+
+    for (int stage : {12, 13, 14}) {
+        ShowProgressText(stage);
+        EXPECT_EQ(Message(stage), WindowText(GetDlgItem(dialog, IDC_TEXT)));
+    }
+
+    // Esc through the pump (as a user's key press arrives), the close box, and a plain IDCANCEL.
+    SendEscape(dialog);
+    PumpMessages();
+    SendClose(dialog);
+    PumpMessages();
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(1, GetWindowLongW(dialog, DWL_MSGRESULT));
+
+    ShowProgressText(11);
+    ReportProgress(1);
+    EXPECT_EQ(25, SendMessageW(ProgressBar, PBM_GETPOS, 0, 0));
+    Shot(dialog, L"progress");
+    SetProgress(250);
+    EXPECT_EQ(100, SendMessageW(ProgressBar, PBM_GETPOS, 0, 0));
+
+    CloseProgressDialog();
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(0u, ProgressTotal) << "no reports after the dialog has gone";
+}
+
+// Answers the prompt from a second thread, as a user would, and returns AskReadOnlyFile's result.
+template <typename Act>
+int AnswerPrompt(const std::wstring& path, Act act, std::wstring* shownText = nullptr) {
+    std::thread driver([&] {
+        HWND dialog = WaitForWindow(GetCurrentProcessId(), nullptr, kDialogClass, Message(0).c_str());
+        if (!dialog) return;
+        if (shownText) {
+            *shownText = L"";
+            for (const ControlInfo& c : ListControls(dialog)) *shownText += std::to_wstring(c.id) + L"=" + c.text + L";";
+            *shownText += L"owner=" + std::to_wstring(GetWindow(dialog, GW_OWNER) == MainWindow);
+        }
+        act(dialog);
+    });
+    int result = AskReadOnlyFile(path.c_str());
+    driver.join();
+    return result;
+}
+
+TEST_F(RunWindows, ReadOnlyPromptShowsMessage9AndLabelsAndReturnsTheButton) {
+    ASSERT_TRUE(RegisterMainWindowClass());
+    ASSERT_TRUE(CreateMainWindow());
+    const std::wstring path = L"C:\\Program Files\\Tool\\readme.txt";
+    std::wstring shown;
+    EXPECT_EQ(IDYES, AnswerPrompt(path, [](HWND d) {
+                  Shot(d, L"read-only-prompt");
+                  PressButton(d, IDYES);
+              }, &shown));
+    EXPECT_EQ(L"6=" + Message(3) + L";1001=" + Message(4) + L";1000=" + FormatWith(StandardMessages()[9], path) +
+                  L";7=" + Message(5) + L";1002=" + Message(6) + L";owner=1",
+              shown);
+
+    struct Case {
+        const char* name;
+        int button;  // 0: Esc
+        int result;
+    };
+    const Case cases[] = {
+        {"yes to all", IDC_YESTOALL, IDC_YESTOALL},
+        {"no", IDNO, IDNO},
+        {"no to all", IDC_NOTOALL, IDC_NOTOALL},
+        {"Esc", 0, IDCANCEL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.result, AnswerPrompt(path, [&](HWND d) {
+                      if (c.button) PressButton(d, c.button);
+                      else SendEscape(d);
+                  }));
+    }
+    UnregisterClassW(L"VorlixClass", resources_);
+}
+
+int g_dialogCalls = 0;
+INT_PTR WINAPI FailingDialog(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM) {
+    ++g_dialogCalls;
+    return -1;
+}
+
+TEST_F(RunWindows, ReadOnlyPromptWithoutDialogSaysNoAndEmptyMessage9SaysYesToAll) {
+    API_GUARD(DialogBoxParam, FailingDialog);
+    g_dialogCalls = 0;
+    EXPECT_EQ(IDNO, AskReadOnlyFile(L"C:\\x.txt"));
+    EXPECT_EQ(1, g_dialogCalls);
+
+    std::vector<std::u16string> messages = StandardMessages();
+    messages[9] = u"";
+    ASSERT_TRUE(LoadMessages(messages));
+    g_dialogCalls = 0;
+    EXPECT_EQ(IDC_YESTOALL, AskReadOnlyFile(L"C:\\x.txt"));
+    EXPECT_EQ(0, g_dialogCalls) << "an empty question is not asked";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The running check
+
+TEST_F(RunWindows, BuildFileEntryPathAppliesTheDotRuleWithinWorkPath) {
+    wcscpy(installDir_, L"C:\\App\\");
+    struct Case {
+        const wchar_t* directory;
+        const wchar_t* fileName;
+        const wchar_t* expected;  // null: refused
+    };
+    const Case cases[] = {
+        {L".", L"a.dll", L"C:\\App\\a.dll"},
+        {L".\\bin", L"a.dll", L"C:\\App\\bin\\a.dll"},
+        {L".\\bin\\", L"a.dll", L"C:\\App\\bin\\a.dll"},
+        {L".x", L"a.dll", L"C:\\App\\a.dll"},  // only ".\" continues with the rest
+        {L"D:\\Other", L"a.dll", L"D:\\Other\\a.dll"},
+        {L"D:\\Other", L"", L"D:\\Other"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.directory, c.directory + wcslen(c.directory)));
+        EXPECT_TRUE(BuildFileEntryPath(c.directory, c.fileName));
+        EXPECT_EQ(std::wstring(c.expected), std::wstring(WorkPath));
+    }
+    // Bounds: "C:\App\" (7) + "d\" (2) + name; 259 characters fit, 260 do not.
+    for (size_t length : {258u, 259u, 260u}) {
+        SCOPED_TRACE(length);
+        std::wstring name(length - 9, L'n');
+        bool fits = BuildFileEntryPath(L".\\d", name.c_str());
+        EXPECT_EQ(length <= 259, fits);
+        EXPECT_EQ(fits ? L"C:\\App\\d\\" + name : L"", std::wstring(WorkPath));
+    }
+}
+
+TEST_F(RunWindows, CheckFilesInUseFindsOnlyHeldGuardedFiles) {
+    TempFolder dir;
+    std::wstring held = dir.Join(L"app.exe");
+    std::wstring other = dir.Join(L"other.dll");
+    ASSERT_TRUE(WriteFileBytes(held, Bytes(16, 1)));
+    ASSERT_TRUE(WriteFileBytes(other, Bytes(16, 2)));
+    wcscpy(installDir_, (dir.Path() + L"\\").c_str());
+    const uint8_t guard = kFileInUseCheck;
+    const std::u16string folder = Utf16(dir.Path());
+
+    HeldFile holder;
+    ASSERT_TRUE(holder.Hold(held));
+    struct Case {
+        const char* name;
+        std::vector<uninstpack::FileRecord> records;
+        bool inUse;
+    };
+    const std::u16string tooLong(300, u'z');
+    const Case cases[] = {
+        {"guarded and held, by the dot rule", {{u"other", u"x", 0}, {u".", u"app.exe", guard}}, true},
+        {"guarded and held, full folder", {{folder, u"app.exe", guard}}, true},
+        {"held but not guarded", {{u".", u"app.exe", 0}}, false},
+        {"guarded, not held", {{u".", u"other.dll", guard}}, false},
+        {"guarded, missing", {{u".", u"gone.dll", guard}}, false},
+        {"guarded folder record", {{folder, u"", guard}}, false},
+        {"guarded path too long for WorkPath", {{u".\\" + tooLong, u"app.exe", guard}}, false},
+        {"no records", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReleaseUninstallData();
+        ASSERT_TRUE(LoadMessages(StandardMessages()));
+        ASSERT_TRUE(LoadFileRecords(c.records));
+        EXPECT_EQ(c.inUse, CheckFilesInUse());
+    }
+    holder.Release();
+    ReleaseUninstallData();
+    ASSERT_TRUE(LoadFileRecords({{u".", u"app.exe", guard}}));
+    EXPECT_FALSE(CheckFilesInUse()) << "released by the other process";
+}
+
+}  // namespace
