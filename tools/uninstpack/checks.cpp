@@ -1,0 +1,385 @@
+// Verify's checks. Each problem says where it is, what is wrong and what the uninstaller would
+// do with it; the lists of system folders and shared registry keys are literal names only,
+// since the records are used as they stand and are never expanded.
+#include "tools/uninstpack/checks.h"
+
+#include <cstdio>
+
+#include "tools/uninstpack/manifest.h"
+#include "tools/uninstpack/text.h"
+
+namespace uninstpack {
+
+namespace {
+
+std::string Hex(uint64_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+std::string N(size_t v) { return std::to_string(v); }
+
+char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+std::u16string Fold(const std::u16string& s) {
+    std::u16string out;
+    for (char16_t c : s) out.push_back(c == u'/' ? u'\\' : FoldAscii(c));
+    return out;
+}
+
+std::u16string TrimBackslashes(std::u16string s) {
+    while (!s.empty() && s.back() == u'\\') s.pop_back();
+    size_t first = s.find_first_not_of(u'\\');
+    return first == std::u16string::npos ? std::u16string() : s.substr(first);
+}
+
+std::vector<std::u16string> Components(const std::u16string& path) {
+    std::vector<std::u16string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t bs = path.find(u'\\', start);
+        parts.push_back(path.substr(start, bs == std::u16string::npos ? std::u16string::npos : bs - start));
+        if (bs == std::u16string::npos) return parts;
+        start = bs + 1;
+    }
+}
+
+// Pattern components: "?:" is any drive, "*" any single name.
+bool MatchComponents(const std::vector<std::u16string>& path, const std::vector<std::u16string>& pattern) {
+    if (path.size() != pattern.size()) return false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const std::u16string& p = pattern[i];
+        if (p == u"*") {
+            if (path[i].empty()) return false;
+        } else if (p == u"?:") {
+            if (path[i].size() != 2 || path[i][1] != u':') return false;
+        } else if (path[i] != p) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Folders of the system or shared by every program, by the names they have on an English
+// system; a record naming one of them literally is a mistake in the data wherever it runs.
+const char16_t* const kSystemFolders[] = {
+    u"?:\\windows", u"?:\\windows\\system", u"?:\\windows\\system32", u"?:\\windows\\syswow64",
+    u"?:\\windows\\fonts", u"?:\\windows\\temp", u"?:\\windows\\start menu", u"?:\\windows\\start menu\\programs",
+    u"?:\\windows\\desktop", u"?:\\winnt", u"?:\\winnt\\system32", u"?:\\winnt\\fonts", u"?:\\program files",
+    u"?:\\program files (x86)", u"?:\\program files\\common files", u"?:\\program files (x86)\\common files",
+    u"?:\\programdata", u"?:\\programdata\\microsoft\\windows\\start menu",
+    u"?:\\programdata\\microsoft\\windows\\start menu\\programs",
+    u"?:\\programdata\\microsoft\\windows\\start menu\\programs\\startup", u"?:\\users", u"?:\\users\\*",
+    u"?:\\users\\*\\desktop", u"?:\\users\\*\\documents", u"?:\\users\\*\\appdata",
+    u"?:\\users\\*\\appdata\\local", u"?:\\users\\*\\appdata\\roaming",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\windows\\start menu",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\windows\\start menu\\programs",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\windows\\start menu\\programs\\startup",
+    u"?:\\documents and settings", u"?:\\documents and settings\\*", u"?:\\documents and settings\\*\\desktop",
+    u"?:\\documents and settings\\*\\start menu", u"?:\\documents and settings\\*\\start menu\\programs",
+    u"?:\\documents and settings\\*\\my documents", u"?:\\documents and settings\\*\\application data"};
+
+// Why a folder path must not be removed, or empty when it is an ordinary folder.
+std::string SystemFolderReason(const std::u16string& folder) {
+    std::u16string f = Fold(folder);
+    if (f.empty() || f[0] == u'.') return {};  // relative to the installation directory
+    while (!f.empty() && f.back() == u'\\') f.pop_back();
+    if (f.empty()) return "names the root of the current drive";
+    if (f.size() == 2 && f[1] == u':') return "names the drive root " + Printable(folder);
+    if (f.size() > 2 && f[0] == u'\\' && f[1] == u'\\') {
+        std::vector<std::u16string> unc = Components(f.substr(2));
+        if (unc.size() <= 2) return "names the root of a network share";
+    }
+    std::vector<std::u16string> parts = Components(f);
+    for (const char16_t* pattern : kSystemFolders)
+        if (MatchComponents(parts, Components(pattern))) return "names the system folder " + Printable(folder);
+    return {};
+}
+
+// Keys below HKLM or HKCU that hold every program's settings.
+const char16_t* const kSharedKeys[] = {
+    u"software\\microsoft", u"software\\microsoft\\windows", u"software\\microsoft\\windows\\currentversion",
+    u"software\\microsoft\\windows\\currentversion\\run", u"software\\microsoft\\windows\\currentversion\\runonce",
+    u"software\\microsoft\\windows\\currentversion\\uninstall",
+    u"software\\microsoft\\windows\\currentversion\\app paths",
+    u"software\\microsoft\\windows\\currentversion\\explorer",
+    u"software\\microsoft\\windows\\currentversion\\shareddlls", u"software\\microsoft\\windows nt",
+    u"software\\microsoft\\windows nt\\currentversion", u"software\\microsoft\\windows nt\\currentversion\\fonts",
+    u"software\\classes", u"software\\classes\\clsid", u"software\\classes\\interface",
+    u"software\\classes\\typelib", u"software\\classes\\appid", u"software\\classes\\*",
+    u"software\\classes\\directory", u"software\\classes\\folder", u"software\\policies",
+    u"software\\policies\\microsoft", u"software\\wow6432node", u"software\\wow6432node\\microsoft",
+    u"software\\wow6432node\\classes", u"system\\currentcontrolset", u"system\\currentcontrolset\\services",
+    u"system\\currentcontrolset\\control", u"control panel\\desktop", u"control panel\\international"};
+
+// Keys of HKCR that every program's file types and COM classes live in.
+const char16_t* const kSharedClassKeys[] = {
+    u"clsid", u"interface", u"typelib", u"appid", u"*", u"directory", u"folder", u"drive",
+    u"allfilesystemobjects", u"exefile", u"dllfile", u"lnkfile", u"txtfile", u".exe", u".dll", u".lnk", u".txt",
+    u"applications", u"systemfileassociations", u"wow6432node", u"mime", u"protocols", u"installer"};
+
+std::string SharedKeyReason(uint32_t root, const std::u16string& key) {
+    std::u16string k = Fold(TrimBackslashes(key));
+    if (k.empty()) return {};
+    size_t depth = Components(k).size();
+    bool classes = root == kRootClassesRoot;
+    if (!classes && depth == 1) return "is a whole top-level tree of the registry";
+    if (classes) {
+        for (const char16_t* shared : kSharedClassKeys)
+            if (k == shared) return "holds every program's file types or classes, not only this one's";
+    } else {
+        for (const char16_t* shared : kSharedKeys)
+            if (k == shared) return "holds every program's entries, not only this one's";
+    }
+    // The 32-bit view of the same keys on a 64-bit system.
+    const std::u16string wow = u"software\\wow6432node\\";
+    if (!classes && k.compare(0, wow.size(), wow) == 0)
+        for (const char16_t* shared : kSharedKeys)
+            if (u"software\\" + k.substr(wow.size()) == shared) return "holds every program's entries, not only this one's";
+    return {};
+}
+
+// The printf sequences of a text that the uninstaller formats: one "%s" is the path it passes,
+// "%%" a percent sign; anything else would read an argument that is never passed.
+void CheckFormat(size_t number, const std::u16string& text, std::vector<Problem>& out) {
+    std::string where = "message " + N(number);
+    bool formatted = number >= 7 && number <= 10;
+    bool hasS = text.find(u"%s") != std::u16string::npos;
+    if (!formatted) {
+        if (hasS) out.push_back({where, "holds \"%s\", but this message is shown as it is: the user sees \"%s\""});
+        return;
+    }
+    if (!hasS) {
+        if (text.find(u"%%") != std::u16string::npos)
+            out.push_back({where, "holds \"%%\" but no \"%s\": the uninstaller formats only texts with \"%s\", so the "
+                                  "user sees both percent signs"});
+        return;
+    }
+    size_t strings = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'%') continue;
+        if (i + 1 < text.size() && text[i + 1] == u'%') {
+            ++i;
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == u's' && ++strings == 1) {
+            ++i;
+            continue;
+        }
+        size_t end = i + 1;
+        while (end < text.size() && end < i + 8 && !(text[end] >= u'a' && text[end] <= u'z') &&
+               !(text[end] >= u'A' && text[end] <= u'Z'))
+            ++end;
+        std::u16string seq = text.substr(i, std::min(end + 1, text.size()) - i);
+        out.push_back({where, "holds the format sequence " + Printable(seq) + " at unit " + N(i) +
+                                  "; the uninstaller passes one text for one \"%s\" only, so this sequence would "
+                                  "read an argument that is not there"});
+        return;
+    }
+}
+
+void CheckNoZero(const std::u16string& text, const std::string& where, const char* field, std::vector<Problem>& out) {
+    size_t z = text.find(u'\0');
+    if (z != std::u16string::npos)
+        out.push_back({where, std::string(field) + " holds a zero character at unit " + N(z) +
+                                  "; the uninstaller's text ends there, so it would use " +
+                                  Printable(text.substr(0, z)) + " instead"});
+}
+
+// Length of the path the passes compose for a directory (and file name); the installation
+// directory counts as its shortest form, "C:\", so an overlong result cannot fit anywhere.
+size_t ComposedLength(const std::u16string& directory, const std::u16string& fileName, bool* relative) {
+    std::u16string dir = directory;
+    *relative = !dir.empty() && dir[0] == u'.';
+    if (*relative) dir = u"C:\\" + (dir.size() > 1 && dir[1] == u'\\' ? dir.substr(2) : std::u16string());
+    if (fileName.empty()) return dir.size();
+    return dir.size() + (dir.empty() || dir.back() != u'\\' ? 1 : 0) + fileName.size();
+}
+
+void CheckPathLength(const std::u16string& directory, const std::u16string& fileName, const std::string& where,
+                     const char* what, std::vector<Problem>& out) {
+    bool relative = false;
+    size_t n = ComposedLength(directory, fileName, &relative);
+    if (n <= kMaxPathUnits) return;
+    out.push_back({where, std::string(what) + " is " + N(n) + " characters long" +
+                              (relative ? " even below the shortest installation directory (\"C:\\\")" : "") +
+                              ", more than the " + N(kMaxPathUnits) +
+                              " a Windows path holds; the uninstaller passes over the record and removes nothing "
+                              "for it"});
+}
+
+// The folder a directory text names, relative folders under a placeholder for InstallDir.
+std::u16string FolderKey(const std::u16string& directory) {
+    std::u16string dir = directory;
+    if (!dir.empty() && dir[0] == u'.') dir = u"<install>\\" + (dir.size() > 1 && dir[1] == u'\\' ? dir.substr(2) : u"");
+    dir = Fold(dir);
+    while (!dir.empty() && dir.back() == u'\\') dir.pop_back();
+    return dir;
+}
+
+std::u16string ParentKey(const std::u16string& folder) {
+    size_t bs = folder.rfind(u'\\');
+    return bs == std::u16string::npos ? std::u16string() : folder.substr(0, bs);
+}
+
+void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out) {
+    for (size_t i = 0; i < files.size(); ++i) {
+        const FileRecord& r = files[i];
+        std::string where = "file record " + N(i);
+        CheckNoZero(r.directory, where, "directory", out);
+        CheckNoZero(r.fileName, where, "file name", out);
+        if (r.directory.size() + r.fileName.size() > kFileRecordTextLimit)
+            out.push_back({where, "directory and file name hold " + N(r.directory.size() + r.fileName.size()) +
+                                      " characters together, more than the uninstaller's " + N(kFileRecordTextLimit) +
+                                      "; it would refuse the whole data and remove nothing"});
+        else
+            CheckPathLength(r.directory, r.fileName, where, r.fileName.empty() ? "the folder's path" : "the file's path",
+                            out);
+        if (r.directory.empty())
+            out.push_back({where, "has an empty directory; the uninstaller would take the path as relative to its "
+                                  "current directory"});
+        if (r.flags & 0xF0)
+            out.push_back({where, "has flag bits " + Hex(r.flags & 0xF0) +
+                                      " that mean nothing; the uninstaller ignores them (writers store 0)"});
+        if (r.fileName.empty()) {
+            std::string reason = SystemFolderReason(r.directory);
+            if (!reason.empty())
+                out.push_back({where, "is a folder record that " + reason +
+                                          "; the uninstaller would remove that folder when it is empty, unless it "
+                                          "recognises it as protected on that machine"});
+        }
+    }
+    // Removal runs from the last record to the first: a folder's record must come before the
+    // records of what it holds, or the folder is tried while still full and stays behind.
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::u16string folder = FolderKey(files[i].directory);
+        std::u16string holder = files[i].fileName.empty() ? ParentKey(folder) : folder;
+        if (holder.empty()) continue;
+        for (size_t j = i + 1; j < files.size(); ++j)
+            if (files[j].fileName.empty() && FolderKey(files[j].directory) == holder) {
+                out.push_back({"file record " + N(i),
+                               "comes before file record " + N(j) + ", the record of its own folder " +
+                                   Printable(files[j].directory) +
+                                   "; removal runs from the last record to the first, so the uninstaller would try "
+                                   "that folder while it still holds this " +
+                                   (files[i].fileName.empty() ? "folder" : "file") + ", and leave it behind"});
+                break;
+            }
+    }
+}
+
+void CheckShortcuts(const std::vector<ShortcutRecord>& shortcuts, std::vector<Problem>& out) {
+    for (size_t i = 0; i < shortcuts.size(); ++i) {
+        const ShortcutRecord& r = shortcuts[i];
+        std::string where = "shortcut record " + N(i);
+        CheckNoZero(r.firstFolder, where, "first folder", out);
+        CheckNoZero(r.secondFolder, where, "second folder", out);
+        CheckNoZero(r.fileName, where, "file name", out);
+        size_t units = r.firstFolder.size() + r.secondFolder.size() + r.fileName.size();
+        if (units > kShortcutRecordTextLimit) {
+            out.push_back({where, "texts hold " + N(units) + " characters together, more than the uninstaller's " +
+                                      N(kShortcutRecordTextLimit) + "; it would refuse the whole data and remove nothing"});
+            continue;
+        }
+        if (!r.fileName.empty()) CheckPathLength(r.firstFolder, r.fileName, where, "the shortcut's path", out);
+        else CheckPathLength(r.firstFolder, u"", where, "the first folder", out);
+        CheckPathLength(r.secondFolder, u"", where, "the second folder", out);
+        for (const std::u16string* folder : {&r.firstFolder, &r.secondFolder}) {
+            std::string reason = SystemFolderReason(*folder);
+            if (!reason.empty() && !folder->empty())
+                out.push_back({where, std::string(folder == &r.firstFolder ? "first" : "second") + " folder " + reason +
+                                          "; the uninstaller would remove it when it is empty, unless it recognises "
+                                          "it as protected on that machine"});
+        }
+        if (r.firstFolder.empty() && (!r.fileName.empty() || !r.secondFolder.empty()))
+            out.push_back({where, "has an empty first folder; the uninstaller would take the shortcut's name, or the "
+                                  "second folder, relative to its current drive and directory"});
+    }
+}
+
+void CheckRegistry(const std::vector<RegistryRecord>& registry, std::vector<Problem>& out) {
+    for (size_t i = 0; i < registry.size(); ++i) {
+        const RegistryRecord& r = registry[i];
+        std::string where = "registry record " + N(i);
+        CheckNoZero(r.path, where, "path", out);
+        if (r.path.size() > kRegistryRecordTextLimit) {
+            out.push_back({where, "path holds " + N(r.path.size()) + " characters, more than the uninstaller's " +
+                                      N(kRegistryRecordTextLimit) + "; it would refuse the whole data and remove nothing"});
+            continue;
+        }
+        if (r.root < 0x80000000u || r.root > 0x80000006u)
+            out.push_back({where, "root " + Hex(r.root) +
+                                      " is not a predefined registry key; the uninstaller's registry calls fail on "
+                                      "it and the record removes nothing"});
+        if (r.path.empty()) {
+            out.push_back({where, "has an empty path; the uninstaller passes over it"});
+            continue;
+        }
+        RegistryTarget t = SplitRegistryPath(r.path);
+        if (t.isValue) continue;
+        std::string reason = SharedKeyReason(r.root, t.key);
+        std::string rootName = RootName(r.root);
+        if (!reason.empty())
+            out.push_back({where, "key " + (rootName.empty() ? Hex(r.root) : rootName) + " " + Printable(t.key) + " " +
+                                      reason +
+                                      "; the uninstaller would delete it with everything below it"});
+    }
+}
+
+}  // namespace
+
+std::vector<Problem> CheckData(const UninstallData& data) {
+    std::vector<Problem> out;
+    if (data.messages.size() < kMessageCount)
+        out.push_back({"message table",
+                       "holds " + N(data.messages.size()) + " messages, fewer than 16; the uninstaller would show "
+                       "messages " + N(data.messages.size()) + " to 15 as empty texts (0 is the caption, 1 the "
+                       "confirmation, 11 to 14 the progress texts, 15 the still-running notice)"});
+    for (size_t i = 0; i < data.messages.size(); ++i) {
+        if (data.messages[i].size() > 0xFFFF) {
+            out.push_back({"message " + N(i), "holds " + N(data.messages[i].size()) +
+                                                  " characters, more than the 65535 a message can hold; it cannot be written"});
+            continue;
+        }
+        CheckNoZero(data.messages[i], "message " + N(i), "text", out);
+        CheckFormat(i, data.messages[i], out);
+    }
+    if (data.messages.size() > 0xFFFF)
+        out.push_back({"message table", "holds " + N(data.messages.size()) + " messages, more than 65535; it cannot be written"});
+    CheckFiles(data.files, out);
+    CheckShortcuts(data.shortcuts, out);
+    CheckRegistry(data.registry, out);
+    if (data.settings.flags & ~uint32_t(kRunWaitForCommand | kRunFullVisualStyles))
+        out.push_back({"run settings", "flag bits " + Hex(data.settings.flags & ~uint32_t(kRunWaitForCommand | kRunFullVisualStyles)) +
+                                           " mean nothing; the uninstaller ignores them (writers store 0)"});
+    if (data.settings.command && data.settings.command->empty())
+        out.push_back({"run settings", "the pre-removal command is present but empty; the uninstaller would try to run "
+                                       "its own installation directory"});
+    if (data.settings.finishPage && data.settings.finishPage->empty())
+        out.push_back({"run settings", "the finish page is present but empty; the uninstaller would ask the shell to "
+                                       "open an empty name"});
+    return out;
+}
+
+std::vector<Problem> CheckChunks(const std::vector<ChunkInfo>& chunks) {
+    std::vector<Problem> out;
+    size_t tables = 0, settings = 0;
+    for (const ChunkInfo& c : chunks) {
+        std::string where = "chunk at stream offset " + N(c.offset);
+        bool known = c.tag == kTagMessageTable || c.tag == kTagFileList || c.tag == kTagShortcutList ||
+                     c.tag == kTagRegistryList || c.tag == kTagRunSettings || c.tag == kTagEnd;
+        if (!known) out.push_back({where, "has the unknown tag " + Hex(c.tag) + "; the uninstaller skips its " + N(c.size) + " bytes"});
+        if (c.flags && c.tag != kTagRunSettings)
+            out.push_back({where, "has flags " + Hex(c.flags) + "; the uninstaller ignores them (writers store 0)"});
+        if (c.tag == kTagEnd && c.size)
+            out.push_back({where, "is the End chunk with a size of " + N(c.size) + "; the uninstaller never reads past its header (writers store 0)"});
+        if (c.tag == kTagMessageTable && c.size && ++tables == 2)
+            out.push_back({where, "is a second message table; the uninstaller replaces the first with it"});
+        if (c.tag == kTagRunSettings && c.size && ++settings == 2)
+            out.push_back({where, "is a second RunSettings chunk; the uninstaller replaces the first with it"});
+    }
+    return out;
+}
+
+}  // namespace uninstpack

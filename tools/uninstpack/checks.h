@@ -1,0 +1,24 @@
+// The strict checks of `uninstpack verify`: what in a set of uninstall data the uninstaller would
+// refuse, misread, or carry out in a way its author did not mean.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "pack/uninst_data.h"
+
+namespace uninstpack {
+
+struct Problem {
+    std::string where;  // "file record 3", "message 9", "chunk at stream offset 120"
+    std::string what;   // what is wrong, then what the uninstaller would do
+};
+
+const size_t kMessageCount = 16;  // messages 0 to 15 are all shown by the uninstaller
+const size_t kMaxPathUnits = 259;  // a path with its terminator in a 260-unit buffer
+
+// Checks on the records and texts, the same for a manifest and a built file.
+std::vector<Problem> CheckData(const UninstallData& data);
+// Checks on how a decoded stream is laid out (chunk flags, repeated or unknown chunks).
+std::vector<Problem> CheckChunks(const std::vector<ChunkInfo>& chunks);
+
+}  // namespace uninstpack

@@ -1,0 +1,23 @@
+// The three commands of `uninstpack`, callable without a process so the tests can drive them:
+// each writes its report to `out`, its errors to `err`, and returns the exit code.
+#pragma once
+#include <ostream>
+#include <string>
+
+#include "pack/uninst_data.h"
+
+namespace uninstpack {
+
+enum ExitCode { kExitClean = 0, kExitProblems = 1, kExitUnusable = 2 };
+
+int RunBuild(const std::string& manifestPath, const std::string& stubPath, const std::string& outPath,
+             std::ostream& out, std::ostream& err);
+int RunInspect(const std::string& path, bool json, std::ostream& out, std::ostream& err);
+int RunVerify(const std::string& path, std::ostream& out, std::ostream& err);
+
+// The same on bytes already read; `name` is how reports call the input.
+int InspectBytes(const Bytes& file, const std::string& name, bool json, std::ostream& out, std::ostream& err);
+// A manifest when the first non-blank byte is "{", an uninstaller file otherwise.
+int VerifyBytes(const Bytes& content, const std::string& name, std::ostream& out, std::ostream& err);
+
+}  // namespace uninstpack

@@ -1,0 +1,311 @@
+// Manifest <-> UninstallData. Strict on input: an unknown field, flag or root is an error, not
+// ignored, because a misspelt field would otherwise leave something installed behind.
+#include "tools/uninstpack/manifest.h"
+
+#include <initializer_list>
+
+#include "tools/uninstpack/text.h"
+
+namespace uninstpack {
+
+namespace {
+
+struct FlagName {
+    uint8_t bit;
+    const char* name;
+};
+const FlagName kFileFlags[] = {
+    {kFileShared, "shared"}, {kFileFont, "font"}, {kFileCom, "com"}, {kFileInUseCheck, "in-use"}};
+
+struct RootAlias {
+    uint32_t root;
+    const char* shortName;
+    const char* longName;
+};
+const RootAlias kRoots[] = {{kRootClassesRoot, "HKCR", "HKEY_CLASSES_ROOT"},
+                            {kRootCurrentUser, "HKCU", "HKEY_CURRENT_USER"},
+                            {kRootLocalMachine, "HKLM", "HKEY_LOCAL_MACHINE"},
+                            {kRootUsers, "HKU", "HKEY_USERS"}};
+
+[[noreturn]] void Fail(const std::string& where, const std::string& what) { throw ManifestError(where + ": " + what); }
+
+void CheckKeys(const Json& object, const std::string& where, std::initializer_list<const char*> known) {
+    if (!object.is_object()) Fail(where, "expected an object");
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        bool found = false;
+        std::string list;
+        for (const char* k : known) {
+            found = found || it.key() == k;
+            list += list.empty() ? k : std::string(", ") + k;
+        }
+        if (!found) Fail(where, "unknown field \"" + it.key() + "\" (known: " + list + ")");
+    }
+}
+
+std::u16string Text(const Json& object, const char* field, const std::string& where, bool required) {
+    auto it = object.find(field);
+    if (it == object.end()) {
+        if (required) Fail(where, std::string("missing field \"") + field + "\"");
+        return {};
+    }
+    if (!it->is_string()) Fail(where + "." + field, "expected a text");
+    std::optional<std::u16string> text = Utf8ToUtf16(it->get<std::string>());
+    if (!text) Fail(where + "." + field, "not valid UTF-8");
+    return *text;
+}
+
+uint64_t Number(const Json& value, const std::string& where, uint64_t max) {
+    if (!value.is_number_unsigned() && !(value.is_number_integer() && value.get<int64_t>() >= 0))
+        Fail(where, "expected a whole number from 0 to " + std::to_string(max));
+    uint64_t n = value.get<uint64_t>();
+    if (n > max) Fail(where, std::to_string(n) + " is more than " + std::to_string(max));
+    return n;
+}
+
+bool Flag(const Json& object, const char* field, const std::string& where) {
+    auto it = object.find(field);
+    if (it == object.end()) return false;
+    if (!it->is_boolean()) Fail(where + "." + field, "expected true or false");
+    return it->get<bool>();
+}
+
+std::vector<std::u16string> Messages(const Json& messages) {
+    std::vector<std::u16string> out;
+    if (messages.is_array()) {
+        for (size_t i = 0; i < messages.size(); ++i) {
+            std::string where = "messages[" + std::to_string(i) + "]";
+            if (!messages[i].is_string()) Fail(where, "expected a text");
+            std::optional<std::u16string> text = Utf8ToUtf16(messages[i].get<std::string>());
+            if (!text) Fail(where, "not valid UTF-8");
+            out.push_back(*text);
+        }
+        return out;
+    }
+    if (!messages.is_object()) Fail("messages", "expected an object of texts by number (\"0\": \"...\")");
+    for (auto it = messages.begin(); it != messages.end(); ++it) {
+        const std::string& key = it.key();
+        std::string where = "messages." + key;
+        bool canonical = !key.empty() && key.size() <= 5 && (key == "0" || key[0] != '0');
+        for (char c : key) canonical = canonical && c >= '0' && c <= '9';
+        if (!canonical || std::stoul(key) > 0xFFFE) Fail(where, "a message number is a whole number from 0 to 65534");
+        size_t n = std::stoul(key);
+        if (!it->is_string()) Fail(where, "expected a text");
+        std::optional<std::u16string> text = Utf8ToUtf16(it->get<std::string>());
+        if (!text) Fail(where, "not valid UTF-8");
+        if (out.size() <= n) out.resize(n + 1);  // numbers left out are empty texts
+        out[n] = *text;
+    }
+    return out;
+}
+
+uint8_t FileFlags(const Json& flags, const std::string& where) {
+    if (!flags.is_array()) Fail(where, "expected a list of flag names (shared, font, com, in-use)");
+    uint8_t bits = 0;
+    for (size_t i = 0; i < flags.size(); ++i) {
+        std::string at = where + "[" + std::to_string(i) + "]";
+        if (flags[i].is_number()) {
+            bits |= static_cast<uint8_t>(Number(flags[i], at, 255));
+            continue;
+        }
+        if (!flags[i].is_string()) Fail(at, "expected a flag name");
+        std::string name = flags[i].get<std::string>();
+        bool known = false;
+        for (const FlagName& f : kFileFlags)
+            if (name == f.name) {
+                bits |= f.bit;
+                known = true;
+            }
+        if (!known) Fail(at, "unknown flag \"" + name + "\" (known: shared, font, com, in-use)");
+    }
+    return bits;
+}
+
+uint32_t Root(const Json& root, const std::string& where) {
+    if (root.is_number()) return static_cast<uint32_t>(Number(root, where, 0xFFFFFFFFu));
+    if (!root.is_string()) Fail(where, "expected HKCR, HKCU, HKLM, HKU or a number");
+    std::string name = root.get<std::string>();
+    for (const RootAlias& r : kRoots)
+        if (name == r.shortName || name == r.longName) return r.root;
+    if (name.size() > 2 && name.size() <= 10 && name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
+        size_t used = 0;
+        unsigned long v = std::stoul(name, &used, 16);
+        if (used == name.size()) return static_cast<uint32_t>(v);
+    }
+    Fail(where, "unknown root \"" + name + "\" (HKCR, HKCU, HKLM, HKU, or a number)");
+}
+
+Json FromText(const std::u16string& text, const std::string& where) {
+    std::optional<std::string> utf8 = Utf16ToUtf8(text);
+    if (!utf8) Fail(where, "text " + Printable(text) + " holds an unpaired surrogate, which a manifest cannot carry");
+    return *utf8;
+}
+
+}  // namespace
+
+std::string RootName(uint32_t root) {
+    for (const RootAlias& r : kRoots)
+        if (r.root == root) return r.shortName;
+    return {};
+}
+
+RegistryTarget SplitRegistryPath(const std::u16string& path) {
+    RegistryTarget t;
+    size_t last = path.rfind(u'\\');
+    if (last != std::u16string::npos && last > 0 && path[last - 1] == u'\\') {
+        t.isValue = true;
+        t.key = path.substr(0, last - 1);
+        t.value = path.substr(last + 1);
+    } else {
+        t.key = path;
+    }
+    return t;
+}
+
+UninstallData ManifestFromJson(const Json& m) {
+    CheckKeys(m, "manifest", {"messages", "files", "shortcuts", "registry", "settings"});
+    UninstallData data;
+    if (m.contains("messages")) data.messages = Messages(m["messages"]);
+
+    auto list = [&m](const char* name) -> const Json& {
+        static const Json kEmpty = Json::array();
+        if (!m.contains(name)) return kEmpty;
+        if (!m[name].is_array()) Fail(name, "expected a list");
+        return m[name];
+    };
+
+    const Json& files = list("files");
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::string where = "files[" + std::to_string(i) + "]";
+        CheckKeys(files[i], where, {"directory", "fileName", "flags"});
+        FileRecord r;
+        r.directory = Text(files[i], "directory", where, true);
+        r.fileName = Text(files[i], "fileName", where, false);
+        if (files[i].contains("flags")) r.flags = FileFlags(files[i]["flags"], where + ".flags");
+        data.files.push_back(r);
+    }
+
+    const Json& shortcuts = list("shortcuts");
+    for (size_t i = 0; i < shortcuts.size(); ++i) {
+        std::string where = "shortcuts[" + std::to_string(i) + "]";
+        CheckKeys(shortcuts[i], where, {"levels", "firstFolder", "secondFolder", "fileName"});
+        ShortcutRecord r;
+        if (shortcuts[i].contains("levels"))
+            r.levels = static_cast<uint8_t>(Number(shortcuts[i]["levels"], where + ".levels", 255));
+        r.firstFolder = Text(shortcuts[i], "firstFolder", where, true);
+        r.secondFolder = Text(shortcuts[i], "secondFolder", where, false);
+        r.fileName = Text(shortcuts[i], "fileName", where, false);
+        data.shortcuts.push_back(r);
+    }
+
+    const Json& registry = list("registry");
+    for (size_t i = 0; i < registry.size(); ++i) {
+        std::string where = "registry[" + std::to_string(i) + "]";
+        CheckKeys(registry[i], where, {"root", "key", "value"});
+        if (!registry[i].contains("root")) Fail(where, "missing field \"root\"");
+        RegistryRecord r;
+        r.root = Root(registry[i]["root"], where + ".root");
+        std::u16string key = Text(registry[i], "key", where, true);
+        bool isValue = registry[i].contains("value");
+        std::u16string value = Text(registry[i], "value", where, false);
+        r.path = isValue ? key + u"\\\\" + value : key;
+        // The uninstaller decides key or value from the path alone; what it would read must be
+        // what the author wrote, or it deletes something else.
+        RegistryTarget read = SplitRegistryPath(r.path);
+        if (isValue && value.find(u'\\') != std::u16string::npos)
+            Fail(where + ".value", "a value name with a backslash cannot be recorded: the uninstaller would read " +
+                                       Printable(read.value) + " as the name");
+        if (!isValue && read.isValue)
+            Fail(where + ".key", "this key ends in two backslashes and a name, so the uninstaller would delete value " +
+                                     Printable(read.value) + " of key " + Printable(read.key) +
+                                     " instead of the key");
+        data.registry.push_back(r);
+    }
+
+    if (m.contains("settings")) {
+        const Json& s = m["settings"];
+        CheckKeys(s, "settings", {"wait", "keepVisualStyles", "command", "finishPage", "otherFlags"});
+        if (Flag(s, "wait", "settings")) data.settings.flags |= kRunWaitForCommand;
+        if (Flag(s, "keepVisualStyles", "settings")) data.settings.flags |= kRunFullVisualStyles;
+        if (s.contains("otherFlags"))
+            data.settings.flags |= static_cast<uint32_t>(Number(s["otherFlags"], "settings.otherFlags", 0xFFFFFFFFu));
+        for (const char* field : {"command", "finishPage"}) {
+            auto it = s.find(field);
+            if (it == s.end() || it->is_null()) continue;
+            std::u16string text = Text(s, field, "settings", true);
+            if (text.find(u'\0') != std::u16string::npos)
+                Fail(std::string("settings.") + field, "holds a zero character, where the uninstaller would cut it");
+            (std::string(field) == "command" ? data.settings.command : data.settings.finishPage) = text;
+        }
+    }
+    return data;
+}
+
+UninstallData ParseManifest(const std::string& text) { return ManifestFromJson(Json::parse(text)); }
+
+Json ManifestToJson(const UninstallData& data) {
+    Json m = Json::object();
+    Json messages = Json::object();
+    for (size_t i = 0; i < data.messages.size(); ++i)
+        messages[std::to_string(i)] = FromText(data.messages[i], "messages." + std::to_string(i));
+    m["messages"] = messages;
+
+    Json files = Json::array();
+    for (size_t i = 0; i < data.files.size(); ++i) {
+        const FileRecord& r = data.files[i];
+        std::string where = "files[" + std::to_string(i) + "]";
+        Json f = Json::object();
+        f["directory"] = FromText(r.directory, where + ".directory");
+        f["fileName"] = FromText(r.fileName, where + ".fileName");
+        Json flags = Json::array();
+        uint8_t rest = r.flags;
+        for (const FlagName& fl : kFileFlags)
+            if (r.flags & fl.bit) {
+                flags.push_back(fl.name);
+                rest &= static_cast<uint8_t>(~fl.bit);
+            }
+        if (rest) flags.push_back(rest);  // bits without a name, kept so the bytes come back
+        f["flags"] = flags;
+        files.push_back(f);
+    }
+    m["files"] = files;
+
+    Json shortcuts = Json::array();
+    for (size_t i = 0; i < data.shortcuts.size(); ++i) {
+        const ShortcutRecord& r = data.shortcuts[i];
+        std::string where = "shortcuts[" + std::to_string(i) + "]";
+        Json s = Json::object();
+        s["levels"] = r.levels;
+        s["firstFolder"] = FromText(r.firstFolder, where + ".firstFolder");
+        s["secondFolder"] = FromText(r.secondFolder, where + ".secondFolder");
+        s["fileName"] = FromText(r.fileName, where + ".fileName");
+        shortcuts.push_back(s);
+    }
+    m["shortcuts"] = shortcuts;
+
+    Json registry = Json::array();
+    for (size_t i = 0; i < data.registry.size(); ++i) {
+        const RegistryRecord& r = data.registry[i];
+        std::string where = "registry[" + std::to_string(i) + "]";
+        Json e = Json::object();
+        std::string name = RootName(r.root);
+        if (name.empty()) e["root"] = r.root;
+        else e["root"] = name;
+        RegistryTarget t = SplitRegistryPath(r.path);
+        e["key"] = FromText(t.key, where + ".key");
+        if (t.isValue) e["value"] = FromText(t.value, where + ".value");
+        registry.push_back(e);
+    }
+    m["registry"] = registry;
+
+    Json s = Json::object();
+    s["wait"] = (data.settings.flags & kRunWaitForCommand) != 0;
+    s["keepVisualStyles"] = (data.settings.flags & kRunFullVisualStyles) != 0;
+    uint32_t other = data.settings.flags & ~uint32_t(kRunWaitForCommand | kRunFullVisualStyles);
+    if (other) s["otherFlags"] = other;
+    if (data.settings.command) s["command"] = FromText(*data.settings.command, "settings.command");
+    if (data.settings.finishPage) s["finishPage"] = FromText(*data.settings.finishPage, "settings.finishPage");
+    m["settings"] = s;
+    return m;
+}
+
+}  // namespace uninstpack

@@ -1,0 +1,41 @@
+// The JSON manifest of the authoring tool and its mapping to and from UninstallData: messages
+// by number, file, shortcut and registry records with named flags and roots, run settings.
+// A manifest read back from a built file turns into the same stream, byte for byte.
+#pragma once
+#include <nlohmann/json.hpp>
+
+#include <stdexcept>
+#include <string>
+
+#include "pack/uninst_data.h"
+
+namespace uninstpack {
+
+using Json = nlohmann::ordered_json;
+
+// A manifest that cannot be turned into data; the text names the field ("files[2].flags: ...").
+struct ManifestError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+const uint32_t kRootClassesRoot = 0x80000000, kRootCurrentUser = 0x80000001, kRootLocalMachine = 0x80000002,
+               kRootUsers = 0x80000003;
+
+// "HKLM" for 0x80000002, and so on; empty for a value that is not one of the four.
+std::string RootName(uint32_t root);
+
+// How the uninstaller reads a registry path: a value when the last backslash is not the first
+// character and directly follows another backslash (key before the pair, value name after it).
+struct RegistryTarget {
+    bool isValue = false;
+    std::u16string key, value;
+};
+RegistryTarget SplitRegistryPath(const std::u16string& path);
+
+// Throws ManifestError (or nlohmann's parse error, for text that is not JSON).
+UninstallData ManifestFromJson(const Json& manifest);
+UninstallData ParseManifest(const std::string& text);
+// Throws ManifestError for a text that UTF-8 cannot carry (an unpaired surrogate).
+Json ManifestToJson(const UninstallData& data);
+
+}  // namespace uninstpack
