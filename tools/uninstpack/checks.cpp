@@ -167,10 +167,10 @@ void CheckFormat(size_t number, const std::u16string& text, std::vector<Problem>
             ++i;
             continue;
         }
+        // Flags, width, precision and length modifiers, then the conversion character.
+        const std::u16string modifiers = u"-+ #0123456789.*hlLqjztwI";
         size_t end = i + 1;
-        while (end < text.size() && end < i + 8 && !(text[end] >= u'a' && text[end] <= u'z') &&
-               !(text[end] >= u'A' && text[end] <= u'Z'))
-            ++end;
+        while (end < text.size() && modifiers.find(text[end]) != std::u16string::npos) ++end;
         std::u16string seq = text.substr(i, std::min(end + 1, text.size()) - i);
         out.push_back({where, "holds the format sequence " + Printable(seq) + " at unit " + N(i) +
                                   "; the uninstaller passes one text for one \"%s\" only, so this sequence would "

@@ -1,0 +1,427 @@
+// The authoring tool: build -> inspect --json -> build round trips, the manifest's strictness,
+// each verify finding on a crafted input, damaged files through inspect and verify (never a
+// crash, exit 2 with an offset), and the program's exit codes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#include "pack/uninst_data.h"
+#include "tools/uninstpack/commands.h"
+#include "tools/uninstpack/manifest.h"
+
+using namespace uninstpack;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Workspace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("uninstpack_tests_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        stub_ = FakeStub();
+        Write("stub.exe", stub_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // A program part as the real one carries it: a locator whose DataOffset is its own length.
+    static Bytes FakeStub() {
+        Bytes stub = {'M', 'Z'};
+        stub.resize(300, 0x90);
+        stub.insert(stub.end(), std::begin(kLocatorMarker), std::end(kLocatorMarker));
+        stub.resize(stub.size() + 4, 0);
+        stub.resize(700, 0xCC);
+        SetDataOffset(stub, static_cast<uint32_t>(stub.size()));
+        return stub;
+    }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    void Write(const std::string& name, const Bytes& bytes) const {
+        std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    void Write(const std::string& name, const std::string& text) const { std::ofstream(Path(name)) << text; }
+    Bytes Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    struct Run {
+        int rc;
+        std::string out, err;
+    };
+    Run Build(const std::string& manifest, const std::string& output) {
+        std::ostringstream out, err;
+        int rc = RunBuild(Path(manifest), Path("stub.exe"), Path(output), out, err);
+        return {rc, out.str(), err.str()};
+    }
+    Run Inspect(const std::string& file, bool json) {
+        std::ostringstream out, err;
+        int rc = RunInspect(Path(file), json, out, err);
+        return {rc, out.str(), err.str()};
+    }
+    Run Verify(const std::string& file) {
+        std::ostringstream out, err;
+        int rc = RunVerify(Path(file), out, err);
+        return {rc, out.str(), err.str()};
+    }
+
+    fs::path dir_;
+    Bytes stub_;
+};
+
+std::string SixteenMessages() {
+    std::string m = "\"messages\": {";
+    for (int i = 0; i < 16; ++i) m += (i ? ", " : "") + ("\"" + std::to_string(i) + "\": \"text " + std::to_string(i) + "\"");
+    return m + "}";
+}
+
+// A clean manifest with one place to put what a case adds.
+std::string Manifest(const std::string& files = "", const std::string& shortcuts = "",
+                     const std::string& registry = "", const std::string& messages = SixteenMessages()) {
+    return "{" + messages + ", \"files\": [" + files + "], \"shortcuts\": [" + shortcuts + "], \"registry\": [" +
+           registry + "], \"settings\": {\"wait\": false}}";
+}
+
+const char* const kRichManifest = R"({
+  "messages": {"0": "Ünïcode 🎉 title", "1": "", "2": "Done.", "3": "a", "4": "b", "5": "c", "6": "d",
+               "7": "memory %s", "8": "damaged %s", "9": "read-only %s", "10": "shared %s", "11": "f",
+               "12": "s", "13": "d", "14": "r", "15": "running", "17": "gap before me"},
+  "files": [
+    {"directory": ".", "fileName": ""},
+    {"directory": ".\\bin", "fileName": "", "flags": []},
+    {"directory": ".\\bin", "fileName": "app.exe", "flags": ["in-use", "com"]},
+    {"directory": "C:\\Windows\\Fonts", "fileName": "sample.ttf", "flags": ["font", "shared", 16]}
+  ],
+  "shortcuts": [
+    {"levels": 255, "firstFolder": "C:\\Start\\Vendor\\App", "secondFolder": "D:\\Other", "fileName": "App.lnk"},
+    {"firstFolder": ""}
+  ],
+  "registry": [
+    {"root": "HKLM", "key": "Software\\Vendor\\App", "value": "Version"},
+    {"root": "HKCU", "key": "Software\\Vendor\\App", "value": ""},
+    {"root": "HKEY_CLASSES_ROOT", "key": ".sample"},
+    {"root": 2147483653, "key": "Software\\Vendor"},
+    {"root": "0x80000003", "key": ""},
+    {"root": "HKU", "key": "\\\\", "value": "x"}
+  ],
+  "settings": {"wait": true, "keepVisualStyles": true, "otherFlags": 64, "command": "", "finishPage": "https://example.com/ü"}
+})";
+
+TEST_F(Workspace, BuildInspectJsonBuildGivesTheSameBytes) {
+    std::ifstream sample(std::string(UNINSTPACK_SOURCE_DIR) + "/examples/sample-manifest.json");
+    std::string sampleText((std::istreambuf_iterator<char>(sample)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(sampleText.empty());
+    const std::string manifests[] = {
+        sampleText, kRichManifest, "{}", Manifest(),
+        R"({"messages": ["zero", "one"], "settings": {"finishPage": "page.html"}})",
+        Manifest(R"({"directory": "C:\\A", "fileName": "b"})", "", R"({"root": "HKLM", "key": "Software\\V\\"})")};
+    for (size_t i = 0; i < std::size(manifests); ++i) {
+        SCOPED_TRACE("manifest " + std::to_string(i));
+        Write("m.json", manifests[i]);
+        Run first = Build("m.json", "a.exe");
+        ASSERT_EQ(first.rc, 0) << first.err;
+        Run json = Inspect("a.exe", true);
+        ASSERT_EQ(json.rc, 0) << json.err;
+        Write("back.json", json.out);
+        Run second = Build("back.json", "b.exe");
+        ASSERT_EQ(second.rc, 0) << second.err;
+        Bytes a = Read("a.exe"), b = Read("b.exe");
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(Bytes(a.begin(), a.begin() + stub_.size() - 0), Bytes(a.begin(), a.begin() + stub_.size()));
+        EXPECT_EQ(GetDataOffset(a), stub_.size());
+    }
+}
+
+TEST_F(Workspace, ManifestRecordsReachTheStreamAsWritten) {
+    UninstallData d = ParseManifest(kRichManifest);
+    ASSERT_EQ(d.messages.size(), 18u);
+    EXPECT_EQ(d.messages[0], u"Ünïcode \U0001F389 title");
+    EXPECT_EQ(d.messages[16], u"");  // a number left out is an empty text
+    EXPECT_EQ(d.files[3].flags, kFileFont | kFileShared | 0x10);
+    EXPECT_EQ(d.files[2].flags, kFileInUseCheck | kFileCom);
+    EXPECT_EQ(d.shortcuts[0].levels, 255);
+    struct {
+        uint32_t root;
+        std::u16string path;
+    } expected[] = {{0x80000002, u"Software\\Vendor\\App\\\\Version"},
+                    {0x80000001, u"Software\\Vendor\\App\\\\"},
+                    {0x80000000, u".sample"},
+                    {0x80000005, u"Software\\Vendor"},
+                    {0x80000003, u""},
+                    {0x80000003, u"\\\\\\\\x"}};
+    ASSERT_EQ(d.registry.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(d.registry[i].root, expected[i].root) << i;
+        EXPECT_TRUE(d.registry[i].path == expected[i].path) << i;
+    }
+    EXPECT_EQ(d.settings.flags, kRunWaitForCommand | kRunFullVisualStyles | 64);
+    ASSERT_TRUE(d.settings.command.has_value());
+    EXPECT_TRUE(d.settings.command->empty());
+}
+
+TEST_F(Workspace, ManifestMistakesAreRefusedNamingTheField) {
+    struct {
+        const char* manifest;
+        const char* expect;
+    } cases[] = {
+        {R"({"file": []})", "unknown field \"file\""},
+        {R"({"files": [{"directory": "C:\\A", "filename": "x"}]})", "files[0]: unknown field \"filename\""},
+        {R"({"files": [{"fileName": "x"}]})", "files[0]: missing field \"directory\""},
+        {R"({"files": [{"directory": "C:\\A", "flags": ["readonly"]}]})", "files[0].flags[0]: unknown flag"},
+        {R"({"files": [{"directory": "C:\\A", "flags": [256]}]})", "files[0].flags[0]"},
+        {R"({"shortcuts": [{"firstFolder": "C:\\A", "levels": 256}]})", "shortcuts[0].levels"},
+        {R"({"shortcuts": [{"firstFolder": "C:\\A", "levels": -1}]})", "shortcuts[0].levels"},
+        {R"({"registry": [{"root": "HKXX", "key": "Software\\V"}]})", "registry[0].root: unknown root"},
+        {R"({"registry": [{"key": "Software\\V"}]})", "registry[0]: missing field \"root\""},
+        {R"({"registry": [{"root": "HKLM", "key": "Software\\V", "value": "a\\b"}]})", "registry[0].value"},
+        {R"({"registry": [{"root": "HKLM", "key": "Software\\V\\\\Name"}]})", "registry[0].key"},
+        {R"({"messages": {"01": "x"}})", "messages.01"},
+        {R"({"messages": {"65535": "x"}})", "messages.65535"},
+        {R"({"messages": {"0": 5}})", "messages.0: expected a text"},
+        {R"({"settings": {"wait": "yes"}})", "settings.wait"},
+        {R"({"settings": {"command": "a\u0000b"}})", "settings.command"},
+        {R"({"files": [)", "not a JSON manifest"},
+    };
+    for (const auto& c : cases) {
+        Write("m.json", std::string(c.manifest));
+        Run build = Build("m.json", "out.exe");
+        EXPECT_EQ(build.rc, 2) << c.manifest;
+        EXPECT_NE(build.err.find(c.expect), std::string::npos) << c.manifest << "\n" << build.err;
+        EXPECT_FALSE(fs::exists(Path("out.exe"))) << c.manifest;
+        Run verify = Verify("m.json");
+        EXPECT_EQ(verify.rc, 2) << c.manifest;
+    }
+}
+
+TEST_F(Workspace, BuildRefusesAStubThatIsNotABareProgramPart) {
+    Write("m.json", Manifest());
+    ASSERT_EQ(Build("m.json", "first.exe").rc, 0);
+    std::ostringstream out, err;
+    ASSERT_EQ(RunBuild(Path("m.json"), Path("first.exe"), Path("second.exe"), out, err), 2);
+    EXPECT_NE(err.str().find("already carries uninstall data"), std::string::npos) << err.str();
+    Write("nolocator.exe", Bytes(500, 0x90));
+    EXPECT_EQ(RunBuild(Path("m.json"), Path("nolocator.exe"), Path("x.exe"), out, err), 2);
+    EXPECT_NE(err.str().find("locator"), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(Path("x.exe")));
+}
+
+// Each case: a manifest holding one mistake, and words its report line must hold; an empty
+// expectation is a clean manifest (exit 0).
+TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
+    std::string fewer = R"("messages": {"0": "a", "1": "b"})";
+    std::string msg = SixteenMessages();
+    auto withMessage = [&msg](int n, const std::string& text) {
+        std::string key = "\"" + std::to_string(n) + "\": \"text " + std::to_string(n) + "\"";
+        std::string m = msg;
+        m.replace(m.find(key), key.size(), "\"" + std::to_string(n) + "\": \"" + text + "\"");
+        return m;
+    };
+    // "C:\" plus n letters as a folder, for the 259-character boundary with file name "f".
+    auto longDir = [](size_t n) { return "C:\\\\" + std::string(n, 'd'); };
+    struct {
+        std::string manifest;
+        const char* expect;
+    } cases[] = {
+        {Manifest(), ""},
+        {Manifest("", "", "", fewer), "message table: holds 2 messages, fewer than 16"},
+        {Manifest("", "", "", withMessage(9, "%s %d")), "message 9: holds the format sequence \"%d\""},
+        {Manifest("", "", "", withMessage(8, "%s and %s")), "message 8: holds the format sequence \"%s\""},
+        {Manifest("", "", "", withMessage(10, "%s %ls")), "message 10: holds the format sequence \"%ls\""},
+        {Manifest("", "", "", withMessage(10, "%ls")), ""},  // no "%s": shown as it is
+        {Manifest("", "", "", withMessage(9, "%s: %-10.3d")), "holds the format sequence \"%-10.3d\""},
+        {Manifest("", "", "", withMessage(9, "%s 50%")), "holds the format sequence \"%\""},
+        {Manifest("", "", "", withMessage(7, "100%% of %s")), ""},
+        {Manifest("", "", "", withMessage(7, "100%%")), "message 7: holds \"%%\" but no"},
+        {Manifest("", "", "", withMessage(2, "done: %s")), "message 2: holds \"%s\", but this message is shown as it is"},
+        // A file path of 259 characters fits with its terminator, 260 does not.
+        {Manifest(R"({"directory": ")" + longDir(254) + R"(", "fileName": "f"})"), ""},
+        {Manifest(R"({"directory": ")" + longDir(255) + R"(", "fileName": "f"})"),
+         "file record 0: the file's path is 260 characters long"},
+        {Manifest(R"({"directory": ".\\)" + std::string(256, 'd') + R"(", "fileName": "f"})"),
+         "even below the shortest installation directory"},
+        {Manifest("", R"({"firstFolder": ")" + longDir(255) + R"(", "fileName": "f"})"),
+         "shortcut record 0: the shortcut's path is 260"},
+        {Manifest("", R"({"firstFolder": "C:\\A", "secondFolder": ")" + longDir(257) + R"("})"),
+         "shortcut record 0: the second folder is 260"},
+        {Manifest(R"({"directory": "C:\\)" + std::string(517, 'd') + R"(", "fileName": "f"})"),
+         "more than the uninstaller's 518"},
+        {Manifest(R"({"directory": "C:\\Windows"})"), "file record 0: is a folder record that names the system folder"},
+        {Manifest(R"({"directory": "c:\\program files\\"})"), "names the system folder"},
+        {Manifest(R"({"directory": "D:\\"})"), "names the drive root"},
+        {Manifest(R"({"directory": "C:\\Users\\jo\\Desktop"})"), "names the system folder"},
+        {Manifest(R"({"directory": "C:\\Program Files\\Vendor"})"), ""},
+        {Manifest(R"({"directory": "C:\\Windows", "fileName": "vendor.ini"})"), ""},
+        {Manifest("", R"({"firstFolder": "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"})"),
+         "shortcut record 0: first folder names the system folder"},
+        {Manifest("", "", R"({"root": "HKLM", "key": "Software"})"), "is a whole top-level tree"},
+        {Manifest("", "", R"({"root": "HKCU", "key": "Software\\Microsoft\\"})"), "holds every program's entries"},
+        {Manifest("", "", R"({"root": "HKLM", "key": "SOFTWARE\\Wow6432Node\\Microsoft\\Windows"})"),
+         "holds every program's entries"},
+        {Manifest("", "", R"({"root": "HKCR", "key": "CLSID"})"), "holds every program's file types"},
+        {Manifest("", "", R"({"root": "HKCR", "key": ".sample"})"), ""},
+        {Manifest("", "", R"({"root": "HKLM", "key": "Software\\Vendor"})"), ""},
+        {Manifest("", "", R"({"root": "HKLM", "key": "Software", "value": "Vendor"})"), ""},
+        {Manifest("", "", R"({"root": 17, "key": "Software\\Vendor"})"), "root 0x11 is not a predefined"},
+        {Manifest("", "", R"({"root": "HKLM", "key": ""})"), "has an empty path"},
+        {Manifest(R"({"directory": ".\\data", "fileName": "a.txt"}, {"directory": ".\\data"})"),
+         "file record 0: comes before file record 1, the record of its own folder"},
+        {Manifest(R"({"directory": ".\\data\\sub"}, {"directory": ".\\data\\"})"),
+         "file record 0: comes before file record 1"},
+        {Manifest(R"({"directory": "."}, {"directory": ".\\data"}, {"directory": ".\\data", "fileName": "a.txt"})"), ""},
+        {Manifest(R"({"directory": "C:\\A", "flags": [32]})"), "flag bits 0x20"},
+    };
+    for (const auto& c : cases) {
+        Write("m.json", c.manifest);
+        Run v = Verify("m.json");
+        bool clean = std::string(c.expect).empty();
+        EXPECT_EQ(v.rc, clean ? 0 : 1) << c.manifest << "\n" << v.out << v.err;
+        if (!clean) EXPECT_NE(v.out.find(c.expect), std::string::npos) << c.expect << "\n" << v.out;
+        else EXPECT_NE(v.out.find("no problems found"), std::string::npos) << v.out;
+    }
+}
+
+// Files no writer of ours produces: each must be refused with the offset of the fault.
+TEST_F(Workspace, VerifyRefusesStreamsTheUninstallerWouldRefuse) {
+    UninstallData d = ParseManifest(Manifest());
+    Bytes messages = EncodeChunk(kTagMessageTable, EncodeMessageTable(d.messages));
+    Bytes settings = EncodeChunk(kTagRunSettings, EncodeRunSettings(d.settings));
+    Bytes end = EncodeChunkHeader(kTagEnd, 0, 0);
+    auto cat = [](std::initializer_list<Bytes> parts) {
+        Bytes out;
+        for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+        return out;
+    };
+    Bytes badOffset = {0, 0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0};
+    Bytes longRecord = {1, 0, 0, 0, 2, 0, 0, 0x80, 0x08, 0x02};  // one record, a 520-unit path
+    longRecord.resize(longRecord.size() + 1040, 'a');
+    struct {
+        const char* name;
+        Bytes stream;
+        const char* expect;
+    } cases[] = {
+        {"clean", cat({messages, settings, end}), ""},
+        {"no RunSettings", cat({messages, end}), "no RunSettings chunk"},
+        {"no End", cat({messages, settings}), "without an End chunk"},
+        {"bad offset", cat({messages, EncodeChunk(kTagRunSettings, badOffset), end}), "command offset 40"},
+        {"refused flag", cat({messages, EncodeChunk(kTagRunSettings, EncodeRunSettings(d.settings), 1), end}),
+         "flags bit 0"},
+        {"over the staging limit", cat({messages, EncodeChunk(kTagRegistryList, longRecord), settings, end}),
+         "more than the uninstaller's 519"},
+        {"size past the end", cat({messages, EncodeChunkHeader(kTagFileList, 0, 1000), end}), "declares 1000"},
+    };
+    for (const auto& c : cases) {
+        Write("u.exe", BuildUninstaller(stub_, c.stream));
+        Run v = Verify("u.exe");
+        Run inspect = Inspect("u.exe", false);
+        if (std::string(c.expect).empty()) {
+            EXPECT_EQ(v.rc, 0) << c.name << v.out << v.err;
+            EXPECT_EQ(inspect.rc, 0) << c.name;
+            continue;
+        }
+        EXPECT_EQ(v.rc, 2) << c.name;
+        EXPECT_NE(v.err.find(c.expect), std::string::npos) << c.name << "\n" << v.err;
+        EXPECT_NE(v.err.find("file offset "), std::string::npos) << v.err;
+        EXPECT_NE(v.err.find("would refuse"), std::string::npos) << v.err;
+        EXPECT_EQ(inspect.rc, 2) << c.name;
+        EXPECT_NE(inspect.err.find(c.expect), std::string::npos) << c.name << "\n" << inspect.err;
+    }
+}
+
+TEST_F(Workspace, VerifyReportsOddChunksOfAReadableStream) {
+    UninstallData d = ParseManifest(Manifest());
+    Bytes stream = EncodeChunk(kTagMessageTable, EncodeMessageTable(d.messages), 4);
+    Bytes more = EncodeChunk(0x1238, Bytes(3, 0));
+    Bytes settings = EncodeChunk(kTagRunSettings, EncodeRunSettings(d.settings));
+    for (const Bytes* b : {&more, &settings, &settings}) stream.insert(stream.end(), b->begin(), b->end());
+    Bytes end = EncodeChunkHeader(kTagEnd, 0, 0);
+    stream.insert(stream.end(), end.begin(), end.end());
+    Write("u.exe", BuildUninstaller(stub_, stream));
+    Run v = Verify("u.exe");
+    EXPECT_EQ(v.rc, 1);
+    for (const char* expect : {"chunk at stream offset 0: has flags 0x4", "unknown tag 0x1238",
+                               "second RunSettings chunk"})
+        EXPECT_NE(v.out.find(expect), std::string::npos) << expect << "\n" << v.out;
+}
+
+// Random damage to a real build: never a crash or an exception, exit 2 always names an offset,
+// and a cut anywhere inside the stream is always refused.
+TEST_F(Workspace, DamagedFilesNeverCrashAndNameTheOffset) {
+    Write("m.json", std::string(kRichManifest));
+    ASSERT_EQ(Build("m.json", "good.exe").rc, 0);
+    const Bytes good = Read("good.exe");
+    const size_t dataOffset = stub_.size();
+    std::mt19937 random(20240611);
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes file = good;
+        bool truncated = false;
+        switch (round % 5) {
+        case 0:  // cut inside the stream
+            file.resize(dataOffset + random() % (good.size() - dataOffset));
+            truncated = true;
+            break;
+        case 1:  // a few bytes of the stream changed
+            for (int k = 0; k < 1 + int(random() % 4); ++k)
+                file[dataOffset + random() % (file.size() - dataOffset)] = static_cast<uint8_t>(random());
+            break;
+        case 2: {  // a count or size made huge
+            size_t at = dataOffset + random() % (file.size() - dataOffset - 4);
+            for (int k = 0; k < 4; ++k) file[at + k] = 0xFF;
+            break;
+        }
+        case 3: {  // bytes inserted
+            size_t at = dataOffset + random() % (file.size() - dataOffset);
+            file.insert(file.begin() + at, 1 + random() % 7, static_cast<uint8_t>(random()));
+            break;
+        }
+        default:  // anywhere in the file, the locator included
+            file[random() % file.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+            break;
+        }
+        std::ostringstream out, err;
+        int rcInspect = InspectBytes(file, "damaged.exe", round % 2 == 0, out, err);
+        int rcVerify = VerifyBytes(file, "damaged.exe", out, err);
+        for (int rc : {rcInspect, rcVerify}) {
+            ASSERT_TRUE(rc == 0 || rc == 1 || rc == 2) << round;
+            if (truncated) {
+                ASSERT_EQ(rc, 2) << "round " << round << " cut at " << file.size();
+            }
+        }
+        if (rcVerify == 2) {
+            ++refused;
+            ASSERT_NE(err.str().find("offset"), std::string::npos) << "round " << round << ": " << err.str();
+        }
+    }
+    EXPECT_GT(refused, 600);  // the cuts alone
+}
+
+// The program itself: exit codes as a script sees them.
+TEST_F(Workspace, ProgramExitCodes) {
+    auto run = [this](const std::string& args) {
+        int status = std::system((std::string(UNINSTPACK_EXE) + " " + args + " >" + Path("out.txt") + " 2>&1").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    Write("clean.json", Manifest());
+    Write("few.json", Manifest("", "", "", R"("messages": {"0": "a"})"));
+    EXPECT_EQ(run("build " + Path("clean.json") + " --stub " + Path("stub.exe") + " -o " + Path("u.exe")), 0);
+    EXPECT_EQ(run("inspect " + Path("u.exe")), 0);
+    EXPECT_EQ(run("inspect --json " + Path("u.exe")), 0);
+    EXPECT_EQ(run("verify " + Path("u.exe")), 0);
+    EXPECT_EQ(run("verify " + Path("few.json")), 1);
+    EXPECT_EQ(run("verify " + Path("missing.json")), 2);
+    EXPECT_EQ(run("verify " + Path("stub.exe")), 2);  // DataOffset is its own length: no stream
+    EXPECT_EQ(run("frobnicate"), 2);
+    EXPECT_EQ(run("build " + Path("clean.json")), 2);  // --stub and -o missing
+}
+
+}  // namespace
