@@ -112,7 +112,8 @@ static bool ReadPathValue(HKEY key, const WCHAR* name, WCHAR* path) {
         path[0] = 0;
         return false;
     }
-    return true;
+    // An empty value names no folder; "Common Files" must not become a relative path.
+    return path[0] != 0;
 }
 
 static bool ResolveProgramFiles(WCHAR* path, DWORD code) {
