@@ -1,0 +1,509 @@
+// Folder codes and macros: resolution against what the system reports, the hand-built
+// fallbacks for both platform families with the shell look-up made to fail, the registry's
+// Program Files values, the bounds on every composed path, and macro expansion.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "data/run_state.h"
+#include "folders/folder_macros.h"
+#include "folders/protected_folders.h"
+#include "folders/resolve_folder.h"
+#include "platform/api_table.h"
+#include "support/api_guard.h"
+
+namespace {
+
+std::wstring SystemFolder(int csidl) {
+    WCHAR path[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return std::wstring();
+    return path;
+}
+
+std::wstring WindowsDir() {
+    WCHAR path[MAX_PATH];
+    UINT cch = GetWindowsDirectoryW(path, MAX_PATH);
+    return (cch == 0 || cch >= MAX_PATH) ? std::wstring() : std::wstring(path);
+}
+
+std::wstring Parent(const std::wstring& path) {
+    size_t last = path.rfind(L'\\');
+    if (last == std::wstring::npos) return std::wstring();
+    return path.substr(0, (last > 0 && path[last - 1] == L':') ? last + 1 : last);
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    if (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+// The shell's folder for a CSIDL_ code, as the comparisons below want it. Wine 8 gives the
+// documents folder with a trailing backslash through the item list and without one through
+// SHGetFolderPathW (seen in EveryCodeResolvesToTheSystemsFolder), so that form is left out.
+std::wstring SystemPath(DWORD csidl) {
+    return WithoutTrailingBackslash(SystemFolder(static_cast<int>(csidl)));
+}
+
+// What ResolveFolder gives, or "<false>".
+std::wstring Resolve(DWORD code) {
+    WCHAR path[MAX_PATH];
+    path[0] = 0;
+    if (!ResolveFolder(path, code)) return L"<false>";
+    return path;
+}
+
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// --- fakes -----------------------------------------------------------------------------------
+
+BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path) {
+    if (path) path[0] = 0;
+    return FALSE;
+}
+
+// The shell as a test wants it: a folder whose real path is listed is replaced by the given
+// text, or fails when that is null; other folders resolve as the system has them.
+struct ShellOverride {
+    std::wstring realPath;
+    const wchar_t* replacement;
+};
+std::vector<ShellOverride> g_shellOverrides;
+
+BOOL WINAPI ShellPathOverridden(PCIDLIST_ABSOLUTE items, LPWSTR path) {
+    WCHAR real[MAX_PATH];
+    if (!SHGetPathFromIDListW(items, real)) return FALSE;
+    for (const ShellOverride& entry : g_shellOverrides) {
+        if (_wcsicmp(entry.realPath.c_str(), real) != 0) continue;
+        if (!entry.replacement) {
+            path[0] = 0;
+            return FALSE;
+        }
+        wcscpy(path, entry.replacement);
+        return TRUE;
+    }
+    wcscpy(path, real);
+    return TRUE;
+}
+
+// A Windows directory of the length a test chooses, reported as the real call reports it.
+std::wstring g_fakeWindowsDir;
+UINT WINAPI FakeWindowsDirectory(LPWSTR path, UINT cch) {
+    if (g_fakeWindowsDir.size() + 1 > cch) return static_cast<UINT>(g_fakeWindowsDir.size() + 1);
+    wcscpy(path, g_fakeWindowsDir.c_str());
+    return static_cast<UINT>(g_fakeWindowsDir.size());
+}
+UINT WINAPI WindowsDirectoryFails(LPWSTR, UINT) { return 0; }
+
+DWORD WINAPI TempPathTooLong(DWORD, LPWSTR) { return MAX_PATH + 5; }
+
+// Registry values as a test wants them: name -> raw data (bytes as stored, maybe without a
+// terminator); a name that is not listed is missing.
+struct FakeValue {
+    const wchar_t* name;
+    std::wstring data;
+    bool terminated;
+};
+std::vector<FakeValue> g_fakeValues;
+
+LSTATUS WINAPI FakeQueryValue(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD cbData) {
+    for (const FakeValue& value : g_fakeValues) {
+        if (wcscmp(value.name, name) != 0) continue;
+        DWORD cb = static_cast<DWORD>((value.data.size() + (value.terminated ? 1 : 0)) * sizeof(WCHAR));
+        if (type) *type = REG_SZ;
+        if (cb > *cbData) {
+            *cbData = cb;
+            return ERROR_MORE_DATA;
+        }
+        memcpy(data, value.data.c_str(), cb);
+        *cbData = cb;
+        return ERROR_SUCCESS;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+// --- fixture ---------------------------------------------------------------------------------
+
+class FolderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static bool selected = false;
+        if (!selected) SelectPlatform();
+        selected = true;
+    }
+    void SetUp() override {
+        savedNT_ = IsNT;
+        OSVERSIONINFOA version = {};
+        version.dwOSVersionInfoSize = sizeof(version);
+        IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        installDir_[0] = 0;
+        workPath_[0] = 0;
+        InstallDir = installDir_;
+        WorkPath = workPath_;
+        windows_ = WindowsDir();
+        ASSERT_FALSE(windows_.empty());
+    }
+    void TearDown() override {
+        IsNT = savedNT_;
+        InstallDir = nullptr;
+        WorkPath = nullptr;
+        g_shellOverrides.clear();
+        g_fakeValues.clear();
+    }
+    void SetInstallDir(const wchar_t* dir) { wcscpy(installDir_, dir); }
+
+    std::wstring windows_;
+
+private:
+    bool savedNT_ = false;
+    WCHAR installDir_[MAX_PATH];
+    WCHAR workPath_[MAX_PATH];
+};
+
+// --- resolution ------------------------------------------------------------------------------
+
+TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
+    WCHAR temp[MAX_PATH];
+    ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
+    WCHAR system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemDirectoryW(system, MAX_PATH));
+    const std::wstring quickLaunch = L"\\Microsoft\\Internet Explorer\\Quick Launch";
+    struct Case {
+        DWORD code;
+        std::wstring expected;
+    } cases[] = {
+        {FOLDER_WINDOWS, windows_},
+        {FOLDER_SYSTEM, system},
+        {FOLDER_TEMP, temp},
+        {FOLDER_COMMON_QUICK_LAUNCH, SystemFolder(CSIDL_COMMON_APPDATA) + quickLaunch},
+        {FOLDER_QUICK_LAUNCH, SystemFolder(CSIDL_APPDATA) + quickLaunch},
+        {FOLDER_PROGRAM_FILES, SystemFolder(CSIDL_PROGRAM_FILES)},
+        {FOLDER_COMMON_FILES, SystemFolder(CSIDL_PROGRAM_FILES_COMMON)},
+        {FOLDER_ALL_USERS_PROFILE, Parent(SystemFolder(CSIDL_COMMON_DOCUMENTS))},
+    };
+    for (bool nt : {true, false}) {
+        IsNT = nt;
+        for (const Case& c : cases) {
+            ASSERT_FALSE(c.expected.empty());
+            EXPECT_EQ(Utf8(c.expected), Utf8(Resolve(c.code))) << std::hex << c.code << " nt=" << nt;
+        }
+        // Every shell code the program uses, the protected ones and those of the macros.
+        for (int i = 0; i < ProtectedFolderCount; ++i) {
+            DWORD code = ProtectedFolderList[i];
+            if (code & 0x80000000) continue;
+            EXPECT_EQ(Utf8(SystemPath(code)), Utf8(WithoutTrailingBackslash(Resolve(code)))) << "csidl " << code;
+        }
+        for (const FolderMacro* m = FolderMacroTable; m->text; ++m) {
+            if (m->code & 0x80000000) continue;
+            EXPECT_EQ(Utf8(SystemPath(m->code)), Utf8(WithoutTrailingBackslash(Resolve(m->code)))) << "csidl " << m->code;
+        }
+    }
+    EXPECT_EQ(FOLDER_LIST_END, ProtectedFolderList[ProtectedFolderCount]);
+}
+
+TEST_F(FolderTest, FallbacksWithoutTheShell) {
+    API_GUARD(SHGetPathFromIDList, ShellPathFails);
+    const std::wstring w = windows_ + (windows_.back() == L'\\' ? L"" : L"\\");
+    struct Case {
+        DWORD code;
+        std::wstring nt9x;  // NT flag clear
+        std::wstring nt;    // NT flag set
+    } cases[] = {
+        {CSIDL_COMMON_DESKTOPDIRECTORY, w + L"All Users\\Desktop", w + L"Profiles\\All Users\\Desktop"},
+        {CSIDL_COMMON_APPDATA, w + L"All Users\\Application Data", w + L"Profiles\\All Users\\Application Data"},
+        {CSIDL_COMMON_DOCUMENTS, w + L"All Users\\Documents", w + L"Profiles\\All Users\\Documents"},
+        {CSIDL_APPDATA, w + L"Application Data", w + L"Profiles\\Administrator\\Application Data"},
+        {CSIDL_LOCAL_APPDATA, w + L"Application Data",
+         w + L"Profiles\\Administrator\\Local Settings\\Application Data"},
+        {CSIDL_PROFILE, windows_, L"c:\\"},
+        {FOLDER_ALL_USERS_PROFILE, w + L"All Users", w + L"Profiles\\All Users"},
+        {FOLDER_WINDOWS, windows_, windows_},
+        // No rule builds these by hand.
+        {FOLDER_QUICK_LAUNCH, L"<false>", L"<false>"},
+        {FOLDER_COMMON_QUICK_LAUNCH, L"<false>", L"<false>"},
+        {CSIDL_DESKTOPDIRECTORY, L"<false>", L"<false>"},
+        {CSIDL_PERSONAL, L"<false>", L"<false>"},
+        {CSIDL_FONTS, L"<false>", L"<false>"},
+    };
+    for (const Case& c : cases) {
+        IsNT = false;
+        EXPECT_EQ(Utf8(c.nt9x), Utf8(Resolve(c.code))) << std::hex << c.code << " 9x";
+        IsNT = true;
+        EXPECT_EQ(Utf8(c.nt), Utf8(Resolve(c.code))) << std::hex << c.code << " NT";
+    }
+}
+
+TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
+    API_GUARD(SHGetPathFromIDList, ShellPathOverridden);
+    IsNT = true;
+    const std::wstring appData = SystemFolder(CSIDL_APPDATA);
+    const std::wstring documents = SystemFolder(CSIDL_COMMON_DOCUMENTS);
+    const std::wstring w = windows_ + (windows_.back() == L'\\' ? L"" : L"\\");
+    struct Case {
+        const wchar_t* appData;    // what the shell gives for the user's application data
+        const wchar_t* documents;  // what it gives for the all-users documents (null: fails)
+        DWORD code;
+        std::wstring expected;
+    } cases[] = {
+        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_COMMON_DESKTOPDIRECTORY,
+         L"C:\\Documents and Settings\\All Users\\Desktop"},
+        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_COMMON_DOCUMENTS,
+         L"C:\\Documents and Settings\\All Users\\Documents"},
+        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_LOCAL_APPDATA,
+         L"C:\\Documents and Settings\\Alice\\Local Settings\\Application Data"},
+        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_PROFILE,
+         L"C:\\Documents and Settings\\Alice"},
+        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_ALL_USERS_PROFILE,
+         L"C:\\Documents and Settings\\All Users"},
+        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_QUICK_LAUNCH,
+         L"C:\\Documents and Settings\\Alice\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch"},
+        // One backslash: too shallow for a profiles root, but enough for the profile itself.
+        {L"C:\\AppData", nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, w + L"Profiles\\All Users\\Desktop"},
+        {L"C:\\AppData", nullptr, CSIDL_PROFILE, L"C:"},
+        {L"C:\\AppData", nullptr, CSIDL_LOCAL_APPDATA, L"C:\\Local Settings\\Application Data"},
+        {L"C:\\AppData", nullptr, FOLDER_ALL_USERS_PROFILE, w + L"Profiles\\All Users"},
+        // No backslash at all.
+        {L"AppData", nullptr, CSIDL_PROFILE, L"c:\\"},
+        {L"AppData", nullptr, CSIDL_LOCAL_APPDATA, w + L"Profiles\\Administrator\\Local Settings\\Application Data"},
+        // The all-users profile is the parent of the all-users documents.
+        {nullptr, L"D:\\Documents", FOLDER_ALL_USERS_PROFILE, L"D:\\"},
+        {nullptr, L"C:\\Documents and Settings\\All Users\\Documents", FOLDER_ALL_USERS_PROFILE,
+         L"C:\\Documents and Settings\\All Users"},
+        {nullptr, L"Documents", FOLDER_ALL_USERS_PROFILE, L"c:\\"},
+    };
+    const std::vector<int> failing = {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_APPDATA, CSIDL_LOCAL_APPDATA,
+                                      CSIDL_PROFILE};
+    for (const Case& c : cases) {
+        g_shellOverrides.clear();
+        for (int csidl : failing) g_shellOverrides.push_back({SystemFolder(csidl), nullptr});
+        g_shellOverrides.push_back({appData, c.appData});
+        g_shellOverrides.push_back({documents, c.documents});
+        EXPECT_EQ(Utf8(c.expected), Utf8(Resolve(c.code)))
+            << std::hex << c.code << " appdata=" << Utf8(c.appData ? c.appData : L"-");
+    }
+}
+
+TEST_F(FolderTest, ProgramFilesAndCommonFilesFromTheRegistry) {
+    API_GUARD(RegQueryValueEx, FakeQueryValue);
+    const std::wstring long259(259, L'p');
+    struct Case {
+        std::vector<FakeValue> values;
+        std::wstring programFiles;
+        std::wstring commonFiles;
+    } cases[] = {
+        {{{L"ProgramFilesDir", L"D:\\Apps", true}, {L"CommonFilesDir", L"D:\\Shared", true}}, L"D:\\Apps",
+         L"D:\\Shared"},
+        // No "CommonFilesDir": it is taken to lie in Program Files.
+        {{{L"ProgramFilesDir", L"D:\\Apps", true}}, L"D:\\Apps", L"D:\\Apps\\Common Files"},
+        {{{L"ProgramFilesDir", L"D:\\Apps\\", true}}, L"D:\\Apps\\", L"D:\\Apps\\Common Files"},
+        {{}, L"<false>", L"<false>"},
+        // Stored without a terminator: one is added while it fits.
+        {{{L"ProgramFilesDir", L"D:\\Apps", false}}, L"D:\\Apps", L"D:\\Apps\\Common Files"},
+        {{{L"ProgramFilesDir", long259, true}}, long259, L"<false>"},
+        {{{L"ProgramFilesDir", long259, false}}, long259, L"<false>"},
+        {{{L"ProgramFilesDir", long259 + L"q", false}}, L"<false>", L"<false>"},
+        {{{L"ProgramFilesDir", long259 + L"q", true}}, L"<false>", L"<false>"},
+        {{{L"ProgramFilesDir", L"", true}}, L"<false>", L"<false>"},
+        // Common Files must fit with its own name appended: fits exactly, then one too long.
+        {{{L"ProgramFilesDir", std::wstring(259 - 13, L'p'), true}}, std::wstring(259 - 13, L'p'),
+         std::wstring(259 - 13, L'p') + L"\\Common Files"},
+        {{{L"ProgramFilesDir", std::wstring(260 - 13, L'p'), true}}, std::wstring(260 - 13, L'p'), L"<false>"},
+    };
+    for (const Case& c : cases) {
+        g_fakeValues = c.values;
+        EXPECT_EQ(Utf8(c.programFiles), Utf8(Resolve(FOLDER_PROGRAM_FILES)));
+        EXPECT_EQ(Utf8(c.commonFiles), Utf8(Resolve(FOLDER_COMMON_FILES)));
+    }
+}
+
+TEST_F(FolderTest, CommonFilesFallsBackWhenOnlyItsValueFails) {
+    // The real registry, with only the "CommonFilesDir" query made to fail.
+    static decltype(ApiTable.RegQueryValueEx) real = ApiTable.RegQueryValueEx;
+    struct Local {
+        static LSTATUS WINAPI Query(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD cb) {
+            if (name && wcscmp(name, L"CommonFilesDir") == 0) return ERROR_FILE_NOT_FOUND;
+            return real(key, name, reserved, type, data, cb);
+        }
+    };
+    API_GUARD(RegQueryValueEx, Local::Query);
+    EXPECT_EQ(Utf8(SystemFolder(CSIDL_PROGRAM_FILES) + L"\\Common Files"), Utf8(Resolve(FOLDER_COMMON_FILES)));
+}
+
+TEST_F(FolderTest, ComposedPathsThatDoNotFitFail) {
+    API_GUARD(GetWindowsDirectory, FakeWindowsDirectory);
+    API_GUARD(SHGetPathFromIDList, ShellPathFails);
+    IsNT = false;
+    // "\Application Data" adds 17 characters to the Windows directory.
+    struct Case {
+        size_t cchWindows;
+        bool windowsFits;
+        bool appDataFits;
+    } cases[] = {
+        {241, true, true}, {242, true, true}, {243, true, false}, {259, true, false}, {260, false, false},
+    };
+    for (const Case& c : cases) {
+        g_fakeWindowsDir = L"C:\\" + std::wstring(c.cchWindows - 3, L'w');
+        std::wstring windows = Resolve(FOLDER_WINDOWS);
+        std::wstring appData = Resolve(CSIDL_APPDATA);
+        EXPECT_EQ(c.windowsFits ? Utf8(g_fakeWindowsDir) : "<false>", Utf8(windows)) << c.cchWindows;
+        EXPECT_EQ(c.appDataFits ? Utf8(g_fakeWindowsDir + L"\\Application Data") : "<false>", Utf8(appData))
+            << c.cchWindows;
+    }
+}
+
+TEST_F(FolderTest, DirectoryCallsThatFailAreNotSuccesses) {
+    {
+        API_GUARD(GetWindowsDirectory, WindowsDirectoryFails);
+        API_GUARD(SHGetPathFromIDList, ShellPathFails);
+        EXPECT_EQ("<false>", Utf8(Resolve(FOLDER_WINDOWS)));
+        IsNT = false;
+        EXPECT_EQ("<false>", Utf8(Resolve(CSIDL_COMMON_DESKTOPDIRECTORY)));
+        EXPECT_EQ("<false>", Utf8(Resolve(CSIDL_PROFILE)));
+    }
+    API_GUARD(GetTempPath, TempPathTooLong);
+    EXPECT_EQ("<false>", Utf8(Resolve(FOLDER_TEMP)));
+}
+
+// --- macros ----------------------------------------------------------------------------------
+
+// Expands as the entry sequence does: a length query, then a call with exactly n + 1.
+std::wstring Expand(const std::wstring& text) {
+    unsigned n = ExpandFolderMacros(nullptr, text.c_str(), kMacroWorkCapacity);
+    std::vector<WCHAR> out(n + 2, L'?');
+    EXPECT_EQ(n, ExpandFolderMacros(out.data(), text.c_str(), n + 1)) << Utf8(text);
+    EXPECT_EQ(0, out[n]) << "terminator at n";
+    EXPECT_EQ(L'?', out[n + 1]) << "written past the capacity";
+    std::wstring result(out.data());
+    EXPECT_EQ(n, result.size());
+    return result;
+}
+
+TEST_F(FolderTest, MacroExpansion) {
+    SetInstallDir(L"C:\\Apps\\Tool\\");
+    const std::wstring win = WithoutTrailingBackslash(windows_);
+    const std::wstring programFiles = WithoutTrailingBackslash(SystemFolder(CSIDL_PROGRAM_FILES));
+    struct Case {
+        std::wstring text;
+        std::wstring expected;
+    } cases[] = {
+        {L"#Windows#\\notepad.exe", win + L"\\notepad.exe"},
+        {L"#windows#\\notepad.exe", win + L"\\notepad.exe"},
+        {L"#WINDOWS#", win},
+        {L"#Temp#", L"#Temp#"},
+        {L"#Foo#", L"#Foo#"},
+        {L"a#b", L"a#b"},
+        {L"#Windows", L"#Windows"},
+        {L"x#y#z#Windows#", L"x#y#z" + win},
+        {L"##Windows#", L"##Windows#"},
+        {L"#InstallDir#", L"C:\\Apps\\Tool"},
+        {L"#installdir#\\run.exe /x", L"C:\\Apps\\Tool\\run.exe /x"},
+        {L"\"#Program Files#\\App\\setup.exe\" /u", L"\"" + programFiles + L"\\App\\setup.exe\" /u"},
+        {L"#ProgramFiles#", L"#ProgramFiles#"},
+        {L"#Common Files#", L"#Common Files#"},
+        {L"#System##Windows#", WithoutTrailingBackslash(Resolve(FOLDER_SYSTEM)) + win},
+        {L"#Windows# #Windows#", win + L" " + win},
+        {L"", L""},
+        {L"#", L"#"},
+        {L"##", L"##"},
+        {L"plain text", L"plain text"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Utf8(c.expected), Utf8(Expand(c.text))) << Utf8(c.text);
+
+    // Every macro of the table gives its folder, without a trailing backslash.
+    for (const FolderMacro* m = FolderMacroTable; m->text; ++m)
+        EXPECT_EQ(Utf8(WithoutTrailingBackslash(Resolve(m->code))), Utf8(Expand(m->text))) << Utf8(m->text);
+    int macros = 0;
+    while (FolderMacroTable[macros].text) ++macros;
+    EXPECT_EQ(9, macros);
+
+    SetInstallDir(L"D:\\");
+    EXPECT_EQ("D:\\", Utf8(Expand(L"#InstallDir#")));
+    EXPECT_EQ("D:\\setup.exe", Utf8(Expand(L"#InstallDir#setup.exe")));
+}
+
+TEST_F(FolderTest, MacroWhoseFolderDoesNotResolveStaysAsWritten) {
+    API_GUARD(SHGetPathFromIDList, ShellPathFails);
+    EXPECT_EQ("#Desktop#\\a.lnk", Utf8(Expand(L"#Desktop#\\a.lnk")));
+    EXPECT_EQ("#MyDocuments#", Utf8(Expand(L"#MyDocuments#")));
+}
+
+TEST_F(FolderTest, SmallerCapacityGetsATerminatedPrefix) {
+    const std::wstring text = L"#Windows#\\notepad.exe";
+    const std::wstring full = Expand(text);
+    const unsigned n = static_cast<unsigned>(full.size());
+    for (size_t capacity : {size_t(1), size_t(5), size_t(n)}) {
+        std::vector<WCHAR> out(capacity + 1, L'?');
+        EXPECT_EQ(n, ExpandFolderMacros(out.data(), text.c_str(), capacity));
+        EXPECT_EQ(0, out[capacity - 1]) << capacity;
+        EXPECT_EQ(L'?', out[capacity]) << capacity;
+        EXPECT_EQ(Utf8(full.substr(0, capacity - 1)), Utf8(out.data())) << capacity;
+    }
+    WCHAR untouched = L'?';
+    EXPECT_EQ(n, ExpandFolderMacros(&untouched, text.c_str(), 0));
+    EXPECT_EQ(L'?', untouched);
+}
+
+TEST_F(FolderTest, ExpansionNeverLeavesTheWorkBuffer) {
+    const std::wstring win = WithoutTrailingBackslash(windows_);
+    const size_t room = kMacroWorkCapacity - 1;  // characters before the terminator
+    // Plain text: fits, fits exactly, one too long (the piece that does not fit ends it).
+    EXPECT_EQ(room - 1, Expand(std::wstring(room - 1, L'a')).size());
+    EXPECT_EQ(room, Expand(std::wstring(room, L'a')).size());
+    EXPECT_EQ(0u, Expand(std::wstring(room + 1, L'a')).size());
+    // A macro at the end: its expansion fits exactly, or is left out when one too long.
+    std::wstring exact = std::wstring(room - win.size(), L'a') + L"#Windows#";
+    EXPECT_EQ(Utf8(std::wstring(room - win.size(), L'a') + win), Utf8(Expand(exact)));
+    std::wstring over = std::wstring(room - win.size() + 1, L'a') + L"#Windows#";
+    EXPECT_EQ(Utf8(std::wstring(room - win.size() + 1, L'a')), Utf8(Expand(over)));
+    // Many macros: the output stops after a whole piece, as close to the end as they allow.
+    std::wstring many;
+    for (size_t i = 0; i < room / (win.size() + 1) + 2; ++i) many += L"#Windows#;";
+    std::wstring result = Expand(many);
+    EXPECT_LE(result.size(), room);
+    EXPECT_GT(result.size(), room - (win.size() + 1));
+    size_t tail = result.size() % (win.size() + 1);
+    EXPECT_TRUE(tail == 0 || tail == win.size()) << "ends inside a piece: " << tail;
+}
+
+TEST_F(FolderTest, TokenExpansionRespectsItsRoom) {
+    const std::wstring win = WithoutTrailingBackslash(windows_);
+    for (size_t room : {win.size() + 2, win.size() + 1, win.size()}) {
+        std::vector<WCHAR> token(room + 1, L'?');
+        wcscpy(token.data(), L"#Windows#");
+        bool fits = room > win.size();
+        EXPECT_EQ(fits, ExpandMacroToken(token.data(), room)) << room;
+        EXPECT_EQ(Utf8(fits ? win : L"#Windows#"), Utf8(token.data())) << room;
+        EXPECT_EQ(L'?', token[room]);
+    }
+    WCHAR unknown[] = L"#Nothing#";
+    EXPECT_TRUE(ExpandMacroToken(unknown, ARRAYSIZE(unknown)));
+    EXPECT_EQ("#Nothing#", Utf8(unknown));
+}
+
+TEST(FolderMacroFallback, TextPassesThroughTerminated) {
+    const std::wstring text = L"#Windows#\\x";  // 11 characters
+    struct Case {
+        size_t capacity;
+        unsigned result;
+        std::wstring out;
+    } cases[] = {
+        {20, 11, text}, {12, 11, text}, {11, 11, text.substr(0, 10)}, {4, 4, text.substr(0, 3)}, {1, 1, L""},
+    };
+    for (const Case& c : cases) {
+        std::vector<WCHAR> out(c.capacity + 1, L'?');
+        EXPECT_EQ(c.result, CopyTextUnexpanded(out.data(), text.c_str(), c.capacity)) << c.capacity;
+        EXPECT_EQ(Utf8(c.out), Utf8(out.data())) << c.capacity;
+        for (size_t i = c.out.size(); i < c.capacity; ++i) EXPECT_EQ(0, out[i]) << "zero fill at " << i;
+        EXPECT_EQ(L'?', out[c.capacity]);
+    }
+    EXPECT_EQ(11u, CopyTextUnexpanded(nullptr, text.c_str(), kMacroWorkCapacity));
+}
+
+}  // namespace

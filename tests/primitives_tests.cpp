@@ -1,0 +1,467 @@
+// File and folder primitives: backslash forms and the bounded path helpers, the error mapping,
+// access and attribute changes, deletion, the protected-folder test and the in-use test
+// against files held open by another process (tests/helpers/hold_file.cpp).
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "data/path_buffer.h"
+#include "data/run_state.h"
+#include "folders/protected_folders.h"
+#include "folders/resolve_folder.h"
+#include "platform/api_table.h"
+#include "removal/primitives.h"
+#include "support/api_guard.h"
+#include "support/uninst_runner.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::wstring Resolve(DWORD code) {
+    WCHAR path[MAX_PATH];
+    return ResolveFolder(path, code) ? std::wstring(path) : std::wstring();
+}
+
+// Toggles the case of every ASCII letter.
+std::wstring OtherCase(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+        else if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    }
+    return text;
+}
+
+std::wstring WithBackslash(std::wstring path) {
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+std::wstring WithoutBackslash(std::wstring path) {
+    if (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+bool MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(file, "data", 4, &written, nullptr);
+    CloseHandle(file);
+    return SetFileAttributesW(path.c_str(), attributes) != FALSE;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsReadOnly(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+// --- fakes -----------------------------------------------------------------------------------
+
+DWORD g_injectedError = 0;
+BOOL WINAPI DeleteFails(LPCWSTR) {
+    SetLastError(g_injectedError);
+    return FALSE;
+}
+
+int g_attributeReads = 0;
+DWORD WINAPI CountingGetAttributes(LPCWSTR path) {
+    ++g_attributeReads;
+    return GetFileAttributesW(path);
+}
+
+int g_attributeWrites = 0;
+BOOL WINAPI SetAttributesDenied(LPCWSTR, DWORD) {
+    ++g_attributeWrites;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+std::wstring g_fakeWindowsDir;
+UINT WINAPI FakeWindowsDirectory(LPWSTR path, UINT cch) {
+    if (g_fakeWindowsDir.size() + 1 > cch) return static_cast<UINT>(g_fakeWindowsDir.size() + 1);
+    wcscpy(path, g_fakeWindowsDir.c_str());
+    return static_cast<UINT>(g_fakeWindowsDir.size());
+}
+
+// Another process holding a file open without sharing, as a running program would.
+class FileHolder {
+public:
+    explicit FileHolder(const std::wstring& path) {
+        static int serial = 0;
+        name_ = L"uninst-hold-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(serial++);
+        ready_ = CreateEventW(nullptr, TRUE, FALSE, (name_ + L".ready").c_str());
+        stop_ = CreateEventW(nullptr, TRUE, FALSE, (name_ + L".stop").c_str());
+        if (!ready_ || !stop_) return;
+        if (!child_.Start(BinPath(L"hold_file.exe"), L"\"" + path + L"\" - " + name_)) return;
+        HANDLE either[2] = {ready_, child_.Handle()};
+        holding_ = WaitForMultipleObjects(2, either, FALSE, kChildBoundMs) == WAIT_OBJECT_0;
+    }
+    ~FileHolder() {
+        if (stop_) SetEvent(stop_);
+        if (child_.Handle()) EXPECT_EQ(0u, child_.Wait());
+        if (ready_) CloseHandle(ready_);
+        if (stop_) CloseHandle(stop_);
+    }
+    bool Holding() const { return holding_; }
+
+private:
+    std::wstring name_;
+    HANDLE ready_ = nullptr;
+    HANDLE stop_ = nullptr;
+    bool holding_ = false;
+    ChildProcess child_;
+};
+
+// --- fixture ---------------------------------------------------------------------------------
+
+class PrimitivesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static bool selected = false;
+        if (!selected) SelectPlatform();
+        selected = true;
+    }
+    void SetUp() override {
+        savedNT_ = IsNT;
+        OSVERSIONINFOA version = {};
+        version.dwOSVersionInfoSize = sizeof(version);
+        IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        installDir_[0] = 0;
+        workPath_[0] = 0;
+        InstallDir = installDir_;
+        WorkPath = workPath_;
+    }
+    void TearDown() override {
+        IsNT = savedNT_;
+        InstallDir = nullptr;
+        WorkPath = nullptr;
+    }
+
+private:
+    bool savedNT_ = false;
+    WCHAR installDir_[MAX_PATH];
+    WCHAR workPath_[MAX_PATH];
+};
+
+// --- paths -----------------------------------------------------------------------------------
+
+TEST(PathForms, StripAndAppendBackslash) {
+    struct Case {
+        const wchar_t* in;
+        const wchar_t* stripped;
+        const wchar_t* appended;
+    } cases[] = {
+        {L"C:\\", L"C:\\", L"C:\\"},          {L"C:\\A\\", L"C:\\A", L"C:\\A\\"}, {L"C:\\A", L"C:\\A", L"C:\\A\\"},
+        {L"", L"", L""},                      {L"C:", L"C:", L"C:\\"},            {L"\\\\", L"\\\\", L"\\\\"},
+        {L"C:\\A\\\\", L"C:\\A\\", L"C:\\A\\\\"},
+    };
+    for (const Case& c : cases) {
+        WCHAR path[MAX_PATH];
+        wcscpy(path, c.in);
+        EXPECT_EQ(wcslen(c.in), StripBackslash(path));
+        EXPECT_EQ(Utf8(c.stripped), Utf8(path)) << Utf8(c.in);
+        wcscpy(path, c.in);
+        EXPECT_EQ(wcslen(c.in), AppendBackslash(path));
+        EXPECT_EQ(Utf8(c.appended), Utf8(path)) << Utf8(c.in);
+    }
+}
+
+TEST(PathForms, AppendBackslashIntoAFullBufferIsRefused) {
+    // Capacity 8: seven characters and the terminator.
+    struct Case {
+        const wchar_t* in;
+        bool fits;
+    } cases[] = {{L"C:\\abc", true}, {L"C:\\abcd", false}, {L"C:\\abc\\", true}};
+    for (const Case& c : cases) {
+        WCHAR path[9];
+        wcscpy(path, c.in);
+        path[8] = L'?';
+        EXPECT_EQ(c.fits, TryAppendBackslash(path, 8)) << Utf8(c.in);
+        EXPECT_EQ(Utf8(c.fits ? WithBackslash(c.in) : std::wstring(c.in)), Utf8(path));
+        wcscpy(path, c.in);
+        EXPECT_EQ(wcslen(c.in), AppendBackslash(path, 8));
+        EXPECT_EQ(Utf8(c.fits ? WithBackslash(c.in) : std::wstring(c.in)), Utf8(path));
+        EXPECT_EQ(L'?', path[8]);
+    }
+}
+
+TEST(PathForms, BoundedCopyAppendAndJoin) {
+    // Capacity 6: five characters and the terminator. Each helper writes all or nothing.
+    struct Case {
+        const wchar_t* start;
+        const wchar_t* text;
+        const wchar_t* copied;    // CopyPath(text), or null when refused
+        const wchar_t* appended;  // AppendPath(start, text), or null when refused
+        const wchar_t* joined;    // JoinPath(start, text), or null when refused
+    } cases[] = {
+        {L"ab", L"cd", L"cd", L"abcd", L"ab\\cd"},     // fits
+        {L"ab", L"cde", L"cde", L"abcde", nullptr},    // appended fits exactly, joined one too long
+        {L"ab", L"cdef", L"cdef", nullptr, nullptr},   // one too long
+        {L"", L"abcde", L"abcde", L"abcde", L"abcde"},  // nothing to join to: no backslash
+        {L"", L"abcdef", nullptr, nullptr, nullptr},
+        {L"ab\\", L"cd", L"cd", L"ab\\cd", L"ab\\cd"},
+    };
+    for (const Case& c : cases) {
+        WCHAR buffer[7];
+        buffer[6] = L'?';
+        wcscpy(buffer, L"old");
+        EXPECT_EQ(c.copied != nullptr, CopyPath(buffer, 6, c.text));
+        EXPECT_EQ(Utf8(c.copied ? c.copied : L"old"), Utf8(buffer));
+        wcscpy(buffer, c.start);
+        EXPECT_EQ(c.appended != nullptr, AppendPath(buffer, 6, c.text));
+        EXPECT_EQ(Utf8(c.appended ? c.appended : c.start), Utf8(buffer));
+        wcscpy(buffer, c.start);
+        EXPECT_EQ(c.joined != nullptr, JoinPath(buffer, 6, c.text)) << Utf8(c.start) << "+" << Utf8(c.text);
+        EXPECT_EQ(Utf8(c.joined ? c.joined : c.start), Utf8(buffer));
+        EXPECT_EQ(L'?', buffer[6]);
+    }
+}
+
+TEST_F(PrimitivesTest, CurrentDirectory) {
+    TempFolder dir;
+    WCHAR saved[MAX_PATH];
+    DWORD cchSaved = GetCurrentDir(saved);
+    ASSERT_GT(cchSaved, 0u);
+    ASSERT_LT(cchSaved, MAX_PATH);
+    ASSERT_TRUE(ChangeDirectory(dir.Path().c_str()));
+    WCHAR now[MAX_PATH];
+    EXPECT_EQ(dir.Path().size(), GetCurrentDir(now));
+    EXPECT_EQ(Utf8(dir.Path()), Utf8(now));
+    EXPECT_FALSE(ChangeDirectory(dir.Join(L"missing").c_str()));
+    EXPECT_EQ(dir.Path().size(), GetCurrentDir(now));
+    EXPECT_EQ(Utf8(dir.Path()), Utf8(now));
+    // Too small: the size it would need, terminator included.
+    WCHAR small[4] = L"xyz";
+    EXPECT_EQ(dir.Path().size() + 1, GetCurrentDir(small, 4));
+    ASSERT_TRUE(ChangeDirectory(saved));
+}
+
+TEST_F(PrimitivesTest, RemoveDirRemovesOnlyEmptyFolders) {
+    TempFolder dir;
+    std::wstring empty = dir.MakeFolder(L"empty");
+    std::wstring full = dir.MakeFolder(L"full");
+    ASSERT_TRUE(MakeFile(full + L"\\f.txt"));
+    EXPECT_TRUE(RemoveDir(empty.c_str()));
+    EXPECT_FALSE(Exists(empty));
+    EXPECT_FALSE(RemoveDir(full.c_str()));
+    EXPECT_TRUE(Exists(full + L"\\f.txt"));
+    EXPECT_FALSE(RemoveDir(empty.c_str()));
+}
+
+// --- results ---------------------------------------------------------------------------------
+
+TEST_F(PrimitivesTest, ErrorMapping) {
+    API_GUARD(DeleteFile, DeleteFails);
+    struct Case {
+        DWORD error;
+        FileResult result;
+    } cases[] = {
+        {ERROR_FILE_NOT_FOUND, FileNotFound},         {ERROR_PATH_NOT_FOUND, FileNotFound},
+        {ERROR_NO_MORE_FILES, FileNotFound},          {ERROR_BAD_NETPATH, FileNotFound},
+        {ERROR_BAD_NET_NAME, FileNotFound},           {ERROR_BAD_PATHNAME, FileNotFound},
+        {ERROR_FILENAME_EXCED_RANGE, FileNotFound},   {ERROR_ACCESS_DENIED, FileAccessDenied},
+        {ERROR_CURRENT_DIRECTORY, FileAccessDenied},  {ERROR_LOCK_VIOLATION, FileAccessDenied},
+        {ERROR_NETWORK_ACCESS_DENIED, FileAccessDenied}, {ERROR_CANNOT_MAKE, FileAccessDenied},
+        {ERROR_FAIL_I24, FileAccessDenied},           {ERROR_DRIVE_LOCKED, FileAccessDenied},
+        {ERROR_SEEK_ON_DEVICE, FileAccessDenied},     {ERROR_NOT_LOCKED, FileAccessDenied},
+        {ERROR_LOCK_FAILED, FileAccessDenied},        {ERROR_SHARING_VIOLATION, FileOtherError},
+        {ERROR_INVALID_HANDLE, FileOtherError},       {ERROR_NOT_ENOUGH_MEMORY, FileOtherError},
+        {ERROR_WRITE_PROTECT, FileOtherError},        {ERROR_INVALID_NAME, FileOtherError},
+        {ERROR_DIR_NOT_EMPTY, FileOtherError},        {0, FileOtherError},
+    };
+    for (const Case& c : cases) {
+        g_injectedError = c.error;
+        EXPECT_EQ(c.result, RemoveFile(L"C:\\any.txt")) << "error " << c.error;
+    }
+}
+
+TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
+    TempFolder dir;
+    std::wstring plain = dir.Join(L"plain.txt");
+    std::wstring readOnly = dir.Join(L"readonly.txt");
+    std::wstring folder = dir.MakeFolder(L"folder");
+    ASSERT_TRUE(MakeFile(plain));
+    ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_READONLY));
+    struct Case {
+        std::wstring path;
+        int mode;
+        FileResult result;
+    } cases[] = {
+        {plain, 2, FileOk},
+        {plain, 0, FileOk},
+        {readOnly, 2, FileAccessDenied},
+        {readOnly, 6, FileAccessDenied},
+        {readOnly, 4, FileOk},
+        {readOnly, 0, FileOk},
+        {folder, 2, FileOk},
+        {dir.Join(L"missing.txt"), 2, FileNotFound},
+        {dir.Join(L"missing\\x.txt"), 2, FileNotFound},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.result, CheckAccess(c.path.c_str(), c.mode)) << Utf8(c.path) << " " << c.mode;
+
+    // A bad argument is refused before the disk is asked.
+    {
+        API_GUARD(GetFileAttributes, CountingGetAttributes);
+        g_attributeReads = 0;
+        for (int mode : {1, 3, 8, 0x10, -1}) EXPECT_EQ(FileBadArgument, CheckAccess(plain.c_str(), mode)) << mode;
+        EXPECT_EQ(FileBadArgument, CheckAccess(nullptr, 2));
+        EXPECT_EQ(FileBadArgument, SetFileMode(nullptr, 2));
+        EXPECT_EQ(FileBadArgument, RemoveFile(nullptr));
+        EXPECT_EQ(0, g_attributeReads);
+    }
+
+    // Writable and back, other attribute bits kept.
+    EXPECT_EQ(FileOk, SetFileMode(readOnly.c_str(), 6));
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, GetFileAttributesW(readOnly.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(FileOk, CheckAccess(readOnly.c_str(), 2));
+    EXPECT_EQ(FileOk, SetFileMode(readOnly.c_str(), 4));
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY,
+              GetFileAttributesW(readOnly.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(FileOk, SetFileMode(readOnly.c_str(), 2));
+    EXPECT_FALSE(IsReadOnly(readOnly));
+    EXPECT_EQ(FileNotFound, SetFileMode(dir.Join(L"missing.txt").c_str(), 2));
+    {
+        API_GUARD(SetFileAttributes, SetAttributesDenied);
+        EXPECT_EQ(FileAccessDenied, SetFileMode(plain.c_str(), 4));
+    }
+    SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(PrimitivesTest, RemoveFileResults) {
+    TempFolder dir;
+    std::wstring plain = dir.Join(L"plain.txt");
+    std::wstring readOnly = dir.Join(L"readonly.txt");
+    std::wstring held = dir.Join(L"held.txt");
+    ASSERT_TRUE(MakeFile(plain));
+    ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(MakeFile(held));
+
+    EXPECT_EQ(FileOk, RemoveFile(plain.c_str()));
+    EXPECT_FALSE(Exists(plain));
+    EXPECT_EQ(FileNotFound, RemoveFile(plain.c_str()));
+    EXPECT_EQ(FileNotFound, RemoveFile(dir.Join(L"missing\\x.txt").c_str()));
+
+    EXPECT_EQ(FileAccessDenied, RemoveFile(readOnly.c_str()));
+    EXPECT_TRUE(IsReadOnly(readOnly)) << "attributes are not touched";
+
+    {
+        FileHolder holder(held);
+        ASSERT_TRUE(holder.Holding());
+        EXPECT_EQ(FileOtherError, RemoveFile(held.c_str())) << "a sharing violation is not a denial";
+        EXPECT_TRUE(Exists(held));
+    }
+    EXPECT_EQ(FileOk, RemoveFile(held.c_str()));
+}
+
+// --- protected folders -----------------------------------------------------------------------
+
+TEST_F(PrimitivesTest, DriveRootsAreProtected) {
+    for (const wchar_t* path : {L"C:\\", L"C:", L"D:\\", L"D:", L"z:\\", L"\\", L"", L"\\\\"})
+        EXPECT_TRUE(IsProtectedFolder(path)) << Utf8(path);
+    EXPECT_TRUE(IsProtectedFolder(nullptr));
+}
+
+TEST_F(PrimitivesTest, EveryProtectedFolderInEveryForm) {
+    // Each call resolves all 24 folders through the shell, which is slow under emulation, so
+    // every folder is tried in two forms that between them cover both backslash forms and
+    // both letter cases; two folders (one that resolves with a backslash) get every form.
+    int resolved = 0;
+    for (int i = 0; i < ProtectedFolderCount; ++i) {
+        std::wstring folder = Resolve(ProtectedFolderList[i]);
+        if (folder.empty()) continue;
+        ++resolved;
+        for (const std::wstring& form : {OtherCase(WithBackslash(folder)), WithoutBackslash(folder)})
+            EXPECT_TRUE(IsProtectedFolder(form.c_str())) << i << ": " << Utf8(form);
+    }
+    EXPECT_EQ(ProtectedFolderCount, resolved) << "every folder resolves under this system";
+    for (DWORD code : {FOLDER_PROGRAM_FILES, FOLDER_TEMP}) {
+        std::wstring folder = Resolve(code);
+        for (const std::wstring& form : {folder, WithBackslash(folder), WithoutBackslash(folder), OtherCase(folder),
+                                         OtherCase(WithoutBackslash(folder))})
+            EXPECT_TRUE(IsProtectedFolder(form.c_str())) << Utf8(form);
+        // A folder inside it is not protected.
+        std::wstring inside = WithBackslash(folder) + L"Vendor App";
+        EXPECT_FALSE(IsProtectedFolder(inside.c_str())) << Utf8(inside);
+        EXPECT_FALSE(IsProtectedFolder((inside + L"\\").c_str())) << Utf8(inside);
+    }
+}
+
+TEST_F(PrimitivesTest, OnlyTheLiteralSpellingMatches) {
+    TempFolder dir;
+    const std::wstring windows = WithoutBackslash(Resolve(FOLDER_WINDOWS));
+    const std::wstring programFiles = WithoutBackslash(Resolve(FOLDER_PROGRAM_FILES));
+    ASSERT_FALSE(programFiles.empty());
+    WCHAR shortName[MAX_PATH];
+    DWORD cchShort = GetShortPathNameW(programFiles.c_str(), shortName, MAX_PATH);
+    ASSERT_GT(cchShort, 0u);
+    ASSERT_LT(cchShort, MAX_PATH);
+    ASSERT_NE(Utf8(programFiles), Utf8(OtherCase(shortName))) << "no distinct short name to test";
+    const std::wstring dotted = windows + L"\\System32\\..";
+    const std::wstring dottedBack = dir.Path() + L"\\..\\" + dir.Path().substr(dir.Path().rfind(L'\\') + 1);
+    for (const std::wstring& path : {std::wstring(shortName), WithBackslash(shortName), dotted, dotted + L"\\",
+                                     windows + L"\\.", windows + L"\\\\", L"." + windows.substr(2)})
+        EXPECT_FALSE(IsProtectedFolder(path.c_str())) << Utf8(path);
+    EXPECT_FALSE(IsProtectedFolder(dottedBack.c_str())) << Utf8(dottedBack);
+}
+
+TEST_F(PrimitivesTest, CaseFoldingIsAsciiOnly) {
+    API_GUARD(GetWindowsDirectory, FakeWindowsDirectory);
+    g_fakeWindowsDir = L"C:\\W\x00ED" L"ndows";  // an accented i
+    EXPECT_TRUE(IsProtectedFolder(L"C:\\W\x00ED" L"ndows"));
+    EXPECT_TRUE(IsProtectedFolder(L"c:\\w\x00ED" L"NDOWS\\"));
+    EXPECT_FALSE(IsProtectedFolder(L"C:\\W\x00CD" L"ndows")) << "capital accented I is another name here";
+}
+
+// --- in-use test -----------------------------------------------------------------------------
+
+TEST_F(PrimitivesTest, IsFileLocked) {
+    TempFolder dir;
+    std::wstring plain = dir.Join(L"plain.txt");
+    std::wstring readOnly = dir.Join(L"readonly.txt");
+    std::wstring held = dir.Join(L"held.txt");
+    std::wstring heldReadOnly = dir.Join(L"held-readonly.txt");
+    std::wstring folder = dir.MakeFolder(L"folder");
+    ASSERT_TRUE(MakeFile(plain));
+    ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(MakeFile(held));
+    ASSERT_TRUE(MakeFile(heldReadOnly, FILE_ATTRIBUTE_READONLY));
+
+    EXPECT_FALSE(IsFileLocked(plain.c_str()));
+    EXPECT_FALSE(IsFileLocked(readOnly.c_str()));
+    EXPECT_TRUE(IsReadOnly(readOnly)) << "made read-only again";
+    EXPECT_FALSE(IsFileLocked(dir.Join(L"missing.txt").c_str()));
+    EXPECT_FALSE(IsFileLocked(dir.Join(L"missing\\x.txt").c_str()));
+    EXPECT_TRUE(IsFileLocked(folder.c_str()));
+    {
+        FileHolder holdPlain(held);
+        FileHolder holdReadOnly(heldReadOnly);
+        ASSERT_TRUE(holdPlain.Holding());
+        ASSERT_TRUE(holdReadOnly.Holding());
+        EXPECT_TRUE(IsFileLocked(held.c_str()));
+        EXPECT_TRUE(IsFileLocked(heldReadOnly.c_str()));
+        EXPECT_TRUE(IsReadOnly(heldReadOnly)) << "made read-only again";
+    }
+    EXPECT_FALSE(IsFileLocked(held.c_str())) << "free again once the holder ends";
+    EXPECT_FALSE(IsFileLocked(heldReadOnly.c_str()));
+    EXPECT_TRUE(IsReadOnly(heldReadOnly));
+
+    // A read-only file that cannot be made writable counts as locked, and nothing is restored.
+    API_GUARD(SetFileAttributes, SetAttributesDenied);
+    g_attributeWrites = 0;
+    EXPECT_TRUE(IsFileLocked(readOnly.c_str()));
+    EXPECT_EQ(1, g_attributeWrites);
+    EXPECT_TRUE(IsReadOnly(readOnly));
+}
+
+}  // namespace
