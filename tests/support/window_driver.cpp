@@ -180,6 +180,15 @@ bool PressButton(HWND dialog, int id) {
     return false;
 }
 
+bool AnswerBox(HWND box, int id, DWORD boundMs) {
+    if (!PressButton(box, id)) return false;
+    for (DWORD waited = 0; IsWindow(box) && IsWindowVisible(box); waited += 20) {
+        if (waited >= boundMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
 bool PressButtonByText(HWND dialog, const std::wstring& text) {
     std::wstring wanted = WithoutMnemonics(text);
     for (const ControlInfo& control : ListControls(dialog)) {

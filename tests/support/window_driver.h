@@ -56,6 +56,10 @@ std::string DescribeWindow(HWND window);
 // Presses a button as a click would: the button's owner gets WM_COMMAND/BN_CLICKED. The message
 // is posted, so a hung child cannot hang the test. By text, the '&' of mnemonics is ignored.
 bool PressButton(HWND dialog, int id);
+// Presses a button of a message box (or any dialog the button ends) and waits, with a bound,
+// until the box is gone, so the next wait cannot find the same box again while the child is
+// still handling the click (seen on a loaded test machine).
+bool AnswerBox(HWND box, int id, DWORD boundMs = kWindowBoundMs);
 bool PressButtonByText(HWND dialog, const std::wstring& text);
 // The Esc key as the dialog's own message loop sees it, and a close request (WM_CLOSE).
 bool SendEscape(HWND dialog);
