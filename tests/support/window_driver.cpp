@@ -214,15 +214,18 @@ bool SendEscape(HWND dialog) {
 bool SendClose(HWND window) { return PostMessageW(window, WM_CLOSE, 0, 0) != 0; }
 
 bool SaveScreenshot(HWND window, const std::wstring& bmpPath) {
-    RECT area;
+    RECT screenArea;
+    screenArea.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    screenArea.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    screenArea.right = screenArea.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    screenArea.bottom = screenArea.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    RECT area = screenArea;
     if (window) {
         WaitUntilPainted(window, 30000);
-        if (!GetWindowRect(window, &area)) return false;
-    } else {
-        area.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-        area.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-        area.right = area.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-        area.bottom = area.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        RECT windowArea;
+        // Wine 8 copies nothing but black when the source reaches off the screen, as a
+        // maximized window's frame does; so only the visible part is taken.
+        if (!GetWindowRect(window, &windowArea) || !IntersectRect(&area, &windowArea, &screenArea)) return false;
     }
     int width = area.right - area.left;
     int height = area.bottom - area.top;

@@ -65,7 +65,7 @@ bool PressButtonByText(HWND dialog, const std::wstring& text);
 bool SendEscape(HWND dialog);
 bool SendClose(HWND window);
 
-// Saves a 24-bit BMP of the window's screen area (or of the whole screen when `window` is
-// null) as it appears on screen: a window lying over it is captured too. A window is first
-// given a bounded time to finish painting.
+// Saves a 24-bit BMP of the window's area on the screen (or of the whole screen when `window`
+// is null) as it appears there: a window lying over it is captured too, a part off the screen
+// is left out. A window is first given a bounded time to finish painting.
 bool SaveScreenshot(HWND window, const std::wstring& bmpPath);
