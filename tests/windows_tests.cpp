@@ -552,7 +552,11 @@ TEST_F(RunWindows, MainWindowIsHiddenCentredAndDrainsItsQueueOnDestroy) {
 
 TEST_F(RunWindows, ProgressDialogShowsTitleAndStageTextsAndCannotBeClosed) {
     ASSERT_TRUE(LoadFileRecords({{u"C:\\a", u"x.dll", 0}, {u"C:\\a", u"y.dll", 0}}));
+    // Owned by the main window, as in a run (the window manager maximizes an unowned dialog).
+    ASSERT_TRUE(RegisterMainWindowClass());
+    ASSERT_TRUE(CreateMainWindow());
     ASSERT_TRUE(OpenProgressDialog());
+    EXPECT_EQ(MainWindow, GetWindow(ProgressDialog, GW_OWNER));
     HWND dialog = ProgressDialog;
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(Message(0), WindowText(dialog));
@@ -597,6 +601,8 @@ TEST_F(RunWindows, ProgressDialogShowsTitleAndStageTextsAndCannotBeClosed) {
     CloseProgressDialog();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(0u, ProgressTotal) << "no reports after the dialog has gone";
+    DestroyMainWindow();
+    UnregisterClassW(L"VorlixClass", resources_);
 }
 
 // Answers the prompt from a second thread, as a user would, and returns AskReadOnlyFile's result.
