@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots (confirmation box, progress dialog, read-only prompt) from a
 # scripted run of the window tests under the test display, and stores them as docs/*.png.
-# Usage: scripts/take-screenshots.sh [BUILD_FOLDER]   (default build/h4; built beforehand)
+# Usage: scripts/take-screenshots.sh [BUILD_FOLDER]   (default build/win32; built beforehand)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(realpath "${1:-$root/build/h4}")
+build=$(realpath "${1:-$root/build/win32}")
 shots=$build/shots
 rm -rf "$shots" && mkdir -p "$shots"
 # The guest sees the host's / as Z:, so the folder keeps its path there.
