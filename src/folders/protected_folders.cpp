@@ -1,5 +1,7 @@
-// The protected-folder list and its resolution.
+// The protected-folder list and its resolution, cached for the life of the process.
 #include "folders/protected_folders.h"
+#include "data/path_buffer.h"
+#include "data/run_state.h"
 #include "folders/resolve_folder.h"
 
 const DWORD ProtectedFolderList[ProtectedFolderCount + 1] = {
@@ -30,7 +32,21 @@ const DWORD ProtectedFolderList[ProtectedFolderCount + 1] = {
     FOLDER_LIST_END,
 };
 
+enum CacheState : BYTE { kNotResolved, kResolved, kUnresolvable };
+
+static BYTE CachedState[ProtectedFolderCount];
+static WCHAR CachedPath[ProtectedFolderCount][kPathCapacity];
+
 bool ResolveProtectedFolder(int index, WCHAR* path) {
     if (index < 0 || index >= ProtectedFolderCount) return false;
-    return ResolveFolder(path, ProtectedFolderList[index]);
+    if (CachedState[index] == kNotResolved) {
+        bool resolved = ResolveFolder(CachedPath[index], ProtectedFolderList[index]);
+        CachedState[index] = resolved ? kResolved : kUnresolvable;
+    }
+    if (CachedState[index] != kResolved) return false;
+    return CopyPath(path, kPathCapacity, CachedPath[index]);
+}
+
+void ForgetProtectedFolders() {
+    for (int i = 0; i < ProtectedFolderCount; ++i) CachedState[i] = kNotResolved;
 }

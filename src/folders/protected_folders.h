@@ -11,5 +11,11 @@ extern const DWORD ProtectedFolderList[ProtectedFolderCount + 1];
 
 // Resolves entry index (0 to ProtectedFolderCount - 1) of the list into path
 // (kPathCapacity WCHARs). False when the folder does not resolve on this machine.
-// Every protected-folder test resolves through here, so a per-run cache belongs here too.
+// Each entry is resolved once per process and then served from a cache: the passes test
+// every folder they touch, a resolution costs shell and registry look-ups, and these
+// folders cannot move while an uninstall runs.
 bool ResolveProtectedFolder(int index, WCHAR* path);
+
+// Drops the cache, so the next test resolves afresh. For tests that swap the system calls
+// the resolution makes; the program itself never needs it.
+void ForgetProtectedFolders();
