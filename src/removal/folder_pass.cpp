@@ -1,0 +1,75 @@
+// Emptied-folder pass. Owns the last-removed folder of one run of the pass, which spares the
+// walk of records that share a folder already removed.
+#include "removal/folder_pass.h"
+#include "data/install_records.h"
+#include "data/path_buffer.h"
+#include "data/progress.h"
+#include "data/run_state.h"
+#include "removal/primitives.h"
+
+static bool SamePath(const WCHAR* a, const WCHAR* b) {
+    size_t cch = PathLength(a);
+    return cch == PathLength(b) && EqualNoCaseAscii(a, b, cch);
+}
+
+static bool CutAtLastBackslash(WCHAR* path) {
+    int at = LastBackslash(path, PathLength(path));
+    if (at < 0) return false;
+    CutPath(path, static_cast<size_t>(at));
+    return true;
+}
+
+// WorkPath = the folder that held the record's file (its innermost folder when fileName has
+// folder parts), or the recorded folder itself, without a trailing backslash. False when the
+// path names no folder, or would not fit: a shortened path names a different folder.
+static bool BuildRecordFolder(const FileEntry* entry) {
+    WorkPath[0] = 0;
+    const WCHAR* directory = entry->directory;
+    bool fits;
+    if (directory[0] == L'.')
+        fits = CopyPath(WorkPath, kPathCapacity, InstallDir) &&
+               (directory[1] != L'\\' || AppendPath(WorkPath, kPathCapacity, directory + 2));
+    else
+        fits = CopyPath(WorkPath, kPathCapacity, directory);
+    if (!fits) return false;
+    if (entry->fileName[0]) {
+        if (!JoinPath(WorkPath, kPathCapacity, entry->fileName)) return false;
+        if (!CutAtLastBackslash(WorkPath)) return false;
+    }
+    StripBackslash(WorkPath);
+    return true;
+}
+
+// Removes WorkPath and its parents while they are empty and not protected.
+static void RemoveFolderChain(WCHAR* lastRemoved) {
+    if (SamePath(WorkPath, lastRemoved)) return;
+    bool removedAny = false;
+    for (;;) {
+        if (IsProtectedFolder(WorkPath)) return;
+        if (!RemoveDir(WorkPath)) return;
+        if (!removedAny) {
+            CopyPath(lastRemoved, kPathCapacity, WorkPath);
+            removedAny = true;
+        }
+        if (!CutAtLastBackslash(WorkPath)) return;
+    }
+}
+
+void RemoveEmptiedFolders() {
+    // Out of the installation folder, so it can go once empty, and so the self-removal copy,
+    // which inherits the current directory, does not start inside it.
+    StripBackslash(InstallDir);
+    ChangeDirectory(InstallDir);
+    ChangeDirectory(L"..");
+    AppendBackslash(InstallDir);
+    WCHAR lastRemoved[kPathCapacity];
+    lastRemoved[0] = 0;
+    for (DWORD i = 0; i < FileEntryCount; ++i) {
+        const FileEntry* entry = FileEntries[i];
+        // The font folder is a system folder that only a font record would lead us to.
+        if (entry->flags & kFileFont) continue;
+        if (BuildRecordFolder(entry)) RemoveFolderChain(lastRemoved);
+        ReportProgress(EmptiedFolderPassBase() + i);
+    }
+    AppendBackslash(InstallDir);
+}

@@ -1,0 +1,72 @@
+// Registry pass and the recursive key deletion it uses on NT, where RegDeleteKey removes
+// only a key without subkeys. Every registry call but RegCloseKey goes through ApiTable.
+#include "removal/registry_pass.h"
+#include "data/install_records.h"
+#include "data/path_buffer.h"
+#include "data/progress.h"
+#include "data/run_state.h"
+#include "platform/api_table.h"
+
+// WCHARs of the subkey name buffer, terminator included; key names are at most 255.
+const DWORD kKeyNameCapacity = 1024;
+
+LONG DeleteKeyTree(HKEY root, const WCHAR* subkey) {
+    if (!subkey || !subkey[0]) return ERROR_BADKEY;
+    HKEY key = NULL;
+    LONG result = ApiTable.RegOpenKeyEx(root, subkey, 0, DELETE | KEY_ENUMERATE_SUB_KEYS, &key);
+    if (result != ERROR_SUCCESS) return result;
+    for (;;) {
+        WCHAR name[kKeyNameCapacity];
+        DWORD cchName = kKeyNameCapacity;
+        // Always index 0: each subkey found is gone before the next enumeration.
+        result = ApiTable.RegEnumKeyEx(key, 0, name, &cchName, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) {
+            result = ApiTable.RegDeleteKey(root, subkey);
+            break;
+        }
+        if (result != ERROR_SUCCESS) break;
+        result = DeleteKeyTree(key, name);
+        if (result != ERROR_SUCCESS) break;
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+// Index of the first backslash of the pair that separates a value's key from its name, or -1
+// when the path names a key.
+static int ValueSeparator(const WCHAR* path) {
+    int last = LastBackslash(path, PathLength(path));
+    if (last <= 0 || path[last - 1] != L'\\') return -1;
+    return last - 1;
+}
+
+static void DeleteRecordedValue(HKEY root, WCHAR* path, int separator) {
+    path[separator] = 0;
+    HKEY key = NULL;
+    if (ApiTable.RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        ApiTable.RegDeleteValue(key, path + separator + 2);
+        RegCloseKey(key);
+    }
+    path[separator] = L'\\';
+}
+
+void RemoveRegistryEntries() {
+    for (DWORD i = 0; i < RegistryEntryCount; ++i) {
+        RegistryEntry* entry = RegistryEntries[i];
+        HKEY root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(entry->root));
+        WCHAR* path = entry->path;
+        if (path[0]) {
+            int separator = ValueSeparator(path);
+            if (separator >= 0) {
+                DeleteRecordedValue(root, path, separator);
+                continue;
+            }
+            // The 9x RegDeleteKey removes the subkeys too; there the table holds its narrow form.
+            if (IsNT)
+                DeleteKeyTree(root, path);
+            else
+                ApiTable.RegDeleteKey(root, path);
+        }
+        ReportProgress(RegistryPassBase() + i);
+    }
+}
