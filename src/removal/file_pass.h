@@ -1,0 +1,20 @@
+// The file removal pass: every FileEntry from last to first, with the shared-file counts, the
+// shared-file question, font and COM deregistration, and the read-only prompt. Owns
+// YesToAllState. Never deletes a file another process holds open, never removes a protected
+// folder, and passes over a record whose path does not fit WorkPath.
+#pragma once
+#include <windows.h>
+
+// The read-only prompt's lasting answer: -1 ask, 1 yes to all, 0 no to all. Starts at -1 and
+// changes at most once per run.
+extern int YesToAllState;
+
+// The SharedDLLs key below HKEY_LOCAL_MACHINE.
+extern const WCHAR kSharedDllsKey[];
+
+// A record's path in WorkPath: a directory starting with "." stands for InstallDir (".\rest"
+// for InstallDir + rest), then a backslash and fileName unless fileName is empty. False, with
+// WorkPath empty, when the path would not fit WorkPath.
+bool BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName);
+
+void RemoveInstalledFiles();
