@@ -3,6 +3,11 @@
 #include "data/memory_ops.h"
 
 LONG LiveBlockCount = 0;
+LONG FailAllocationCountdown = 0;
+
+static bool InjectedFailure() {
+    return FailAllocationCountdown > 0 && --FailAllocationCountdown == 0;
+}
 
 // HeapCompact coalesces free blocks and may return committed pages, which is sometimes the
 // difference between failing and succeeding for a large block; one retry is enough.
@@ -17,14 +22,14 @@ static void* HeapAllocWithRetry(DWORD flags, SIZE_T cb) {
 }
 
 int AllocBlock(SIZE_T cb, void** out) {
-    *out = HeapAllocWithRetry(0, cb);
+    *out = InjectedFailure() ? nullptr : HeapAllocWithRetry(0, cb);
     if (!*out) return 0;
     ++LiveBlockCount;
     return 1;
 }
 
 int AllocZeroed(SIZE_T cb, void** out) {
-    *out = HeapAllocWithRetry(HEAP_ZERO_MEMORY, cb);
+    *out = InjectedFailure() ? nullptr : HeapAllocWithRetry(HEAP_ZERO_MEMORY, cb);
     if (!*out) return 0;
     ++LiveBlockCount;
     return 1;

@@ -7,6 +7,11 @@
 // Blocks allocated here and not yet freed (tests check it returns to its earlier value).
 extern LONG LiveBlockCount;
 
+// Fault injection for tests, since a heap that runs out cannot be arranged on demand: while
+// positive, each AllocBlock or AllocZeroed counts it down, and the one that brings it to 0
+// fails as an exhausted heap would. The program never sets it.
+extern LONG FailAllocationCountdown;
+
 int AllocBlock(SIZE_T cb, void** out);   // 1 with the block in *out, or 0 with null in *out
 int AllocZeroed(SIZE_T cb, void** out);  // as AllocBlock, zero-filled
 // Resizes *inout (a null *inout is allocated); the added part is not zero-filled.

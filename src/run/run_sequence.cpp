@@ -3,11 +3,14 @@
 // this file only decides whether and when it runs, following the options table.
 #include "run/run_sequence.h"
 #include "data/install_records.h"
+#include "data/memory_ops.h"
 #include "data/message_table.h"
 #include "data/run_state.h"
 #include "data/uninstall_data.h"
 #include "platform/api_table.h"
 #include "run/command_line.h"
+#include "run/pre_removal.h"
+#include "run/self_removal.h"
 #include "run/startup.h"
 #include "run/ui_windows.h"
 
@@ -33,9 +36,20 @@ static bool ConfirmRemoval() {
     return true;
 }
 
+// Prepared whenever the data hold a command; /X alone suppresses only the start.
+static void PreRemovalStep() {
+    if (RunSettings->commandOffset == 0) return;
+    PreRemovalCommand command;
+    if (!PreparePreRemovalCommand(PreRemovalCommandText(), &command)) return;
+    if (!OptionX || OptionS)
+        RunPreRemovalCommand(command.program, command.arguments, (RunSettings->flags & kRunWaitForCommand) != 0);
+    FreeBlock(&command.block);
+}
+
 // Steps 10 to 22: everything between creating the main window and destroying it.
 static void UninstallRun() {
     if (!ConfirmRemoval()) return;
+    PreRemovalStep();
 
     if (!Quiet) OpenProgressDialog();
     ShowProgressText(12);
@@ -47,6 +61,7 @@ static void UninstallRun() {
         const WCHAR* notice = GetMessageText(0, 2);
         if (notice[0]) ShowMessage(notice, MB_OK | MB_ICONINFORMATION);
     }
+    if (!OptionX && !OptionS && RunSettings->finishPageOffset != 0) OpenFinishPage(FinishPageText());
 }
 
 int RunUninstaller(HINSTANCE instance) {
@@ -54,7 +69,10 @@ int RunUninstaller(HINSTANCE instance) {
     DetectPlatform();
     if (!ProcessStartup(instance)) return Finish(-1);
     ParseCommandLine(::GetCommandLineW());
-    if (WorkPath[0]) return Finish(0);
+    if (WorkPath[0]) {
+        RemovalHelperMode(WorkPath);
+        return Finish(0);
+    }
 
     if (!LoadUninstallData()) {
         ReleaseUninstallData();
@@ -72,5 +90,6 @@ int RunUninstaller(HINSTANCE instance) {
     UninstallRun();
     DestroyMainWindow();
     ReleaseUninstallData();
+    if (ConfirmAnswer == IDOK && !OptionX && !OptionS) StartSelfRemoval();
     return Finish(0);
 }

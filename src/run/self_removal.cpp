@@ -1,0 +1,153 @@
+// Self-removal and deletion at restart. Owns the temporary copy's handle and the WININIT.INI
+// block of one call. Never starts a copy whose program bytes are incomplete, never writes a
+// name that had to be cut, and never patches a WININIT.INI line other than its own.
+#include "run/self_removal.h"
+#include "data/data_locator.h"
+#include "data/file_ops.h"
+#include "data/memory_ops.h"
+#include "data/path_buffer.h"
+#include "data/run_state.h"
+#include "platform/api_table.h"
+#include "removal/primitives.h"
+
+#include <stdio.h>
+#include <string.h>
+
+const DWORD kParametersCapacity = kSelfRemovalNamesCapacity - kPathCapacity;
+const int kHelperAttempts = 12;
+
+HANDLE CreateTempCopyFile(WCHAR* buffer, const WCHAR* pattern) {
+    for (int i = 1; i <= kMaxTempCopyNumber; ++i) {
+        DWORD cch = ApiTable.GetTempPath(kPathCapacity, buffer);
+        if (cch == 0 || cch >= kPathCapacity) {
+            buffer[0] = 0;
+            return INVALID_HANDLE_VALUE;
+        }
+        WCHAR name[32];
+        int cchName = _snwprintf(name, ARRAYSIZE(name), pattern, i);
+        if (cchName < 0 || cchName >= static_cast<int>(ARRAYSIZE(name))) return INVALID_HANDLE_VALUE;
+        name[cchName] = 0;
+        // A cut name could be an existing file that CREATE_ALWAYS would empty.
+        if (!TryAppendBackslash(buffer, kPathCapacity) || !AppendPath(buffer, kPathCapacity, name))
+            return INVALID_HANDLE_VALUE;
+
+        WIN32_FIND_DATAW found;
+        HANDLE search = ApiTable.FindFirstFile(buffer, &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            ::FindClose(search);
+            continue;
+        }
+        HANDLE file = ApiTable.CreateFile(buffer, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                          nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// The place of "xyz=<path>" as a whole line, or -1. A match inside another key or a longer
+// path is some other entry and must stay as it is.
+static LONGLONG FindPlaceholderLine(const char* bytes, LONGLONG cb, const char* path, size_t cbPath) {
+    static const char kKey[] = "xyz=";
+    const LONGLONG cbLine = 4 + static_cast<LONGLONG>(cbPath);
+    for (LONGLONG at = 0; at + cbLine <= cb; ++at) {
+        if (at > 0 && bytes[at - 1] != '\n') continue;
+        if (memcmp(bytes + at, kKey, 4) != 0 || memcmp(bytes + at + 4, path, cbPath) != 0) continue;
+        if (at + cbLine < cb && bytes[at + cbLine] != '\r' && bytes[at + cbLine] != '\n') continue;
+        return at;
+    }
+    return -1;
+}
+
+// The profile calls cannot write a key named NUL (the Rename section's key for "delete"), so
+// the line goes in under a placeholder whose three bytes are then replaced in the file.
+static void RenamePlaceholder(const WCHAR* iniPath, const WCHAR* shortPath) {
+    char path[kPathCapacity];
+    int cbPath = ::WideCharToMultiByte(CP_ACP, 0, shortPath, -1, path, sizeof(path), nullptr, nullptr);
+    if (cbPath <= 1) return;  // an empty or unconvertible path would match some other line
+    HANDLE ini = OpenExistingFile(iniPath, GENERIC_READ | GENERIC_WRITE);
+    if (ini == INVALID_HANDLE_VALUE) return;
+    LONGLONG cb = GetFileSize32(ini);
+    char* block = nullptr;
+    if (cb > 4 && AllocBlock(static_cast<SIZE_T>(cb), &block)) {
+        if (ReadExact(ini, block, static_cast<DWORD>(cb)) == 0) {
+            LONGLONG at = FindPlaceholderLine(block, cb, path, static_cast<size_t>(cbPath - 1));
+            if (at >= 0) {
+                memcpy(block + at, "NUL", 3);
+                if (SetFilePos(ini, 0) != kInvalidFilePos) WriteExact(ini, block, static_cast<DWORD>(cb));
+            }
+        }
+        FreeBlock(&block);
+    }
+    CloseFile(ini);
+}
+
+bool DeleteAtRestart(const WCHAR* path) {
+    if (IsNT) return ::MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+
+    // Without its short form the line would name some other file, or none.
+    WCHAR shortPath[kPathCapacity];
+    DWORD cchShort = ApiTable.GetShortPathName(path, shortPath, kPathCapacity);
+    if (cchShort == 0 || cchShort >= kPathCapacity) return false;
+    WCHAR iniPath[kPathCapacity];
+    UINT cchWindows = ApiTable.GetWindowsDirectory(iniPath, kPathCapacity);
+    if (cchWindows == 0 || cchWindows >= kPathCapacity || !JoinPath(iniPath, kPathCapacity, L"WININIT.INI"))
+        return false;
+    if (!ApiTable.WritePrivateProfileString(L"Rename", L"xyz", shortPath, iniPath)) return false;
+    // Makes the profile code write the file out now, before its bytes are patched.
+    ApiTable.WritePrivateProfileString(nullptr, nullptr, nullptr, iniPath);
+    RenamePlaceholder(iniPath, shortPath);
+    return true;
+}
+
+// Copies the first DataOffset bytes of own into copy. False when any byte is missing.
+static bool CopyProgramPart(HANDLE own, HANDLE copy, DWORD cb) {
+    if (SetFilePos(own, 0) != 0) return false;
+    void* block = nullptr;
+    if (!AllocBlock(cb, &block)) return false;
+    bool whole = ReadExact(own, block, cb) == 0 && WriteExact(copy, block, cb) == 0;
+    FreeBlock(&block);
+    return whole;
+}
+
+bool StartSelfRemoval() {
+    WCHAR names[kSelfRemovalNamesCapacity];
+    WCHAR* tempPath = names;
+    WCHAR* parameters = names + kPathCapacity;
+    HANDLE copy = CreateTempCopyFile(tempPath, L"_uins%d.exe");
+    if (copy == INVALID_HANDLE_VALUE) return false;
+    DeleteAtRestart(tempPath);
+
+    DWORD cchOwn = ApiTable.GetModuleFileName(ModuleInstance, WorkPath, kPathCapacity);
+    HANDLE own = INVALID_HANDLE_VALUE;
+    if (cchOwn != 0 && cchOwn < kPathCapacity) own = OpenExistingFile(WorkPath, GENERIC_READ);
+    if (own == INVALID_HANDLE_VALUE) {
+        CloseFile(copy);
+        return false;
+    }
+    DWORD cbProgram = DataOffset();
+    bool whole = cbProgram != 0 && CopyProgramPart(own, copy, cbProgram);
+    CloseFile(own);
+    // Data not yet on disk can still fail to be written when the file is closed.
+    if (!CloseFile(copy)) whole = false;
+    if (!whole) return false;
+
+    parameters[0] = 0;
+    if (!AppendPath(parameters, kParametersCapacity, L"/D\"") || !AppendPath(parameters, kParametersCapacity, WorkPath) ||
+        !AppendPath(parameters, kParametersCapacity, L"\""))
+        return false;
+    ApiTable.ShellExecute(nullptr, L"open", tempPath, parameters, nullptr, SW_HIDE);
+    return true;
+}
+
+void RemovalHelperMode(WCHAR* path) {
+    for (int attempt = 0; attempt < kHelperAttempts; ++attempt) {
+        if (RemoveFile(path) == FileOk) break;
+        ::Sleep(1000);
+    }
+    int cut = LastBackslash(path, PathLength(path));
+    if (cut < 0) return;
+    CutPath(path, static_cast<size_t>(cut));
+    // An uninstaller kept in a drive root or in a shell folder leaves that folder empty too.
+    if (IsProtectedFolder(path)) return;
+    RemoveDir(path);
+}
