@@ -66,6 +66,8 @@ bool PreparePreRemovalCommand(const WCHAR* commandText, PreRemovalCommand* comma
 
     size_t p = commandText[0] == L'"' ? 1 : 0;
     while (IsBlank(commandText[p])) ++p;
+    // A text that names no program would start InstallDir itself.
+    if (commandText[p] == 0 || (p > 0 && commandText[p] == L'"')) return false;
 
     WCHAR* block = nullptr;
     if (commandText[p] == L'#') {

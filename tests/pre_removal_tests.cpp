@@ -1,0 +1,433 @@
+// Tests of the pre-removal command and the finish page, in the test process: how the stored
+// command becomes a program and its arguments, what is refused rather than cut, the command
+// line and folder the program is started with, the wait, and how the finish page is opened.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/memory_ops.h"
+#include "data/run_state.h"
+#include "folders/folder_codes.h"
+#include "folders/resolve_folder.h"
+#include "run/pre_removal.h"
+#include "support/api_guard.h"
+#include "support/uninst_runner.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int cb = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
+    std::string out(cb, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], cb, NULL, NULL);
+    return out;
+}
+
+std::wstring CurrentDir() {
+    WCHAR buffer[MAX_PATH * 2];
+    DWORD cch = GetCurrentDirectoryW(ARRAYSIZE(buffer), buffer);
+    return (cch == 0 || cch >= ARRAYSIZE(buffer)) ? std::wstring() : std::wstring(buffer, cch);
+}
+
+// A folder macro's path as the expansion gives it: no trailing backslash unless a drive root.
+std::wstring MacroFolder(DWORD code) {
+    WCHAR path[MAX_PATH] = {};
+    if (!ResolveFolder(path, code)) return std::wstring();
+    std::wstring folder = path;
+    if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    return folder;
+}
+
+class PathBuffers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InstallDir = installDir_;
+        WorkPath = workPath_;
+        wcscpy(installDir_, L"C:\\App Dir\\");
+        workPath_[0] = 0;
+        blocks_ = LiveBlockCount;
+        startDir_ = CurrentDir();
+    }
+    void TearDown() override {
+        FailAllocationCountdown = 0;
+        EXPECT_EQ(blocks_, LiveBlockCount) << "a block was not released";
+        EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDir())) << "the current directory changed";
+        InstallDir = nullptr;
+        WorkPath = nullptr;
+    }
+
+    WCHAR installDir_[MAX_PATH];
+    WCHAR workPath_[MAX_PATH];
+    LONG blocks_ = 0;
+    std::wstring startDir_;
+};
+
+// ---- preparing the command ----
+
+using PreRemovalCommandText = PathBuffers;
+
+TEST_F(PreRemovalCommandText, BecomesProgramAndArguments) {
+    const std::wstring programFiles = MacroFolder(FOLDER_PROGRAM_FILES);
+    const std::wstring windows = MacroFolder(FOLDER_WINDOWS);
+    ASSERT_FALSE(programFiles.empty());
+    ASSERT_FALSE(windows.empty());
+    struct Case {
+        std::wstring text, program, arguments;
+        bool expanded;  // the result lives in a block of its own, not in WorkPath
+    };
+    const Case cases[] = {
+        {L"\"tools\\setup.exe\" /u /quiet", L"C:\\App Dir\\tools\\setup.exe", L"/u /quiet", false},
+        {L"\"  tools\\setup.exe  \"   -x  y", L"C:\\App Dir\\tools\\setup.exe", L"-x  y", false},
+        {L"\"tools\\setup.exe\"", L"C:\\App Dir\\tools\\setup.exe", L"", false},
+        {L"\"tools\\setup.exe\"   ", L"C:\\App Dir\\tools\\setup.exe", L"", false},
+        {L"\"tools\\setup.exe\"/u", L"C:\\App Dir\\tools\\setup.exe", L"/u", false},
+        {L"tools\\my setup.exe /u", L"C:\\App Dir\\tools\\my setup.exe /u", L"", false},
+        {L"#Foo#\\setup.exe", L"C:\\App Dir\\#Foo#\\setup.exe", L"", false},
+        {L"\" #Foo#\\setup.exe\" a", L"C:\\App Dir\\#Foo#\\setup.exe", L"a", false},
+        {L"\"#Program Files#\\Vendor App\\clean.exe\" /all", programFiles + L"\\Vendor App\\clean.exe", L"/all", true},
+        {L"\"  #program files#\\x.exe \" /all", programFiles + L"\\x.exe", L"/all", true},
+        {L"#Windows#\\notepad.exe", windows + L"\\notepad.exe", L"", true},
+        {L"#InstallDir#\\bin\\x.exe", L"C:\\App Dir\\bin\\x.exe", L"", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.text));
+        PreRemovalCommand command;
+        ASSERT_TRUE(PreparePreRemovalCommand(c.text.c_str(), &command));
+        EXPECT_EQ(Utf8(c.program), Utf8(command.program));
+        EXPECT_EQ(Utf8(c.arguments), Utf8(command.arguments));
+        EXPECT_EQ(c.expanded, command.block != nullptr);
+        FreeBlock(&command.block);
+    }
+}
+
+TEST_F(PreRemovalCommandText, WhatCannotBeStartedWholeIsRefused) {
+    // InstallDir is 11 characters; WorkPath holds 259 with the terminator.
+    const std::wstring fill(259 - 11 - 4, L'a');  // with ".exe": exactly 259
+    struct Case {
+        const char* name;
+        std::wstring text;
+        bool prepared;
+    };
+    const Case cases[] = {
+        {"quoted, no closing quote", L"\"tools\\setup.exe /u", false},
+        {"macro, no closing quote", L"\"#Windows#\\x.exe /u", false},
+        {"empty quotes", L"\"\" /u", false},
+        {"only blanks in quotes", L"\"   \" /u", false},
+        {"empty text", L"", false},
+        {"relative, fits WorkPath exactly", fill + L".exe", true},
+        {"relative, one too long", fill + L"a.exe", false},
+        {"quoted, fits WorkPath exactly", L"\"" + fill.substr(2) + L".exe\"", true},
+        {"quoted, one too long", L"\"" + fill.substr(1) + L".exe\"", false},
+        {"macro text of 527 characters", L"#Windows#\\" + std::wstring(527 - 10, L'b'), true},
+        {"macro text of 528 characters", L"#Windows#\\" + std::wstring(528 - 10, L'b'), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PreRemovalCommand command;
+        EXPECT_EQ(c.prepared, PreparePreRemovalCommand(c.text.c_str(), &command));
+        if (!c.prepared) {
+            EXPECT_EQ(nullptr, command.block);
+            EXPECT_EQ(nullptr, command.program);
+        }
+        FreeBlock(&command.block);
+    }
+}
+
+TEST_F(PreRemovalCommandText, ExpansionWithoutItsBlockIsRefused) {
+    // The length query's work buffer is the first allocation, the expansion's block the second.
+    FailAllocationCountdown = 2;
+    PreRemovalCommand command;
+    EXPECT_FALSE(PreparePreRemovalCommand(L"\"#Windows#\\notepad.exe\" /x", &command));
+    EXPECT_EQ(0, FailAllocationCountdown) << "the failure was not reached";
+    EXPECT_EQ(nullptr, command.block);
+    EXPECT_EQ(std::string(), Utf8(workPath_)) << "taken relative to InstallDir instead";
+}
+
+// ---- starting the command, with CreateProcess recorded ----
+
+struct StartRecord {
+    int calls = 0;
+    std::wstring application = L"?", commandLine, currentDir;
+    BOOL inherit = FALSE;
+    DWORD flags = 0;
+    DWORD startupSize = 0;
+};
+StartRecord g_start;
+
+BOOL WINAPI RecordCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
+                                BOOL inherit, DWORD flags, LPVOID, LPCWSTR, LPSTARTUPINFOW startup,
+                                LPPROCESS_INFORMATION) {
+    ++g_start.calls;
+    g_start.application = application ? application : L"(null)";
+    g_start.commandLine = commandLine ? commandLine : L"(null)";
+    g_start.currentDir = CurrentDir();
+    g_start.inherit = inherit;
+    g_start.flags = flags;
+    g_start.startupSize = startup ? startup->cb : 0;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+}
+
+using PreRemovalStart = PathBuffers;
+
+TEST_F(PreRemovalStart, QuotesTheProgramAndRunsItInItsFolder) {
+    TempFolder dir;
+    const std::wstring tools = dir.MakeFolder(L"tool dir");
+    API_GUARD(CreateProcess, RecordCreateProcess);
+    struct Case {
+        std::wstring program, arguments, commandLine, currentDir;
+    };
+    const Case cases[] = {
+        {tools + L"\\run me.exe", L"/x \"a b\"", L"\"" + tools + L"\\run me.exe\" /x \"a b\"", tools},
+        {tools + L"\\run me.exe", L"", L"\"" + tools + L"\\run me.exe\"", tools},
+        {L"C:\\run.exe", L"-q", L"\"C:\\run.exe\" -q", L"C:\\"},
+        {L"run.exe", L"", L"\"run.exe\"", startDir_},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.commandLine));
+        g_start = StartRecord();
+        EXPECT_FALSE(RunPreRemovalCommand(c.program.c_str(), c.arguments.c_str(), true));
+        ASSERT_EQ(1, g_start.calls);
+        EXPECT_EQ(Utf8(c.commandLine), Utf8(g_start.commandLine));
+        EXPECT_EQ(0, _wcsicmp(c.currentDir.c_str(), g_start.currentDir.c_str())) << Utf8(g_start.currentDir);
+        EXPECT_EQ("(null)", Utf8(g_start.application));
+        EXPECT_TRUE(g_start.inherit);
+        EXPECT_EQ((DWORD)NORMAL_PRIORITY_CLASS, g_start.flags);
+        EXPECT_EQ(68u, g_start.startupSize);
+        EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDir()));
+    }
+}
+
+TEST_F(PreRemovalStart, CommandLineOrFolderThatWouldNotFitIsNotStarted) {
+    API_GUARD(CreateProcess, RecordCreateProcess);
+    // The command line holds 527 characters: two quotes, the program, a blank, the arguments.
+    const std::wstring program = L"C:\\tool.exe";  // 11
+    const size_t cchArgs = 527 - 2 - 11 - 1;
+    // The program's folder is made from a copy of the program in 268 characters.
+    const std::wstring longProgram = L"C:\\" + std::wstring(267 - 3 - 4, L'p') + L".exe";
+    struct Case {
+        const char* name;
+        std::wstring program, arguments;
+        bool started;
+    };
+    const Case cases[] = {
+        {"command line fits", program, std::wstring(cchArgs - 1, L'a'), true},
+        {"command line fits exactly", program, std::wstring(cchArgs, L'a'), true},
+        {"command line one too long", program, std::wstring(cchArgs + 1, L'a'), false},
+        {"program of 267 characters", longProgram, L"", true},
+        {"program of 268 characters", longProgram + L"x", L"", false},
+        {"no program", L"", L"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_start = StartRecord();
+        EXPECT_FALSE(RunPreRemovalCommand(c.program.c_str(), c.arguments.c_str(), false));
+        EXPECT_EQ(c.started ? 1 : 0, g_start.calls);
+        if (c.started) {
+            std::wstring expected = L"\"" + c.program + L"\"" + (c.arguments.empty() ? L"" : L" " + c.arguments);
+            EXPECT_EQ(Utf8(expected), Utf8(g_start.commandLine));
+        }
+    }
+    for (LONG failing = 1; failing <= 2; ++failing) {
+        SCOPED_TRACE(failing == 1 ? "no command-line block" : "no directory block");
+        g_start = StartRecord();
+        FailAllocationCountdown = failing;
+        EXPECT_FALSE(RunPreRemovalCommand(program.c_str(), L"", false));
+        EXPECT_EQ(0, g_start.calls);
+    }
+}
+
+// ---- starting the command for real (record_run.exe records how it was started) ----
+
+// record_run.exe copied into `folder` as `name`; its log and end marker beside it.
+struct Recorder {
+    std::wstring exe;
+    HANDLE gate = NULL;
+
+    bool Place(const std::wstring& folder, const std::wstring& name) {
+        exe = folder + L"\\" + name;
+        if (!CopyFileW(BinPath(L"record_run.exe").c_str(), exe.c_str(), FALSE)) return false;
+        gate = CreateEventW(NULL, TRUE, FALSE, (name + L".gate").c_str());
+        return gate != NULL;
+    }
+    ~Recorder() {
+        if (gate) {
+            SetEvent(gate);
+            WaitForFile(exe + L".end");
+            CloseHandle(gate);
+        }
+    }
+    // Polls, with the bound of a child run, until the file exists.
+    static bool WaitForFile(const std::wstring& path) {
+        for (DWORD waited = 0; waited < kChildBoundMs; waited += 20) {
+            if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+            Sleep(20);
+        }
+        return false;
+    }
+    bool Started() const { return GetFileAttributesW((exe + L".log").c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool Ended() const { return GetFileAttributesW((exe + L".end").c_str()) != INVALID_FILE_ATTRIBUTES; }
+    // Line 0: the command line; line 1: the current directory.
+    std::vector<std::wstring> Log() const {
+        uninstpack::Bytes bytes = ReadFileBytes(exe + L".log");
+        std::wstring text(bytes.size() / 2, L'\0');
+        if (!text.empty()) memcpy(&text[0], bytes.data(), text.size() * 2);
+        std::vector<std::wstring> lines;
+        size_t start = 0;
+        for (size_t lf; (lf = text.find(L'\n', start)) != std::wstring::npos; start = lf + 1)
+            lines.push_back(text.substr(start, lf - start));
+        return lines;
+    }
+};
+
+LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) {
+        *reinterpret_cast<volatile LONG*>(GetWindowLongPtrW(window, GWLP_USERDATA)) = 1;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+struct WaitProbe {
+    std::wstring log;
+    HWND window;
+    HANDLE gate;
+    volatile LONG dispatched = 0;
+    volatile LONG returned = 0;
+    LONG returnedBeforeRelease = -1;
+};
+
+// While the command blocks on its gate: posts a message that only the waiting thread's pump
+// can deliver, waits for its delivery, notes whether the call had already returned, and only
+// then lets the command end.
+DWORD WINAPI ReleaseAfterPump(void* parameter) {
+    WaitProbe* probe = static_cast<WaitProbe*>(parameter);
+    if (Recorder::WaitForFile(probe->log)) {
+        PostMessageW(probe->window, WM_APP, 0, 0);
+        for (DWORD waited = 0; !probe->dispatched && waited < kChildBoundMs; waited += 20) Sleep(20);
+    }
+    probe->returnedBeforeRelease = probe->returned;
+    SetEvent(probe->gate);
+    return 0;
+}
+
+TEST_F(PreRemovalStart, WaitsForTheEndWhileServingMessages) {
+    TempFolder dir;
+    const std::wstring tools = dir.MakeFolder(L"tool dir");
+    Recorder recorder;
+    std::wstring name = L"cmd-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    ASSERT_TRUE(recorder.Place(tools, name));
+
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ProbeWindowProc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = L"PreRemovalWaitProbe";
+    RegisterClassW(&wc);
+    WaitProbe probe;
+    probe.log = recorder.exe + L".log";
+    probe.gate = recorder.gate;
+    probe.window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, NULL);
+    ASSERT_NE(nullptr, probe.window);
+    SetWindowLongPtrW(probe.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&probe.dispatched));
+
+    HANDLE thread = CreateThread(NULL, 0, ReleaseAfterPump, &probe, 0, NULL);
+    ASSERT_NE(nullptr, thread);
+    // record_run ends with exit code 259 (STILL_ACTIVE): the wait must still see its end.
+    bool started = RunPreRemovalCommand(recorder.exe.c_str(), L"/x \"a b\"", true);
+    probe.returned = 1;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kChildBoundMs));
+    CloseHandle(thread);
+    DestroyWindow(probe.window);
+
+    EXPECT_TRUE(started);
+    EXPECT_EQ(1, probe.dispatched) << "no messages were served during the wait";
+    EXPECT_EQ(0, probe.returnedBeforeRelease) << "returned while the command was still running";
+    EXPECT_TRUE(recorder.Ended()) << "returned before the command ended";
+    std::vector<std::wstring> log = recorder.Log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(Utf8(L"\"" + recorder.exe + L"\" /x \"a b\""), Utf8(log[0]));
+    EXPECT_EQ(0, _wcsicmp(tools.c_str(), log[1].c_str())) << Utf8(log[1]);
+}
+
+TEST_F(PreRemovalStart, WithoutWaitReturnsWhileTheCommandRuns) {
+    TempFolder dir;
+    Recorder recorder;
+    std::wstring name = L"nowait-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    ASSERT_TRUE(recorder.Place(dir.Path(), name));
+    // The gate stays shut until after the call: a call that waited would not return before
+    // the recorder's own bound, and the end marker would then exist.
+    EXPECT_TRUE(RunPreRemovalCommand(recorder.exe.c_str(), L"", false));
+    EXPECT_FALSE(recorder.Ended());
+    ASSERT_TRUE(Recorder::WaitForFile(recorder.exe + L".log"));
+    std::vector<std::wstring> log = recorder.Log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(Utf8(L"\"" + recorder.exe + L"\""), Utf8(log[0]));
+}
+
+// ---- the finish page, with ShellExecute recorded ----
+
+struct OpenRecord {
+    int calls = 0;
+    std::wstring operation, file, parameters, directory;
+    INT show = -1;
+};
+OpenRecord g_open;
+
+std::wstring OrNull(LPCWSTR text) { return text ? std::wstring(text) : std::wstring(L"(null)"); }
+
+HINSTANCE WINAPI RecordShellExecute(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                                    INT show) {
+    ++g_open.calls;
+    g_open.operation = OrNull(operation);
+    g_open.file = OrNull(file);
+    g_open.parameters = OrNull(parameters);
+    g_open.directory = OrNull(directory);
+    g_open.show = show;
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_FNF));
+}
+
+using FinishPage = PathBuffers;
+
+TEST_F(FinishPage, WebAddressHasNoWorkingDirectoryAndAFileHasItsFolder) {
+    API_GUARD(ShellExecute, RecordShellExecute);
+    const std::wstring fits(259 - 5, L'd');
+    struct Case {
+        std::wstring target, directory;
+    };
+    const Case cases[] = {
+        {L"http://example.com/a\\b", L"(null)"},
+        {L"HtTpS://Example.com/x\\y", L"(null)"},
+        {L"C:\\Docs Dir\\read me.html", L"C:\\Docs Dir"},
+        {L"C:\\readme.html", L"C:\\"},
+        {L"readme.html", L"(null)"},
+        {L"http:\\\\host\\page.html", L"http:\\\\host"},
+        {L"http", L"(null)"},
+        {L"C:\\" + fits + L"\\x", L"C:\\" + fits},  // 259 characters: fits exactly
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.target));
+        g_open = OpenRecord();
+        OpenFinishPage(c.target.c_str());
+        ASSERT_EQ(1, g_open.calls);
+        EXPECT_EQ("open", Utf8(g_open.operation));
+        EXPECT_EQ(Utf8(c.target), Utf8(g_open.file));
+        EXPECT_EQ("(null)", Utf8(g_open.parameters));
+        EXPECT_EQ(Utf8(c.directory), Utf8(g_open.directory));
+        EXPECT_EQ(SW_SHOW, g_open.show);
+    }
+}
+
+TEST_F(FinishPage, TargetBeyondTheWorkingCopyOrWithoutMemoryIsNotOpened) {
+    API_GUARD(ShellExecute, RecordShellExecute);
+    const std::wstring tooLong = L"C:\\" + std::wstring(260 - 5, L'd') + L"\\x";  // 260 characters
+    g_open = OpenRecord();
+    OpenFinishPage(tooLong.c_str());
+    EXPECT_EQ(0, g_open.calls) << "opened with a cut working directory";
+
+    FailAllocationCountdown = 1;
+    OpenFinishPage(L"C:\\Docs\\readme.html");
+    EXPECT_EQ(0, g_open.calls);
+}
+
+}  // namespace
