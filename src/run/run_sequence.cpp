@@ -8,6 +8,10 @@
 #include "data/run_state.h"
 #include "data/uninstall_data.h"
 #include "platform/api_table.h"
+#include "removal/file_pass.h"
+#include "removal/folder_pass.h"
+#include "removal/registry_pass.h"
+#include "removal/shortcut_pass.h"
 #include "run/command_line.h"
 #include "run/pre_removal.h"
 #include "run/self_removal.h"
@@ -52,9 +56,14 @@ static void UninstallRun() {
     PreRemovalStep();
 
     if (!Quiet) OpenProgressDialog();
+    RemoveInstalledFiles();
     ShowProgressText(12);
+    RemoveShortcutFiles();
+    RemoveShortcutFolders();
     ShowProgressText(13);
+    RemoveEmptiedFolders();
     ShowProgressText(14);
+    RemoveRegistryEntries();
     CloseProgressDialog();
 
     if (!Quiet) {
