@@ -1,0 +1,515 @@
+// The file removal pass, in process against the test machine's own prefix: files in a temp
+// folder, counts under the real SharedDLLs key, the shared-file question and the read-only
+// prompt answered from a second thread as a user would, files held open by another process,
+// folder records, records that do not fit WorkPath, and the progress reports.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/install_records.h"
+#include "data/message_table.h"
+#include "data/progress.h"
+#include "data/run_state.h"
+#include "folders/resolve_folder.h"
+#include "platform/api_table.h"
+#include "removal/file_pass.h"
+#include "run/ui_windows.h"
+#include "support/api_guard.h"
+#include "support/uninst_runner.h"
+#include "support/window_driver.h"
+
+using uninstpack::Bytes;
+using uninstpack::FileRecord;
+
+namespace {
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::wstring Message(int n) { return Wide(StandardMessages()[n]); }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool MakeFile(const std::wstring& path, bool readOnly = false) {
+    if (!WriteFileBytes(path, Bytes(8, 'x'))) return false;
+    return !readOnly || SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+}
+
+// Loads a chunk payload through the program's own reader, as LoadUninstallData would.
+template <typename Reader>
+bool LoadChunk(const Bytes& payload, Reader reader) {
+    TempFolder dir;
+    std::wstring path = dir.Join(L"chunk.bin");
+    if (!WriteFileBytes(path, payload)) return false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    int result = reader(file);
+    CloseHandle(file);
+    return result == 0;
+}
+bool LoadMessages(const std::vector<std::u16string>& messages) {
+    return LoadChunk(uninstpack::EncodeMessageTable(messages), ReadMessageTableChunk);
+}
+bool LoadFileRecords(const std::vector<FileRecord>& records) {
+    return LoadChunk(uninstpack::EncodeFileList(records), ReadFileListChunk);
+}
+
+// One value under the real SharedDLLs key, removed again when the object goes.
+class SharedCount {
+public:
+    explicit SharedCount(std::wstring path) : path_(std::move(path)) {}
+    ~SharedCount() { Remove(); }
+    bool Set(DWORD count) {
+        HKEY key;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            return false;
+        LONG result = RegSetValueExW(key, path_.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&count), 4);
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS;
+    }
+    std::optional<DWORD> Get() const {
+        DWORD count = 0, cb = 4, type = 0;
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, kSharedDllsKey, path_.c_str(), RRF_RT_ANY, &type, &count, &cb) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        return count;
+    }
+    void Remove() {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+        RegDeleteValueW(key, path_.c_str());
+        RegCloseKey(key);
+    }
+
+private:
+    std::wstring path_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The user: answers the boxes and prompts the pass shows, from a second thread, in order, and
+// notes what each said. A window beyond the script is noted and answered No (or Esc).
+
+enum class Answer { Yes, No, YesToAll, NoToAll, Esc };
+
+struct Shown {
+    bool prompt;  // the read-only prompt; otherwise a message box
+    std::wstring text;
+    bool operator==(const Shown& o) const { return prompt == o.prompt && text == o.text; }
+};
+std::ostream& operator<<(std::ostream& out, const Shown& s) {
+    return out << (s.prompt ? "prompt '" : "box '") << Narrow(s.text) << "'";
+}
+Shown Box(const std::wstring& text) { return {false, text}; }
+Shown Prompt(const std::wstring& path) { return {true, FormatWith(StandardMessages()[9], path)}; }
+Shown SharedQuestion(const std::wstring& path) { return {false, FormatWith(StandardMessages()[10], path)}; }
+
+class User {
+public:
+    explicit User(std::vector<Answer> answers) : answers_(std::move(answers)), thread_([this] { Run(); }) {}
+    ~User() {
+        if (thread_.joinable()) Finish();
+    }
+    // Call after the pass has returned: no window can appear any more.
+    std::vector<Shown> Finish() {
+        done_ = true;
+        thread_.join();
+        return shown_;
+    }
+
+private:
+    void Run() {
+        const std::wstring caption = Message(0);
+        while (!done_) {
+            HWND window = FindProcessWindow(GetCurrentProcessId(), kDialogClass, caption.c_str());
+            if (!window) {
+                Sleep(20);
+                continue;
+            }
+            bool prompt = GetDlgItem(window, IDC_YESTOALL) != nullptr;
+            shown_.push_back({prompt, prompt ? WindowText(GetDlgItem(window, IDC_TEXT)) : MessageBoxText(window)});
+            Answer answer = next_ < answers_.size() ? answers_[next_++] : (prompt ? Answer::Esc : Answer::No);
+            switch (answer) {
+            case Answer::Yes: AnswerBox(window, IDYES); break;
+            case Answer::No: AnswerBox(window, IDNO); break;
+            case Answer::YesToAll: AnswerBox(window, IDC_YESTOALL); break;
+            case Answer::NoToAll: AnswerBox(window, IDC_NOTOALL); break;
+            case Answer::Esc:
+                SendEscape(window);
+                for (DWORD waited = 0; IsWindow(window) && waited < kWindowBoundMs; waited += 20) Sleep(20);
+                break;
+            }
+        }
+    }
+
+    std::vector<Answer> answers_;
+    size_t next_ = 0;
+    std::vector<Shown> shown_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;  // last: starts once the rest is ready
+};
+
+// ---------------------------------------------------------------------------------------------
+
+class FilePass : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InitCommonControls();
+        resources_ = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    static void TearDownTestSuite() {
+        if (resources_) FreeLibrary(resources_);
+        resources_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(nullptr, resources_);
+        ModuleInstance = resources_;
+        InstallDir = installDir_;
+        WorkPath = workPath_;
+        OSVERSIONINFOW version = {};
+        version.dwOSVersionInfoSize = sizeof(version);
+        IsNT = GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        IsNT6OrLater = false;
+        YesToAllState = -1;
+        ProgressTotal = 0;
+        wcscpy(installDir_, (dir_.Path() + L"\\").c_str());
+        ASSERT_TRUE(LoadMessages(StandardMessages()));
+        ASSERT_TRUE(RegisterMainWindowClass());
+        ASSERT_TRUE(CreateMainWindow());
+    }
+    void TearDown() override {
+        DestroyMainWindow();
+        UnregisterClassW(L"VorlixClass", resources_);
+        ReleaseUninstallData();
+        InstallDir = WorkPath = nullptr;
+        ModuleInstance = nullptr;
+        ProgressTotal = 0;
+        LastPercent = 0;
+        YesToAllState = -1;
+    }
+
+    // Runs the pass over `records` while `answers` are given; returns what was shown.
+    std::vector<Shown> RunPass(const std::vector<FileRecord>& records, std::vector<Answer> answers = {}) {
+        ReleaseUninstallData();
+        EXPECT_TRUE(LoadMessages(messages_));
+        EXPECT_TRUE(LoadFileRecords(records));
+        User user(std::move(answers));
+        RemoveInstalledFiles();
+        return user.Finish();
+    }
+
+    std::u16string Folder() const { return Utf16(dir_.Path()); }
+
+    TempFolder dir_;
+    std::vector<std::u16string> messages_ = StandardMessages();
+    static HMODULE resources_;
+    WCHAR installDir_[kPathCapacity] = {};
+    WCHAR workPath_[kPathCapacity] = {};
+};
+HMODULE FilePass::resources_ = nullptr;
+
+// --- paths -----------------------------------------------------------------------------------
+
+TEST_F(FilePass, RecordPathsFollowTheDotRuleAndMustFitWorkPath) {
+    wcscpy(installDir_, L"C:\\App\\");
+    struct Case {
+        const wchar_t* directory;
+        const wchar_t* fileName;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L".", L"a.dll", L"C:\\App\\a.dll"},
+        {L".", L"", L"C:\\App\\"},  // the installation folder itself
+        {L".\\bin", L"a.dll", L"C:\\App\\bin\\a.dll"},
+        {L".\\bin", L"", L"C:\\App\\bin"},
+        {L".x", L"a.dll", L"C:\\App\\a.dll"},  // only ".\" goes on with the rest
+        {L"..", L"", L"C:\\App\\"},
+        {L"D:\\Other\\", L"a.dll", L"D:\\Other\\a.dll"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.directory) + " + " + Narrow(c.fileName));
+        EXPECT_TRUE(BuildFileRecordPath(c.directory, c.fileName));
+        EXPECT_EQ(std::wstring(c.expected), std::wstring(WorkPath));
+    }
+    // "C:\App\" (7) + "d\" (2) + name: 259 characters fit with the terminator, 260 do not.
+    for (size_t length : {258u, 259u, 260u}) {
+        SCOPED_TRACE(length);
+        std::wstring name(length - 9, L'n');
+        bool fits = BuildFileRecordPath(L".\\d", name.c_str());
+        EXPECT_EQ(length <= 259, fits);
+        EXPECT_EQ(fits ? L"C:\\App\\d\\" + name : L"", std::wstring(WorkPath));
+    }
+}
+
+// --- shared files ----------------------------------------------------------------------------
+
+TEST_F(FilePass, SharedFileCountsDownAndAsksOnlyForTheLastReference) {
+    struct Case {
+        const char* name;
+        std::optional<DWORD> count;  // SharedDLLs value before the pass
+        bool held;                   // held open by another process
+        bool present;                // the file exists
+        std::vector<Answer> answers;
+        bool asked;
+        bool fileStays;
+        std::optional<DWORD> countAfter;
+    };
+    const Case cases[] = {
+        {"count 3: one reference fewer, no question", 3, false, true, {}, false, true, 2},
+        {"count 1, answered Yes", 1, false, true, {Answer::Yes}, true, false, std::nullopt},
+        {"count 1, answered No: stays with 0", 1, false, true, {Answer::No}, true, true, 0},
+        {"count 1 while in use: nothing written or asked", 1, true, true, {}, false, true, 1},
+        {"count 3 while in use: still counted down", 3, true, true, {}, false, true, 2},
+        {"no value, answered Yes", std::nullopt, false, true, {Answer::Yes}, true, false, std::nullopt},
+        {"no value, answered No", std::nullopt, false, true, {Answer::No}, true, true, std::nullopt},
+        {"count 0, answered Yes", 0, false, true, {Answer::Yes}, true, false, std::nullopt},
+        {"missing file, count 1: still asked", 1, false, false, {Answer::Yes}, true, false, std::nullopt},
+    };
+    int serial = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring name = L"shared" + std::to_wstring(serial++) + L".dll";
+        std::wstring path = dir_.Join(name);
+        if (c.present) ASSERT_TRUE(MakeFile(path));
+        SharedCount value(path);
+        if (c.count) ASSERT_TRUE(value.Set(*c.count));
+        HeldFile holder;
+        if (c.held) ASSERT_TRUE(holder.Hold(path));
+
+        std::vector<Shown> shown = RunPass({{Folder(), Utf16(name), kFileShared}}, c.answers);
+        holder.Release();
+
+        std::vector<Shown> expected;
+        if (c.asked) expected.push_back(SharedQuestion(path));
+        EXPECT_EQ(expected, shown);
+        EXPECT_EQ(c.fileStays, Exists(path));
+        EXPECT_EQ(c.countAfter, value.Get());
+        if (Exists(path)) dir_.Remove(path);
+    }
+}
+
+TEST_F(FilePass, SharedQuestionWithoutTextRemovesAndALongTextIsCut) {
+    std::wstring path = dir_.Join(L"quiet.dll");
+    ASSERT_TRUE(MakeFile(path));
+    SharedCount value(path);
+    ASSERT_TRUE(value.Set(1));
+    messages_[10] = u"";
+    EXPECT_EQ(std::vector<Shown>{}, RunPass({{Folder(), u"quiet.dll", kFileShared}}));
+    EXPECT_FALSE(Exists(path));
+    EXPECT_FALSE(value.Get().has_value());
+
+    // 1020 characters before the path: the text shown is the first 1023 units of the whole.
+    ASSERT_TRUE(MakeFile(path));
+    messages_[10] = std::u16string(1020, u'q') + u"%s?";
+    std::vector<Shown> shown = RunPass({{Folder(), u"quiet.dll", kFileShared}}, {Answer::No});
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ((std::wstring(1020, L'q') + path).substr(0, 1023), shown[0].text);
+    EXPECT_TRUE(Exists(path));
+}
+
+// --- read-only files -------------------------------------------------------------------------
+
+TEST_F(FilePass, ReadOnlyPromptAnswersApplyToThisFileOrToAllLaterOnes) {
+    struct Case {
+        const char* name;
+        std::vector<Answer> answers;
+        int prompts;             // prompts shown, for c, b, a in that order
+        std::vector<bool> stay;  // a, b, c afterwards
+        int yesToAll;
+    };
+    const Case cases[] = {
+        {"No, Yes, Esc", {Answer::No, Answer::Yes, Answer::Esc}, 3, {true, false, true}, -1},
+        {"Yes to all", {Answer::YesToAll}, 1, {false, false, false}, 1},
+        {"No to all", {Answer::NoToAll}, 1, {true, true, true}, 0},
+        {"Yes, then No to all", {Answer::Yes, Answer::NoToAll}, 2, {true, true, false}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        YesToAllState = -1;
+        std::vector<std::wstring> paths;
+        for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"}) {
+            paths.push_back(dir_.Join(name));
+            ASSERT_TRUE(MakeFile(paths.back(), true));
+        }
+        std::vector<Shown> shown =
+            RunPass({{Folder(), u"a.txt", 0}, {Folder(), u"b.txt", 0}, {Folder(), u"c.txt", 0}}, c.answers);
+        std::vector<Shown> expected;
+        for (int i = 0; i < c.prompts; ++i) expected.push_back(Prompt(paths[2 - i]));  // last record first
+        EXPECT_EQ(expected, shown);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(c.stay[i], Exists(paths[i])) << Narrow(paths[i]);
+            if (Exists(paths[i])) {
+                EXPECT_TRUE(GetFileAttributesW(paths[i].c_str()) & FILE_ATTRIBUTE_READONLY) << "left as it was";
+                SetFileAttributesW(paths[i].c_str(), FILE_ATTRIBUTE_NORMAL);
+                dir_.Remove(paths[i]);
+            }
+        }
+        EXPECT_EQ(c.yesToAll, YesToAllState);
+    }
+}
+
+TEST_F(FilePass, ReadOnlyFontAndComServerGoWithoutAPromptEvenAfterNoToAll) {
+    std::wstring font = dir_.Join(L"ro.ttf");
+    std::wstring server = dir_.Join(L"ro.dll");
+    std::wstring plain = dir_.Join(L"ro.txt");
+    ASSERT_TRUE(MakeFile(font, true));
+    ASSERT_TRUE(CopyFileW(BinPath(L"com_noexport_dll.dll").c_str(), server.c_str(), FALSE));
+    ASSERT_TRUE(SetFileAttributesW(server.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(MakeFile(plain, true));
+    YesToAllState = 0;
+    EXPECT_EQ(std::vector<Shown>{},
+              RunPass({{Folder(), u"ro.txt", 0}, {Folder(), u"ro.ttf", kFileFont}, {Folder(), u"ro.dll", kFileCom}}));
+    EXPECT_FALSE(Exists(font));
+    EXPECT_FALSE(Exists(server));
+    EXPECT_TRUE(Exists(plain)) << "no to all still holds for other files";
+    SetFileAttributesW(plain.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// --- files in use ----------------------------------------------------------------------------
+
+int g_fontRemovals = 0, g_processStarts = 0, g_libraryLoads = 0;
+BOOL WINAPI CountFontRemoval(LPCWSTR) { return ++g_fontRemovals, TRUE; }
+BOOL WINAPI CountProcessStart(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
+                              LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
+    ++g_processStarts;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+}
+HMODULE WINAPI CountLibraryLoad(LPCWSTR) { return ++g_libraryLoads, nullptr; }
+
+TEST_F(FilePass, FileInUseStaysWithoutMessageAndKeepsItsRegistrations) {
+    API_GUARD(RemoveFontResource, CountFontRemoval);
+    API_GUARD(CreateProcess, CountProcessStart);
+    API_GUARD(LoadLibrary, CountLibraryLoad);
+    g_fontRemovals = g_processStarts = g_libraryLoads = 0;
+    std::wstring path = dir_.Join(L"busy.dll");
+    ASSERT_TRUE(MakeFile(path));
+    HeldFile holder;
+    ASSERT_TRUE(holder.Hold(path));
+    for (bool nt6 : {true, false}) {
+        IsNT6OrLater = nt6;
+        EXPECT_EQ(std::vector<Shown>{}, RunPass({{Folder(), u"busy.dll", kFileFont | kFileCom}}));
+    }
+    holder.Release();
+    EXPECT_TRUE(Exists(path));
+    EXPECT_EQ(0, g_fontRemovals);
+    EXPECT_EQ(0, g_processStarts);
+    EXPECT_EQ(0, g_libraryLoads);
+
+    // The same record once the file is free: both registrations are undone, then it goes.
+    IsNT6OrLater = true;
+    RunPass({{Folder(), u"busy.dll", kFileFont | kFileCom}});
+    EXPECT_FALSE(Exists(path));
+    EXPECT_EQ(1, g_fontRemovals);
+    EXPECT_EQ(1, g_processStarts);
+    EXPECT_EQ(1, g_libraryLoads) << "regsvr32 could not start: the server is loaded in process";
+}
+
+// --- folder records --------------------------------------------------------------------------
+
+std::vector<std::wstring> g_removeDirCalls;
+std::wstring g_removeDirAllowed;  // only folders under this one are really removed
+BOOL WINAPI RecordRemoveDirectory(LPCWSTR path) {
+    g_removeDirCalls.push_back(path);
+    std::wstring p(path);
+    if (p.compare(0, g_removeDirAllowed.size(), g_removeDirAllowed) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return RemoveDirectoryW(path);
+}
+
+TEST_F(FilePass, FolderRecordsRemoveOnlyEmptyUnprotectedFolders) {
+    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
+    g_removeDirCalls.clear();
+    g_removeDirAllowed = dir_.Path() + L"\\";
+    WCHAR fonts[MAX_PATH];
+    ASSERT_TRUE(ResolveFolder(fonts, CSIDL_FONTS));
+    std::wstring full = dir_.MakeFolder(L"full");
+    ASSERT_TRUE(MakeFile(full + L"\\keep.txt"));
+    std::wstring empty = dir_.MakeFolder(L"empty");
+    std::wstring install = dir_.MakeFolder(L"app");
+    std::wstring bin = dir_.MakeFolder(L"app\\bin");
+    wcscpy(installDir_, (install + L"\\").c_str());
+
+    RunPass({
+        {u".", u"", 0},             // the installation folder, handled last
+        {u".\\bin", u"", 0},
+        {u"C:\\", u"", 0},
+        {Utf16(fonts), u"", 0},
+        {Utf16(full), u"", 0},
+        {Utf16(empty), u"", 0},
+    });
+    EXPECT_TRUE(Exists(full));
+    EXPECT_FALSE(Exists(empty));
+    EXPECT_FALSE(Exists(bin));
+    EXPECT_FALSE(Exists(install)) << "emptied by the record before it";
+    const std::vector<std::wstring> expected = {empty, full, bin, install + L"\\"};
+    EXPECT_EQ(expected, g_removeDirCalls) << "never asked to remove the drive root or the Fonts folder";
+}
+
+// --- records that do not fit, and progress ---------------------------------------------------
+
+std::vector<WPARAM> g_positions;
+LRESULT WINAPI RecordPosition(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == PBM_SETPOS) g_positions.push_back(wParam);
+    return 0;
+}
+int g_registryOpens = 0;
+LSTATUS WINAPI CountRegistryOpen(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) {
+    ++g_registryOpens;
+    return ERROR_FILE_NOT_FOUND;
+}
+
+TEST_F(FilePass, RecordTooLongForWorkPathIsPassedOverButCounted) {
+    API_GUARD(SendMessage, RecordPosition);
+    API_GUARD(RegOpenKeyEx, CountRegistryOpen);
+    // File names that make the full path 258, 259 (fits exactly) and 260 characters long. The
+    // last one, shortened to 259, names a file that exists and must survive.
+    const size_t cchName = 259 - (dir_.Path().size() + 1);
+    const std::wstring fits = dir_.Join(std::wstring(cchName - 1, L'C'));
+    const std::wstring fitsExactly = dir_.Join(std::wstring(cchName, L'A'));
+    const std::wstring shortened = dir_.Join(std::wstring(cchName, L'B'));
+    ASSERT_EQ(259u, fitsExactly.size());
+    for (const std::wstring& path : {fits, fitsExactly, shortened}) ASSERT_TRUE(MakeFile(path));
+    const std::u16string tooLong = Utf16(std::wstring(cchName, L'B') + L"z");
+
+    ProgressBar = reinterpret_cast<HWND>(0x4242);
+    ProgressTotal = 6;  // 2F: the emptied-folder pass's stretch follows
+    LastPercent = 0;
+    g_positions.clear();
+    g_registryOpens = 0;
+    std::vector<Shown> shown = RunPass({
+        {Folder(), Utf16(std::wstring(cchName - 1, L'C')), 0},
+        {Folder(), Utf16(std::wstring(cchName, L'A')), 0},
+        {Folder(), tooLong, kFileShared},
+    });
+    ProgressBar = nullptr;
+    EXPECT_EQ(std::vector<Shown>{}, shown);
+    EXPECT_EQ(0, g_registryOpens) << "no count touched for a path that does not fit";
+    EXPECT_FALSE(Exists(fits));
+    EXPECT_FALSE(Exists(fitsExactly));
+    EXPECT_TRUE(Exists(shortened));
+    // After records 3, 2, 1: positions 0, 1, 2 of 6; a first 0 sends nothing.
+    EXPECT_EQ((std::vector<WPARAM>{16, 33}), g_positions);
+}
+
+TEST_F(FilePass, NoProgressWithoutProgressWindow) {
+    API_GUARD(SendMessage, RecordPosition);
+    g_positions.clear();
+    LastPercent = 0;
+    ProgressTotal = 0;
+    RunPass({{Folder(), u"none1", 0}, {Folder(), u"none2", 0}, {Folder(), u"none3", 0}});
+    EXPECT_TRUE(g_positions.empty());
+    EXPECT_EQ(0u, LastPercent);
+}
+
+}  // namespace
