@@ -1,0 +1,257 @@
+// Registry pass and key-tree deletion against the prefix's registry: values, default values
+// and key trees under HKCU and HKLM in keys of this test, the 9x single call, refusals of
+// DeleteKeyTree, and a subkey that cannot be opened part-way down a tree.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "data/install_records.h"
+#include "data/progress.h"
+#include "data/run_state.h"
+#include "platform/api_table.h"
+#include "removal/registry_pass.h"
+#include "run/ui_windows.h"
+#include "support/api_guard.h"
+
+namespace {
+
+DWORD RootValue(HKEY root) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root)); }
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool ValueExists(HKEY root, const std::wstring& path, const wchar_t* name) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    LONG result = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+void MakeKey(HKEY root, const std::wstring& path, std::vector<const wchar_t*> values = {}) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    for (const wchar_t* name : values) {
+        DWORD data = 1;
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&data), sizeof(data)));
+    }
+    RegCloseKey(key);
+}
+
+// --- recording fakes -------------------------------------------------------------------------
+
+struct DeleteCall {
+    HKEY root;
+    std::wstring path;
+    bool operator==(const DeleteCall& other) const { return root == other.root && path == other.path; }
+};
+std::vector<DeleteCall> g_deleteKeyCalls;
+int g_openCalls = 0;
+std::vector<WPARAM> g_progress;
+
+LSTATUS WINAPI RecordDeleteKeyOnly(HKEY root, LPCWSTR path) {
+    g_deleteKeyCalls.push_back({root, path});
+    return ERROR_SUCCESS;
+}
+LSTATUS WINAPI CountOpens(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
+    ++g_openCalls;
+    return RegOpenKeyExW(root, path, options, access, key);
+}
+// A key that the process may not open for deletion, as a key with a restricting ACL.
+LSTATUS WINAPI LockedKeyRefusesOpen(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
+    if (path && wcscmp(path, L"Locked") == 0) return ERROR_ACCESS_DENIED;
+    return RegOpenKeyExW(root, path, options, access, key);
+}
+LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == PBM_SETPOS) g_progress.push_back(wParam);
+    return 0;
+}
+
+// --- fixture ---------------------------------------------------------------------------------
+
+class RegistryRecords {
+public:
+    ~RegistryRecords() {
+        RegistryEntries = nullptr;
+        RegistryEntryCount = 0;
+    }
+    RegistryEntry* Add(HKEY root, const std::wstring& path) {
+        texts_.emplace_back(path.begin(), path.end());
+        texts_.back().push_back(0);
+        entries_.push_back(RegistryEntry{RootValue(root), texts_.back().data()});
+        pointers_.push_back(&entries_.back());
+        RegistryEntries = pointers_.data();
+        RegistryEntryCount = static_cast<DWORD>(pointers_.size());
+        return &entries_.back();
+    }
+
+private:
+    std::deque<std::vector<WCHAR>> texts_;
+    std::deque<RegistryEntry> entries_;
+    std::vector<RegistryEntry*> pointers_;
+};
+
+class RegistryPassTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base_ = L"Software\\UninstRegistryPassTest-" + std::to_wstring(GetCurrentProcessId());
+        savedNT_ = IsNT;
+        IsNT = true;
+        ProgressTotal = 0;
+        g_deleteKeyCalls.clear();
+        g_openCalls = 0;
+        g_progress.clear();
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, base_.c_str());
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, base_.c_str());
+        IsNT = savedNT_;
+        ProgressTotal = 0;
+        ProgressBar = nullptr;
+        LastPercent = 0;
+    }
+    std::wstring Key(const std::wstring& relative) const { return base_ + L"\\" + relative; }
+
+    std::wstring base_;
+
+private:
+    bool savedNT_ = false;
+};
+
+// --- the pass --------------------------------------------------------------------------------
+
+TEST_F(RegistryPassTest, ValueRecordsDeleteOnlyTheirValue) {
+    struct Case {
+        const char* name;
+        const wchar_t* valueInPath;  // after the two backslashes
+        const wchar_t* deleted;      // value name; L"" is the default value
+    };
+    for (const Case& c : {Case{"named value", L"Size", L"Size"}, Case{"default value", L"", L""}}) {
+        SCOPED_TRACE(c.name);
+        const std::wstring key = Key(L"Values");
+        MakeKey(HKEY_CURRENT_USER, key, {L"", L"Size", L"Other"});
+        MakeKey(HKEY_CURRENT_USER, key + L"\\Sub");
+        RegistryRecords records;
+        const std::wstring path = key + L"\\\\" + c.valueInPath;
+        RegistryEntry* entry = records.Add(HKEY_CURRENT_USER, path);
+        records.Add(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Size");  // no key: nothing happens
+
+        RemoveRegistryEntries();
+
+        for (const wchar_t* name : {L"", L"Size", L"Other"})
+            EXPECT_EQ(wcscmp(name, c.deleted) != 0, ValueExists(HKEY_CURRENT_USER, key, name))
+                << "value '" << std::string(name, name + wcslen(name)) << "'";
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, key + L"\\Sub"));
+        // The pass splits the path in place; the record must read as before.
+        EXPECT_EQ(path, std::wstring(entry->path));
+    }
+}
+
+TEST_F(RegistryPassTest, KeyRecordsDeleteTheWholeTree) {
+    struct Case {
+        const char* name;
+        HKEY root;
+    };
+    for (const Case& c : {Case{"HKCU", HKEY_CURRENT_USER}, Case{"HKLM", HKEY_LOCAL_MACHINE}}) {
+        SCOPED_TRACE(c.name);
+        MakeKey(c.root, Key(L"Product\\One\\Two\\Three"), {L"", L"Deep"});
+        MakeKey(c.root, Key(L"Product\\One"), {L"Middle"});
+        MakeKey(c.root, Key(L"Product\\Side"), {L"Side"});
+        MakeKey(c.root, Key(L"Product"), {L"Top"});
+        MakeKey(c.root, Key(L"Neighbour"), {L"Kept"});
+        RegistryRecords records;
+        records.Add(c.root, Key(L"Product"));
+        records.Add(c.root, L"");  // passed over
+
+        RemoveRegistryEntries();
+
+        EXPECT_FALSE(KeyExists(c.root, Key(L"Product")));
+        EXPECT_TRUE(ValueExists(c.root, Key(L"Neighbour"), L"Kept"));
+    }
+}
+
+TEST_F(RegistryPassTest, KeyRecordOn9xIsOneDeleteCall) {
+    IsNT = false;
+    RegistryRecords records;
+    records.Add(HKEY_CLASSES_ROOT, L"Example.Document\\shell");
+    records.Add(HKEY_CURRENT_USER, L"");
+    API_GUARD(RegDeleteKey, RecordDeleteKeyOnly);
+    API_GUARD(RegOpenKeyEx, CountOpens);
+
+    RemoveRegistryEntries();
+
+    EXPECT_EQ((std::vector<DeleteCall>{{HKEY_CLASSES_ROOT, L"Example.Document\\shell"}}), g_deleteKeyCalls);
+    EXPECT_EQ(0, g_openCalls);
+}
+
+TEST_F(RegistryPassTest, ReportsKeyAndEmptyRecordsFromItsBase) {
+    FileEntryCount = 1;
+    ShortcutEntryCount = 1;  // base 2F + S = 3
+    RegistryRecords records;
+    records.Add(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Value");  // no report
+    records.Add(HKEY_CURRENT_USER, Key(L"Missing"));
+    records.Add(HKEY_CURRENT_USER, L"");
+    API_GUARD(SendMessage, RecordProgress);
+    ProgressBar = reinterpret_cast<HWND>(0x4242);
+    ProgressTotal = 100;
+    LastPercent = 1000;
+
+    RemoveRegistryEntries();
+
+    FileEntryCount = 0;
+    ShortcutEntryCount = 0;
+    EXPECT_EQ((std::vector<WPARAM>{4, 5}), g_progress);
+}
+
+// --- DeleteKeyTree ---------------------------------------------------------------------------
+
+TEST_F(RegistryPassTest, DeleteKeyTreeResults) {
+    MakeKey(HKEY_CURRENT_USER, Key(L"Tree\\A\\B"), {L"x"});
+    MakeKey(HKEY_CURRENT_USER, Key(L"Tree\\C"));
+    HKEY base;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, base_.c_str(), 0, KEY_ALL_ACCESS, &base));
+    struct Case {
+        const char* name;
+        const wchar_t* subkey;
+        LONG result;
+    };
+    const std::vector<Case> cases = {
+        {"no subkey", nullptr, ERROR_BADKEY},
+        {"empty subkey", L"", ERROR_BADKEY},
+        {"missing key", L"Absent", ERROR_FILE_NOT_FOUND},
+        {"missing below an existing key", L"Tree\\Absent", ERROR_FILE_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.result, DeleteKeyTree(base, c.subkey));
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, Key(L"Tree\\A\\B")));
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));
+    }
+    EXPECT_EQ(ERROR_SUCCESS, DeleteKeyTree(base, L"Tree"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key(L"Tree")));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));
+    RegCloseKey(base);
+}
+
+TEST_F(RegistryPassTest, DeleteKeyTreeStopsAtASubkeyThatCannotBeOpened) {
+    MakeKey(HKEY_CURRENT_USER, Key(L"Tree\\Mid\\Locked\\Inner"));
+    MakeKey(HKEY_CURRENT_USER, Key(L"Tree\\Mid\\Locked"), {L"v"});
+    API_GUARD(RegOpenKeyEx, LockedKeyRefusesOpen);
+
+    EXPECT_EQ(ERROR_ACCESS_DENIED, DeleteKeyTree(HKEY_CURRENT_USER, Key(L"Tree").c_str()));
+
+    for (const wchar_t* path : {L"Tree", L"Tree\\Mid", L"Tree\\Mid\\Locked", L"Tree\\Mid\\Locked\\Inner"})
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, Key(path))) << std::string(path, path + wcslen(path));
+}
+
+}  // namespace

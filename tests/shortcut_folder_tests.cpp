@@ -1,0 +1,517 @@
+// Shortcut-file, shortcut-folder and emptied-folder passes on real folders of the prefix (a
+// TempFolder, the Start menu's Programs folder, Program Files), with every folder removal the
+// passes attempt recorded, so a protected folder that a walk merely tried would show.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "data/install_records.h"
+#include "data/progress.h"
+#include "data/run_state.h"
+#include "folders/resolve_folder.h"
+#include "platform/api_table.h"
+#include "removal/folder_pass.h"
+#include "removal/shortcut_pass.h"
+#include "run/ui_windows.h"
+#include "support/uninst_runner.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool MakeFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+std::wstring CurrentDirectory() {
+    WCHAR path[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, path);
+    return path;
+}
+
+std::wstring Resolve(DWORD code) {
+    WCHAR path[MAX_PATH];
+    return ResolveFolder(path, code) ? std::wstring(path) : std::wstring();
+}
+
+std::wstring Unique(const wchar_t* stem) { return stem + std::to_wstring(GetCurrentProcessId()); }
+
+// Folders made outside a TempFolder (in shell folders, Program Files): whatever a failed test
+// leaves is removed, innermost first, and never anything that was there before.
+class MadeFolders {
+public:
+    ~MadeFolders() {
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it)
+            if (!DeleteFileW(it->c_str())) RemoveDirectoryW(it->c_str());
+    }
+    std::wstring Folder(const std::wstring& path) {
+        EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << Utf8(path);
+        made_.push_back(path);
+        return path;
+    }
+    std::wstring File(const std::wstring& path) {
+        EXPECT_TRUE(MakeFile(path)) << Utf8(path);
+        made_.push_back(path);
+        return path;
+    }
+
+private:
+    std::vector<std::wstring> made_;
+};
+
+// --- recording fakes -------------------------------------------------------------------------
+
+std::vector<std::wstring> g_removeDirCalls;
+std::vector<std::wstring> g_deleteFileCalls;
+std::vector<WPARAM> g_progress;
+
+BOOL WINAPI RecordRemoveDirectory(LPCWSTR path) {
+    g_removeDirCalls.push_back(path);
+    return RemoveDirectoryW(path);
+}
+BOOL WINAPI RecordRemoveDirectoryOnly(LPCWSTR path) {
+    g_removeDirCalls.push_back(path);
+    SetLastError(ERROR_DIR_NOT_EMPTY);
+    return FALSE;
+}
+BOOL WINAPI RecordDeleteFileOnly(LPCWSTR path) {
+    g_deleteFileCalls.push_back(path);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+}
+LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == PBM_SETPOS) g_progress.push_back(wParam);
+    return 0;
+}
+
+typedef std::vector<std::wstring> Paths;
+
+// Swaps one table entry for the scope, like API_GUARD but keeping the cached protected
+// folders: the entries swapped here play no part in resolving them, and a fresh resolution
+// costs seconds in the test machine.
+template <typename Fn>
+class EntrySwap {
+public:
+    EntrySwap(Fn& entry, Fn replacement) : entry_(entry), saved_(entry) { entry_ = replacement; }
+    ~EntrySwap() { entry_ = saved_; }
+    EntrySwap(const EntrySwap&) = delete;
+    EntrySwap& operator=(const EntrySwap&) = delete;
+
+private:
+    Fn& entry_;
+    Fn saved_;
+};
+#define SWAP_ENTRY(entry, fake) EntrySwap<decltype(ApiTable.entry)> swap_##entry(ApiTable.entry, fake)
+
+// --- records ---------------------------------------------------------------------------------
+
+// Records as the loader leaves them: mutable zero-terminated texts the records point to.
+class Records {
+public:
+    ~Records() {
+        ShortcutEntries = nullptr;
+        ShortcutEntryCount = 0;
+        FileEntries = nullptr;
+        FileEntryCount = 0;
+    }
+    ShortcutEntry* Shortcut(DWORD levels, const std::wstring& first, const std::wstring& second,
+                            const std::wstring& fileName) {
+        shortcuts_.push_back(ShortcutEntry{levels, Text(first), Text(second), Text(fileName)});
+        shortcutPointers_.push_back(&shortcuts_.back());
+        ShortcutEntries = shortcutPointers_.data();
+        ShortcutEntryCount = static_cast<DWORD>(shortcutPointers_.size());
+        return &shortcuts_.back();
+    }
+    void File(const std::wstring& directory, const std::wstring& fileName, BYTE flags = 0) {
+        files_.push_back(FileEntry{Text(directory), Text(fileName), flags});
+        filePointers_.push_back(&files_.back());
+        FileEntries = filePointers_.data();
+        FileEntryCount = static_cast<DWORD>(filePointers_.size());
+    }
+
+private:
+    WCHAR* Text(const std::wstring& text) {
+        texts_.emplace_back(text.begin(), text.end());
+        texts_.back().push_back(0);
+        return texts_.back().data();
+    }
+    std::deque<std::vector<WCHAR>> texts_;
+    std::deque<ShortcutEntry> shortcuts_;
+    std::deque<FileEntry> files_;
+    std::vector<ShortcutEntry*> shortcutPointers_;
+    std::vector<FileEntry*> filePointers_;
+};
+
+class PassTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static bool selected = false;
+        if (!selected) SelectPlatform();
+        selected = true;
+    }
+    void SetUp() override {
+        ASSERT_FALSE(temp_.Path().empty());
+        savedCurrent_ = CurrentDirectory();
+        installDir_[0] = 0;
+        workPath_[0] = 0;
+        InstallDir = installDir_;
+        WorkPath = workPath_;
+        savedNT_ = IsNT;
+        IsNT = true;
+        ProgressTotal = 0;
+        g_removeDirCalls.clear();
+        g_deleteFileCalls.clear();
+        g_progress.clear();
+    }
+    void TearDown() override {
+        SetCurrentDirectoryW(savedCurrent_.c_str());
+        InstallDir = nullptr;
+        WorkPath = nullptr;
+        IsNT = savedNT_;
+        ProgressTotal = 0;
+        ProgressBar = nullptr;
+        LastPercent = 0;
+    }
+    // InstallDir = temp\app\, holding the running program as a real installation does.
+    std::wstring MakeInstallDir() {
+        std::wstring app = temp_.MakeFolder(L"app");
+        EXPECT_TRUE(MakeFile(app + L"\\uninst.exe"));
+        wcscpy(installDir_, (app + L"\\").c_str());
+        return app;
+    }
+    std::wstring Folder(const std::wstring& relative) { return temp_.MakeFolder(relative); }
+
+    TempFolder temp_;
+    WCHAR installDir_[MAX_PATH];
+
+private:
+    std::wstring savedCurrent_;
+    bool savedNT_ = false;
+    WCHAR workPath_[MAX_PATH];
+};
+
+// A text of exactly cch characters naming a folder below C:\ that does not exist.
+std::wstring PathOfLength(size_t cch) {
+    std::wstring path = L"C:\\uninst-long-";
+    while (path.size() < cch) path += (path.size() % 40 == 39) ? L'\\' : L'x';
+    if (path.back() == L'\\') path.back() = L'y';
+    return path;
+}
+
+// --- shortcut files --------------------------------------------------------------------------
+
+TEST_F(PassTest, ShortcutFilesGoFromTheFirstFolderOnly) {
+    std::wstring first = Folder(L"first");
+    std::wstring second = Folder(L"second");
+    ASSERT_TRUE(MakeFile(first + L"\\app.lnk"));
+    ASSERT_TRUE(MakeFile(first + L"\\keep.lnk"));
+    ASSERT_TRUE(MakeFile(second + L"\\app.lnk"));
+    Records records;
+    records.Shortcut(0, first, second, L"app.lnk");
+    records.Shortcut(0, first, L"", L"");  // a record that only names a folder
+    // No folder: the name must not be taken in the current directory.
+    records.Shortcut(0, L"", L"", L"app.lnk");
+    ASSERT_TRUE(SetCurrentDirectoryW(second.c_str()));
+
+    RemoveShortcutFiles();
+
+    EXPECT_FALSE(Exists(first + L"\\app.lnk"));
+    EXPECT_TRUE(Exists(first + L"\\keep.lnk"));
+    EXPECT_TRUE(Exists(second + L"\\app.lnk"));
+}
+
+TEST_F(PassTest, ShortcutFilePathMustFitWorkPath) {
+    struct Case {
+        const char* name;
+        std::wstring folder;
+        std::wstring fileName;
+        std::wstring deleted;  // empty: nothing may be tried
+    };
+    const std::wstring folder = PathOfLength(250);
+    const std::vector<Case> cases = {
+        {"fits", L"C:\\f", L"a.lnk", L"C:\\f\\a.lnk"},
+        {"folder ends in a backslash", L"C:\\f\\", L"a.lnk", L"C:\\f\\a.lnk"},
+        {"fits exactly", folder, L"12345678", folder + L"\\12345678"},
+        {"one too long", folder, L"123456789", L""},
+        {"folder alone too long", PathOfLength(260), L"a", L""},
+    };
+    SWAP_ENTRY(DeleteFile, RecordDeleteFileOnly);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_deleteFileCalls.clear();
+        Records records;
+        records.Shortcut(0, c.folder, L"", c.fileName);
+        RemoveShortcutFiles();
+        EXPECT_EQ(c.deleted.empty() ? Paths{} : Paths{c.deleted}, g_deleteFileCalls);
+    }
+}
+
+// --- shortcut folders ------------------------------------------------------------------------
+
+TEST_F(PassTest, ShortcutWalkEndsAtTheProgramsFolder) {
+    const std::wstring programs = Resolve(CSIDL_PROGRAMS);
+    ASSERT_FALSE(programs.empty());
+    MadeFolders made;
+    std::wstring vendor = made.Folder(programs + L"\\" + Unique(L"UninstVendor"));
+    std::wstring product = made.Folder(vendor + L"\\Product");
+    made.File(product + L"\\Product.lnk");
+    Records records;
+    records.Shortcut(5, product, L"", L"Product.lnk");
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+
+    RemoveShortcutFiles();
+    RemoveShortcutFolders();
+
+    EXPECT_FALSE(Exists(product));
+    EXPECT_FALSE(Exists(vendor));
+    EXPECT_TRUE(Exists(programs));
+    EXPECT_EQ((Paths{product, vendor}), g_removeDirCalls);
+}
+
+TEST_F(PassTest, ShortcutFolderWalks) {
+    struct Case {
+        const char* name;
+        DWORD levels;
+        std::wstring first;   // relative to the temp folder; made empty unless holding is set
+        std::wstring second;  // the same, or empty
+        bool holding;         // first holds another product's shortcut
+        Paths tried;          // relative, in order
+        Paths remaining;      // relative
+    };
+    const std::vector<Case> cases = {
+        {"levels 0 tries the folder only", 0, L"a\\b", L"", false, {L"a\\b"}, {L"a"}},
+        {"a folder with another product's shortcut stays, and so does its parent", 1, L"v\\p", L"", true,
+         {L"v\\p", L"v"}, {L"v\\p", L"v"}},
+        {"both folders walk up in step", 1, L"s1\\a\\b", L"s2\\c\\d", false,
+         {L"s1\\a\\b", L"s2\\c\\d", L"s1\\a", L"s2\\c"}, {L"s1", L"s2"}},
+        {"the walk stops at a text without a backslash", 3, L"w\\x", L"plain", false,
+         {L"w\\x", L"plain"}, {L"w"}},
+    };
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_removeDirCalls.clear();
+        Folder(c.first);
+        if (c.holding) ASSERT_TRUE(MakeFile(temp_.Join(c.first + L"\\Other.lnk")));
+        Records records;
+        // A relative second folder names a folder of the current directory, the temp folder.
+        std::wstring second = c.second;
+        if (!second.empty() && second.find(L'\\') != std::wstring::npos) second = Folder(second);
+        else if (!second.empty()) Folder(second);
+        ASSERT_TRUE(SetCurrentDirectoryW(temp_.Path().c_str()));
+        records.Shortcut(c.levels, temp_.Join(c.first), second, L"");
+
+        RemoveShortcutFolders();
+
+        Paths tried;
+        for (const std::wstring& path : c.tried)
+            tried.push_back(path.find(L'\\') == std::wstring::npos && path == c.second ? path : temp_.Join(path));
+        EXPECT_EQ(tried, g_removeDirCalls);
+        for (const std::wstring& path : c.remaining) EXPECT_TRUE(Exists(temp_.Join(path))) << Utf8(path);
+        for (const std::wstring& path : c.tried)
+            if (std::find(c.remaining.begin(), c.remaining.end(), path) == c.remaining.end())
+                EXPECT_FALSE(Exists(temp_.Join(path))) << Utf8(path);
+    }
+}
+
+TEST_F(PassTest, ShortcutFolderThatIsTheCurrentDirectoryIsLeftFirst) {
+    struct Case {
+        const char* name;
+        bool asSecond;
+    };
+    for (const Case& c : {Case{"first folder", false}, Case{"second folder", true}}) {
+        SCOPED_TRACE(c.name);
+        std::wstring parent = Folder(c.asSecond ? L"cd2" : L"cd1");
+        std::wstring inner = Folder(std::wstring(c.asSecond ? L"cd2" : L"cd1") + L"\\inner");
+        std::wstring other = Folder(c.asSecond ? L"other2" : L"other1");
+        ASSERT_TRUE(SetCurrentDirectoryW(inner.c_str()));
+        Records records;
+        if (c.asSecond)
+            records.Shortcut(0, other, inner, L"");
+        else
+            records.Shortcut(0, inner, L"", L"");
+
+        RemoveShortcutFolders();
+
+        EXPECT_FALSE(Exists(inner));
+        EXPECT_EQ(parent, CurrentDirectory());
+    }
+}
+
+TEST_F(PassTest, ShortcutFolderTextMustFitAPathBuffer) {
+    struct Case {
+        const char* name;
+        std::wstring first;
+        std::wstring second;
+        Paths tried;
+    };
+    const std::wstring exact = PathOfLength(259);
+    const std::wstring tooLong = PathOfLength(260);
+    const std::vector<Case> cases = {
+        {"fits exactly", exact, L"", {exact}},
+        {"first one too long", tooLong, L"", {}},
+        {"second one too long", L"C:\\uninst-short", tooLong, {}},
+    };
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_removeDirCalls.clear();
+        Records records;
+        // With levels left, a cut of the long text would name a shorter folder: never tried.
+        ShortcutEntry* entry = records.Shortcut(0, c.first, c.second, L"");
+        if (c.tried.empty()) entry->levels = 3;
+        RemoveShortcutFolders();
+        EXPECT_EQ(c.tried, g_removeDirCalls);
+    }
+}
+
+// --- emptied folders -------------------------------------------------------------------------
+
+TEST_F(PassTest, EmptiedChainGoesUpToTheInstallationFolder) {
+    std::wstring app = MakeInstallDir();
+    Folder(L"app\\a\\b\\c");
+    Records records;
+    records.File(L".\\a\\b\\c", L"gone.txt");
+    records.File(L".\\a\\b\\c", L"gone-too.txt");  // same folder: skipped, nothing tried twice
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+
+    RemoveEmptiedFolders();
+
+    EXPECT_EQ((Paths{app + L"\\a\\b\\c", app + L"\\a\\b", app + L"\\a", app}), g_removeDirCalls);
+    EXPECT_FALSE(Exists(app + L"\\a"));
+    EXPECT_TRUE(Exists(app + L"\\uninst.exe"));
+    EXPECT_EQ(temp_.Path(), CurrentDirectory());
+    EXPECT_EQ(app + L"\\", std::wstring(InstallDir));
+}
+
+TEST_F(PassTest, EmptiedFolderOfEachRecord) {
+    struct Case {
+        const char* name;
+        std::wstring directory;  // "@" stands for the temp folder
+        std::wstring fileName;
+        BYTE flags;
+        std::wstring tried;  // the first folder tried ("@" and "=" for InstallDir without backslash); empty: none
+    };
+    const std::vector<Case> cases = {
+        {"dot with a file", L".", L"f.txt", 0, L"="},
+        {"dot alone", L".", L"", 0, L"="},
+        {"dot and other text", L".x", L"", 0, L"="},
+        {"two dots", L"..", L"", 0, L"="},
+        {"dot backslash folder", L".\\sub", L"", 0, L"=\\sub"},
+        {"dot backslash folder and backslash", L".\\sub\\", L"", 0, L"=\\sub"},
+        {"file name with folder parts", L"@\\abs", L"d\\f.txt", 0, L"@\\abs\\d"},
+        {"absolute folder record", L"@\\abs\\", L"", 0, L"@\\abs"},
+        {"font record", L"@\\fonts", L"f.ttf", kFileFont, L""},
+        {"shared font record", L"@\\fonts", L"f.ttf", kFileFont | kFileShared, L""},
+        {"no folder at all", L"", L"f.txt", 0, L""},
+    };
+    std::wstring app = MakeInstallDir();
+    auto expand = [&](const std::wstring& text) {
+        if (!text.empty() && text[0] == L'@') return temp_.Path() + text.substr(1);
+        if (!text.empty() && text[0] == L'=') return app + text.substr(1);
+        return text;
+    };
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_removeDirCalls.clear();
+        Records records;
+        records.File(expand(c.directory), c.fileName, c.flags);
+        RemoveEmptiedFolders();
+        EXPECT_EQ(c.tried.empty() ? Paths{} : Paths{expand(c.tried)}, g_removeDirCalls);
+    }
+}
+
+TEST_F(PassTest, EmptiedWalkEndsAtProgramFiles) {
+    const std::wstring programFiles = Resolve(FOLDER_PROGRAM_FILES);
+    ASSERT_FALSE(programFiles.empty());
+    MadeFolders made;
+    std::wstring vendor = made.Folder(programFiles + L"\\" + Unique(L"UninstVendor"));
+    std::wstring app = made.Folder(vendor + L"\\App");
+    Records records;
+    records.File(app, L"app.exe");
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+
+    MakeInstallDir();
+    RemoveEmptiedFolders();
+
+    EXPECT_EQ((Paths{app, vendor}), g_removeDirCalls);
+    EXPECT_FALSE(Exists(vendor));
+    EXPECT_TRUE(Exists(programFiles));
+}
+
+TEST_F(PassTest, EmptiedFolderPathMustFitWorkPath) {
+    struct Case {
+        const char* name;
+        std::wstring directory;
+        std::wstring fileName;
+        std::wstring tried;
+    };
+    const std::wstring folder = PathOfLength(250);
+    std::wstring app = MakeInstallDir();
+    // InstallDir + rest of exactly 259 characters, and one more.
+    const std::wstring rest(259 - (app.size() + 1), L'r');
+    const std::vector<Case> cases = {
+        {"fits exactly", folder, L"12345678", folder},
+        {"one too long", folder, L"123456789", L""},
+        {"folder record fits exactly", PathOfLength(259), L"", PathOfLength(259)},
+        {"folder record one too long", PathOfLength(260), L"", L""},
+        {"relative fits exactly", L".\\" + rest, L"", app + L"\\" + rest},
+        {"relative one too long", L".\\" + rest + L"r", L"", L""},
+    };
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_removeDirCalls.clear();
+        Records records;
+        records.File(c.directory, c.fileName);
+        RemoveEmptiedFolders();
+        EXPECT_EQ(c.tried.empty() ? Paths{} : Paths{c.tried}, g_removeDirCalls);
+    }
+}
+
+// --- progress --------------------------------------------------------------------------------
+
+TEST_F(PassTest, PassesReportFromTheirBases) {
+    MakeInstallDir();
+    Records records;
+    records.File(L"C:\\uninst-none\\a", L"");
+    records.File(L"C:\\uninst-none\\b", L"f.ttf", kFileFont);  // skipped, and no report
+    records.File(L"C:\\uninst-none\\c", L"");
+    records.Shortcut(0, L"C:\\uninst-none\\s1", L"", L"s1.lnk");
+    records.Shortcut(0, L"", L"", L"");
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
+    SWAP_ENTRY(DeleteFile, RecordDeleteFileOnly);
+    SWAP_ENTRY(SendMessage, RecordProgress);
+    ProgressBar = reinterpret_cast<HWND>(0x4242);
+    ProgressTotal = 100;  // positions read as percentages
+
+    LastPercent = 1000;
+    RemoveShortcutFiles();
+    EXPECT_EQ((std::vector<WPARAM>{3, 4}), g_progress);
+    g_progress.clear();
+    LastPercent = 1000;
+    RemoveShortcutFolders();
+    EXPECT_EQ((std::vector<WPARAM>{3, 4}), g_progress);
+    g_progress.clear();
+    LastPercent = 1000;
+    RemoveEmptiedFolders();
+    EXPECT_EQ((std::vector<WPARAM>{5, 7}), g_progress);
+}
+
+}  // namespace
