@@ -1,5 +1,5 @@
 # The commands of the README. `make test` takes a fresh machine to a green test run.
-.PHONY: deps configure build test test-narrow host-test clean vm-stop
+.PHONY: deps configure build test test-narrow host-test bench clean vm-stop
 
 deps:
 	@scripts/install-deps
@@ -21,6 +21,11 @@ test-narrow: deps
 	@cmake --preset win32-narrow >/dev/null
 	@cmake --build --preset win32-narrow
 	@ctest --preset win32-narrow
+
+# Our program against the peer's uninstaller and the floor program, in a Wine prefix of its own;
+# writes bench/RESULTS.md. Not part of `make test`. BENCH_N=1000 make bench for a quick run.
+bench: deps
+	@bench/bench.py
 
 vm-stop:
 	@scripts/vm/stop build/win32

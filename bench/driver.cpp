@@ -1,0 +1,354 @@
+// Benchmark driver, started inside the Wine prefix by bench.py: builds the benchmark
+// installation on the guest's own disk, starts each contestant on a fresh copy of it under a
+// timer, checks afterwards that everything recorded is gone and nothing else, and prints one
+// line per run for bench.py to read.
+// Usage: bench_driver WORKDIR N ROUNDS [ours=STUB] [nsis=SETUP] [floor=FLOOR] [export-nsis=PATH]
+//   ours:  our program part; the driver appends the uninstall data of the installation to it.
+//   nsis:  the peer's installer made from bench.py's script; run once, it writes the peer's
+//          uninstaller, which then runs in place (`_?=`).
+//   floor: bench/floor.cpp.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "layout.h"
+#include "pack/uninst_data.h"
+
+using uninstpack::Bytes;
+using std::wstring;
+
+namespace {
+
+const DWORD kRunTimeoutMs = 20 * 60 * 1000;
+
+double NowMs() {
+    LARGE_INTEGER frequency, now;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+std::string Narrow(const wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+wstring Widen(const char* text) {
+    wstring out;
+    while (*text) out += static_cast<wchar_t>(static_cast<unsigned char>(*text++));
+    return out;
+}
+
+std::u16string ToU16(const wstring& text) { return std::u16string(text.begin(), text.end()); }
+
+// Reads until ReadFile reports the end: a read from the host's share may stop short of the
+// size asked for (seen with the test machine's 9p share), so a single read is not enough.
+bool ReadWholeFile(const wstring& path, Bytes& out) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    out.clear();
+    BYTE buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ::ReadFile(h, buffer, sizeof(buffer), &got, nullptr) != 0) && got > 0)
+        out.insert(out.end(), buffer, buffer + got);
+    ::CloseHandle(h);
+    return ok;
+}
+
+bool WriteWholeFile(const wstring& path, const Bytes& data) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = data.empty() ||
+              (::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+               written == data.size());
+    return ::CloseHandle(h) && ok;
+}
+
+bool CopyWholeFile(const wstring& from, const wstring& to) {
+    Bytes data;
+    return ReadWholeFile(from, data) && WriteWholeFile(to, data);
+}
+
+bool Exists(const wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool KeyExists(const WCHAR* path) {
+    HKEY key;
+    if (::RegOpenKeyExW(kBenchRoot, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+wstring FolderPath(const wstring& app, unsigned folder) {
+    WCHAR name[16];
+    FolderName(folder, name);
+    return app + L"\\" + name;
+}
+
+wstring FilePath(const wstring& app, unsigned file) {
+    WCHAR name[16];
+    FileName(file, name);
+    return FolderPath(app, file / kFilesPerFolder) + L"\\" + name;
+}
+
+// Things of the installation that no record names; every contestant must leave them.
+struct Sentinels {
+    wstring file, folder, folderFile;
+};
+Sentinels SentinelsOf(const wstring& app) {
+    return {app + L"\\keep.txt", app + L"\\dkeep", app + L"\\dkeep\\keep.txt"};
+}
+const WCHAR* const kKeepKey = BENCH_KEY L"\\keep";
+const WCHAR* const kKeepValue = L"keep";
+
+bool PutFile(const wstring& path, const BYTE* content, DWORD cb) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = ::WriteFile(h, content, cb, &written, nullptr) && written == cb;
+    return ::CloseHandle(h) && ok;
+}
+
+bool PutKey(const WCHAR* path, const WCHAR* valueName, HKEY* keep = nullptr) {
+    HKEY key;
+    if (::RegCreateKeyExW(kBenchRoot, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    static const WCHAR text[] = L"benchmark value";
+    DWORD number = 1234;
+    bool ok = ::RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof(text)) == ERROR_SUCCESS &&
+              ::RegSetValueExW(key, L"b", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number)) == ERROR_SUCCESS;
+    if (keep) *keep = key; else ::RegCloseKey(key);
+    return ok;
+}
+
+// The installation: N files of 1 KiB in their folders, N/10 keys with two values each, and
+// the sentinels. Empty string on success, else what failed.
+std::string CreateInstallation(const wstring& app, unsigned n) {
+    ::RegDeleteTreeW(kBenchRoot, BENCH_KEY);
+    if (!::CreateDirectoryW(app.c_str(), nullptr)) return "cannot create " + Narrow(app);
+    BYTE content[kBenchFileSize];
+    for (DWORD i = 0; i < kBenchFileSize; ++i) content[i] = static_cast<BYTE>('a' + i % 26);
+    for (unsigned folder = 0; folder < FolderCount(n); ++folder)
+        if (!::CreateDirectoryW(FolderPath(app, folder).c_str(), nullptr)) return "cannot create a folder";
+    for (unsigned file = 0; file < n; ++file)
+        if (!PutFile(FilePath(app, file), content, kBenchFileSize)) return "cannot create " + Narrow(FilePath(app, file));
+    for (unsigned k = 0; k < KeyCount(n); ++k) {
+        WCHAR path[32];
+        KeyPath(k, path);
+        if (!PutKey(path, L"a")) return "cannot create a key";
+    }
+    Sentinels s = SentinelsOf(app);
+    if (!PutFile(s.file, content, 16) || !::CreateDirectoryW(s.folder.c_str(), nullptr) ||
+        !PutFile(s.folderFile, content, 16) || !PutKey(BENCH_KEY, kKeepValue) || !PutKey(kKeepKey, L"a"))
+        return "cannot create the sentinels";
+    return "";
+}
+
+struct CheckResult {
+    unsigned files = 0, folders = 0, keys = 0;  // recorded items still present
+    unsigned sentinelsLost = 0;
+    static const unsigned kSentinels = 5;
+};
+
+CheckResult CheckInstallation(const wstring& app, unsigned n) {
+    CheckResult r;
+    for (unsigned file = 0; file < n; ++file) r.files += Exists(FilePath(app, file));
+    for (unsigned folder = 0; folder < FolderCount(n); ++folder) r.folders += Exists(FolderPath(app, folder));
+    for (unsigned k = 0; k < KeyCount(n); ++k) {
+        WCHAR path[32];
+        KeyPath(k, path);
+        r.keys += KeyExists(path);
+    }
+    Sentinels s = SentinelsOf(app);
+    r.sentinelsLost += !Exists(s.file);
+    r.sentinelsLost += !Exists(s.folder);
+    r.sentinelsLost += !Exists(s.folderFile);
+    r.sentinelsLost += !KeyExists(kKeepKey);
+    HKEY key;
+    bool valueKept = false;
+    if (::RegOpenKeyExW(kBenchRoot, BENCH_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        valueKept = ::RegQueryValueExW(key, kKeepValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        ::RegCloseKey(key);
+    }
+    r.sentinelsLost += !valueKept;
+    return r;
+}
+
+// Leaves nothing of a run behind, whatever the contestant left, so runs cannot see each other.
+void RemoveInstallation(const wstring& runDir, const wstring& app, unsigned n) {
+    for (unsigned file = 0; file < n; ++file) ::DeleteFileW(FilePath(app, file).c_str());
+    for (unsigned folder = 0; folder < FolderCount(n); ++folder) ::RemoveDirectoryW(FolderPath(app, folder).c_str());
+    Sentinels s = SentinelsOf(app);
+    ::DeleteFileW(s.folderFile.c_str());
+    ::RemoveDirectoryW(s.folder.c_str());
+    ::DeleteFileW(s.file.c_str());
+    ::DeleteFileW((app + L"\\uninst.exe").c_str());
+    ::DeleteFileW((app + L"\\uninstall.exe").c_str());
+    ::RemoveDirectoryW(app.c_str());
+    ::RemoveDirectoryW(runDir.c_str());
+    ::RegDeleteTreeW(kBenchRoot, BENCH_KEY);
+    ::RegDeleteKeyW(kBenchRoot, BENCH_KEY);
+}
+
+struct Timed {
+    bool started = false, timedOut = false;
+    DWORD exitCode = 0;
+    double ms = 0;
+};
+
+// The process's whole life as the guest sees it: from CreateProcess until its handle signals.
+Timed RunTimed(wstring commandLine, const wstring& currentDir, DWORD timeoutMs) {
+    Timed t;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    double start = NowMs();
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentDir.c_str(), &si, &pi))
+        return t;
+    t.started = true;
+    if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_TIMEOUT) {
+        t.timedOut = true;
+        ::TerminateProcess(pi.hProcess, 1);
+        ::WaitForSingleObject(pi.hProcess, INFINITE);
+    }
+    t.ms = NowMs() - start;
+    ::GetExitCodeProcess(pi.hProcess, &t.exitCode);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return t;
+}
+
+Bytes OurUninstaller(const Bytes& stub, unsigned n) {
+    uninstpack::UninstallData data;
+    const char* texts[16] = {"Bench uninstall", "Remove the benchmark installation?", "Removed.", "&Yes",
+                             "Yes to &all", "&No", "N&o to all", "Not enough memory for %s.",
+                             "The uninstall data of %s are damaged.", "%s is read-only. Remove it?",
+                             "%s is shared. Remove it?", "Removing files...", "Removing shortcuts...",
+                             "Removing folders...", "Removing registry entries...", "Still running."};
+    for (const char* t : texts) data.messages.push_back(ToU16(Widen(t)));
+    // In installation order: a folder's record before the records of its files.
+    for (unsigned folder = 0; folder < FolderCount(n); ++folder) {
+        WCHAR name[16];
+        FolderName(folder, name);
+        std::u16string directory = u".\\" + ToU16(name);
+        data.files.push_back({directory, u"", 0});
+        for (unsigned file = folder * kFilesPerFolder; file < n && file < (folder + 1) * kFilesPerFolder; ++file) {
+            WCHAR fileName[16];
+            FileName(file, fileName);
+            data.files.push_back({directory, ToU16(fileName), 0});
+        }
+    }
+    for (unsigned k = 0; k < KeyCount(n); ++k) {
+        WCHAR path[32];
+        KeyPath(k, path);
+        data.registry.push_back({kBenchRootValue, ToU16(path)});
+    }
+    return uninstpack::BuildUninstaller(stub, uninstpack::EncodeStream(data));
+}
+
+struct Contestant {
+    std::string name;
+    wstring staged;          // the program, on the guest's disk
+    wstring installedName;   // its file name inside the installation; empty: it runs from staged
+};
+
+wstring CommandLine(const Contestant& c, const wstring& app, unsigned n) {
+    if (c.name == "ours") return L"\"" + app + L"\\" + c.installedName + L"\" /S";
+    // The peer reads `_?=` only as the last argument, unquoted, and then runs in place.
+    if (c.name == "nsis") return L"\"" + app + L"\\" + c.installedName + L"\" /S _?=" + app;
+    return L"\"" + c.staged + L"\" " + std::to_wstring(n) + L" " + app;
+}
+
+int Fail(const std::string& what) {
+    std::printf("error %s\n", what.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) return Fail("usage: bench_driver WORKDIR N ROUNDS [ours=STUB] [nsis=SETUP] [floor=FLOOR] [export-nsis=PATH]");
+    wstring work = argv[1];
+    unsigned n = static_cast<unsigned>(std::wcstoul(argv[2], nullptr, 10));
+    unsigned rounds = static_cast<unsigned>(std::wcstoul(argv[3], nullptr, 10));
+    wstring stage = work + L"\\stage-" + std::to_wstring(n);
+    ::CreateDirectoryW(work.c_str(), nullptr);
+    ::CreateDirectoryW(stage.c_str(), nullptr);
+
+    std::vector<Contestant> contestants;
+    wstring exportNsis;
+    for (int i = 4; i < argc; ++i) {
+        wstring arg = argv[i];
+        size_t eq = arg.find(L'=');
+        if (eq == wstring::npos) return Fail("argument without '=': " + Narrow(arg));
+        wstring name = arg.substr(0, eq), value = arg.substr(eq + 1);
+        if (name == L"ours") {
+            Bytes stub;
+            if (!ReadWholeFile(value, stub)) return Fail("cannot read " + Narrow(value));
+            try {
+                if (!WriteWholeFile(stage + L"\\uninst.exe", OurUninstaller(stub, n)))
+                    return Fail("cannot write our uninstaller");
+            } catch (const std::exception& e) {
+                return Fail(std::string("our uninstaller: ") + e.what());
+            }
+            contestants.push_back({"ours", stage + L"\\uninst.exe", L"uninst.exe"});
+        } else if (name == L"nsis") {
+            wstring setup = stage + L"\\setup.exe", target = stage + L"\\nsis";
+            if (!CopyWholeFile(value, setup)) return Fail("cannot copy " + Narrow(value));
+            Timed t = RunTimed(L"\"" + setup + L"\" /S /D=" + target, stage, kRunTimeoutMs);
+            if (!t.started || t.timedOut || t.exitCode != 0 || !Exists(target + L"\\uninstall.exe"))
+                return Fail("the peer's installer did not write its uninstaller");
+            contestants.push_back({"nsis", target + L"\\uninstall.exe", L"uninstall.exe"});
+        } else if (name == L"floor") {
+            if (!CopyWholeFile(value, stage + L"\\floor.exe")) return Fail("cannot copy " + Narrow(value));
+            contestants.push_back({"floor", stage + L"\\floor.exe", L""});
+        } else if (name == L"export-nsis") {
+            exportNsis = value;
+        } else {
+            return Fail("unknown argument " + Narrow(arg));
+        }
+    }
+    if (!exportNsis.empty()) {
+        for (const Contestant& c : contestants)
+            if (c.name == "nsis" && !CopyWholeFile(c.staged, exportNsis)) return Fail("cannot export the peer's uninstaller");
+    }
+
+    unsigned sequence = 0;
+    for (unsigned round = 0; round < rounds; ++round) {
+        // Each round starts with the next contestant, so slow phases of the shared machine
+        // fall on all of them alike.
+        for (size_t k = 0; k < contestants.size(); ++k) {
+            const Contestant& c = contestants[(k + round) % contestants.size()];
+            wstring runDir = work + L"\\run-" + std::to_wstring(n) + L"-" + std::to_wstring(sequence++);
+            wstring app = runDir + L"\\app";
+            ::CreateDirectoryW(runDir.c_str(), nullptr);
+            double createStart = NowMs();
+            std::string error = CreateInstallation(app, n);
+            if (error.empty() && !c.installedName.empty() &&
+                !::CopyFileW(c.staged.c_str(), (app + L"\\" + c.installedName).c_str(), TRUE))
+                error = "cannot copy the uninstaller into the installation";
+            if (!error.empty()) {
+                RemoveInstallation(runDir, app, n);
+                return Fail(error);
+            }
+            double createMs = NowMs() - createStart;
+            Timed t = RunTimed(CommandLine(c, app, n), work, kRunTimeoutMs);
+            CheckResult r = CheckInstallation(app, n);
+            bool clean = r.files == 0 && r.folders == 0 && r.keys == 0 && r.sentinelsLost == 0;
+            std::printf("run n=%u who=%s round=%u ms=%.1f exit=%ld started=%d timeout=%d create-ms=%.0f "
+                        "left-files=%u/%u left-folders=%u/%u left-keys=%u/%u lost-sentinels=%u/%u check=%s\n",
+                        n, c.name.c_str(), round, t.ms, static_cast<long>(t.exitCode), t.started, t.timedOut,
+                        createMs, r.files, n, r.folders, FolderCount(n), r.keys, KeyCount(n), r.sentinelsLost,
+                        CheckResult::kSentinels, clean && t.started && !t.timedOut && t.exitCode == 0 ? "ok" : "FAIL");
+            std::fflush(stdout);
+            RemoveInstallation(runDir, app, n);
+        }
+    }
+    return 0;
+}
