@@ -1,21 +1,31 @@
 // Scoped replacement of one system-call table entry: a test puts a fake in place (one that
 // fails with a chosen error, or records its calls) and the original returns at scope end.
-// The protected folders are resolved once and cached; a swapped call may change what they
-// resolve to, so the guard drops that cache on both ends.
+// The protected folders are resolved once and cached; swapping a call that their resolution
+// makes could change what they resolve to, so such a guard drops that cache on both ends.
+// Other swaps keep it: a fresh resolution costs seconds under the emulator.
 #pragma once
 #include "folders/protected_folders.h"
 #include "platform/api_table.h"
+
+inline bool ResolvesFolders(const void* entry) {
+    const void* resolving[] = {&ApiTable.GetSystemDirectory, &ApiTable.GetTempPath,
+                               &ApiTable.GetWindowsDirectory, &ApiTable.RegOpenKeyEx,
+                               &ApiTable.RegQueryValueEx, &ApiTable.SHGetPathFromIDList};
+    for (const void* candidate : resolving)
+        if (candidate == entry) return true;
+    return false;
+}
 
 template <typename Fn>
 class ApiEntryGuard {
 public:
     ApiEntryGuard(Fn& entry, Fn replacement) : entry_(entry), saved_(entry) {
         entry_ = replacement;
-        ForgetProtectedFolders();
+        if (ResolvesFolders(&entry_)) ForgetProtectedFolders();
     }
     ~ApiEntryGuard() {
         entry_ = saved_;
-        ForgetProtectedFolders();
+        if (ResolvesFolders(&entry_)) ForgetProtectedFolders();
     }
     ApiEntryGuard(const ApiEntryGuard&) = delete;
     ApiEntryGuard& operator=(const ApiEntryGuard&) = delete;
