@@ -1,5 +1,5 @@
 # The commands of the README. `make test` takes a fresh machine to a green test run.
-.PHONY: deps configure build test test-narrow host-test bench clean vm-stop
+.PHONY: deps configure build test test-narrow host-test bench bench-fuzz clean vm-stop
 
 deps:
 	@scripts/install-deps
@@ -7,13 +7,16 @@ deps:
 configure: deps
 	@cmake --preset win32 >/dev/null
 	@cmake --preset host >/dev/null
+	@cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 
 build: configure
 	@cmake --build --preset win32
 	@cmake --build --preset host
+	@cmake --build build/fuzz
 
 test: build
 	@ctest --preset host
+	@ctest --test-dir build/fuzz --output-on-failure
 	@ctest --preset win32
 
 # The whole Windows suite again with the program and tests on the narrow system-call table.
@@ -26,6 +29,10 @@ test-narrow: deps
 # writes bench/RESULTS.md. Not part of `make test`. BENCH_N=1000 make bench for a quick run.
 bench: deps
 	@bench/bench.py
+
+# A long fuzz run of the loader under Wine, with its rate (bench/loader_fuzz.sh COUNT SEED).
+bench-fuzz: build
+	@bench/loader_fuzz.sh
 
 vm-stop:
 	@scripts/vm/stop build/win32
