@@ -1,0 +1,628 @@
+// Tests of the self-removal: the temporary copy and its name, what it holds and how it is
+// started, its deletion at restart (the NT registration and the WININIT.INI lines), the copy's
+// own deletion loop; and end-to-end runs of the real uninst.exe for the steps each option
+// keeps or suppresses: the pre-removal command, the finish page and the self-removal.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/data_locator.h"
+#include "data/memory_ops.h"
+#include "data/run_state.h"
+#include "folders/folder_codes.h"
+#include "folders/resolve_folder.h"
+#include "run/self_removal.h"
+#include "support/api_guard.h"
+#include "support/uninst_runner.h"
+
+using uninstpack::Bytes;
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int cb = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
+    std::string out(cb, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], cb, NULL, NULL);
+    return out;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+Bytes Pattern(size_t cb) {
+    Bytes bytes(cb);
+    for (size_t i = 0; i < cb; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    return bytes;
+}
+
+// ---- deletion at restart as Wine keeps it: PendingFileRenameOperations, pairs of
+// "\??\source" and the new name, empty for a deletion ----
+
+const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+
+std::vector<std::wstring> PendingStrings() {
+    std::vector<std::wstring> strings;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) return strings;
+    DWORD type = 0, cb = 0;
+    if (RegQueryValueExW(key, kPendingValue, NULL, &type, NULL, &cb) == ERROR_SUCCESS && cb >= 2) {
+        std::wstring data(cb / 2, L'\0');
+        if (RegQueryValueExW(key, kPendingValue, NULL, &type, reinterpret_cast<BYTE*>(&data[0]), &cb) ==
+            ERROR_SUCCESS) {
+            data.resize(cb / 2);
+            // Drop the list's own final terminator, keep the empty names of deletions.
+            if (!data.empty() && data.back() == L'\0') data.pop_back();
+            size_t start = 0;
+            for (size_t nul; (nul = data.find(L'\0', start)) != std::wstring::npos; start = nul + 1)
+                strings.push_back(data.substr(start, nul - start));
+        }
+    }
+    RegCloseKey(key);
+    return strings;
+}
+
+bool SameSource(const std::wstring& entry, const std::wstring& path) {
+    return _wcsicmp(entry.c_str(), (L"\\??\\" + path).c_str()) == 0;
+}
+
+bool ScheduledForDeletion(const std::wstring& path) {
+    std::vector<std::wstring> s = PendingStrings();
+    for (size_t i = 0; i + 1 < s.size(); i += 2)
+        if (SameSource(s[i], path) && s[i + 1].empty()) return true;
+    return false;
+}
+
+// Takes the test's own entries out again, so the prefix does not collect them.
+void Unschedule(const std::wstring& path) {
+    std::vector<std::wstring> s = PendingStrings();
+    std::wstring kept;
+    for (size_t i = 0; i + 1 < s.size(); i += 2) {
+        if (SameSource(s[i], path)) continue;
+        kept += s[i] + L'\0' + s[i + 1] + L'\0';
+    }
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    if (kept.empty()) {
+        RegDeleteValueW(key, kPendingValue);
+    } else {
+        kept += L'\0';
+        RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                       static_cast<DWORD>(kept.size() * 2));
+    }
+    RegCloseKey(key);
+}
+
+// ---- fakes for the in-process tests ----
+
+std::wstring g_tempPath;     // what GetTempPath reports
+std::wstring g_modulePath;   // what GetModuleFileName reports
+std::wstring g_windowsDir;   // what GetWindowsDirectory reports
+
+DWORD WINAPI FakeGetTempPath(DWORD cch, LPWSTR buffer) {
+    if (g_tempPath.size() >= cch) return static_cast<DWORD>(g_tempPath.size() + 1);
+    wcscpy(buffer, g_tempPath.c_str());
+    return static_cast<DWORD>(g_tempPath.size());
+}
+DWORD WINAPI FakeGetModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
+    if (g_modulePath.size() >= cch) return cch;
+    wcscpy(buffer, g_modulePath.c_str());
+    return static_cast<DWORD>(g_modulePath.size());
+}
+UINT WINAPI FakeGetWindowsDirectory(LPWSTR buffer, UINT cch) {
+    if (g_windowsDir.size() >= cch) return static_cast<UINT>(g_windowsDir.size() + 1);
+    wcscpy(buffer, g_windowsDir.c_str());
+    return static_cast<UINT>(g_windowsDir.size());
+}
+
+struct OpenRecord {
+    int calls = 0;
+    std::wstring operation, file, parameters, directory;
+    INT show = -1;
+};
+OpenRecord g_open;
+
+HINSTANCE WINAPI RecordShellExecute(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                                    INT show) {
+    ++g_open.calls;
+    g_open.operation = operation ? operation : L"(null)";
+    g_open.file = file ? file : L"(null)";
+    g_open.parameters = parameters ? parameters : L"(null)";
+    g_open.directory = directory ? directory : L"(null)";
+    g_open.show = show;
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
+}
+
+int g_createCalls = 0;
+std::wstring g_lastCreated;
+HANDLE WINAPI RefuseCreateFile(LPCWSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    ++g_createCalls;
+    g_lastCreated = name;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+// Each real search costs a file-system round trip, and 998 of them take minutes under Wine.
+HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+}
+
+class SelfRemoval : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InstallDir = installDir_;
+        WorkPath = workPath_;
+        installDir_[0] = 0;
+        workPath_[0] = 0;
+        savedNT_ = IsNT;
+        OSVERSIONINFOA version = {};
+        version.dwOSVersionInfoSize = sizeof(version);
+        IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        ASSERT_TRUE(IsNT) << "the test platform reports the NT family";
+        savedOffset_ = DataOffset();
+        blocks_ = LiveBlockCount;
+        temp_ = dir_.MakeFolder(L"temp");
+        g_tempPath = temp_ + L"\\";
+        g_open = OpenRecord();
+        g_createCalls = 0;
+    }
+    void TearDown() override {
+        FailAllocationCountdown = 0;
+        for (int i = 1; i <= 4; ++i) Unschedule(TempCopy(i));
+        EXPECT_EQ(blocks_, LiveBlockCount) << "a block was not released";
+        SetDataOffset(savedOffset_);
+        IsNT = savedNT_;
+        InstallDir = nullptr;
+        WorkPath = nullptr;
+    }
+    std::wstring TempCopy(int n) const { return temp_ + L"\\_uins" + std::to_wstring(n) + L".exe"; }
+
+    TempFolder dir_;
+    std::wstring temp_;
+    WCHAR installDir_[MAX_PATH];
+    WCHAR workPath_[MAX_PATH];
+    bool savedNT_ = false;
+    DWORD savedOffset_ = 0;
+    LONG blocks_ = 0;
+};
+
+// ---- the temporary copy's name ----
+
+TEST_F(SelfRemoval, TempCopyTakesTheFirstFreeNumber) {
+    API_GUARD(GetTempPath, FakeGetTempPath);
+    ASSERT_TRUE(WriteFileBytes(TempCopy(1), Bytes(3, 1)));
+    ASSERT_TRUE(WriteFileBytes(TempCopy(2), Bytes(3, 2)));
+    for (const std::wstring& reported : {temp_ + L"\\", temp_}) {
+        SCOPED_TRACE(Utf8(reported));
+        g_tempPath = reported;
+        WCHAR buffer[MAX_PATH];
+        HANDLE file = CreateTempCopyFile(buffer, L"_uins%d.exe");
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        CloseHandle(file);
+        EXPECT_EQ(Utf8(TempCopy(3)), Utf8(buffer));
+        EXPECT_EQ(3u, ReadFileBytes(TempCopy(1)).size()) << "an existing copy was overwritten";
+        ASSERT_TRUE(dir_.Remove(TempCopy(3)));
+    }
+}
+
+TEST_F(SelfRemoval, TempCopyTriesAtMost998NamesAndNeverACutOne) {
+    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(CreateFile, RefuseCreateFile);
+    API_GUARD(FindFirstFile, FindNothing);
+    WCHAR buffer[MAX_PATH];
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateTempCopyFile(buffer, L"_uins%d.exe"));
+    EXPECT_EQ(998, g_createCalls);
+    EXPECT_EQ(Utf8(TempCopy(998)), Utf8(g_lastCreated));
+
+    // "_uins1.exe" is 10 characters and "_uins10.exe" 11; the path buffer holds 259.
+    struct Case {
+        size_t cchTemp;
+        int creates;
+    };
+    for (const Case& c : {Case{249, 9}, Case{250, 0}}) {
+        SCOPED_TRACE(c.cchTemp);
+        g_tempPath = L"C:\\" + std::wstring(c.cchTemp - 4, L't') + L"\\";
+        g_createCalls = 0;
+        g_lastCreated.clear();
+        EXPECT_EQ(INVALID_HANDLE_VALUE, CreateTempCopyFile(buffer, L"_uins%d.exe"));
+        EXPECT_EQ(c.creates, g_createCalls);
+        if (c.creates) EXPECT_EQ(Utf8(g_tempPath + L"_uins9.exe"), Utf8(g_lastCreated));
+    }
+}
+
+// ---- starting the copy ----
+
+class StartCopy : public SelfRemoval {
+protected:
+    void SetUp() override {
+        SelfRemoval::SetUp();
+        g_modulePath = dir_.MakeFolder(L"my app") + L"\\uninst.exe";
+        program_ = Pattern(5000);
+        ASSERT_TRUE(WriteFileBytes(g_modulePath, program_));
+        SetDataOffset(3000);
+    }
+    Bytes program_;
+};
+
+TEST_F(StartCopy, CopyHoldsTheProgramPartAndIsStartedWithTheQuotedPath) {
+    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetModuleFileName, FakeGetModuleFileName);
+    API_GUARD(ShellExecute, RecordShellExecute);
+    ASSERT_TRUE(WriteFileBytes(TempCopy(1), Bytes(3, 1)));
+    ASSERT_TRUE(WriteFileBytes(TempCopy(2), Bytes(3, 2)));
+
+    EXPECT_TRUE(StartSelfRemoval());
+    EXPECT_EQ(Bytes(program_.begin(), program_.begin() + 3000), ReadFileBytes(TempCopy(3)));
+    EXPECT_TRUE(ScheduledForDeletion(TempCopy(3)));
+    ASSERT_EQ(1, g_open.calls);
+    EXPECT_EQ("open", Utf8(g_open.operation));
+    EXPECT_EQ(Utf8(TempCopy(3)), Utf8(g_open.file));
+    EXPECT_EQ(Utf8(L"/D\"" + g_modulePath + L"\""), Utf8(g_open.parameters));
+    EXPECT_EQ("(null)", Utf8(g_open.directory));
+    EXPECT_EQ(SW_HIDE, g_open.show);
+}
+
+TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
+    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetModuleFileName, FakeGetModuleFileName);
+    API_GUARD(ShellExecute, RecordShellExecute);
+    struct Case {
+        const char* name;
+        DWORD offset;
+        LONG failingAllocation;
+        bool ownFileThere;
+    };
+    const Case cases[] = {
+        {"program part longer than the file", 5001, 0, true},
+        {"no block for the bytes", 3000, 1, true},
+        {"no data offset", 0, 0, true},
+        {"own file missing", 3000, 0, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ++n;
+        SetDataOffset(c.offset);
+        if (!c.ownFileThere) ASSERT_TRUE(dir_.Remove(g_modulePath));
+        FailAllocationCountdown = c.failingAllocation;
+        g_open = OpenRecord();
+        EXPECT_FALSE(StartSelfRemoval());
+        EXPECT_EQ(0, g_open.calls) << "a partial program was started";
+        EXPECT_TRUE(Exists(TempCopy(n)));
+        EXPECT_TRUE(ScheduledForDeletion(TempCopy(n)));
+    }
+}
+
+TEST_F(StartCopy, NoFreeNameMeansNoCopy) {
+    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetModuleFileName, FakeGetModuleFileName);
+    API_GUARD(ShellExecute, RecordShellExecute);
+    API_GUARD(FindFirstFile, FindNothing);
+    API_GUARD(CreateFile, RefuseCreateFile);
+    EXPECT_FALSE(StartSelfRemoval());
+    EXPECT_EQ(998, g_createCalls);
+    EXPECT_EQ(0, g_open.calls);
+    EXPECT_FALSE(ScheduledForDeletion(TempCopy(998)));
+}
+
+// ---- WININIT.INI on systems without MoveFileEx ----
+
+TEST_F(SelfRemoval, WininitGainsOneNulLinePerFileAndKeepsOtherLines) {
+    API_GUARD(GetWindowsDirectory, FakeGetWindowsDirectory);
+    IsNT = false;
+    g_windowsDir = dir_.MakeFolder(L"windows");
+    const std::wstring ini = g_windowsDir + L"\\WININIT.INI";
+    const std::string earlier = "[Rename]\r\nNUL=C:\\OLD.TMP\r\nfooxyz=C:\\X.TMP\r\n";
+    ASSERT_TRUE(WriteFileBytes(ini, Bytes(earlier.begin(), earlier.end())));
+    const std::wstring first = temp_ + L"\\first copy of it.exe";
+    const std::wstring second = temp_ + L"\\second copy of it.exe";
+    ASSERT_TRUE(WriteFileBytes(first, Bytes(4, 1)));
+    ASSERT_TRUE(WriteFileBytes(second, Bytes(4, 2)));
+
+    auto shortAnsi = [](const std::wstring& path) {
+        WCHAR shortPath[MAX_PATH];
+        DWORD cch = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+        char ansi[MAX_PATH * 2] = {};
+        if (cch > 0 && cch < MAX_PATH) WideCharToMultiByte(CP_ACP, 0, shortPath, -1, ansi, sizeof(ansi), NULL, NULL);
+        return std::string(ansi);
+    };
+    ASSERT_NE("", shortAnsi(first));
+    ASSERT_NE(shortAnsi(first), shortAnsi(second));
+
+    EXPECT_TRUE(DeleteAtRestart(first.c_str()));
+    EXPECT_TRUE(DeleteAtRestart(second.c_str()));
+    EXPECT_FALSE(DeleteAtRestart((temp_ + L"\\missing.exe").c_str())) << "no short path, nothing to schedule";
+
+    Bytes bytes = ReadFileBytes(ini);
+    std::string text(bytes.begin(), bytes.end());
+    SCOPED_TRACE(text);
+    EXPECT_NE(std::string::npos, text.find("NUL=C:\\OLD.TMP\r\n"));
+    EXPECT_NE(std::string::npos, text.find("fooxyz=C:\\X.TMP"));
+    EXPECT_NE(std::string::npos, text.find("\nNUL=" + shortAnsi(first) + "\r\n"));
+    EXPECT_NE(std::string::npos, text.find("\nNUL=" + shortAnsi(second) + "\r\n"));
+    EXPECT_EQ(std::string::npos, text.find("\nxyz="));
+    EXPECT_EQ(1u, text.find("Rename]")) << "a second section was made";
+}
+
+// ---- the copy's own work ----
+
+struct DeleteRecord {
+    int attempts = 0;
+    int succeedOn = 0;  // 0: never
+    std::vector<std::wstring> removedDirs;
+};
+DeleteRecord g_delete;
+
+BOOL WINAPI CountedDeleteFile(LPCWSTR) {
+    ++g_delete.attempts;
+    if (g_delete.attempts == g_delete.succeedOn) return TRUE;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+}
+BOOL WINAPI RecordRemoveDirectory(LPCWSTR path) {
+    g_delete.removedDirs.push_back(path);
+    return TRUE;
+}
+
+TEST_F(SelfRemoval, HelperRetriesTwelveTimesThenRemovesOnlyAnOrdinaryFolder) {
+    API_GUARD(DeleteFile, CountedDeleteFile);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
+    WCHAR desktop[MAX_PATH] = {};
+    ASSERT_TRUE(ResolveFolder(desktop, CSIDL_DESKTOPDIRECTORY));
+    const std::wstring app = dir_.MakeFolder(L"my app");
+    struct Case {
+        std::wstring path;
+        int succeedOn, attempts;
+        std::wstring removedDir;  // empty: none
+    };
+    // Each failed attempt costs a second of the copy's own pause.
+    const Case cases[] = {
+        {app + L"\\missing.exe", 0, 12, app},
+        {app + L"\\uninst.exe", 3, 3, app},
+        {L"uninst.exe", 1, 1, L""},
+        {L"C:\\uninst.exe", 1, 1, L""},
+        {std::wstring(desktop) + L"\\uninst.exe", 1, 1, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.path));
+        g_delete = DeleteRecord();
+        g_delete.succeedOn = c.succeedOn;
+        WCHAR path[MAX_PATH];
+        wcscpy(path, c.path.c_str());
+        RemovalHelperMode(path);
+        EXPECT_EQ(c.attempts, g_delete.attempts);
+        std::vector<std::string> expected, removed;
+        if (!c.removedDir.empty()) expected.push_back(Utf8(c.removedDir));
+        for (const std::wstring& d : g_delete.removedDirs) removed.push_back(Utf8(d));
+        EXPECT_EQ(expected, removed);
+    }
+}
+
+// ---- end-to-end runs of the real uninst.exe ----
+
+// A run of the uninstaller inside a job, so the test can count every process it started,
+// directly or through the shell; leftovers die with the job.
+class JobRun {
+public:
+    JobRun() {
+        job_ = CreateJobObjectW(NULL, NULL);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (job_) SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    }
+    ~JobRun() {
+        if (process_) CloseHandle(process_);
+        if (job_) CloseHandle(job_);
+    }
+    bool Start(const std::wstring& exe, const std::wstring& arguments) {
+        std::wstring line = L"\"" + exe + L"\" " + arguments;
+        std::vector<WCHAR> buffer(line.begin(), line.end());
+        buffer.push_back(0);
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        if (!job_ || !CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &si,
+                                     &pi)) {
+            ADD_FAILURE() << "cannot start " << Utf8(line) << ": " << GetLastError();
+            return false;
+        }
+        bool assigned = AssignProcessToJobObject(job_, pi.hProcess) != FALSE;
+        if (!assigned) ADD_FAILURE() << "AssignProcessToJobObject: " << GetLastError();
+        ResumeThread(pi.hThread);
+        CloseHandle(pi.hThread);
+        process_ = pi.hProcess;
+        return assigned;
+    }
+    bool Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    DWORD Wait() {
+        if (WaitForSingleObject(process_, kChildBoundMs) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "the uninstaller did not end";
+            return kExitKilled;
+        }
+        DWORD code = kExitKilled;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting() const {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+        if (!QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &info, sizeof(info), NULL))
+            ADD_FAILURE() << "QueryInformationJobObject: " << GetLastError();
+        return info;
+    }
+    // Polls, with the bound of a child run, until at most `count` processes of the job live.
+    bool WaitForActive(DWORD count) const {
+        for (DWORD waited = 0; waited < kChildBoundMs; waited += 20) {
+            if (Accounting().ActiveProcesses <= count) return true;
+            Sleep(20);
+        }
+        return false;
+    }
+
+private:
+    HANDLE job_ = NULL;
+    HANDLE process_ = NULL;
+};
+
+// record_run.exe as a command or finish page: it writes NAME.log beside itself, and while the
+// event NAME.gate is shut it does not end.
+struct Recorder {
+    std::wstring exe;
+    HANDLE gate = NULL;
+
+    bool Place(const std::wstring& folder, const std::wstring& name) {
+        exe = folder + L"\\" + name;
+        if (!CopyFileW(BinPath(L"record_run.exe").c_str(), exe.c_str(), FALSE)) return false;
+        gate = CreateEventW(NULL, TRUE, FALSE, (name + L".gate").c_str());
+        return gate != NULL;
+    }
+    ~Recorder() {
+        if (gate) {
+            SetEvent(gate);
+            CloseHandle(gate);
+        }
+    }
+    bool Started() const { return Exists(exe + L".log"); }
+    bool Ended() const { return Exists(exe + L".end"); }
+    std::vector<std::wstring> Log() const {
+        Bytes bytes = ReadFileBytes(exe + L".log");
+        std::wstring text(bytes.size() / 2, L'\0');
+        if (!text.empty()) memcpy(&text[0], bytes.data(), text.size() * 2);
+        std::vector<std::wstring> lines;
+        size_t start = 0;
+        for (size_t lf; (lf = text.find(L'\n', start)) != std::wstring::npos; start = lf + 1)
+            lines.push_back(text.substr(start, lf - start));
+        return lines;
+    }
+};
+
+bool PollFor(DWORD boundMs, bool (*done)(const std::wstring&), const std::wstring& path) {
+    for (DWORD waited = 0; waited < boundMs; waited += 20) {
+        if (done(path)) return true;
+        Sleep(20);
+    }
+    return done(path);
+}
+bool Gone(const std::wstring& path) { return !Exists(path); }
+
+std::vector<std::wstring> TempCopies(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((folder + L"\\_uins*.exe").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (FindNextFileW(search, &data));
+    FindClose(search);
+    return names;
+}
+
+// An installation folder with a blank in its name, a tools folder beside it for the command
+// and the finish page, and a temp folder of its own that the uninstaller inherits as TMP.
+class UninstallerRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        install_ = dir_.MakeFolder(L"my app");
+        tools_ = dir_.MakeFolder(L"tool dir");
+        temp_ = dir_.MakeFolder(L"temp");
+        exe_ = install_ + L"\\uninst.exe";
+        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+            WCHAR saved[MAX_PATH * 2];
+            DWORD cch = GetEnvironmentVariableW(name, saved, ARRAYSIZE(saved));
+            saved_.push_back(cch > 0 && cch < ARRAYSIZE(saved) ? saved : L"");
+            SetEnvironmentVariableW(name, temp_.c_str());
+        }
+        suffix_ = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_) + L".exe";
+    }
+    void TearDown() override {
+        const wchar_t* names[] = {L"TMP", L"TEMP"};
+        for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(names[i], saved_[i].empty() ? NULL : saved_[i].c_str());
+        for (const std::wstring& copy : TempCopies(temp_)) Unschedule(temp_ + L"\\" + copy);
+    }
+
+    TempFolder dir_;
+    std::wstring install_, tools_, temp_, exe_, suffix_;
+    std::vector<std::wstring> saved_;
+    static int serial_;
+};
+int UninstallerRun::serial_ = 0;
+
+TEST_F(UninstallerRun, QuietRunRunsTheCommandOpensThePageAndRemovesItself) {
+    Recorder command, page;
+    ASSERT_TRUE(command.Place(tools_, L"cmd-" + suffix_));
+    ASSERT_TRUE(page.Place(tools_, L"page-" + suffix_));
+    SetEvent(page.gate);
+    uninstpack::UninstallData data = StandardData();
+    data.settings.flags = 1;  // wait for the command
+    data.settings.command = Utf16(L"\"..\\tool dir\\cmd-" + suffix_ + L"\" /u \"x y\"");
+    data.settings.finishPage = Utf16(page.exe);
+    ASSERT_TRUE(WriteUninstaller(exe_, uninstpack::EncodeStream(data)));
+    ASSERT_TRUE(WriteFileBytes(temp_ + L"\\_uins1.exe", Bytes(3, 1)));
+    ASSERT_TRUE(WriteFileBytes(temp_ + L"\\_uins2.exe", Bytes(3, 2)));
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(exe_, L"/Q"));
+    ASSERT_TRUE(PollFor(kChildBoundMs, Exists, command.exe + L".log"));
+    // The command holds the run until it ends: nothing after it may have happened yet.
+    EXPECT_TRUE(run.Running());
+    EXPECT_FALSE(page.Started());
+    EXPECT_TRUE(Exists(exe_));
+    SetEvent(command.gate);
+    EXPECT_EQ(0u, run.Wait());
+
+    EXPECT_TRUE(PollFor(15000, Gone, exe_)) << "the uninstaller is still there";
+    EXPECT_TRUE(PollFor(15000, Gone, install_)) << "the installation folder is still there";
+    // The copy must have ended before its folder is cleaned up. (Wine's shell may start a
+    // helper process of its own, so the processes are not counted here.)
+    ASSERT_TRUE(run.WaitForActive(0));
+
+    std::vector<std::wstring> log = command.Log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(Utf8(L"\"" + install_ + L"\\..\\tool dir\\cmd-" + suffix_ + L"\" /u \"x y\""), Utf8(log[0]));
+    EXPECT_EQ(0, _wcsicmp(tools_.c_str(), log[1].c_str())) << Utf8(log[1]);
+    log = page.Log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(0, _wcsicmp(tools_.c_str(), log[1].c_str())) << "finish page's working directory " << Utf8(log[1]);
+
+    const std::wstring copy = temp_ + L"\\_uins3.exe";
+    EXPECT_EQ(UninstallerProgram().size(), ReadFileBytes(copy).size());
+    EXPECT_FALSE(Exists(temp_ + L"\\_uins4.exe"));
+    EXPECT_TRUE(ScheduledForDeletion(copy));
+}
+
+TEST_F(UninstallerRun, OptionsSAndXKeepTheUninstaller) {
+    struct Case {
+        const wchar_t* options;
+        bool command;
+    };
+    const Case cases[] = {{L"/S", true}, {L"/X", false}, {L"/S /X", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.options));
+        Recorder command, page;
+        const std::wstring tag = std::wstring(1, c.options[1]) + (c.options[2] ? L"X-" : L"-");
+        ASSERT_TRUE(command.Place(tools_, L"cmd-" + tag + suffix_));
+        ASSERT_TRUE(page.Place(tools_, L"page-" + tag + suffix_));
+        SetEvent(page.gate);
+        uninstpack::UninstallData data = StandardData();
+        data.settings.flags = 0;  // do not wait
+        data.settings.command = Utf16(L"\"..\\tool dir\\" + command.exe.substr(tools_.size() + 1) + L"\"");
+        data.settings.finishPage = Utf16(page.exe);
+        ASSERT_TRUE(WriteUninstaller(exe_, uninstpack::EncodeStream(data)));
+
+        JobRun run;
+        ASSERT_TRUE(run.Start(exe_, c.options));
+        // The command's gate is still shut: a run that waited for it could not end.
+        EXPECT_EQ(0u, run.Wait());
+        EXPECT_FALSE(command.Ended());
+        ASSERT_TRUE(run.WaitForActive(c.command ? 1 : 0));
+        EXPECT_EQ(c.command ? 2u : 1u, run.Accounting().TotalProcesses) << "processes the run started";
+        if (c.command) EXPECT_TRUE(PollFor(kChildBoundMs, Exists, command.exe + L".log"));
+        SetEvent(command.gate);
+        ASSERT_TRUE(run.WaitForActive(0));
+        EXPECT_FALSE(page.Started());
+        EXPECT_TRUE(Exists(exe_));
+        EXPECT_TRUE(TempCopies(temp_).empty());
+    }
+}
+
+}  // namespace
