@@ -272,11 +272,19 @@ def main():
     if peer_export.exists():
         peer_export.unlink()
 
+    loads = []
+
+    def write_partial(stage):
+        RESULTS.write_text(render(our_size, our_imports, breakdown, symbols, None, sizes, load_sizes, rounds,
+                                  runs, loads, problems + [f"INCOMPLETE: the bench is still running ({stage})"],
+                                  time.monotonic() - started))
+
     log(f"empty silent runs ({rounds} rounds) ...")
     got, complete = removal_runs(work, 0, rounds, [("ours", ours), ("nsis", setups[0])], export=peer_export)
     runs += got
     if not complete:
         problems.append("the empty runs did not all complete")
+    write_partial("empty runs done")
     for n in sizes:
         log(f"removal of {n} files ({rounds} rounds) ...")
         got, complete = removal_runs(work, n, rounds,
@@ -284,6 +292,7 @@ def main():
         runs += got
         if not complete:
             problems.append(f"the removal runs of N = {n} did not all complete")
+        write_partial(f"removal of N = {n} done")
 
     log(f"loading the uninstall data ({rounds} rounds) ...")
     lines, rc = wine_run(BIN / "load_bench.exe", work + "\\load", max(rounds, 3), *load_sizes)

@@ -3,6 +3,7 @@
 // timer, checks afterwards that everything recorded is gone and nothing else, and prints one
 // line per run for bench.py to read.
 // Usage: bench_driver WORKDIR N ROUNDS [ours=STUB] [nsis=SETUP] [floor=FLOOR] [export-nsis=PATH]
+//                     [child-debug=WINEDEBUG channels for the contestants]
 //   ours:  our program part; the driver appends the uninstall data of the installation to it.
 //   nsis:  the peer's installer made from bench.py's script; run once, it writes the peer's
 //          uninstaller, which then runs in place (`_?=`).
@@ -158,8 +159,14 @@ struct CheckResult {
 
 CheckResult CheckInstallation(const wstring& app, unsigned n) {
     CheckResult r;
-    for (unsigned file = 0; file < n; ++file) r.files += Exists(FilePath(app, file));
-    for (unsigned folder = 0; folder < FolderCount(n); ++folder) r.folders += Exists(FolderPath(app, folder));
+    // A file cannot outlive its folder, so a folder that is gone saves asking for its files;
+    // at N = 20,000 that is most of the check's time.
+    for (unsigned folder = 0; folder < FolderCount(n); ++folder) {
+        if (!Exists(FolderPath(app, folder))) continue;
+        ++r.folders;
+        for (unsigned file = folder * kFilesPerFolder; file < n && file < (folder + 1) * kFilesPerFolder; ++file)
+            r.files += Exists(FilePath(app, file));
+    }
     for (unsigned k = 0; k < KeyCount(n); ++k) {
         WCHAR path[32];
         KeyPath(k, path);
@@ -182,8 +189,12 @@ CheckResult CheckInstallation(const wstring& app, unsigned n) {
 
 // Leaves nothing of a run behind, whatever the contestant left, so runs cannot see each other.
 void RemoveInstallation(const wstring& runDir, const wstring& app, unsigned n) {
-    for (unsigned file = 0; file < n; ++file) ::DeleteFileW(FilePath(app, file).c_str());
-    for (unsigned folder = 0; folder < FolderCount(n); ++folder) ::RemoveDirectoryW(FolderPath(app, folder).c_str());
+    for (unsigned folder = 0; folder < FolderCount(n); ++folder) {
+        if (!Exists(FolderPath(app, folder))) continue;
+        for (unsigned file = folder * kFilesPerFolder; file < n && file < (folder + 1) * kFilesPerFolder; ++file)
+            ::DeleteFileW(FilePath(app, file).c_str());
+        ::RemoveDirectoryW(FolderPath(app, folder).c_str());
+    }
     Sentinels s = SentinelsOf(app);
     ::DeleteFileW(s.folderFile.c_str());
     ::RemoveDirectoryW(s.folder.c_str());
@@ -212,7 +223,16 @@ Timed RunTimed(wstring commandLine, const wstring& currentDir, DWORD timeoutMs) 
     if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentDir.c_str(), &si, &pi))
         return t;
     t.started = true;
-    if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_TIMEOUT) {
+    // The driver's window must answer while it waits: a contestant that broadcasts a message
+    // with SendMessage would otherwise wait for the driver, and the driver for it.
+    DWORD waited = WAIT_TIMEOUT;
+    while (NowMs() - start < timeoutMs) {
+        waited = ::MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 1000, QS_ALLINPUT);
+        if (waited == WAIT_OBJECT_0) break;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    }
+    if (waited != WAIT_OBJECT_0) {
         t.timedOut = true;
         ::TerminateProcess(pi.hProcess, 1);
         ::WaitForSingleObject(pi.hProcess, INFINITE);
@@ -265,6 +285,20 @@ wstring CommandLine(const Contestant& c, const wstring& app, unsigned n) {
     return L"\"" + c.staged + L"\" " + std::to_wstring(n) + L" " + app;
 }
 
+// The first window of a Wine session starts the desktop process (explorer.exe), which ends
+// again a while after its last window. Under load that start took 10 to 20 s in the test
+// machine, and a contestant's CreateWindowEx that came first failed outright ("The explorer
+// process failed to start"; our program then exits with -1). A window of the driver's own,
+// made before any timed run and kept to the end, keeps the desktop up for every contestant.
+bool KeepDesktopUp() {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr))
+            return true;
+        ::Sleep(2000);
+    }
+    return false;
+}
+
 int Fail(const std::string& what) {
     std::printf("error %s\n", what.c_str());
     return 1;
@@ -310,6 +344,10 @@ int wmain(int argc, wchar_t** argv) {
             contestants.push_back({"floor", stage + L"\\floor.exe", L""});
         } else if (name == L"export-nsis") {
             exportNsis = value;
+        } else if (name == L"child-debug") {
+            // Wine reads its debug channels from the environment the contestant inherits, and
+            // writes their lines to the unix standard error that wine-run passes back.
+            ::SetEnvironmentVariableW(L"WINEDEBUG", value.c_str());
         } else {
             return Fail("unknown argument " + Narrow(arg));
         }
@@ -318,6 +356,8 @@ int wmain(int argc, wchar_t** argv) {
         for (const Contestant& c : contestants)
             if (c.name == "nsis" && !CopyWholeFile(c.staged, exportNsis)) return Fail("cannot export the peer's uninstaller");
     }
+
+    if (!KeepDesktopUp()) return Fail("no window can be created: Wine's desktop process does not start");
 
     unsigned sequence = 0;
     for (unsigned round = 0; round < rounds; ++round) {

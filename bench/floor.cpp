@@ -28,7 +28,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     size_t cchDir = 0;
     while (dir[cchDir]) ++cchDir;
     // Room for "\d0000\f000000.dat" and the terminator.
-    if (n == 0 || cchDir == 0 || cchDir + 20 > MAX_PATH) return 2;
+    if (cchDir == 0 || cchDir + 20 > MAX_PATH) return 2;
 
     WCHAR path[MAX_PATH];
     for (size_t i = 0; i < cchDir; ++i) path[i] = dir[i];
