@@ -28,12 +28,15 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
 }
 
 // A child that was just killed, or one that just ended, may still hold a file for a moment
-// while the system closes its handles; a few bounded retries cover that.
+// while the system closes its handles; a few bounded retries cover that. An entry that is
+// already gone counts as removed: after a confirmed run the uninstaller's own temporary copy
+// deletes its file and folder while the test cleans up.
 template <typename Op>
 bool RetryWhileBusy(Op op) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         if (op()) return true;
         DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return false;
         Sleep(20);
     }
