@@ -12,6 +12,7 @@
 #include "folders/resolve_folder.h"
 #include "run/pre_removal.h"
 #include "support/api_guard.h"
+#include "support/record_run.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -238,48 +239,8 @@ TEST_F(PreRemovalStart, CommandLineOrFolderThatWouldNotFitIsNotStarted) {
     }
 }
 
-// ---- starting the command for real (record_run.exe records how it was started) ----
-
-// record_run.exe copied into `folder` as `name`; its log and end marker beside it.
-struct Recorder {
-    std::wstring exe;
-    HANDLE gate = NULL;
-
-    bool Place(const std::wstring& folder, const std::wstring& name) {
-        exe = folder + L"\\" + name;
-        if (!CopyFileW(BinPath(L"record_run.exe").c_str(), exe.c_str(), FALSE)) return false;
-        gate = CreateEventW(NULL, TRUE, FALSE, (name + L".gate").c_str());
-        return gate != NULL;
-    }
-    ~Recorder() {
-        if (gate) {
-            SetEvent(gate);
-            WaitForFile(exe + L".end");
-            CloseHandle(gate);
-        }
-    }
-    // Polls, with the bound of a child run, until the file exists.
-    static bool WaitForFile(const std::wstring& path) {
-        for (DWORD waited = 0; waited < kChildBoundMs; waited += 20) {
-            if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-            Sleep(20);
-        }
-        return false;
-    }
-    bool Started() const { return GetFileAttributesW((exe + L".log").c_str()) != INVALID_FILE_ATTRIBUTES; }
-    bool Ended() const { return GetFileAttributesW((exe + L".end").c_str()) != INVALID_FILE_ATTRIBUTES; }
-    // Line 0: the command line; line 1: the current directory.
-    std::vector<std::wstring> Log() const {
-        uninstpack::Bytes bytes = ReadFileBytes(exe + L".log");
-        std::wstring text(bytes.size() / 2, L'\0');
-        if (!text.empty()) memcpy(&text[0], bytes.data(), text.size() * 2);
-        std::vector<std::wstring> lines;
-        size_t start = 0;
-        for (size_t lf; (lf = text.find(L'\n', start)) != std::wstring::npos; start = lf + 1)
-            lines.push_back(text.substr(start, lf - start));
-        return lines;
-    }
-};
+// ---- starting the command for real (record_run.exe records how it was started; the
+// end-to-end runs show that without the wait the run goes on while the command runs) ----
 
 LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_APP) {
@@ -303,7 +264,7 @@ struct WaitProbe {
 // then lets the command end.
 DWORD WINAPI ReleaseAfterPump(void* parameter) {
     WaitProbe* probe = static_cast<WaitProbe*>(parameter);
-    if (Recorder::WaitForFile(probe->log)) {
+    if (WaitForPath(probe->log)) {
         PostMessageW(probe->window, WM_APP, 0, 0);
         for (DWORD waited = 0; !probe->dispatched && waited < kChildBoundMs; waited += 20) Sleep(20);
     }
@@ -315,9 +276,8 @@ DWORD WINAPI ReleaseAfterPump(void* parameter) {
 TEST_F(PreRemovalStart, WaitsForTheEndWhileServingMessages) {
     TempFolder dir;
     const std::wstring tools = dir.MakeFolder(L"tool dir");
-    Recorder recorder;
-    std::wstring name = L"cmd-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
-    ASSERT_TRUE(recorder.Place(tools, name));
+    RecordedRun recorder;
+    ASSERT_TRUE(recorder.Place(tools, L"cmd-" + std::to_wstring(GetCurrentProcessId()) + L".exe"));
 
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ProbeWindowProc;
@@ -325,8 +285,8 @@ TEST_F(PreRemovalStart, WaitsForTheEndWhileServingMessages) {
     wc.lpszClassName = L"PreRemovalWaitProbe";
     RegisterClassW(&wc);
     WaitProbe probe;
-    probe.log = recorder.exe + L".log";
-    probe.gate = recorder.gate;
+    probe.log = recorder.LogPath();
+    probe.gate = recorder.Gate();
     probe.window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, NULL);
     ASSERT_NE(nullptr, probe.window);
     SetWindowLongPtrW(probe.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&probe.dispatched));
@@ -334,7 +294,7 @@ TEST_F(PreRemovalStart, WaitsForTheEndWhileServingMessages) {
     HANDLE thread = CreateThread(NULL, 0, ReleaseAfterPump, &probe, 0, NULL);
     ASSERT_NE(nullptr, thread);
     // record_run ends with exit code 259 (STILL_ACTIVE): the wait must still see its end.
-    bool started = RunPreRemovalCommand(recorder.exe.c_str(), L"/x \"a b\"", true);
+    bool started = RunPreRemovalCommand(recorder.Exe().c_str(), L"/x \"a b\"", true);
     probe.returned = 1;
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kChildBoundMs));
     CloseHandle(thread);
@@ -346,23 +306,8 @@ TEST_F(PreRemovalStart, WaitsForTheEndWhileServingMessages) {
     EXPECT_TRUE(recorder.Ended()) << "returned before the command ended";
     std::vector<std::wstring> log = recorder.Log();
     ASSERT_EQ(2u, log.size());
-    EXPECT_EQ(Utf8(L"\"" + recorder.exe + L"\" /x \"a b\""), Utf8(log[0]));
+    EXPECT_EQ(Utf8(L"\"" + recorder.Exe() + L"\" /x \"a b\""), Utf8(log[0]));
     EXPECT_EQ(0, _wcsicmp(tools.c_str(), log[1].c_str())) << Utf8(log[1]);
-}
-
-TEST_F(PreRemovalStart, WithoutWaitReturnsWhileTheCommandRuns) {
-    TempFolder dir;
-    Recorder recorder;
-    std::wstring name = L"nowait-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
-    ASSERT_TRUE(recorder.Place(dir.Path(), name));
-    // The gate stays shut until after the call: a call that waited would not return before
-    // the recorder's own bound, and the end marker would then exist.
-    EXPECT_TRUE(RunPreRemovalCommand(recorder.exe.c_str(), L"", false));
-    EXPECT_FALSE(recorder.Ended());
-    ASSERT_TRUE(Recorder::WaitForFile(recorder.exe + L".log"));
-    std::vector<std::wstring> log = recorder.Log();
-    ASSERT_EQ(2u, log.size());
-    EXPECT_EQ(Utf8(L"\"" + recorder.exe + L"\""), Utf8(log[0]));
 }
 
 // ---- the finish page, with ShellExecute recorded ----

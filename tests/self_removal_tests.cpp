@@ -14,6 +14,7 @@
 #include "folders/resolve_folder.h"
 #include "run/self_removal.h"
 #include "support/api_guard.h"
+#include "support/record_run.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -465,38 +466,6 @@ private:
     HANDLE process_ = NULL;
 };
 
-// record_run.exe as a command or finish page: it writes NAME.log beside itself, and while the
-// event NAME.gate is shut it does not end.
-struct Recorder {
-    std::wstring exe;
-    HANDLE gate = NULL;
-
-    bool Place(const std::wstring& folder, const std::wstring& name) {
-        exe = folder + L"\\" + name;
-        if (!CopyFileW(BinPath(L"record_run.exe").c_str(), exe.c_str(), FALSE)) return false;
-        gate = CreateEventW(NULL, TRUE, FALSE, (name + L".gate").c_str());
-        return gate != NULL;
-    }
-    ~Recorder() {
-        if (gate) {
-            SetEvent(gate);
-            CloseHandle(gate);
-        }
-    }
-    bool Started() const { return Exists(exe + L".log"); }
-    bool Ended() const { return Exists(exe + L".end"); }
-    std::vector<std::wstring> Log() const {
-        Bytes bytes = ReadFileBytes(exe + L".log");
-        std::wstring text(bytes.size() / 2, L'\0');
-        if (!text.empty()) memcpy(&text[0], bytes.data(), text.size() * 2);
-        std::vector<std::wstring> lines;
-        size_t start = 0;
-        for (size_t lf; (lf = text.find(L'\n', start)) != std::wstring::npos; start = lf + 1)
-            lines.push_back(text.substr(start, lf - start));
-        return lines;
-    }
-};
-
 bool PollFor(DWORD boundMs, bool (*done)(const std::wstring&), const std::wstring& path) {
     for (DWORD waited = 0; waited < boundMs; waited += 20) {
         if (done(path)) return true;
@@ -548,26 +517,26 @@ protected:
 int UninstallerRun::serial_ = 0;
 
 TEST_F(UninstallerRun, QuietRunRunsTheCommandOpensThePageAndRemovesItself) {
-    Recorder command, page;
+    RecordedRun command, page;
     ASSERT_TRUE(command.Place(tools_, L"cmd-" + suffix_));
     ASSERT_TRUE(page.Place(tools_, L"page-" + suffix_));
-    SetEvent(page.gate);
+    SetEvent(page.Gate());
     uninstpack::UninstallData data = StandardData();
     data.settings.flags = 1;  // wait for the command
     data.settings.command = Utf16(L"\"..\\tool dir\\cmd-" + suffix_ + L"\" /u \"x y\"");
-    data.settings.finishPage = Utf16(page.exe);
+    data.settings.finishPage = Utf16(page.Exe());
     ASSERT_TRUE(WriteUninstaller(exe_, uninstpack::EncodeStream(data)));
     ASSERT_TRUE(WriteFileBytes(temp_ + L"\\_uins1.exe", Bytes(3, 1)));
     ASSERT_TRUE(WriteFileBytes(temp_ + L"\\_uins2.exe", Bytes(3, 2)));
 
     JobRun run;
     ASSERT_TRUE(run.Start(exe_, L"/Q"));
-    ASSERT_TRUE(PollFor(kChildBoundMs, Exists, command.exe + L".log"));
+    ASSERT_TRUE(WaitForPath(command.LogPath()));
     // The command holds the run until it ends: nothing after it may have happened yet.
     EXPECT_TRUE(run.Running());
     EXPECT_FALSE(page.Started());
     EXPECT_TRUE(Exists(exe_));
-    SetEvent(command.gate);
+    SetEvent(command.Gate());
     EXPECT_EQ(0u, run.Wait());
 
     EXPECT_TRUE(PollFor(15000, Gone, exe_)) << "the uninstaller is still there";
@@ -598,15 +567,15 @@ TEST_F(UninstallerRun, OptionsSAndXKeepTheUninstaller) {
     const Case cases[] = {{L"/S", true}, {L"/X", false}, {L"/S /X", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.options));
-        Recorder command, page;
+        RecordedRun command, page;
         const std::wstring tag = std::wstring(1, c.options[1]) + (c.options[2] ? L"X-" : L"-");
         ASSERT_TRUE(command.Place(tools_, L"cmd-" + tag + suffix_));
         ASSERT_TRUE(page.Place(tools_, L"page-" + tag + suffix_));
-        SetEvent(page.gate);
+        SetEvent(page.Gate());
         uninstpack::UninstallData data = StandardData();
         data.settings.flags = 0;  // do not wait
-        data.settings.command = Utf16(L"\"..\\tool dir\\" + command.exe.substr(tools_.size() + 1) + L"\"");
-        data.settings.finishPage = Utf16(page.exe);
+        data.settings.command = Utf16(L"\"..\\tool dir\\" + command.Exe().substr(tools_.size() + 1) + L"\"");
+        data.settings.finishPage = Utf16(page.Exe());
         ASSERT_TRUE(WriteUninstaller(exe_, uninstpack::EncodeStream(data)));
 
         JobRun run;
@@ -616,8 +585,8 @@ TEST_F(UninstallerRun, OptionsSAndXKeepTheUninstaller) {
         EXPECT_FALSE(command.Ended());
         ASSERT_TRUE(run.WaitForActive(c.command ? 1 : 0));
         EXPECT_EQ(c.command ? 2u : 1u, run.Accounting().TotalProcesses) << "processes the run started";
-        if (c.command) EXPECT_TRUE(PollFor(kChildBoundMs, Exists, command.exe + L".log"));
-        SetEvent(command.gate);
+        if (c.command) EXPECT_TRUE(WaitForPath(command.LogPath()));
+        SetEvent(command.Gate());
         ASSERT_TRUE(run.WaitForActive(0));
         EXPECT_FALSE(page.Started());
         EXPECT_TRUE(Exists(exe_));
