@@ -214,7 +214,9 @@ struct Timed {
 };
 
 // The process's whole life as the guest sees it: from CreateProcess until its handle signals.
-Timed RunTimed(wstring commandLine, const wstring& currentDir, DWORD timeoutMs) {
+// pump: answer window messages while waiting (once the driver has its window; before that a
+// message wait would make Wine load the display driver, which fails while the desktop is down).
+Timed RunTimed(wstring commandLine, const wstring& currentDir, DWORD timeoutMs, bool pump = true) {
     Timed t;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
@@ -227,8 +229,10 @@ Timed RunTimed(wstring commandLine, const wstring& currentDir, DWORD timeoutMs) 
     // with SendMessage would otherwise wait for the driver, and the driver for it.
     DWORD waited = WAIT_TIMEOUT;
     while (NowMs() - start < timeoutMs) {
-        waited = ::MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 1000, QS_ALLINPUT);
+        waited = pump ? ::MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 1000, QS_ALLINPUT)
+                      : ::WaitForSingleObject(pi.hProcess, 1000);
         if (waited == WAIT_OBJECT_0) break;
+        if (!pump) continue;
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
     }
@@ -290,13 +294,31 @@ wstring CommandLine(const Contestant& c, const wstring& app, unsigned n) {
 // machine, and a contestant's CreateWindowEx that came first failed outright ("The explorer
 // process failed to start"; our program then exits with -1). A window of the driver's own,
 // made before any timed run and kept to the end, keeps the desktop up for every contestant.
+// A process whose first window failed keeps failing (Wine then holds no display driver for
+// it), so the first windows are tried in short-lived probe processes until one succeeds.
+HWND ProbeWindow() {
+    return ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+}
+
 bool KeepDesktopUp() {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        if (::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr))
-            return true;
-        ::Sleep(2000);
+    WCHAR self[MAX_PATH];
+    DWORD cch = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH) return false;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        Timed probe = RunTimed(L"\"" + wstring(self) + L"\" window-probe", L"C:\\", 120000, false);
+        if (probe.started && !probe.timedOut && probe.exitCode == 0) return ProbeWindow() != nullptr;
     }
     return false;
+}
+
+// Stopping the host's side of a bench leaves the driver running in the guest, so a file
+// bench.stop beside the driver's program stops it between two runs.
+bool StopAsked() {
+    WCHAR self[MAX_PATH];
+    DWORD cch = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH) return false;
+    wstring path = self;
+    return Exists(path.substr(0, path.find_last_of(L'\\') + 1) + L"bench.stop");
 }
 
 int Fail(const std::string& what) {
@@ -307,7 +329,10 @@ int Fail(const std::string& what) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && wstring(argv[1]) == L"window-probe") return ProbeWindow() ? 0 : 1;
     if (argc < 4) return Fail("usage: bench_driver WORKDIR N ROUNDS [ours=STUB] [nsis=SETUP] [floor=FLOOR] [export-nsis=PATH]");
+    if (StopAsked()) return Fail("stopped by bench.stop");
+    if (!KeepDesktopUp()) return Fail("no window can be created: Wine's desktop process does not start");
     wstring work = argv[1];
     unsigned n = static_cast<unsigned>(std::wcstoul(argv[2], nullptr, 10));
     unsigned rounds = static_cast<unsigned>(std::wcstoul(argv[3], nullptr, 10));
@@ -357,13 +382,12 @@ int wmain(int argc, wchar_t** argv) {
             if (c.name == "nsis" && !CopyWholeFile(c.staged, exportNsis)) return Fail("cannot export the peer's uninstaller");
     }
 
-    if (!KeepDesktopUp()) return Fail("no window can be created: Wine's desktop process does not start");
-
     unsigned sequence = 0;
     for (unsigned round = 0; round < rounds; ++round) {
         // Each round starts with the next contestant, so slow phases of the shared machine
         // fall on all of them alike.
         for (size_t k = 0; k < contestants.size(); ++k) {
+            if (StopAsked()) return Fail("stopped by bench.stop");
             const Contestant& c = contestants[(k + round) % contestants.size()];
             wstring runDir = work + L"\\run-" + std::to_wstring(n) + L"-" + std::to_wstring(sequence++);
             wstring app = runDir + L"\\app";

@@ -165,8 +165,8 @@ def run(who, n, ms, check="ok", round_=0):
 
 
 class Report(unittest.TestCase):
-    def render(self, runs, loads=(), problems=(), size=30000, imports=None):
-        return bench.render(size, imports or {"kernel32.dll": ["CreateFileW"]}, [], [], 90112, [5000, 20000],
+    def render(self, runs, loads=(), problems=(), size=30000, imports=None, sizes=(5000, 20000)):
+        return bench.render(size, imports or {"kernel32.dll": ["CreateFileW"]}, [], [], 90112, list(sizes),
                             [10000, 100000], 3, list(runs), list(loads), list(problems), 60)
 
     def verdict(self, text, label):
@@ -181,6 +181,12 @@ class Report(unittest.TestCase):
         self.assertEqual(self.verdict(text, "removal N = 5000: ours / floor")[1:], ["1.25", "1.25", "met"])
         self.assertEqual(self.verdict(text, "growth: ours")[3], "**missed**")  # 4.402 > 4.4
         self.assertEqual(self.verdict(text, "empty silent run")[3], "**missed**")
+
+    def test_growth_only_between_sizes_four_times_apart(self):
+        runs = [run("ours", 250, 100), run("ours", 1000, 440), run("ours", 5000, 3000)]
+        text = self.render(runs, sizes=(250, 1000, 5000))
+        self.assertEqual(self.verdict(text, "growth: ours N = 1000 / N = 250")[1:], ["4.40", "4.40", "met"])
+        self.assertNotIn("N = 5000 / N = 1000", text)
 
     def test_medians_not_means(self):
         runs = [run("ours", 5000, v, round_=i) for i, v in enumerate((100, 900, 200))]
