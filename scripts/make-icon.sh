@@ -29,4 +29,5 @@ icotool -c -o "$out" \
   -b 4 "$work/icon16.png" -b 8 "$work/icon16.png" \
   -b 4 "$work/icon32.png" -b 8 "$work/icon32.png" \
   -b 8 "$work/icon48.png"
+python3 "$here/scripts/trim-icon-palette.py" "$out"
 icotool -l "$out"

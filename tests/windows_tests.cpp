@@ -227,6 +227,26 @@ TEST_F(ProgramResources, IconGroup800HoldsFiveImages) {
         EXPECT_EQ(expected[match].size, header.biWidth);
         EXPECT_EQ(2 * expected[match].size, header.biHeight);  // colour and mask
         EXPECT_EQ(expected[match].bits, header.biBitCount);
+        // The palettes hold only the colours used: the image must still draw as designed,
+        // white bar across the middle, transparent corners.
+        int n = expected[match].size;
+        HICON icon = CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE, 0x00030000, n,
+                                              n, LR_DEFAULTCOLOR);
+        ASSERT_NE(nullptr, icon);
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, n, n);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        RECT all = {0, 0, n, n};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        EXPECT_TRUE(DrawIconEx(dc, 0, 0, icon, n, n, 0, nullptr, DI_NORMAL));
+        EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc, n / 2, n / 2));
+        EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 0, 0));
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+        DestroyIcon(icon);
     }
 }
 
