@@ -9,6 +9,7 @@
 #include "data/path_buffer.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "platform/system_library.h"
 #include "removal/primitives.h"
 
 const WCHAR kMainWindowClass[] = L"VorlixClass";
@@ -29,7 +30,9 @@ static const DWORD kAllowNonClient = 1;  // STAP_ALLOW_NONCLIENT
 static const int kPromptTextCch = 1024;
 
 void LoadThemeLibrary() {
-    ThemeLibrary = ApiTable.LoadLibrary(L"uxtheme.dll");
+    // By its full path: the program runs elevated, and its folder (or its temporary copy's)
+    // may hold a uxtheme.dll that an ordinary process put there.
+    ThemeLibrary = LoadSystemLibrary(L"uxtheme.dll");
     if (ThemeLibrary)
         ThemeEntry = CastProc<SetThemeAppPropertiesFn>(::GetProcAddress(ThemeLibrary, "SetThemeAppProperties"));
 }
@@ -178,9 +181,19 @@ void SetProgress(DWORD percent) {
     PumpMessages();
 }
 
+// position * 100 / total, exact for every count. The product needs 64 bits, but the quotient
+// never exceeds 100, so one 64-by-32 division instruction does; the compiler would instead call
+// its general 64-bit division, library code out of proportion to this small program.
+static DWORD PercentOf(DWORD position, DWORD total) {
+    if (position >= total) return 100;
+    DWORD quotient, remainder;
+    __asm__("mull %3\n\tdivl %4" : "=a"(quotient), "=&d"(remainder) : "a"(position), "r"(100u), "r"(total) : "cc");
+    return quotient;
+}
+
 void ReportProgress(DWORD position) {
     if (ProgressTotal == 0) return;
-    SetProgress(static_cast<DWORD>(static_cast<ULONGLONG>(position) * 100 / ProgressTotal));
+    SetProgress(PercentOf(position, ProgressTotal));
 }
 
 DWORD FilePassBase() { return 0; }
