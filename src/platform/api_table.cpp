@@ -4,6 +4,7 @@
 // for beside the program first.
 #include "platform/api_table.h"
 #include "platform/narrow_fallbacks.h"
+#include "platform/system_library.h"
 
 bool WidePlatform = false;
 static HMODULE Shell32Module = nullptr;
@@ -79,7 +80,8 @@ void SelectPlatform() {
 #endif
     if (wide) {
         WidePlatform = true;
-        Shell32Module = ApiTable.LoadLibrary(L"shell32.dll");
+        // By its full path: a shell32.dll beside the program must never stand in for it.
+        Shell32Module = LoadSystemLibrary(L"shell32.dll");
         if (Shell32Module) {
             if (FARPROC p = ::GetProcAddress(Shell32Module, "SHGetPathFromIDListW"))
                 ApiTable.SHGetPathFromIDList = CastProc<decltype(ApiTable.SHGetPathFromIDList)>(p);

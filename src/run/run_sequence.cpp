@@ -8,6 +8,7 @@
 #include "data/run_state.h"
 #include "data/uninstall_data.h"
 #include "platform/api_table.h"
+#include "platform/system_library.h"
 #include "removal/file_pass.h"
 #include "removal/folder_pass.h"
 #include "removal/registry_pass.h"
@@ -74,6 +75,9 @@ static void UninstallRun() {
 }
 
 int RunUninstaller(HINSTANCE instance) {
+    // Before anything can load a DLL by name, in both modes: the program and its temporary
+    // copy run elevated from folders that an ordinary process of the same user can write to.
+    RestrictDllSearch();
     SelectPlatform();
     DetectPlatform();
     if (!ProcessStartup(instance)) return Finish(-1);

@@ -1,0 +1,66 @@
+// DLL search restriction and loads of system DLLs and COM servers by full path. An elevated
+// program must not take a DLL from a folder that an ordinary process of the same user can
+// write to: its own folder, its temporary copy's folder, the current directory.
+#include "platform/system_library.h"
+#include "platform/api_table.h"
+
+bool DllSearchRestricted = false;
+
+// Values of the newer SDK headers, spelt out so the build does not depend on their version.
+static const DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+static const DWORD kSearchSystem32 = 0x00000800;    // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
+typedef BOOL(WINAPI* SetDllDirectoryWFn)(LPCWSTR);
+
+bool RestrictDllSearch() {
+    // Both calls are looked up: a static import of either would keep the program from starting
+    // on the systems that lack them (before Windows 7 with KB2533623, before XP SP1, 9x).
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    if (!kernel) return false;
+    auto setDefault = CastProc<SetDefaultDllDirectoriesFn>(::GetProcAddress(kernel, "SetDefaultDllDirectories"));
+    if (setDefault && setDefault(kSearchSystem32)) {
+        DllSearchRestricted = true;
+        return true;
+    }
+    auto setDirectory = CastProc<SetDllDirectoryWFn>(::GetProcAddress(kernel, "SetDllDirectoryW"));
+    if (setDirectory) setDirectory(L"");
+    return false;
+}
+
+bool SystemFilePath(const WCHAR* name, WCHAR* path, size_t cchPath) {
+    if (cchPath == 0) return false;
+    path[0] = 0;
+    UINT cchDir = ApiTable.GetSystemDirectory(path, static_cast<UINT>(cchPath));
+    if (cchDir == 0 || cchDir >= cchPath) {
+        path[0] = 0;
+        return false;
+    }
+    size_t at = cchDir;
+    if (path[at - 1] != L'\\') path[at++] = L'\\';
+    size_t cchName = 0;
+    while (name[cchName]) ++cchName;
+    if (at + cchName >= cchPath) {
+        path[0] = 0;
+        return false;
+    }
+    for (size_t i = 0; i <= cchName; ++i) path[at + i] = name[i];
+    return true;
+}
+
+HMODULE LoadSystemLibrary(const WCHAR* name) {
+    WCHAR path[MAX_PATH];
+    if (!SystemFilePath(name, path, MAX_PATH)) return nullptr;
+    return ApiTable.LoadLibrary(path);
+}
+
+HMODULE LoadLibraryBesideItself(const WCHAR* path) {
+    // The narrow platform has no working LoadLibraryExW; its LoadLibrary searches the folder
+    // of a DLL named by its full path anyway.
+    if (!WidePlatform) return ApiTable.LoadLibrary(path);
+    // Once the default search is the system directory alone, the server's folder has to be
+    // named; without the newer flags, the altered search order puts the server's folder where
+    // the program's folder would be. The two kinds of flags must not be mixed.
+    DWORD flags = DllSearchRestricted ? (kSearchDllLoadDir | kSearchSystem32) : LOAD_WITH_ALTERED_SEARCH_PATH;
+    return ::LoadLibraryExW(path, nullptr, flags);
+}
