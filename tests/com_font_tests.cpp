@@ -50,6 +50,13 @@ std::vector<std::vector<std::wstring>> ServerLog(const std::wstring& server) {
     return lines;
 }
 
+// The system's regsvr32, as the program must name it.
+std::wstring SystemRegsvr32() {
+    WCHAR dir[MAX_PATH];
+    UINT cch = GetSystemDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir, cch < MAX_PATH ? cch : 0) + L"\\regsvr32.exe";
+}
+
 class ComServers : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -84,7 +91,7 @@ TEST_F(ComServers, Regsvr32UnregistersWithSwitchesAndTheQuotedPathAndIsWaitedFor
     auto log = ServerLog(server);
     ASSERT_EQ(1u, log.size());
     EXPECT_NE(std::to_wstring(GetCurrentProcessId()), log[0][0]) << "not in process";
-    EXPECT_EQ(L"regsvr32 /u /s \"" + server + L"\"", log[0][2]);
+    EXPECT_EQ(L"\"" + SystemRegsvr32() + L"\" /u /s \"" + server + L"\"", log[0][2]) << "by its full path";
     EXPECT_EQ(elsewhere_, CurrentDirectory());
 }
 
@@ -162,16 +169,18 @@ TEST_F(ComServers, FaultingServerIsCaughtAndTheRunGoesOn) {
     FreeLibrary(module);
 }
 
-TEST(ComCommandLine, PathIsQuotedAndMustFit) {
-    // "regsvr32 /u /s \"" is 16 characters, the closing quote one more: 502 fit exactly in 520.
-    for (size_t length : {501u, 502u, 503u}) {
+TEST(ComCommandLine, ToolAndPathAreQuotedAndMustFit) {
+    const std::wstring tool = L"C:\\windows\\system32\\regsvr32.exe";  // 32 characters
+    // A quote, the tool, the 9 characters of "\" /u /s \"", the path, a quote: with the
+    // terminator a path of 476 fits 520 exactly.
+    for (size_t length : {475u, 476u, 477u}) {
         SCOPED_TRACE(length);
         std::wstring path = L"C:\\" + std::wstring(length - 3, L'p');
         WCHAR line[520];
         wcscpy(line, L"old");
-        bool fits = ComposeUnregisterCommand(path.c_str(), line, ARRAYSIZE(line));
-        EXPECT_EQ(length <= 502, fits);
-        EXPECT_EQ(fits ? L"regsvr32 /u /s \"" + path + L"\"" : L"", std::wstring(line));
+        bool fits = ComposeUnregisterCommand(tool.c_str(), path.c_str(), line, ARRAYSIZE(line));
+        EXPECT_EQ(length <= 476, fits);
+        EXPECT_EQ(fits ? L"\"" + tool + L"\" /u /s \"" + path + L"\"" : L"", std::wstring(line));
     }
 }
 

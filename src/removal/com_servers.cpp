@@ -1,19 +1,22 @@
 // COM server unregistration: regsvr32 /u /s on NT 6 and later, the in-process call of
 // DllUnregisterServer elsewhere and as the fallback. Owns: a frame-based exception guard that
-// brings the thread back from a server that faults. Never looks at a result.
+// brings the thread back from a server that faults. Never looks at a result, and never starts
+// a tool or loads a DLL that a search could find outside the system directory.
 #include "removal/com_servers.h"
 #include "data/path_buffer.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "platform/system_library.h"
 #include "removal/primitives.h"
 
 static const DWORD kQuietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
 static const size_t kCommandCapacity = 520;
 
-bool ComposeUnregisterCommand(const WCHAR* path, WCHAR* commandLine, size_t cchCommandLine) {
+bool ComposeUnregisterCommand(const WCHAR* tool, const WCHAR* path, WCHAR* commandLine, size_t cchCommandLine) {
     if (cchCommandLine == 0) return false;
     commandLine[0] = 0;
-    bool fits = AppendPath(commandLine, cchCommandLine, L"regsvr32 /u /s \"") &&
+    bool fits = AppendPath(commandLine, cchCommandLine, L"\"") && AppendPath(commandLine, cchCommandLine, tool) &&
+                AppendPath(commandLine, cchCommandLine, L"\" /u /s \"") &&
                 AppendPath(commandLine, cchCommandLine, path) && AppendPath(commandLine, cchCommandLine, L"\"");
     if (!fits) commandLine[0] = 0;
     return fits;
@@ -21,14 +24,18 @@ bool ComposeUnregisterCommand(const WCHAR* path, WCHAR* commandLine, size_t cchC
 
 // True when regsvr32 was started (and has ended); false sends the caller to the in-process way.
 static bool UnregisterWithTool(const WCHAR* path) {
+    // A bare "regsvr32" would be searched for in the program's folder and the current
+    // directory first; the system's own tool is named by its full path, as the application.
+    WCHAR tool[kPathCapacity];
+    if (!SystemFilePath(L"regsvr32.exe", tool, kPathCapacity)) return false;
     WCHAR commandLine[kCommandCapacity];
-    if (!ComposeUnregisterCommand(path, commandLine, kCommandCapacity)) return false;
+    if (!ComposeUnregisterCommand(tool, path, commandLine, kCommandCapacity)) return false;
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof(process));
-    if (!ApiTable.CreateProcess(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+    if (!ApiTable.CreateProcess(tool, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
                                 nullptr, &startup, &process))
         return false;
     // Waiting on the handle rather than polling the exit code: a tool that ends with code 259
@@ -101,7 +108,9 @@ static void UnregisterInProcess(const WCHAR* path) {
         }
     }
 
-    HMODULE module = ApiTable.LoadLibrary(path);
+    // The server's dependencies come from its own folder and the system directory; a plain
+    // load would look in the program's folder first, which is the temporary folder for a copy.
+    HMODULE module = LoadLibraryBesideItself(path);
     if (reinterpret_cast<UINT_PTR>(module) >= 32) {
         FARPROC entry = ::GetProcAddress(module, "DllUnregisterServer");
         if (entry) CallUnregisterEntry(entry);

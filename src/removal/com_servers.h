@@ -7,9 +7,10 @@
 // path: the server's full path (the file pass passes WorkPath, which is not written here).
 void UnregisterComServer(const WCHAR* path);
 
-// The regsvr32 command line for path into commandLine (cchCommandLine WCHARs): the unregister
-// and silent switches, then the path in double quotes. False, nothing usable, when it does not fit.
-bool ComposeUnregisterCommand(const WCHAR* path, WCHAR* commandLine, size_t cchCommandLine);
+// The regsvr32 command line into commandLine (cchCommandLine WCHARs): the tool's full path in
+// double quotes, the unregister and silent switches, then path in double quotes. False, nothing
+// usable, when it does not fit.
+bool ComposeUnregisterCommand(const WCHAR* tool, const WCHAR* path, WCHAR* commandLine, size_t cchCommandLine);
 
 // Calls a DllUnregisterServer entry; true when it returned, false when it raised an exception
 // (which is swallowed, and the thread goes on from here).
