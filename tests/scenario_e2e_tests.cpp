@@ -1,0 +1,695 @@
+// End-to-end removal scenarios: realistic installations of two products laid into the prefix by
+// the test, then the real uninst.exe run over one of them. Listings of drive_c and of the
+// registry taken before and after show that exactly the installation went: nothing of the other
+// product, of the system, or of a protected folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "folders/protected_folders.h"
+#include "support/uninst_runner.h"
+#include "support/window_driver.h"
+
+using uninstpack::FileRecord;
+using uninstpack::RegistryRecord;
+using uninstpack::ShortcutRecord;
+
+namespace {
+
+const uint32_t kHKCR = 0x80000000, kHKCU = 0x80000001, kHKLM = 0x80000002;
+const wchar_t kSharedDlls[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kAppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+// Controls of the read-only prompt and the progress dialog.
+const int kYesToAllButton = 1001, kTextControl = 1000, kProgressBar = 1009;
+
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
+    return text;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+HKEY RootKey(uint32_t root) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(root)); }
+
+std::wstring TempRoot() {
+    WCHAR temp[MAX_PATH + 1], longTemp[MAX_PATH * 2];
+    GetTempPathW(ARRAYSIZE(temp), temp);
+    std::wstring root = GetLongPathNameW(temp, longTemp, ARRAYSIZE(longTemp)) ? longTemp : temp;
+    while (!root.empty() && root.back() == L'\\') root.pop_back();
+    return root;
+}
+
+// ---- Listings ---------------------------------------------------------------------------------
+
+// One entry per file, folder, key and value: its path, and what it is or holds. Files are
+// keyed by their lower-cased path, as the file system compares them.
+using Listing = std::map<std::string, std::string>;
+
+std::string FileEntryText(DWORD attributes, DWORD size) {
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "folder " + std::to_string(attributes & kept);
+    return "file " + std::to_string(size) + " " + std::to_string(attributes & kept);
+}
+
+// Folders whose content Wine itself changes while programs start and end (seen by listing
+// drive_c twice around a run that removes nothing): the temp folders hold every process's
+// scratch files and this test's own work folders.
+bool SkippedFolder(const std::string& lowerPath) {
+    static const std::string temp = "f " + Utf8(Lower(TempRoot()));
+    static const std::string windowsTemp = "f c:\\windows\\temp";
+    return lowerPath == temp || lowerPath == windowsTemp;
+}
+
+void ListFolder(const std::wstring& path, Listing& out) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!wcscmp(found.cFileName, L".") || !wcscmp(found.cFileName, L"..")) continue;
+        std::wstring child = path + L"\\" + found.cFileName;
+        std::string key = "f " + Utf8(Lower(child));
+        out[key] = FileEntryText(found.dwFileAttributes, found.nFileSizeLow);
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (isFolder && !isLink && !SkippedFolder(key)) ListFolder(child, out);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
+bool EnableBackupPrivilege() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool ok = LookupPrivilegeValueW(nullptr, SE_BACKUP_NAME, &privileges.Privileges[0].Luid) &&
+              AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+              GetLastError() == ERROR_SUCCESS;
+    CloseHandle(token);
+    return ok;
+}
+
+// Reads a registry branch by having the server write it out whole (RegSaveKey): walking the
+// 26,000 entries of HKLM\Software key by key took about three minutes in the test machine,
+// the saved branch takes about two seconds. Wine writes its own text format: "[key] stamp",
+// "#time=" lines, then one "name"=data line per value (hex data continued over lines ending
+// in a backslash). A key is written when it has values or no subkeys; the stamps and times
+// change with every write to a key and are left out.
+void ListBranch(HKEY root, const wchar_t* subkey, const std::string& label, Listing& out) {
+    static bool privileged = EnableBackupPrivilege();
+    ASSERT_TRUE(privileged) << "cannot enable the backup privilege that RegSaveKey needs";
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, subkey, 0, KEY_READ, &key)) << label;
+    std::wstring file = TempRoot() + L"\\scenario-branch-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    DeleteFileW(file.c_str());
+    LONG saved = RegSaveKeyW(key, file.c_str(), nullptr);
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, saved) << label;
+    uninstpack::Bytes bytes = ReadFileBytes(file);
+    DeleteFileW(file.c_str());
+    std::string text(bytes.begin(), bytes.end());
+
+    std::string current;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && line.back() == '\\' && at < text.size()) {  // continued hex data
+            end = text.find('\n', at);
+            if (end == std::string::npos) end = text.size();
+            std::string next = text.substr(at, end - at);
+            line.pop_back();
+            line += next.substr(next.find_first_not_of(' ') == std::string::npos ? 0 : next.find_first_not_of(' '));
+            at = end + 1;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#' || line[0] == ';' || line.compare(0, 5, "WINE ") == 0) continue;
+        if (line[0] == '[') {
+            size_t close = line.rfind(']');
+            current = label + "\\" + line.substr(1, (close == std::string::npos ? line.size() : close) - 1);
+            out["k " + current] = "key";
+            continue;
+        }
+        // "name"=data or @=data; the name ends at the first unescaped quote.
+        size_t nameEnd = 1;
+        if (line[0] == '"') {
+            while (nameEnd < line.size() && line[nameEnd] != '"') nameEnd += line[nameEnd] == '\\' ? 2 : 1;
+            ++nameEnd;
+        }
+        nameEnd = std::min(nameEnd, line.size());
+        out["v " + current + " " + line.substr(0, nameEnd)] = line.substr(std::min(nameEnd + 1, line.size()));
+    }
+}
+
+// drive_c, and the registry: HKLM\Software and HKCU\Software whole (they hold the SharedDLLs,
+// Run, App Paths and Uninstall keys, and the two halves of HKCR: Wine saves HKCR as
+// Machine\Software\Classes, seen in the saved file's header, and the user's classes live in
+// HKCU\Software\Classes).
+Listing TakeListing() {
+    Listing out;
+    DWORD start = GetTickCount();
+    ListFolder(L"C:", out);
+    DWORD files = GetTickCount();
+    ListBranch(HKEY_LOCAL_MACHINE, L"Software", "HKLM\\Software", out);
+    ListBranch(HKEY_CURRENT_USER, L"Software", "HKCU\\Software", out);
+    // Kept in the test's output: a listing that grows slow shows here first.
+    fprintf(stderr, "listing: %u entries; drive_c %lu ms, registry %lu ms\n", (unsigned)out.size(),
+            (unsigned long)(files - start), (unsigned long)(GetTickCount() - files));
+    return out;
+}
+
+// Empty when equal; otherwise the differences, at most 40 lines of them.
+std::string Differences(const Listing& expected, const Listing& actual) {
+    std::string out;
+    int lines = 0;
+    auto add = [&](const std::string& line) {
+        if (lines++ < 40) out += line + "\n";
+    };
+    for (const auto& entry : expected) {
+        auto found = actual.find(entry.first);
+        if (found == actual.end())
+            add("missing: " + entry.first + " = " + entry.second);
+        else if (found->second != entry.second)
+            add("changed: " + entry.first + " = " + entry.second + " -> " + found->second);
+    }
+    for (const auto& entry : actual)
+        if (!expected.count(entry.first)) add("unexpected: " + entry.first + " = " + entry.second);
+    if (lines > 40) out += std::to_string(lines - 40) + " more\n";
+    return out;
+}
+
+// Adds what `path` now is (a file or folder) to a listing of expectations.
+void ExpectPath(Listing& listing, const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) << Utf8(path);
+    listing["f " + Utf8(Lower(path))] = FileEntryText(data.dwFileAttributes, data.nFileSizeLow);
+}
+
+// ---- Laying an installation -------------------------------------------------------------------
+
+// What the test put into the prefix, undone in reverse order when the test ends, so a failed
+// test leaves the prefix as it found it. Only what the test itself created is ever removed.
+class Journal {
+public:
+    ~Journal() { Undo(); }
+    void Add(std::function<void()> undo) { undo_.push_back(undo); }
+    void Undo() {
+        while (!undo_.empty()) {
+            undo_.back()();
+            undo_.pop_back();
+        }
+    }
+
+private:
+    std::vector<std::function<void()>> undo_;
+};
+
+struct ShellFolders {
+    std::wstring programFiles, commonFiles, system, commonPrograms, userPrograms, commonDesktop, userDesktop,
+        startup;
+};
+
+std::wstring ShellFolder(int csidl) {
+    WCHAR path[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path))) {
+        ADD_FAILURE() << "no shell folder " << csidl;
+        return L"C:\\missing-shell-folder";
+    }
+    return path;
+}
+
+ShellFolders Shell() {
+    ShellFolders s;
+    s.programFiles = ShellFolder(CSIDL_PROGRAM_FILES);
+    s.commonFiles = ShellFolder(CSIDL_PROGRAM_FILES_COMMON);
+    s.system = ShellFolder(CSIDL_SYSTEM);
+    s.commonPrograms = ShellFolder(CSIDL_COMMON_PROGRAMS);
+    s.userPrograms = ShellFolder(CSIDL_PROGRAMS);
+    s.commonDesktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    s.userDesktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+    s.startup = ShellFolder(CSIDL_STARTUP);
+    return s;
+}
+
+// Keys every Windows system has; a new prefix may lack some. They are made once, before any
+// listing, and left: no installation owns them.
+void MakeSystemKeys() {
+    const wchar_t* keys[] = {kSharedDlls, kUninstallKey, kRunKey, kAppPathsKey};
+    for (const wchar_t* path : keys) {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                 &key, nullptr));
+        RegCloseKey(key);
+    }
+}
+
+// Lays one product's files, shortcuts and registry entries, as its installer would, and
+// writes the records of each into the product's uninstall data.
+class Installer {
+public:
+    Installer(Journal& journal, const std::wstring& installDir) : journal_(journal), installDir_(installDir) {
+        data_ = StandardData();
+        MakeFolder(installDir);
+    }
+
+    const std::wstring& InstallDir() const { return installDir_; }
+    uninstpack::UninstallData& Data() { return data_; }
+
+    // Creates `path` and its missing parents; the ones it created are undone innermost first.
+    void MakeFolder(const std::wstring& path) {
+        size_t cut = path.find_last_of(L'\\');
+        if (Exists(path)) return;
+        if (cut != std::wstring::npos && cut > 2) MakeFolder(path.substr(0, cut));
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << Utf8(path) << ": " << GetLastError();
+        journal_.Add([path] { RemoveDirectoryW(path.c_str()); });
+    }
+
+    void MakeFile(const std::wstring& path, DWORD size, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+        MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        uninstpack::Bytes bytes(size);
+        for (DWORD i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + path.size());
+        ASSERT_TRUE(WriteFileBytes(path, bytes));
+        journal_.Add([path] {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        });
+        if (attributes != FILE_ATTRIBUTE_NORMAL) SetFileAttributesW(path.c_str(), attributes);
+    }
+
+    // A folder inside the installation folder (sub empty: the folder itself), recorded as its
+    // installer records it, relative to the installation folder.
+    void Folder(const std::wstring& sub) {
+        MakeFolder(Join(sub));
+        data_.files.push_back({Relative(sub), u"", 0});
+    }
+    void File(const std::wstring& sub, const std::wstring& name, DWORD size,
+              DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+        MakeFile(Join(sub) + L"\\" + name, size, attributes);
+        data_.files.push_back({Relative(sub), Utf16(name), 0});
+    }
+    // A file outside the installation folder, recorded by its full path.
+    void OutsideFile(const std::wstring& folder, const std::wstring& name, uint8_t flags, bool counted) {
+        std::wstring path = folder + L"\\" + name;
+        if (!Exists(path)) MakeFile(path, 4096);
+        data_.files.push_back({Utf16(folder), Utf16(name), flags});
+        if (counted) AddSharedReference(path);
+    }
+
+    void Shortcut(uint8_t levels, const std::wstring& first, const std::wstring& second, const std::wstring& name) {
+        MakeFolder(first);
+        if (!second.empty()) MakeFolder(second);
+        if (!name.empty()) MakeFile(first + L"\\" + name, 1200);
+        data_.shortcuts.push_back({levels, Utf16(first), Utf16(second), Utf16(name)});
+    }
+
+    // Registry contents; the records are added apart, as an installer lists what to remove.
+    void SetText(uint32_t root, const std::wstring& keyPath, const std::wstring& name, const std::wstring& text) {
+        SetValue(root, keyPath, name, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+    void SetNumber(uint32_t root, const std::wstring& keyPath, const std::wstring& name, DWORD number) {
+        SetValue(root, keyPath, name, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
+    }
+    void KeyRecord(uint32_t root, const std::wstring& keyPath) { data_.registry.push_back({root, Utf16(keyPath)}); }
+    void ValueRecord(uint32_t root, const std::wstring& keyPath, const std::wstring& name) {
+        data_.registry.push_back({root, Utf16(keyPath + L"\\\\" + name)});
+    }
+
+    // The real program with this product's data, in the installation folder.
+    std::wstring WriteProgram() {
+        std::wstring exe = installDir_ + L"\\uninst.exe";
+        EXPECT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(data_)));
+        journal_.Add([exe] { DeleteFileW(exe.c_str()); });
+        return exe;
+    }
+
+private:
+    std::wstring Join(const std::wstring& sub) const { return sub.empty() ? installDir_ : installDir_ + L"\\" + sub; }
+    static std::u16string Relative(const std::wstring& sub) { return sub.empty() ? u"." : u".\\" + Utf16(sub); }
+
+    void AddSharedReference(const std::wstring& path) {
+        DWORD count = 0, size = sizeof(count);
+        RegGetValueW(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str(), RRF_RT_REG_DWORD, nullptr, &count, &size);
+        SetNumber(kHKLM, kSharedDlls, path, count + 1);
+    }
+
+    // Creates the key when missing (undone as a whole tree) and sets the value (undone by
+    // putting back what was there before).
+    void SetValue(uint32_t root, const std::wstring& keyPath, const std::wstring& name, DWORD type, const BYTE* data,
+                  DWORD cb) {
+        HKEY rootKey = RootKey(root);
+        HKEY probe;
+        std::wstring topNew;  // the outermost key this call creates
+        for (size_t at = 0; at != std::wstring::npos;) {
+            at = keyPath.find(L'\\', at + 1);
+            std::wstring part = keyPath.substr(0, at);
+            if (RegOpenKeyExW(rootKey, part.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+                RegCloseKey(probe);
+            } else {
+                topNew = part;
+                break;
+            }
+        }
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(rootKey, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                 &key, nullptr))
+            << Utf8(keyPath);
+        if (!topNew.empty()) {
+            journal_.Add([rootKey, topNew] { RegDeleteTreeW(rootKey, topNew.c_str()); });
+        } else {
+            DWORD oldType = 0, oldSize = 0;
+            bool had = RegQueryValueExW(key, name.c_str(), nullptr, &oldType, nullptr, &oldSize) == ERROR_SUCCESS;
+            std::vector<BYTE> old(oldSize + 2);
+            if (had) RegQueryValueExW(key, name.c_str(), nullptr, &oldType, old.data(), &oldSize);
+            journal_.Add([rootKey, keyPath, name, had, oldType, old, oldSize] {
+                HKEY k;
+                if (RegOpenKeyExW(rootKey, keyPath.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
+                if (had)
+                    RegSetValueExW(k, name.c_str(), 0, oldType, old.data(), oldSize);
+                else
+                    RegDeleteValueW(k, name.c_str());
+                RegCloseKey(k);
+            });
+        }
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name.c_str(), 0, type, data, cb)) << Utf8(keyPath);
+        RegCloseKey(key);
+    }
+
+    Journal& journal_;
+    std::wstring installDir_;
+    uninstpack::UninstallData data_;
+};
+
+// The first product: a few hundred files in nested folders, shared runtime files, a read-only
+// license, Start-menu, desktop and startup shortcuts, and keys and values in HKLM, HKCU and HKCR.
+
+const wchar_t kNotesShared[] = L"hnspell.dll";      // shared, counted once: asked about
+const wchar_t kNotesUncounted[] = L"hnlegacy.ocx";  // shared, never counted: asked about
+
+void LayNotes(Installer& in, const ShellFolders& shell) {
+    in.Folder(L"");
+    in.File(L"", L"notes.exe", 90000);
+    in.File(L"", L"readme.txt", 3000);
+    in.File(L"", L"license.txt", 5000, FILE_ATTRIBUTE_READONLY);
+    in.Folder(L"bin");
+    for (int i = 0; i < 20; ++i) in.File(L"bin", L"hn" + std::to_wstring(10 + i) + L".dll", 2000 + i * 37);
+    const wchar_t* plugins[] = {L"calendar", L"charts", L"clipper", L"export", L"ink",
+                                L"markdown", L"outline", L"search", L"spell", L"tables"};
+    in.Folder(L"plugins");
+    for (const wchar_t* plugin : plugins) {
+        std::wstring dir = std::wstring(L"plugins\\") + plugin;
+        in.Folder(dir);
+        in.File(dir, L"plugin.dll", 1500);
+        in.File(dir, L"plugin.xml", 300);
+        for (const wchar_t* lang : {L"en", L"de", L"fr", L"es"}) in.File(dir + L"\\locales\\" + lang, L"strings.txt", 700);
+    }
+    for (const wchar_t* kind : {L"letters", L"reports", L"notes", L"lists"})
+        for (int i = 0; i < 15; ++i) in.File(std::wstring(L"templates\\") + kind, L"template" + std::to_wstring(i) + L".hnt", 400);
+    for (int chapter = 1; chapter <= 10; ++chapter)
+        for (int page = 0; page < 8; ++page)
+            in.File(L"docs\\html\\chapter" + std::to_wstring(chapter), L"page" + std::to_wstring(page) + L".html", 800);
+    for (int i = 0; i < 25; ++i) in.File(L"docs\\images", L"figure" + std::to_wstring(i) + L".png", 1200);
+    for (const wchar_t* size : {L"16", L"24", L"32", L"48"})
+        for (int i = 0; i < 15; ++i) in.File(std::wstring(L"resources\\icons\\") + size, L"icon" + std::to_wstring(i) + L".ico", 600);
+
+    // Shared with the second product, which counted them first; and two only this one uses.
+    std::wstring vendorCommon = shell.commonFiles + L"\\Quillsoft";
+    in.OutsideFile(vendorCommon, L"qsruntime.dll", uninstpack::kFileShared, true);
+    in.OutsideFile(vendorCommon, L"qsnet.dll", uninstpack::kFileShared, true);
+    in.OutsideFile(vendorCommon, kNotesUncounted, uninstpack::kFileShared, false);
+    in.OutsideFile(shell.system, kNotesShared, uninstpack::kFileShared, true);
+
+    std::wstring menu = shell.commonPrograms + L"\\Quillsoft\\Harbor Notes";
+    std::wstring userMenu = shell.userPrograms + L"\\Quillsoft\\Harbor Notes";
+    for (const wchar_t* name : {L"Harbor Notes.lnk", L"Read Me.lnk", L"User Guide.lnk", L"Uninstall Harbor Notes.lnk"})
+        in.Shortcut(1, menu, L"", name);
+    in.Shortcut(2, menu + L"\\Tools", L"", L"Spell Checker.lnk");
+    in.Shortcut(2, menu + L"\\Tools", L"", L"Template Editor.lnk");
+    in.Shortcut(1, userMenu, L"", L"Quick Note.lnk");
+    in.Shortcut(1, menu, userMenu, L"");
+    in.Shortcut(0, shell.commonDesktop, L"", L"Harbor Notes.lnk");
+    in.Shortcut(0, shell.userDesktop, L"", L"Quick Note.lnk");
+    in.Shortcut(2, shell.startup, L"", L"Harbor Notes Tray.lnk");
+
+    // Values in keys that stay (the Run key; the second product's provider list, whose default
+    // value this product claims), then whole keys.
+    std::wstring exe = in.InstallDir() + L"\\notes.exe";
+    in.SetText(kHKLM, kRunKey, L"Harbor Notes Tray", exe + L" /tray");
+    in.ValueRecord(kHKLM, kRunKey, L"Harbor Notes Tray");
+    in.SetText(kHKLM, L"Software\\Harbor Sync\\Providers", L"Notes", exe);
+    in.ValueRecord(kHKLM, L"Software\\Harbor Sync\\Providers", L"Notes");
+    in.SetText(kHKLM, L"Software\\Harbor Sync\\Providers", L"", L"Notes");
+    in.ValueRecord(kHKLM, L"Software\\Harbor Sync\\Providers", L"");
+
+    std::wstring appPath = std::wstring(kAppPathsKey) + L"\\notes.exe";
+    in.SetText(kHKLM, appPath, L"", exe);
+    in.SetText(kHKLM, appPath, L"Path", in.InstallDir());
+    in.KeyRecord(kHKLM, appPath);
+    for (const wchar_t* extension : {L".hnote", L".hnt", L".hntx"}) {
+        in.SetText(kHKCR, extension, L"", L"HarborNotes.Document");
+        in.SetText(kHKCR, std::wstring(extension) + L"\\ShellNew", L"NullFile", L"");
+        in.KeyRecord(kHKCR, extension);
+    }
+    in.SetText(kHKCR, L"HarborNotes.Document", L"", L"Harbor Notes document");
+    in.SetText(kHKCR, L"HarborNotes.Document\\DefaultIcon", L"", exe + L",1");
+    in.SetText(kHKCR, L"HarborNotes.Document\\shell\\open\\command", L"", L"\"" + exe + L"\" \"%1\"");
+    in.SetText(kHKCR, L"HarborNotes.Document\\shell\\print\\command", L"", L"\"" + exe + L"\" /p \"%1\"");
+    in.KeyRecord(kHKCR, L"HarborNotes.Document");
+    for (const wchar_t* plugin : plugins) {
+        std::wstring progId = std::wstring(L"HarborNotes.Plugin.") + plugin;
+        in.SetText(kHKCR, progId, L"", plugin);
+        in.SetText(kHKCR, progId + L"\\CurVer", L"", progId + L".1");
+        in.KeyRecord(kHKCR, progId);
+    }
+    for (const wchar_t* plugin : plugins) {
+        in.SetNumber(kHKLM, std::wstring(L"Software\\Harbor Notes\\Plugins\\") + plugin, L"Enabled", 1);
+    }
+    in.SetText(kHKLM, L"Software\\Harbor Notes", L"InstallDir", in.InstallDir());
+    in.KeyRecord(kHKLM, L"Software\\Harbor Notes");
+    std::wstring uninstallEntry = std::wstring(kUninstallKey) + L"\\Harbor Notes";
+    in.SetText(kHKLM, uninstallEntry, L"DisplayName", L"Harbor Notes 4.2");
+    in.SetText(kHKLM, uninstallEntry, L"UninstallString", in.InstallDir() + L"\\uninst.exe");
+    in.SetNumber(kHKLM, uninstallEntry, L"NoModify", 1);
+    in.KeyRecord(kHKLM, uninstallEntry);
+    // The user's settings come last and are the largest tree, so the registry stretch of the
+    // progress bar ends with a long record.
+    for (int i = 0; i < 40; ++i) {
+        std::wstring sub = L"Software\\Harbor Notes\\Documents\\Recent" + std::to_wstring(i);
+        in.SetText(kHKCU, sub, L"Path", L"C:\\users\\notes\\doc" + std::to_wstring(i) + L".hnote");
+        in.SetNumber(kHKCU, sub + L"\\Window", L"Left", i * 10);
+    }
+    in.KeyRecord(kHKCU, L"Software\\Harbor Notes");
+}
+
+// The second product, installed before the first, with absolute records. It shares the
+// vendor's runtime files and the vendor's Start-menu folder with the first.
+void LaySync(Installer& in, const ShellFolders& shell) {
+    const std::wstring& dir = in.InstallDir();
+    auto file = [&](const std::wstring& folder, const std::wstring& name) {
+        in.MakeFile(folder + L"\\" + name, 2500);
+        in.Data().files.push_back({Utf16(folder), Utf16(name), 0});
+    };
+    in.Data().files.push_back({Utf16(dir), u"", 0});
+    file(dir, L"sync.exe");
+    for (int i = 0; i < 12; ++i) file(dir + L"\\lib", L"hs" + std::to_wstring(i) + L".dll");
+    for (const wchar_t* lang : {L"en", L"de", L"fr"}) file(dir + L"\\lang\\" + lang, L"sync.txt");
+    std::wstring vendorCommon = shell.commonFiles + L"\\Quillsoft";
+    in.OutsideFile(vendorCommon, L"qsruntime.dll", uninstpack::kFileShared, true);
+    in.OutsideFile(vendorCommon, L"qsnet.dll", uninstpack::kFileShared, true);
+    in.Shortcut(1, shell.commonPrograms + L"\\Quillsoft\\Harbor Sync", L"", L"Harbor Sync.lnk");
+    in.Shortcut(0, shell.commonDesktop, L"", L"Harbor Sync.lnk");
+
+    std::wstring exe = dir + L"\\sync.exe";
+    in.SetText(kHKLM, kRunKey, L"Harbor Sync", exe);
+    in.ValueRecord(kHKLM, kRunKey, L"Harbor Sync");
+    in.SetText(kHKLM, L"Software\\Harbor Sync", L"InstallDir", dir);
+    in.SetText(kHKLM, L"Software\\Harbor Sync\\Providers", L"Calendar", exe);
+    in.KeyRecord(kHKLM, L"Software\\Harbor Sync");
+    in.SetText(kHKCU, L"Software\\Harbor Sync\\Accounts\\Default", L"Server", L"sync.example.org");
+    in.KeyRecord(kHKCU, L"Software\\Harbor Sync");
+    std::wstring uninstallEntry = std::wstring(kUninstallKey) + L"\\Harbor Sync";
+    in.SetText(kHKLM, uninstallEntry, L"DisplayName", L"Harbor Sync 1.3");
+    in.KeyRecord(kHKLM, uninstallEntry);
+}
+
+// ---- Driving a run ----------------------------------------------------------------------------
+
+// What one run showed, as the window driver saw it.
+struct RunLog {
+    DWORD exitCode = kExitKilled;
+    bool confirmation = false, notice = false, progressDialog = false;
+    std::vector<std::wstring> sharedAsked, readOnlyAsked;  // paths, in the order asked
+    std::vector<int> stages;                                // messages 11 to 14 as first seen
+    std::vector<DWORD> positions;                           // bar positions, repeats dropped
+    std::vector<std::string> unexpected;                    // boxes nobody asked for
+};
+
+// The path that `formatted` puts in place of message's "%s", or empty when it is no such text.
+std::wstring PathIn(const std::u16string& message, const std::wstring& formatted) {
+    std::wstring text = Wide(message);
+    size_t at = text.find(L"%s");
+    std::wstring head = text.substr(0, at), tail = text.substr(at + 2);
+    if (formatted.size() < head.size() + tail.size() || formatted.compare(0, head.size(), head) != 0 ||
+        formatted.compare(formatted.size() - tail.size(), tail.size(), tail) != 0)
+        return std::wstring();
+    return formatted.substr(head.size(), formatted.size() - head.size() - tail.size());
+}
+
+struct ChildWindows {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectChildWindow(HWND window, LPARAM param) {
+    ChildWindows* windows = reinterpret_cast<ChildWindows*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == windows->pid && IsWindowVisible(window) && WindowClass(window) == kDialogClass)
+        windows->found.push_back(window);
+    return TRUE;
+}
+
+// Runs `exe` with `options` to its end, answering every question Yes and OK, and samples the
+// progress bar whenever the progress dialog is up.
+RunLog DriveRun(const std::wstring& exe, const std::wstring& options) {
+    const std::vector<std::u16string> messages = StandardMessages();
+    RunLog log;
+    ChildProcess child;
+    if (!child.Start(exe, options)) return log;
+    DWORD start = GetTickCount();
+    while (child.Running() && GetTickCount() - start < kChildBoundMs) {
+        ChildWindows windows = {child.Id(), {}};
+        EnumWindows(CollectChildWindow, reinterpret_cast<LPARAM>(&windows));
+        bool answered = false;
+        for (HWND window : windows.found) {
+            if (GetDlgItem(window, 0xFFFF)) {  // a message box
+                std::wstring text = MessageBoxText(window);
+                std::wstring shared = PathIn(messages[10], text);
+                int answer = IDOK;
+                if (text == Wide(messages[1])) {
+                    log.confirmation = true;
+                } else if (text == Wide(messages[2])) {
+                    log.notice = true;
+                } else if (!shared.empty()) {
+                    log.sharedAsked.push_back(shared);
+                    answer = IDYES;
+                } else {
+                    log.unexpected.push_back(Utf8(text));
+                    answer = IDCANCEL;
+                }
+                EXPECT_TRUE(AnswerBox(window, answer)) << Utf8(text);
+                answered = true;
+            } else if (GetDlgItem(window, kYesToAllButton)) {  // the read-only prompt
+                std::wstring text = WindowText(GetDlgItem(window, kTextControl));
+                log.readOnlyAsked.push_back(PathIn(messages[9], text));
+                EXPECT_TRUE(AnswerBox(window, IDYES)) << Utf8(text);
+                answered = true;
+            } else if (HWND bar = GetDlgItem(window, kProgressBar)) {  // the progress dialog
+                log.progressDialog = true;
+                std::wstring stage = WindowText(GetDlgItem(window, kTextControl));
+                for (int n = 11; n <= 14; ++n)
+                    if (stage == Wide(messages[n]) && (log.stages.empty() || log.stages.back() != n))
+                        log.stages.push_back(n);
+                // Answered only when the run pumps its messages (when the percentage changes),
+                // so a short bound keeps the stage texts read between those moments.
+                DWORD_PTR position = 0;
+                if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 10, &position) &&
+                    (log.positions.empty() || log.positions.back() != position))
+                    log.positions.push_back(static_cast<DWORD>(position));
+            }
+        }
+        if (!answered && windows.found.empty()) WaitForSingleObject(child.Handle(), 5);
+    }
+    log.exitCode = child.Wait();
+    return log;
+}
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> paths) {
+    for (std::wstring& path : paths) path = Lower(path);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+std::string Describe(const std::vector<std::wstring>& paths) {
+    std::string out;
+    for (const std::wstring& path : paths) out += Utf8(path) + "\n";
+    return out;
+}
+
+// ---- The scenarios ----------------------------------------------------------------------------
+
+class RemovalScenario : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MakeSystemKeys();
+        shell_ = Shell();
+    }
+    std::wstring NotesDir() const { return shell_.programFiles + L"\\Harbor Notes"; }
+    std::wstring SyncDir() const { return shell_.programFiles + L"\\Harbor Sync"; }
+
+    ShellFolders shell_;
+    Journal journal_;
+};
+
+// Quiet runs still ask the file pass's questions; the first product goes, the second keeps all
+// it has, and once the second goes too the prefix is as it was before either was installed.
+TEST_F(RemovalScenario, QuietRunsRemoveExactlyEachInstallation) {
+    const Listing before = TakeListing();
+    Installer sync(journal_, SyncDir());
+    LaySync(sync, shell_);
+    std::wstring syncExe = sync.WriteProgram();
+    const Listing withSync = TakeListing();
+    Installer notes(journal_, NotesDir());
+    LayNotes(notes, shell_);
+    std::wstring notesExe = notes.WriteProgram();
+    ASSERT_FALSE(HasFailure());
+
+    RunLog log = DriveRun(notesExe, L"/S");
+    EXPECT_EQ(0u, log.exitCode);
+    EXPECT_FALSE(log.confirmation || log.progressDialog || log.notice) << "a quiet run shows none of these";
+    EXPECT_TRUE(log.unexpected.empty()) << log.unexpected.front();
+    std::vector<std::wstring> askedShared = {shell_.system + L"\\" + kNotesShared,
+                                             shell_.commonFiles + L"\\Quillsoft\\" + kNotesUncounted};
+    EXPECT_EQ(Sorted(askedShared), Sorted(log.sharedAsked)) << Describe(log.sharedAsked);
+    EXPECT_EQ(Sorted({NotesDir() + L"\\license.txt"}), Sorted(log.readOnlyAsked)) << Describe(log.readOnlyAsked);
+
+    Listing expected = withSync;
+    ExpectPath(expected, NotesDir());
+    ExpectPath(expected, notesExe);
+    EXPECT_EQ("", Differences(expected, TakeListing())) << "after the first product's removal";
+
+    log = DriveRun(syncExe, L"/S");
+    EXPECT_EQ(0u, log.exitCode);
+    std::vector<std::wstring> lastUse = {shell_.commonFiles + L"\\Quillsoft\\qsruntime.dll",
+                                         shell_.commonFiles + L"\\Quillsoft\\qsnet.dll"};
+    EXPECT_EQ(Sorted(lastUse), Sorted(log.sharedAsked)) << "the last user of a shared file is asked";
+    EXPECT_TRUE(log.readOnlyAsked.empty());
+    expected = before;
+    ExpectPath(expected, NotesDir());
+    ExpectPath(expected, notesExe);
+    ExpectPath(expected, SyncDir());
+    ExpectPath(expected, syncExe);
+    EXPECT_EQ("", Differences(expected, TakeListing())) << "after both removals";
+}
+
+}  // namespace
