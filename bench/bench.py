@@ -384,7 +384,7 @@ def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_siz
         out.append(f"| {n} | {n} / {(n + FILES_PER_FOLDER - 1) // FILES_PER_FOLDER} / {n // FILES_PER_KEY} | "
                    f"{cell(mine)} | {cell(peer)} | {cell(floor)} | {rcell(ratio(mine, peer))} | "
                    f"{rcell(ratio(mine, floor))} | {rcell(ratio(peer, floor))} | "
-                   f"{'all ok' if checks and not bad else f'**{bad} of {len(checks)} FAILED**'} |")
+                   f"{'**no runs**' if not checks else 'all ok' if not bad else f'**{bad} of {len(checks)} FAILED**'} |")
     out.append("")
     out.append("N = 0 is the empty silent run (no records; the floor has nothing to do there). Every run "
                "gets a fresh installation on the guest's disk; the check afterwards counts what is left of "

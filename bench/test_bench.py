@@ -216,6 +216,8 @@ class Report(unittest.TestCase):
         row = next(l for l in text.splitlines() if l.startswith("| 5000 |"))
         self.assertIn("**1 of 3 FAILED**", row)
         self.assertLess(text.index("PROBLEMS"), text.index("## Targets"))
+        row = next(l for l in text.splitlines() if l.startswith("| 20000 |"))
+        self.assertIn("**no runs**", row)
 
 
 class Fields(unittest.TestCase):
