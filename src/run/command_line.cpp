@@ -8,8 +8,11 @@ static const WCHAR* SkipBlanks(const WCHAR* p) {
     return p;
 }
 
-const WCHAR* ParseOptionArgument(const WCHAR* text, WCHAR* buffer, DWORD capacity) {
+bool RemovalPathCut = false;
+
+const WCHAR* ParseOptionArgument(const WCHAR* text, WCHAR* buffer, DWORD capacity, bool* cut) {
     DWORD cch = 0;
+    if (cut) *cut = false;
     buffer[0] = 0;
     const WCHAR* p = SkipBlanks(text);
     WCHAR end = L' ';
@@ -18,7 +21,10 @@ const WCHAR* ParseOptionArgument(const WCHAR* text, WCHAR* buffer, DWORD capacit
         ++p;
     }
     for (; *p && *p != end; ++p) {
-        if (cch + 1 < capacity) buffer[cch++] = *p;
+        if (cch + 1 < capacity)
+            buffer[cch++] = *p;
+        else if (cut)
+            *cut = true;
     }
     buffer[cch] = 0;
     if (end == L'"' && *p == L'"') ++p;
@@ -48,7 +54,7 @@ void ParseCommandLine(const WCHAR* line) {
         p += 2;
         if (letter >= L'a' && letter <= L'z') letter = WCHAR(letter - L'a' + L'A');
         switch (letter) {
-        case L'D': p = ParseOptionArgument(p, WorkPath, kPathCapacity); break;
+        case L'D': p = ParseOptionArgument(p, WorkPath, kPathCapacity, &RemovalPathCut); break;
         case L'Q': Quiet = 1; break;
         case L'S': Quiet = 1; OptionS = 1; break;
         case L'X': Quiet = 1; OptionX = 1; break;

@@ -5,6 +5,7 @@
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
+#include "data/progress.h"
 #include "data/run_state.h"
 #include "data/uninstall_data.h"
 #include "platform/api_table.h"
@@ -65,6 +66,10 @@ static void UninstallRun() {
     RemoveEmptiedFolders();
     ShowProgressText(14);
     RemoveRegistryEntries();
+    // Every pass reports the record it has just finished counted from 0, so the last report
+    // stops short of the end (99 in a run of more than 100 steps); the removal is complete
+    // here, and the bar says so before it goes.
+    if (ProgressTotal) SetProgress(100);
     CloseProgressDialog();
 
     if (!Quiet) {
@@ -83,7 +88,9 @@ int RunUninstaller(HINSTANCE instance) {
     if (!ProcessStartup(instance)) return Finish(-1);
     ParseCommandLine(::GetCommandLineW());
     if (WorkPath[0]) {
-        RemovalHelperMode(WorkPath);
+        // Our own copy is never given a path that does not fit; deleting what the first 259
+        // characters of a longer one name would remove some other file.
+        if (!RemovalPathCut) RemovalHelperMode(WorkPath);
         return Finish(0);
     }
 

@@ -1,0 +1,247 @@
+// Long inputs against the fixed buffers, with guard units before and after the three path
+// buffers and the message buffer: records whose composed paths are 259, 260 and 300 characters
+// long or fill a record's staging area, in every pass that composes a path and in the
+// pre-removal command; a 1,100-character message with "%s" and a 1,000-character argument; a
+// /D argument longer than WorkPath. What fits is used whole; what does not is left alone (a
+// cut path names another file) or, for a message, cut; no unit outside a buffer changes.
+// Bounds of 258/259/260 for single operations, the staging limits themselves and the cut of
+// messages at 1023 units are covered by the tests of each area.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/install_records.h"
+#include "data/message_table.h"
+#include "data/run_state.h"
+#include "pack/uninst_data.h"
+#include "platform/api_table.h"
+#include "removal/file_pass.h"
+#include "removal/folder_pass.h"
+#include "removal/shortcut_pass.h"
+#include "run/command_line.h"
+#include "run/pre_removal.h"
+#include "support/api_guard.h"
+#include "support/uninst_runner.h"
+
+namespace {
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+const WCHAR kGuard = 0xA5C3;
+const size_t kGuardCch = 64;
+
+// A buffer of cch units with kGuardCch guard units on each side.
+class Guarded {
+public:
+    explicit Guarded(size_t cch) : cch_(cch), units_(kGuardCch + cch + kGuardCch, kGuard) {
+        for (size_t i = 0; i < cch; ++i) units_[kGuardCch + i] = 0;
+    }
+    WCHAR* Buffer() { return units_.data() + kGuardCch; }
+    bool Intact() const {
+        for (size_t i = 0; i < kGuardCch; ++i)
+            if (units_[i] != kGuard || units_[kGuardCch + cch_ + i] != kGuard) return false;
+        return true;
+    }
+
+private:
+    size_t cch_;
+    std::vector<WCHAR> units_;
+};
+
+// ---- what the passes try ----
+
+std::vector<std::wstring> g_calls;
+BOOL WINAPI RecordDeleteFile(LPCWSTR path) {
+    g_calls.push_back(std::wstring(L"delete ") + path);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+}
+BOOL WINAPI RecordRemoveDirectory(LPCWSTR path) {
+    g_calls.push_back(std::wstring(L"rmdir ") + path);
+    SetLastError(ERROR_DIR_NOT_EMPTY);
+    return FALSE;
+}
+DWORD WINAPI NothingThere(LPCWSTR) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+}
+BOOL WINAPI StayHere(LPCWSTR) { return TRUE; }
+
+const std::wstring kInstallDir = L"C:\\inst\\";  // 8 characters
+
+std::wstring Path(size_t cch, wchar_t fill) { return L"C:\\" + std::wstring(cch - 3, fill); }
+
+class LongPaths : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InstallDir = installDir_.Buffer();
+        WorkPath = workPath_.Buffer();
+        ModulePath = modulePath_.Buffer();
+        wcscpy(InstallDir, kInstallDir.c_str());
+        g_calls.clear();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(installDir_.Intact()) << "InstallDir overrun";
+        EXPECT_TRUE(workPath_.Intact()) << "WorkPath overrun";
+        EXPECT_TRUE(modulePath_.Intact()) << "ModulePath overrun";
+        EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+        FileEntries = nullptr;
+        FileEntryCount = 0;
+        ShortcutEntries = nullptr;
+        ShortcutEntryCount = 0;
+        InstallDir = WorkPath = ModulePath = nullptr;
+    }
+
+    Guarded installDir_{kPathCapacity}, workPath_{kPathCapacity}, modulePath_{kPathCapacity};
+    ApiEntryGuard<decltype(ApiTable.DeleteFile)> delete_{ApiTable.DeleteFile, RecordDeleteFile};
+    ApiEntryGuard<decltype(ApiTable.RemoveDirectory)> rmdir_{ApiTable.RemoveDirectory, RecordRemoveDirectory};
+    ApiEntryGuard<decltype(ApiTable.GetFileAttributes)> attributes_{ApiTable.GetFileAttributes, NothingThere};
+    ApiEntryGuard<decltype(ApiTable.SetCurrentDirectory)> cd_{ApiTable.SetCurrentDirectory, StayHere};
+};
+
+}  // namespace
+
+TEST_F(LongPaths, EveryPassUsesAComposedPathWholeOrNotAtAll) {
+    // 525: a file record whose texts fill the staging area (518 units) after InstallDir.
+    const size_t lengths[] = {259, 260, 300, 8 + kFileEntryTextLimit - 1};
+    for (size_t cch : lengths) {
+        SCOPED_TRACE(cch);
+        struct Case {
+            const char* name;
+            std::wstring expected;  // the one call made when the path fits
+            void (*run)(std::vector<std::wstring>& texts);
+            std::vector<std::wstring> texts;
+        };
+        const std::wstring name(cch - kInstallDir.size(), L'n');
+        const std::wstring folder = Path(cch, L'd');
+        const std::wstring holder = Path(cch - 6, L'h');  // + "\f.txt"
+        const std::wstring links = Path(cch - 8, L's');   // + "\app.lnk"
+        Case cases[] = {
+            {"file record under InstallDir", L"delete " + kInstallDir + name,
+             [](std::vector<std::wstring>& t) {
+                 FileEntry e{&t[0][0], &t[1][0], 0};
+                 FileEntry* list[] = {&e};
+                 FileEntries = list;
+                 FileEntryCount = 1;
+                 RemoveInstalledFiles();
+             },
+             {L".", name}},
+            {"folder record", L"rmdir " + folder,
+             [](std::vector<std::wstring>& t) {
+                 WCHAR empty[] = L"";
+                 FileEntry e{&t[0][0], empty, 0};
+                 FileEntry* list[] = {&e};
+                 FileEntries = list;
+                 FileEntryCount = 1;
+                 RemoveInstalledFiles();
+             },
+             {folder}},
+            {"folder of a file record", L"rmdir " + holder,
+             [](std::vector<std::wstring>& t) {
+                 WCHAR file[] = L"f.txt";
+                 FileEntry e{&t[0][0], file, 0};
+                 FileEntry* list[] = {&e};
+                 FileEntries = list;
+                 FileEntryCount = 1;
+                 RemoveEmptiedFolders();
+             },
+             {holder}},
+            {"shortcut file", L"delete " + links + L"\\app.lnk",
+             [](std::vector<std::wstring>& t) {
+                 WCHAR empty[] = L"", file[] = L"app.lnk";
+                 ShortcutEntry e{0, &t[0][0], empty, file};
+                 ShortcutEntry* list[] = {&e};
+                 ShortcutEntries = list;
+                 ShortcutEntryCount = 1;
+                 RemoveShortcutFiles();
+             },
+             {links}},
+            {"shortcut folder", L"rmdir " + folder,
+             [](std::vector<std::wstring>& t) {
+                 WCHAR empty[] = L"";
+                 ShortcutEntry e{0, &t[0][0], empty, empty};
+                 ShortcutEntry* list[] = {&e};
+                 ShortcutEntries = list;
+                 ShortcutEntryCount = 1;
+                 RemoveShortcutFolders();
+             },
+             {folder}},
+        };
+        for (Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            g_calls.clear();
+            c.run(c.texts);
+            const std::vector<std::wstring> expected =
+                cch < kPathCapacity ? std::vector<std::wstring>{c.expected} : std::vector<std::wstring>{};
+            EXPECT_EQ(expected.size(), g_calls.size());
+            for (size_t i = 0; i < g_calls.size() && i < expected.size(); ++i)
+                EXPECT_EQ(Narrow(expected[i]), Narrow(g_calls[i]));
+            for (size_t i = expected.size(); i < g_calls.size(); ++i)
+                ADD_FAILURE() << "a path that does not fit was used: " << Narrow(g_calls[i].substr(0, 40)) << "...";
+            ASSERT_TRUE(workPath_.Intact() && installDir_.Intact());
+        }
+    }
+}
+
+TEST_F(LongPaths, CommandIsPreparedWholeOrNotAtAll) {
+    for (size_t cch : {259u, 260u, 300u}) {
+        SCOPED_TRACE(cch);
+        // Unquoted, relative to InstallDir: the whole text is the program.
+        const std::wstring text(cch - kInstallDir.size(), L'c');
+        PreRemovalCommand command;
+        bool prepared = PreparePreRemovalCommand(text.c_str(), &command);
+        EXPECT_EQ(cch < kPathCapacity, prepared);
+        if (prepared) EXPECT_EQ(Narrow(kInstallDir + text), Narrow(command.program));
+        ASSERT_TRUE(workPath_.Intact());
+    }
+}
+
+TEST_F(LongPaths, RemovalPathOfAThousandCharactersStaysInWorkPath) {
+    const std::wstring argument(1000, L'p');
+    const std::wstring line = L"_uins1.exe /D\"" + argument + L"\" /S";
+    ParseCommandLine(line.c_str());
+    EXPECT_EQ(Narrow(argument.substr(0, kPathCapacity - 1)), Narrow(WorkPath));
+    EXPECT_TRUE(RemovalPathCut);
+    const std::wstring fits(kPathCapacity - 1, L'p');
+    ParseCommandLine((L"_uins1.exe /D\"" + fits + L"\"").c_str());
+    EXPECT_FALSE(RemovalPathCut);
+    EXPECT_EQ(Narrow(fits), Narrow(WorkPath));
+}
+
+TEST(LongMessage, ElevenHundredCharactersWithAThousandCharacterArgument) {
+    // "%s" at 50: 50 units of text, the argument (1,000), then the rest of the message until
+    // the buffer's 1,023 units are full.
+    std::wstring text(1100, L't');
+    text.replace(50, 2, L"%s");
+    const std::wstring argument(1000, L'a');
+    WCHAR* entries[] = {&text[0], nullptr};
+    MessageTable = entries;
+    Guarded buffer(kMessageBufferCch);
+    FormatMessageText(buffer.Buffer(), 0, argument.c_str());
+    MessageTable = nullptr;
+    EXPECT_TRUE(buffer.Intact());
+    const std::wstring whole = text.substr(0, 50) + argument + text.substr(52);
+    EXPECT_EQ(Narrow(whole.substr(0, kMessageBufferCch - 1)), Narrow(buffer.Buffer()));
+}
+
+// The program's copy started with a /D path longer than WorkPath: the first 259 characters
+// name a real file, which must stay.
+TEST(LongRemovalPath, CutPathDeletesNothing) {
+    TempFolder dir;
+    const std::wstring folder = dir.MakeFolder(L"victim");
+    const std::wstring victim = folder + L"\\" + std::wstring(kPathCapacity - 1 - folder.size() - 1, L'v');
+    ASSERT_EQ(kPathCapacity - 1, victim.size());
+    ASSERT_TRUE(WriteFileBytes(victim, uninstpack::Bytes(4, 'v')));
+    const std::wstring copy = dir.Join(L"_uins1.exe");
+    ASSERT_TRUE(WriteFileBytes(copy, UninstallerProgram()));
+    EXPECT_EQ(0u, RunProgram(copy, L"/D\"" + victim + L"extra\""));
+    EXPECT_TRUE(GetFileAttributesW(victim.c_str()) != INVALID_FILE_ATTRIBUTES) << "a cut path was deleted";
+    // The same program with the path that fits deletes it at once.
+    EXPECT_EQ(0u, RunProgram(copy, L"/D\"" + victim + L"\""));
+    EXPECT_FALSE(GetFileAttributesW(victim.c_str()) != INVALID_FILE_ATTRIBUTES);
+}
