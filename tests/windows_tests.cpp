@@ -15,6 +15,7 @@
 #include "data/progress.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "removal/file_pass.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/uninst_runner.h"
@@ -700,7 +701,7 @@ TEST_F(RunWindows, ReadOnlyPromptWithoutDialogSaysNoAndEmptyMessage9SaysYesToAll
 // ---------------------------------------------------------------------------------------------
 // The running check
 
-TEST_F(RunWindows, BuildFileEntryPathAppliesTheDotRuleWithinWorkPath) {
+TEST_F(RunWindows, BuildFileRecordPathAppliesTheDotRuleWithinWorkPath) {
     wcscpy(installDir_, L"C:\\App\\");
     struct Case {
         const wchar_t* directory;
@@ -717,14 +718,14 @@ TEST_F(RunWindows, BuildFileEntryPathAppliesTheDotRuleWithinWorkPath) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::string(c.directory, c.directory + wcslen(c.directory)));
-        EXPECT_TRUE(BuildFileEntryPath(c.directory, c.fileName));
+        EXPECT_TRUE(BuildFileRecordPath(c.directory, c.fileName));
         EXPECT_EQ(std::wstring(c.expected), std::wstring(WorkPath));
     }
     // Bounds: "C:\App\" (7) + "d\" (2) + name; 259 characters fit, 260 do not.
     for (size_t length : {258u, 259u, 260u}) {
         SCOPED_TRACE(length);
         std::wstring name(length - 9, L'n');
-        bool fits = BuildFileEntryPath(L".\\d", name.c_str());
+        bool fits = BuildFileRecordPath(L".\\d", name.c_str());
         EXPECT_EQ(length <= 259, fits);
         EXPECT_EQ(fits ? L"C:\\App\\d\\" + name : L"", std::wstring(WorkPath));
     }

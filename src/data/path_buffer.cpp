@@ -67,3 +67,15 @@ bool EqualNoCaseAscii(const WCHAR* a, const WCHAR* b, size_t cch) {
         if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
     return true;
 }
+
+bool SamePath(const WCHAR* a, const WCHAR* b) {
+    size_t cch = PathLength(a);
+    return cch == PathLength(b) && EqualNoCaseAscii(a, b, cch);
+}
+
+bool CutAtLastBackslash(WCHAR* path) {
+    int at = LastBackslash(path, PathLength(path));
+    if (at < 0) return false;
+    CutPath(path, static_cast<size_t>(at));
+    return true;
+}

@@ -35,3 +35,9 @@ int LastBackslash(const WCHAR* text, size_t cch);
 // Compares cch characters, folding only the ASCII letters A to Z; every other character must
 // match exactly (no locale rules: a path either names the folder or it does not).
 bool EqualNoCaseAscii(const WCHAR* a, const WCHAR* b, size_t cch);
+
+// Whole paths equal under the same ASCII-only folding.
+bool SamePath(const WCHAR* a, const WCHAR* b);
+
+// Ends path before its last backslash; false, path unchanged, when it has none.
+bool CutAtLastBackslash(WCHAR* path);

@@ -68,14 +68,6 @@ static bool WindowsDirectoryPlus(WCHAR* path, const WCHAR* text) {
     return WindowsDirectory(path) && JoinPath(path, kPathCapacity, text);
 }
 
-// Cuts the path at its last backslash; false when it has none.
-static bool CutAtLastBackslash(WCHAR* path) {
-    int last = LastBackslash(path, PathLength(path));
-    if (last < 0) return false;
-    CutPath(path, static_cast<size_t>(last));
-    return true;
-}
-
 // Cuts the path at its last backslash and again at the one before; false, path untouched,
 // unless it has two.
 static bool CutTwoLevels(WCHAR* path) {

@@ -7,18 +7,6 @@
 #include "data/run_state.h"
 #include "removal/primitives.h"
 
-static bool SamePath(const WCHAR* a, const WCHAR* b) {
-    size_t cch = PathLength(a);
-    return cch == PathLength(b) && EqualNoCaseAscii(a, b, cch);
-}
-
-static bool CutAtLastBackslash(WCHAR* path) {
-    int at = LastBackslash(path, PathLength(path));
-    if (at < 0) return false;
-    CutPath(path, static_cast<size_t>(at));
-    return true;
-}
-
 // WorkPath = the folder that held the record's file (its innermost folder when fileName has
 // folder parts), or the recorded folder itself, without a trailing backslash. False when the
 // path names no folder, or would not fit: a shortened path names a different folder.

@@ -7,19 +7,6 @@
 #include "data/run_state.h"
 #include "removal/primitives.h"
 
-static bool SamePath(const WCHAR* a, const WCHAR* b) {
-    size_t cch = PathLength(a);
-    return cch == PathLength(b) && EqualNoCaseAscii(a, b, cch);
-}
-
-// Ends path before its last backslash; false, path unchanged, when it has none.
-static bool CutAtLastBackslash(WCHAR* path) {
-    int at = LastBackslash(path, PathLength(path));
-    if (at < 0) return false;
-    CutPath(path, static_cast<size_t>(at));
-    return true;
-}
-
 // The current directory without a trailing backslash, or empty when it cannot be read whole:
 // an empty text equals no folder text the walk compares it with.
 static void ReadCurrentDirectory(WCHAR* current) {

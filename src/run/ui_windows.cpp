@@ -10,6 +10,7 @@
 #include "data/run_state.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
+#include "removal/file_pass.h"
 #include "removal/primitives.h"
 
 const WCHAR kMainWindowClass[] = L"VorlixClass";
@@ -222,24 +223,11 @@ void CloseProgressDialog() {
     ProgressTotal = 0;
 }
 
-bool BuildFileEntryPath(const WCHAR* directory, const WCHAR* fileName) {
-    bool fits;
-    if (directory[0] == L'.') {
-        fits = CopyPath(WorkPath, kPathCapacity, InstallDir);
-        if (fits && directory[1] == L'\\') fits = AppendPath(WorkPath, kPathCapacity, directory + 2);
-    } else {
-        fits = CopyPath(WorkPath, kPathCapacity, directory);
-    }
-    if (fits && fileName[0]) fits = JoinPath(WorkPath, kPathCapacity, fileName);
-    if (!fits) WorkPath[0] = 0;
-    return fits;
-}
-
 bool CheckFilesInUse() {
     for (DWORD i = 0; i < FileEntryCount; ++i) {
         const FileEntry* entry = FileEntries[i];
         if (!entry->fileName[0] || !(entry->flags & kFileInUseCheck)) continue;
-        if (!BuildFileEntryPath(entry->directory, entry->fileName)) continue;
+        if (!BuildFileRecordPath(entry->directory, entry->fileName)) continue;
         if (IsFileLocked(WorkPath)) return true;
     }
     return false;

@@ -52,8 +52,3 @@ void CloseProgressDialog();
 // True when a file record flagged for the in-use check names a file another process holds.
 // A record whose path would not fit WorkPath is skipped: a cut path names another file.
 bool CheckFilesInUse();
-
-// Builds a file record's path in WorkPath: "." or ".\rest" stands for InstallDir (+ rest),
-// anything else is taken as it stands; then a backslash and fileName when it is not empty.
-// False, and WorkPath empty, when the path would not fit.
-bool BuildFileEntryPath(const WCHAR* directory, const WCHAR* fileName);
