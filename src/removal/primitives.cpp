@@ -119,9 +119,14 @@ bool IsFileLocked(const WCHAR* path) {
     FileResult access = CheckAccess(path, kAccessWrite);
     if (access == FileOk) return !OpensExclusively(path);
     if (access != FileAccessDenied) return false;
+    // Access is also denied when the attributes could not be read; only a file that is
+    // read-only now is made read-only again, or a passing failure would leave an ordinary file
+    // read-only and bring up the read-only prompt for it (seen in tests/fault_injection_tests).
+    DWORD attributes = ApiTable.GetFileAttributes(path);
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
     SetFileMode(path, kAccessWrite | kAccessRead);
     if (CheckAccess(path, kAccessWrite) == FileAccessDenied) return true;
     bool opened = OpensExclusively(path);
-    SetFileMode(path, kAccessRead);
+    if (readOnly) SetFileMode(path, kAccessRead);
     return !opened;
 }
