@@ -1,6 +1,7 @@
-// Self-removal and deletion at restart. Owns the temporary copy's handle and the WININIT.INI
-// block of one call. Never starts a copy whose program bytes are incomplete, never writes a
-// name that had to be cut, and never patches a WININIT.INI line other than its own.
+// Self-removal and deletion at restart. Owns the temporary copy's handles and the WININIT.INI
+// block of one call. Never starts a copy whose program bytes are incomplete or were changed
+// after writing, never writes over an existing file or a name that had to be cut, and never
+// patches a WININIT.INI line other than its own.
 #include "run/self_removal.h"
 #include "data/data_locator.h"
 #include "data/file_ops.h"
@@ -37,7 +38,9 @@ HANDLE CreateTempCopyFile(WCHAR* buffer, const WCHAR* pattern) {
             ::FindClose(search);
             continue;
         }
-        HANDLE file = ApiTable.CreateFile(buffer, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+        // Only a file this call creates: a name that appeared since the check above (planted
+        // in the user's temporary folder, perhaps as a link) fails here and the next is tried.
+        HANDLE file = ApiTable.CreateFile(buffer, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                           nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
     }
@@ -99,14 +102,24 @@ bool DeleteAtRestart(const WCHAR* path) {
     return true;
 }
 
-// Copies the first DataOffset bytes of own into copy. False when any byte is missing.
-static bool CopyProgramPart(HANDLE own, HANDLE copy, DWORD cb) {
+// Copies the first cb bytes of own into copy. False when any byte is missing. The bytes stay
+// in *block (the caller frees it) for the check of the reopened copy.
+static bool CopyProgramPart(HANDLE own, HANDLE copy, DWORD cb, BYTE** block) {
     if (SetFilePos(own, 0) != 0) return false;
-    void* block = nullptr;
-    if (!AllocBlock(cb, &block)) return false;
-    bool whole = ReadExact(own, block, cb) == 0 && WriteExact(copy, block, cb) == 0;
-    FreeBlock(&block);
-    return whole;
+    if (!AllocBlock(cb, block)) return false;
+    return ReadExact(own, *block, cb) == 0 && WriteExact(copy, *block, cb) == 0;
+}
+
+// True when file holds exactly the cb bytes of block, and nothing after them.
+static bool HoldsExactly(HANDLE file, const BYTE* block, DWORD cb) {
+    if (GetFileSize32(file) != static_cast<LONGLONG>(cb) || SetFilePos(file, 0) != 0) return false;
+    BYTE chunk[4096];
+    for (DWORD at = 0; at < cb;) {
+        DWORD n = cb - at < sizeof(chunk) ? cb - at : static_cast<DWORD>(sizeof(chunk));
+        if (ReadExact(file, chunk, n) != 0 || memcmp(chunk, block + at, n) != 0) return false;
+        at += n;
+    }
+    return true;
 }
 
 bool StartSelfRemoval() {
@@ -125,18 +138,29 @@ bool StartSelfRemoval() {
         return false;
     }
     DWORD cbProgram = DataOffset();
-    bool whole = cbProgram != 0 && CopyProgramPart(own, copy, cbProgram);
+    BYTE* block = nullptr;
+    bool whole = cbProgram != 0 && CopyProgramPart(own, copy, cbProgram, &block);
     CloseFile(own);
     // Data not yet on disk can still fail to be written when the file is closed.
     if (!CloseFile(copy)) whole = false;
-    if (!whole) return false;
+
+    // The system cannot start a program that is open for writing, so the copy is reopened for
+    // reading only, denying writing, renaming and deleting to everyone else until it has been
+    // started. What it holds is checked under that handle: another process of the user could
+    // have replaced it in the moment between the two opens.
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (whole) {
+        held = OpenExistingFile(tempPath, GENERIC_READ);
+        whole = held != INVALID_HANDLE_VALUE && HoldsExactly(held, block, cbProgram);
+    }
+    FreeBlock(&block);
 
     parameters[0] = 0;
-    if (!AppendPath(parameters, kParametersCapacity, L"/D\"") || !AppendPath(parameters, kParametersCapacity, WorkPath) ||
-        !AppendPath(parameters, kParametersCapacity, L"\""))
-        return false;
-    ApiTable.ShellExecute(nullptr, L"open", tempPath, parameters, nullptr, SW_HIDE);
-    return true;
+    bool started = whole && AppendPath(parameters, kParametersCapacity, L"/D\"") &&
+                   AppendPath(parameters, kParametersCapacity, WorkPath) && AppendPath(parameters, kParametersCapacity, L"\"");
+    if (started) ApiTable.ShellExecute(nullptr, L"open", tempPath, parameters, nullptr, SW_HIDE);
+    if (held != INVALID_HANDLE_VALUE) CloseFile(held);
+    return started;
 }
 
 void RemovalHelperMode(WCHAR* path) {

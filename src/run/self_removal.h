@@ -7,13 +7,16 @@ const int kMaxTempCopyNumber = 998;  // "_uins1.exe" to "_uins998.exe"
 const DWORD kSelfRemovalNamesCapacity = 780;  // temp path (260), then the copy's parameters (520)
 
 // Writes the first DataOffset bytes of the running program to a new "_uins%d.exe" in the temp
-// folder, schedules it for deletion at restart, and starts it hidden with /D"own path". False
-// when no copy could be made or any of its bytes could not be read or written: a partial
-// program must not run. A copy that was created stays scheduled for deletion either way.
+// folder, schedules it for deletion at restart, and starts it hidden with /D"own path", holding
+// it open against writing and deletion until it has been started. False when no copy could be
+// made, any of its bytes could not be read or written, or the reopened copy does not hold
+// exactly those bytes: a partial or replaced program must not run. A copy that was created
+// stays scheduled for deletion either way.
 bool StartSelfRemoval();
 
 // Tries pattern (one "%d") with 1 to 998 in the temp folder: a name that exists is skipped,
-// the first that can be created (exclusively, for writing) is returned. buffer
+// the first that can be created anew (exclusively, for writing; never an existing file) is
+// returned. buffer
 // (kPathCapacity WCHARs) holds the last name tried. INVALID_HANDLE_VALUE when none could be
 // made, or when the temp folder and the name do not fit the buffer.
 HANDLE CreateTempCopyFile(WCHAR* buffer, const WCHAR* pattern);
