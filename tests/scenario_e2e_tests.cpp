@@ -569,6 +569,19 @@ BOOL CALLBACK CollectChildWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
+// Reads the stage text, then asks the bar for its position; true when a new position came.
+bool SampleProgress(HWND dialog, const std::vector<std::u16string>& messages, RunLog& log) {
+    std::wstring stage = WindowText(GetDlgItem(dialog, kTextControl));
+    for (int n = 11; n <= 14; ++n)
+        if (stage == Wide(messages[n]) && (log.stages.empty() || log.stages.back() != n)) log.stages.push_back(n);
+    DWORD_PTR position = 0;
+    if (!SendMessageTimeoutW(GetDlgItem(dialog, kProgressBar), PBM_GETPOS, 0, 0, SMTO_NORMAL, 200, &position))
+        return false;
+    if (!log.positions.empty() && log.positions.back() == position) return false;
+    log.positions.push_back(static_cast<DWORD>(position));
+    return true;
+}
+
 // Runs `exe` with `options` to its end, answering every question Yes and OK, and samples the
 // progress bar whenever the progress dialog is up.
 RunLog DriveRun(const std::wstring& exe, const std::wstring& options) {
@@ -576,11 +589,17 @@ RunLog DriveRun(const std::wstring& exe, const std::wstring& options) {
     RunLog log;
     ChildProcess child;
     if (!child.Start(exe, options)) return log;
+    HWND progress = nullptr;
     DWORD start = GetTickCount();
     while (child.Running() && GetTickCount() - start < kChildBoundMs) {
+        // While the progress dialog is up, a sample is answered only when the run pumps its
+        // messages (when the percentage changes, or inside a box's modal loop). A new position
+        // means the run is busy removing, and the next sample is asked for at once, so that
+        // short stretches are not missed while the windows are searched; an unchanged one or
+        // none within the bound may mean a box, and the windows are searched.
+        if (progress && IsWindow(progress) && SampleProgress(progress, messages, log)) continue;
         ChildWindows windows = {child.Id(), {}};
         EnumWindows(CollectChildWindow, reinterpret_cast<LPARAM>(&windows));
-        bool answered = false;
         for (HWND window : windows.found) {
             if (GetDlgItem(window, 0xFFFF)) {  // a message box
                 std::wstring text = MessageBoxText(window);
@@ -598,27 +617,25 @@ RunLog DriveRun(const std::wstring& exe, const std::wstring& options) {
                     answer = IDCANCEL;
                 }
                 EXPECT_TRUE(AnswerBox(window, answer)) << Utf8(text);
-                answered = true;
             } else if (GetDlgItem(window, kYesToAllButton)) {  // the read-only prompt
                 std::wstring text = WindowText(GetDlgItem(window, kTextControl));
                 log.readOnlyAsked.push_back(PathIn(messages[9], text));
                 EXPECT_TRUE(AnswerBox(window, IDYES)) << Utf8(text);
-                answered = true;
-            } else if (HWND bar = GetDlgItem(window, kProgressBar)) {  // the progress dialog
+            } else if (GetDlgItem(window, kProgressBar)) {
                 log.progressDialog = true;
-                std::wstring stage = WindowText(GetDlgItem(window, kTextControl));
-                for (int n = 11; n <= 14; ++n)
-                    if (stage == Wide(messages[n]) && (log.stages.empty() || log.stages.back() != n))
-                        log.stages.push_back(n);
-                // Answered only when the run pumps its messages (when the percentage changes),
-                // so a short bound keeps the stage texts read between those moments.
-                DWORD_PTR position = 0;
-                if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 10, &position) &&
-                    (log.positions.empty() || log.positions.back() != position))
-                    log.positions.push_back(static_cast<DWORD>(position));
+                progress = window;
             }
         }
-        if (!answered && windows.found.empty()) WaitForSingleObject(child.Handle(), 5);
+        if (windows.found.empty()) WaitForSingleObject(child.Handle(), 5);
+    }
+    if (child.Running()) {
+        std::string seen;
+        ChildWindows windows = {child.Id(), {}};
+        EnumWindows(CollectChildWindow, reinterpret_cast<LPARAM>(&windows));
+        for (HWND window : windows.found) seen += DescribeWindow(window) + "\n";
+        ADD_FAILURE() << "the run did not end; confirmation " << log.confirmation << ", progress dialog "
+                      << log.progressDialog << ", notice " << log.notice << ", stages " << log.stages.size()
+                      << ", positions " << log.positions.size() << "; windows:\n" << seen;
     }
     log.exitCode = child.Wait();
     return log;
@@ -636,6 +653,57 @@ std::string Describe(const std::vector<std::wstring>& paths) {
     return out;
 }
 
+// A run killed by the emulator's time bound leaves its installations behind, and the next
+// listing would count them as the system's own. Only the scenarios' own names are removed.
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!wcscmp(found.cFileName, L".") || !wcscmp(found.cFileName, L"..")) continue;
+            std::wstring child = path + L"\\" + found.cFileName;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveTree(child);
+            else
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+    DeleteFileW(path.c_str());
+}
+
+void RemoveLeftovers(const ShellFolders& shell) {
+    for (const std::wstring& path :
+         {shell.programFiles + L"\\Harbor Notes", shell.programFiles + L"\\Harbor Sync",
+          shell.programFiles + L"\\Guard Scenario", shell.commonFiles + L"\\Quillsoft",
+          shell.commonPrograms + L"\\Quillsoft", shell.userPrograms + L"\\Quillsoft",
+          shell.commonDesktop + L"\\Harbor Notes.lnk", shell.commonDesktop + L"\\Harbor Sync.lnk",
+          shell.userDesktop + L"\\Quick Note.lnk", shell.startup + L"\\Harbor Notes Tray.lnk",
+          shell.system + L"\\" + kNotesShared})
+        RemoveTree(path);
+    const std::wstring keys[] = {L"Software\\Harbor Notes", L"Software\\Harbor Sync",
+                                 std::wstring(kAppPathsKey) + L"\\notes.exe",
+                                 std::wstring(kUninstallKey) + L"\\Harbor Notes",
+                                 std::wstring(kUninstallKey) + L"\\Harbor Sync"};
+    for (const std::wstring& key : keys) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    }
+    for (const wchar_t* key : {L".hnote", L".hnt", L".hntx", L"HarborNotes.Document"})
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
+    for (const wchar_t* plugin : {L"calendar", L"charts", L"clipper", L"export", L"ink", L"markdown", L"outline",
+                                  L"search", L"spell", L"tables"})
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"HarborNotes.Plugin.") + plugin).c_str());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Harbor Notes Tray");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Harbor Sync");
+    for (const std::wstring& shared :
+         {shell.commonFiles + L"\\Quillsoft\\qsruntime.dll", shell.commonFiles + L"\\Quillsoft\\qsnet.dll",
+          shell.commonFiles + L"\\Quillsoft\\" + kNotesUncounted, shell.system + L"\\" + kNotesShared})
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSharedDlls, shared.c_str());
+}
+
 // ---- The scenarios ----------------------------------------------------------------------------
 
 class RemovalScenario : public ::testing::Test {
@@ -643,6 +711,7 @@ protected:
     void SetUp() override {
         MakeSystemKeys();
         shell_ = Shell();
+        RemoveLeftovers(shell_);
     }
     std::wstring NotesDir() const { return shell_.programFiles + L"\\Harbor Notes"; }
     std::wstring SyncDir() const { return shell_.programFiles + L"\\Harbor Sync"; }
@@ -651,45 +720,151 @@ protected:
     Journal journal_;
 };
 
-// Quiet runs still ask the file pass's questions; the first product goes, the second keeps all
-// it has, and once the second goes too the prefix is as it was before either was installed.
-TEST_F(RemovalScenario, QuietRunsRemoveExactlyEachInstallation) {
+void ExpectRemovalOfNotes(const RunLog& log, const ShellFolders& shell, const std::wstring& notesDir) {
+    EXPECT_EQ(0u, log.exitCode);
+    EXPECT_TRUE(log.unexpected.empty()) << (log.unexpected.empty() ? "" : log.unexpected.front());
+    std::vector<std::wstring> askedShared = {shell.system + L"\\" + kNotesShared,
+                                             shell.commonFiles + L"\\Quillsoft\\" + kNotesUncounted};
+    EXPECT_EQ(Sorted(askedShared), Sorted(log.sharedAsked)) << Describe(log.sharedAsked);
+    EXPECT_EQ(Sorted({notesDir + L"\\license.txt"}), Sorted(log.readOnlyAsked)) << Describe(log.readOnlyAsked);
+}
+
+// The bar, sampled while the run went on: forward only, except where the shortcut-folder pass
+// sweeps the shortcut stretch again; and full once the last pass is done.
+void ExpectSoundProgress(const RunLog& log, const uninstpack::UninstallData& data) {
+    const DWORD files = (DWORD)data.files.size(), shortcuts = (DWORD)data.shortcuts.size();
+    const DWORD total = (DWORD)data.registry.size() + 2 * files + shortcuts;
+    const DWORD sweepLow = files * 100 / total, sweepHigh = (files + shortcuts - 1) * 100 / total;
+    const DWORD registryLow = (2 * files + shortcuts) * 100 / total;
+    ASSERT_FALSE(log.positions.empty());
+    int backwards = 0;
+    for (size_t i = 1; i < log.positions.size(); ++i) {
+        EXPECT_LE(log.positions[i], 100u);
+        if (log.positions[i] >= log.positions[i - 1]) continue;
+        ++backwards;
+        EXPECT_TRUE(log.positions[i - 1] <= sweepHigh && log.positions[i] >= sweepLow)
+            << "back from " << log.positions[i - 1] << " to " << log.positions[i] << " outside the shortcut stretch "
+            << sweepLow << " to " << sweepHigh;
+    }
+    EXPECT_LE(backwards, 1) << "only the shortcut-folder pass sweeps its stretch again";
+    // Seen only when a sample of the registry stretch shows the run was followed that far.
+    bool sawRegistryStretch = false;
+    for (DWORD position : log.positions) sawRegistryStretch |= position >= registryLow && position < 100;
+    if (sawRegistryStretch) EXPECT_EQ(100u, log.positions.back()) << "the last position before the dialog closed";
+}
+
+// The first product goes quietly and again, reinstalled, with the user's confirmation; each
+// time the second keeps all it has. Once the second goes too the prefix is as it was before
+// either was installed. Quiet runs still ask the file pass's questions.
+TEST_F(RemovalScenario, EachInstallationGoesExactlyQuietlyOrConfirmed) {
     const Listing before = TakeListing();
     Installer sync(journal_, SyncDir());
     LaySync(sync, shell_);
     std::wstring syncExe = sync.WriteProgram();
     const Listing withSync = TakeListing();
-    Installer notes(journal_, NotesDir());
-    LayNotes(notes, shell_);
-    std::wstring notesExe = notes.WriteProgram();
-    ASSERT_FALSE(HasFailure());
+    std::wstring notesExe;
+    {
+        Installer notes(journal_, NotesDir());
+        LayNotes(notes, shell_);
+        notesExe = notes.WriteProgram();
+        ASSERT_FALSE(HasFailure());
 
-    RunLog log = DriveRun(notesExe, L"/S");
-    EXPECT_EQ(0u, log.exitCode);
-    EXPECT_FALSE(log.confirmation || log.progressDialog || log.notice) << "a quiet run shows none of these";
-    EXPECT_TRUE(log.unexpected.empty()) << log.unexpected.front();
-    std::vector<std::wstring> askedShared = {shell_.system + L"\\" + kNotesShared,
-                                             shell_.commonFiles + L"\\Quillsoft\\" + kNotesUncounted};
-    EXPECT_EQ(Sorted(askedShared), Sorted(log.sharedAsked)) << Describe(log.sharedAsked);
-    EXPECT_EQ(Sorted({NotesDir() + L"\\license.txt"}), Sorted(log.readOnlyAsked)) << Describe(log.readOnlyAsked);
+        RunLog log = DriveRun(notesExe, L"/S");
+        EXPECT_FALSE(log.confirmation || log.progressDialog || log.notice) << "a quiet run shows none of these";
+        ExpectRemovalOfNotes(log, shell_, NotesDir());
+        Listing expected = withSync;
+        ExpectPath(expected, NotesDir());
+        ExpectPath(expected, notesExe);
+        EXPECT_EQ("", Differences(expected, TakeListing())) << "after the first product's quiet removal";
+        ASSERT_TRUE(DeleteFileW(notesExe.c_str()));
+        ASSERT_TRUE(RemoveDirectoryW(NotesDir().c_str()));
+    }
+    {
+        Installer notes(journal_, NotesDir());
+        LayNotes(notes, shell_);
+        notesExe = notes.WriteProgram();
+        ASSERT_FALSE(HasFailure());
 
-    Listing expected = withSync;
-    ExpectPath(expected, NotesDir());
-    ExpectPath(expected, notesExe);
-    EXPECT_EQ("", Differences(expected, TakeListing())) << "after the first product's removal";
+        RunLog log = DriveRun(notesExe, L"");
+        EXPECT_TRUE(log.confirmation && log.progressDialog && log.notice);
+        ExpectRemovalOfNotes(log, shell_, NotesDir());
+        EXPECT_EQ((std::vector<int>{11, 12, 13, 14}), log.stages) << "stage texts in the order seen";
+        ExpectSoundProgress(log, notes.Data());
+        // The self-removal copy removes the uninstaller and its folder once the run has ended.
+        for (DWORD waited = 0; Exists(NotesDir()) && waited < kChildBoundMs; waited += 100) Sleep(100);
+        EXPECT_FALSE(Exists(NotesDir())) << "the self-removal leaves no installation folder";
+        EXPECT_EQ("", Differences(withSync, TakeListing())) << "after the first product's confirmed removal";
+    }
 
-    log = DriveRun(syncExe, L"/S");
+    RunLog log = DriveRun(syncExe, L"/S");
     EXPECT_EQ(0u, log.exitCode);
     std::vector<std::wstring> lastUse = {shell_.commonFiles + L"\\Quillsoft\\qsruntime.dll",
                                          shell_.commonFiles + L"\\Quillsoft\\qsnet.dll"};
     EXPECT_EQ(Sorted(lastUse), Sorted(log.sharedAsked)) << "the last user of a shared file is asked";
     EXPECT_TRUE(log.readOnlyAsked.empty());
-    expected = before;
-    ExpectPath(expected, NotesDir());
-    ExpectPath(expected, notesExe);
+    Listing expected = before;
     ExpectPath(expected, SyncDir());
     ExpectPath(expected, syncExe);
     EXPECT_EQ("", Differences(expected, TakeListing())) << "after both removals";
+}
+
+std::wstring Upper(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'a' && c <= L'z') c = c - L'a' + L'A';
+    return text;
+}
+
+// Records naming the drive root, the Windows directory and every protected folder, as folder
+// records (emptied by the run or not), as the folders of removed files, and as shortcut folders
+// with levels to spare, remove none of them; what the records put inside them goes.
+TEST_F(RemovalScenario, ProtectedFoldersAndTheDriveRootStay) {
+    std::vector<std::wstring> guarded;
+    auto add = [&](std::wstring path) {
+        while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+        for (const std::wstring& known : guarded)
+            if (Lower(known) == Lower(path)) return;
+        guarded.push_back(path);
+    };
+    for (int i = 0; i < ProtectedFolderCount; ++i) {
+        WCHAR path[MAX_PATH];
+        if (ResolveProtectedFolder(i, path)) add(path);
+    }
+    WCHAR windows[MAX_PATH];
+    ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
+    add(windows);
+    ASSERT_GE(guarded.size(), 20u) << "the protected folders should resolve in the prefix";
+
+    Installer in(journal_, shell_.programFiles + L"\\Guard Scenario");
+    const wchar_t kFile[] = L"guard-scenario.tmp";
+    std::vector<std::wstring> goes;
+    for (size_t i = 0; i < guarded.size(); ++i) {
+        const std::wstring& folder = guarded[i];
+        in.MakeFolder(folder);  // a folder this prefix lacks is made, so its removal would show
+        in.OutsideFile(folder, kFile, 0, false);
+        goes.push_back(folder + L"\\" + kFile);
+        for (const std::wstring& named : {folder, folder + L"\\", Upper(folder)})
+            in.Data().files.push_back({Utf16(named), u"", 0});
+        in.Shortcut(3, folder, guarded[(i + 1) % guarded.size()], L"");
+        in.Shortcut(5, folder + L"\\Guard Scenario Sub", L"", L"");
+        goes.push_back(folder + L"\\Guard Scenario Sub");
+    }
+    in.MakeFile(L"C:\\guard-scenario.tmp", 100);
+    goes.push_back(L"C:\\guard-scenario.tmp");
+    in.Data().files.push_back({u"C:\\", u"guard-scenario.tmp", 0});
+    in.Data().files.push_back({u"C:\\", u"", 0});
+    in.Data().files.push_back({u"C:", u"", 0});
+    in.Shortcut(5, L"C:\\Guard Scenario Sub", L"", L"");
+    goes.push_back(L"C:\\Guard Scenario Sub");
+    in.Data().shortcuts.push_back({2, u"C:\\", u"", u""});
+    std::wstring exe = in.WriteProgram();
+    ASSERT_FALSE(HasFailure());
+
+    RunLog log = DriveRun(exe, L"/S");
+    EXPECT_EQ(0u, log.exitCode);
+    EXPECT_TRUE(log.sharedAsked.empty() && log.readOnlyAsked.empty() && log.unexpected.empty());
+    EXPECT_TRUE(Exists(L"C:\\"));
+    for (const std::wstring& folder : guarded) EXPECT_TRUE(Exists(folder)) << Utf8(folder);
+    for (const std::wstring& path : goes) EXPECT_FALSE(Exists(path)) << Utf8(path) << " should have gone";
 }
 
 }  // namespace
