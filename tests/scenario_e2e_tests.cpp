@@ -68,9 +68,9 @@ std::string FileEntryText(DWORD attributes, DWORD size) {
     return "file " + std::to_string(size) + " " + std::to_string(attributes & kept);
 }
 
-// Folders whose content Wine itself changes while programs start and end (seen by listing
-// drive_c twice around a run that removes nothing): the temp folders hold every process's
-// scratch files and this test's own work folders.
+// Folders left out of the walk: the temp folders are every process's scratch space. Wine and
+// its programs write there, this test saves its registry branches there, and the self-removal
+// copy of a confirmed run stays there until the next restart, as intended.
 bool SkippedFolder(const std::string& lowerPath) {
     static const std::string temp = "f " + Utf8(Lower(TempRoot()));
     static const std::string windowsTemp = "f c:\\windows\\temp";
