@@ -269,49 +269,6 @@ TEST_F(ProgramResources, ManifestAsksForAdministratorAndCommonControls6) {
     EXPECT_EQ(std::string::npos, xml.find("<supportedOS", first + 1)) << "a single supportedOS";
 }
 
-// InitCommonControls is imported from comctl32 by ordinal 17 (read from the file's import table).
-TEST(ProgramImports, InitCommonControlsByOrdinal17) {
-    Bytes file = ReadFileBytes(BinPath(L"uninst.exe"));
-    ASSERT_GT(file.size(), 0x200u);
-    auto u32 = [&](size_t at) {
-        DWORD v = 0;
-        if (at + 4 <= file.size()) memcpy(&v, &file[at], 4);
-        return v;
-    };
-    auto u16 = [&](size_t at) { return WORD(u32(at) & 0xFFFF); };
-    size_t pe = u32(0x3C);
-    size_t optional = pe + 24;
-    size_t sections = optional + u16(pe + 20);
-    int sectionCount = u16(pe + 6);
-    auto fileOffset = [&](DWORD rva) -> size_t {
-        for (int i = 0; i < sectionCount; ++i) {
-            size_t s = sections + 40 * i;
-            DWORD va = u32(s + 12), size = u32(s + 16), raw = u32(s + 20);
-            if (rva >= va && rva < va + size) return raw + (rva - va);
-        }
-        return 0;
-    };
-    size_t imports = fileOffset(u32(optional + 104));  // data directory 1
-    ASSERT_NE(0u, imports);
-    bool ordinal17 = false, byName = false;
-    for (size_t d = imports; u32(d + 12) != 0; d += 20) {
-        std::string dll(reinterpret_cast<const char*>(&file[fileOffset(u32(d + 12))]));
-        if (_stricmp(dll.c_str(), "comctl32.dll") != 0) continue;
-        DWORD thunks = u32(d) ? u32(d) : u32(d + 16);
-        for (size_t t = fileOffset(thunks); u32(t) != 0; t += 4) {
-            DWORD thunk = u32(t);
-            if (thunk & 0x80000000) {
-                ordinal17 |= (thunk & 0xFFFF) == 17;
-            } else {
-                std::string name(reinterpret_cast<const char*>(&file[fileOffset(thunk) + 2]));
-                byName |= name == "InitCommonControls";
-            }
-        }
-    }
-    EXPECT_TRUE(ordinal17);
-    EXPECT_FALSE(byName);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Progress accounting and the pump
 

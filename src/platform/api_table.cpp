@@ -47,6 +47,20 @@ static BOOL WINAPI LazyVerQueryValue(LPCVOID block, LPCWSTR subBlock, LPVOID* bu
     return fn(block, subBlock, buffer, cb);
 }
 
+// The common controls are loaded at run time, after the DLL search is restricted.
+static HIMAGELIST WINAPI LazyImageList_LoadImage(HINSTANCE instance, LPCWSTR image, int cx, int grow, COLORREF mask,
+                                                 UINT type, UINT flags) {
+    auto fn = CastProc<decltype(&::ImageList_LoadImageW)>(CommonControlsExport("ImageList_LoadImageW"));
+    if (!fn) return nullptr;
+    return fn(instance, image, cx, grow, mask, type, flags);
+}
+
+static BOOL WINAPI LazyGetOpenFileName(LPOPENFILENAMEW ofn) {
+    auto fn = CastProc<decltype(&::GetOpenFileNameW)>(CommonDialogExport("GetOpenFileNameW"));
+    if (!fn) { ::SetLastError(ERROR_PROC_NOT_FOUND); return FALSE; }
+    return fn(ofn);
+}
+
 ApiTableT ApiTable = {
     ::RegisterClassW, ::GetClassNameW, ::CreateWindowExW, ::FindWindowW, ::DefWindowProcW,
     ::CallWindowProcW, ::CreateDialogParamW, ::DialogBoxParamW, ::IsDialogMessageW,
@@ -62,8 +76,8 @@ ApiTableT ApiTable = {
     ::GetShortPathNameW, ::GetFullPathNameW, ::SetCurrentDirectoryW, ::GetCurrentDirectoryW,
     ::CreateDirectoryW, ::RemoveDirectoryW, ::GetDriveTypeW, ::LoadLibraryW, ::DragQueryFileW,
     ::CopyFileW, ::FindFirstFileW, ::FindNextFileW,
-    ::GetOpenFileNameW, ::GetPrivateProfileStringW, ::WritePrivateProfileStringW, ::FormatMessageW,
-    ::CharToOemW, ::LoadIconW, ::LoadCursorW, ::ImageList_LoadImageW,
+    LazyGetOpenFileName, ::GetPrivateProfileStringW, ::WritePrivateProfileStringW, ::FormatMessageW,
+    ::CharToOemW, ::LoadIconW, ::LoadCursorW, LazyImageList_LoadImage,
     LazyVerFindFile, LazyGetFileVersionInfoSize, LazyGetFileVersionInfo, LazyVerQueryValue,
     FallbackSHGetPathFromIDList, FallbackSHBrowseForFolder,
 };

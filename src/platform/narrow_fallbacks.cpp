@@ -2,6 +2,7 @@
 // start with, and the table of a platform without the wide calls. Every temporary is allocated
 // and freed within one call; nothing here keeps state or writes past a buffer's capacity.
 #include "platform/narrow_fallbacks.h"
+#include "platform/system_library.h"
 
 static void* AllocTemp(int cb) { return ::HeapAlloc(::GetProcessHeap(), 0, cb); }
 static void FreeTemp(void* block) {
@@ -206,7 +207,9 @@ void InstallNarrowTable(ApiTableT* table) {
     // Icons and cursors are named by number, and the image list's image too.
     table->LoadIcon = reinterpret_cast<decltype(table->LoadIcon)>(::LoadIconA);
     table->LoadCursor = reinterpret_cast<decltype(table->LoadCursor)>(::LoadCursorA);
-    table->ImageList_LoadImage = reinterpret_cast<decltype(table->ImageList_LoadImage)>(::ImageList_LoadImageA);
+    // Bound at run time: the common controls are loaded only after the DLL search is restricted.
+    if (FARPROC narrow = CommonControlsExport("ImageList_LoadImageA"))
+        table->ImageList_LoadImage = CastProc<decltype(table->ImageList_LoadImage)>(narrow);
 
     table->VerFindFile = FallbackVerFindFile;
     table->GetFileVersionInfoSize = FallbackGetFileVersionInfoSize;

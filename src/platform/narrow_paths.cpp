@@ -2,6 +2,7 @@
 // version entries. Narrow paths arrive in a local buffer of MAX_PATH bytes; a path that does
 // not fit the caller's buffer is cut, terminated and reported as the wide call reports it.
 #include "platform/narrow_fallbacks.h"
+#include "platform/system_library.h"
 
 static const DWORD kNarrowPath = MAX_PATH;
 
@@ -251,8 +252,14 @@ static bool NarrowInOut(LPWSTR text, DWORD cch, char** narrow) {
     return true;
 }
 
+// Bound at run time, so the program has no static import that brings in the common controls.
+static BOOL NarrowGetOpenFileName(LPOPENFILENAMEA ofn) {
+    auto fn = CastProc<decltype(&::GetOpenFileNameA)>(CommonDialogExport("GetOpenFileNameA"));
+    return fn ? fn(ofn) : FALSE;
+}
+
 BOOL WINAPI FallbackGetOpenFileName(LPOPENFILENAMEW ofn) {
-    if (!ofn) return ::GetOpenFileNameA(nullptr);
+    if (!ofn) return NarrowGetOpenFileName(nullptr);
     OPENFILENAMEA narrow;
     ::ZeroMemory(&narrow, sizeof(narrow));
     char* filter = nullptr;
@@ -298,7 +305,7 @@ BOOL WINAPI FallbackGetOpenFileName(LPOPENFILENAMEW ofn) {
         narrow.lpTemplateName = IS_INTRESOURCE(ofn->lpTemplateName)
                                     ? reinterpret_cast<const char*>(ofn->lpTemplateName)
                                     : templateName;
-        ok = ::GetOpenFileNameA(&narrow);
+        ok = NarrowGetOpenFileName(&narrow);
     }
     if (ok) {
         // With multiple selection the file buffer holds a list: the folder, then the names.

@@ -64,3 +64,22 @@ HMODULE LoadLibraryBesideItself(const WCHAR* path) {
     DWORD flags = DllSearchRestricted ? (kSearchDllLoadDir | kSearchSystem32) : LOAD_WITH_ALTERED_SEARCH_PATH;
     return ::LoadLibraryExW(path, nullptr, flags);
 }
+
+HMODULE CommonControlsModule() {
+    static HMODULE module = nullptr;
+    // By name, not by path: the manifest's dependency redirects the name to the version-6
+    // controls of the side-by-side store, which a path into the system directory would bypass.
+    if (!module) module = ApiTable.LoadLibrary(L"comctl32.dll");
+    return module;
+}
+
+FARPROC CommonControlsExport(const char* name) {
+    HMODULE module = CommonControlsModule();
+    return module ? ::GetProcAddress(module, name) : nullptr;
+}
+
+FARPROC CommonDialogExport(const char* name) {
+    static HMODULE module = nullptr;
+    if (!module) module = LoadSystemLibrary(L"comdlg32.dll");
+    return module ? ::GetProcAddress(module, name) : nullptr;
+}

@@ -24,3 +24,14 @@ HMODULE LoadSystemLibrary(const WCHAR* name);
 // Loads the DLL at the full path `path` with its dependencies resolved from its own folder and
 // the system directory, not from the program's folder or the current directory.
 HMODULE LoadLibraryBesideItself(const WCHAR* path);
+
+// The common controls, loaded on first use (after RestrictDllSearch) and kept for the process;
+// null when they cannot be loaded. A static import would be resolved before the program's
+// first instruction, and the version-6 controls load uxtheme.dll by name as they start.
+HMODULE CommonControlsModule();
+// An export of the common controls (by name, or by ordinal through MAKEINTRESOURCEA), or null.
+FARPROC CommonControlsExport(const char* name);
+
+// An export of comdlg32, loaded from the system directory on first use, or null. Its static
+// import would bring in the common controls before the DLL search is restricted.
+FARPROC CommonDialogExport(const char* name);

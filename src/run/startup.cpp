@@ -5,6 +5,7 @@
 #include "data/memory_ops.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "platform/system_library.h"
 #include "run/ui_windows.h"
 #include <commctrl.h>
 #include <ole2.h>
@@ -51,7 +52,9 @@ bool ProcessStartup(HINSTANCE instance) {
     ModuleInstance = instance;
     ::OleInitialize(nullptr);
     LoadThemeLibrary();
-    ::InitCommonControls();
+    // By ordinal 17 from the controls loaded at run time (see CommonControlsModule).
+    if (FARPROC initControls = CommonControlsExport(MAKEINTRESOURCEA(17)))
+        CastProc<void(WINAPI*)()>(initControls)();
     if (!AllocPathBuffer(&ModulePath) || !AllocPathBuffer(&WorkPath) || !AllocPathBuffer(&InstallDir))
         return false;
     return DeriveInstallDir();
