@@ -1,5 +1,5 @@
 # The commands of the README. `make test` takes a fresh machine to a green test run.
-.PHONY: deps configure build test test-narrow host-test bench bench-fuzz clean vm-stop
+.PHONY: deps configure build test demo test-narrow host-test bench bench-fuzz clean vm-stop
 
 deps:
 	@scripts/install-deps
@@ -18,6 +18,12 @@ test: build
 	@ctest --preset host
 	@ctest --test-dir build/fuzz --output-on-failure
 	@ctest --preset win32
+
+# The sample application installed into a fresh Wine prefix and removed by its uninstaller, built
+# with uninstpack from examples/sample-manifest.json; prints before and after, screenshots in
+# build/demo/screenshots.
+demo: build
+	@demo/run-demo.sh
 
 # The whole Windows suite again with the program and tests on the narrow system-call table.
 test-narrow: deps

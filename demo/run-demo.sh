@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# make demo: builds the sample application's uninstaller with uninstpack, shows what it will
+# remove, and has demo_driver.exe install the application into a fresh Wine prefix, run the
+# uninstaller through its dialogs and report before and after. Screenshots end up as PNG files
+# in build/demo/screenshots. Run after `make build` (the Makefile's demo target does that).
+# Environment: UNINST_DEMO_WIN32 and UNINST_DEMO_HOST name other build folders of the two presets.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+win32=$(realpath "${UNINST_DEMO_WIN32:-$root/build/win32}")
+host=$(realpath "${UNINST_DEMO_HOST:-$root/build/host}")
+demo=$root/build/demo
+started=$(date +%s.%N)
+
+for f in "$win32/bin/demo_driver.exe" "$win32/bin/uninst.exe" "$host/bin/uninstpack"; do
+  [ -f "$f" ] || { echo "demo: $f is missing; run make build first" >&2; exit 2; }
+done
+
+# Its own build folder, so scripts/wine-run gives the demo a prefix of its own; the folder's
+# wine/ state (a display, on hosts that run Wine themselves) is kept between runs.
+rm -rf "$demo/bin" "$demo/shots" "$demo/screenshots" "$demo/pre-removal.log"
+mkdir -p "$demo/bin" "$demo/screenshots"
+echo "# Marks build/demo as a build folder for scripts/wine-run; not a CMake build." >"$demo/CMakeCache.txt"
+cp "$win32/bin/demo_driver.exe" "$demo/bin/"
+[ -f "$win32/bin/keep_desktop.exe" ] && cp "$win32/bin/keep_desktop.exe" "$demo/bin/"
+
+manifest=$root/examples/sample-manifest.json
+uninst=$demo/bin/sample-uninst.exe
+echo "== uninstpack build ${manifest#$root/} --stub ${win32#$root/}/bin/uninst.exe -o ${uninst#$root/}"
+"$host/bin/uninstpack" build "$manifest" --stub "$win32/bin/uninst.exe" -o "$uninst"
+echo
+echo "== uninstpack verify ${uninst#$root/}"
+"$host/bin/uninstpack" verify "$uninst"
+echo
+echo "== uninstpack inspect ${uninst#$root/}: what the uninstaller will remove"
+"$host/bin/uninstpack" inspect "$uninst"
+echo
+
+driver_started=$(date +%s.%N)
+rc=0
+UNINST_FRESH_PREFIX=1 "$root/scripts/wine-run" "$demo/bin/demo_driver.exe" || rc=$?
+driver_ended=$(date +%s.%N)
+
+shopt -s nullglob
+shots=("$demo"/shots/*.bmp)
+for bmp in "${shots[@]}"; do
+  convert "$bmp" -strip "$demo/screenshots/$(basename "${bmp%.bmp}").png"
+done
+echo
+echo "screenshots (PNG): ${demo#$root/}/screenshots/ (${#shots[@]} files)"
+awk -v a="$started" -v b="$driver_started" -v c="$driver_ended" -v d="$(date +%s.%N)" \
+  'BEGIN { printf "time: %.0f s in all (%.0f s for the fresh prefix, installation, run and report)\n", d - a, c - b }'
+exit $rc
