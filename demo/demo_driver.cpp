@@ -382,10 +382,11 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
 
 void Shot(Demo& demo, RunLog& log, HWND window, const std::wstring& name) {
     std::wstring file = std::to_wstring(log.shots.size() + 1) + L"-" + name + L".bmp";
+    // A missing picture is reported but does not fail the demo: the removal is what it checks.
     if (SaveScreenshot(window, demo.shotsFolder + L"\\" + file))
         log.shots.push_back(file);
     else
-        demo.Problem("could not save the screenshot " + Utf8(file));
+        std::printf("warning: could not save the screenshot %s\n", Utf8(file).c_str());
 }
 
 // Runs the uninstaller to its end: OK to the confirmation and the final notice, Yes to the
