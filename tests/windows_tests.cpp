@@ -606,10 +606,23 @@ TEST_F(RunWindows, ReadOnlyPromptShowsMessage9AndLabelsAndReturnsTheButton) {
     ASSERT_TRUE(CreateMainWindow());
     const std::wstring path = L"C:\\Program Files\\Tool\\readme.txt";
     std::wstring shown;
-    EXPECT_EQ(IDYES, AnswerPrompt(path, [](HWND d) {
+    std::wstring hidden;
+    EXPECT_EQ(IDYES, AnswerPrompt(path, [&hidden](HWND d) {
                   Shot(d, L"read-only-prompt");
+                  // Every button must be one the user can see and reach inside the dialog.
+                  RECT client;
+                  GetClientRect(d, &client);
+                  for (int id : {IDYES, IDC_YESTOALL, IDNO, IDC_NOTOALL}) {
+                      HWND button = GetDlgItem(d, id);
+                      RECT r = {};
+                      GetWindowRect(button, &r);
+                      MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&r), 2);
+                      if (!IsWindowVisible(button) || r.left < 0 || r.right > client.right || r.bottom > client.bottom)
+                          hidden += std::to_wstring(id) + L" ";
+                  }
                   PressButton(d, IDYES);
               }, &shown));
+    EXPECT_EQ(L"", hidden) << "buttons not visible inside the dialog";
     EXPECT_EQ(L"6=" + Message(3) + L";1001=" + Message(4) + L";1000=" + FormatWith(StandardMessages()[9], path) +
                   L";7=" + Message(5) + L";1002=" + Message(6) + L";owner=1",
               shown);
