@@ -730,12 +730,11 @@ void ExpectRemovalOfNotes(const RunLog& log, const ShellFolders& shell, const st
 }
 
 // The bar, sampled while the run went on: forward only, except where the shortcut-folder pass
-// sweeps the shortcut stretch again; and full once the last pass is done.
+// sweeps the shortcut stretch again.
 void ExpectSoundProgress(const RunLog& log, const uninstpack::UninstallData& data) {
     const DWORD files = (DWORD)data.files.size(), shortcuts = (DWORD)data.shortcuts.size();
     const DWORD total = (DWORD)data.registry.size() + 2 * files + shortcuts;
     const DWORD sweepLow = files * 100 / total, sweepHigh = (files + shortcuts - 1) * 100 / total;
-    const DWORD registryLow = (2 * files + shortcuts) * 100 / total;
     ASSERT_FALSE(log.positions.empty());
     int backwards = 0;
     for (size_t i = 1; i < log.positions.size(); ++i) {
@@ -747,10 +746,10 @@ void ExpectSoundProgress(const RunLog& log, const uninstpack::UninstallData& dat
             << sweepLow << " to " << sweepHigh;
     }
     EXPECT_LE(backwards, 1) << "only the shortcut-folder pass sweeps its stretch again";
-    // Seen only when a sample of the registry stretch shows the run was followed that far.
-    bool sawRegistryStretch = false;
-    for (DWORD position : log.positions) sawRegistryStretch |= position >= registryLow && position < 100;
-    if (sawRegistryStretch) EXPECT_EQ(100u, log.positions.back()) << "the last position before the dialog closed";
+    // The full bar is set just before the dialog closes, so a sampler from another process may
+    // or may not catch it; what it does see must still lie in or before the registry stretch.
+    for (DWORD position : log.positions)
+        if (position < 100) EXPECT_LE(position, (total - 1) * 100 / total);
 }
 
 // The first product goes quietly and again, reinstalled, with the user's confirmation; each
