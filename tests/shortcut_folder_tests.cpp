@@ -399,6 +399,27 @@ TEST_F(PassTest, EmptiedChainGoesUpToTheInstallationFolder) {
     EXPECT_EQ(app + L"\\", std::wstring(InstallDir));
 }
 
+// A folder that is not empty is tried once for a run of records in it, and again when another
+// record's chain came between: that chain may have emptied it.
+TEST_F(PassTest, FolderThatStaysIsTriedOncePerRunOfRecords) {
+    std::wstring app = MakeInstallDir();
+    Folder(L"app\\kept");
+    Folder(L"app\\kept\\sub");
+    ASSERT_TRUE(MakeFile(app + L"\\kept\\sub\\left.txt"));
+    Records records;
+    records.File(L".\\kept", L"one.txt");
+    records.File(L".\\kept", L"two.txt");
+    records.File(L".\\KEPT\\", L"");  // the same folder spelled otherwise
+    records.File(L".\\kept\\sub", L"three.txt");
+    records.File(L".\\kept", L"four.txt");
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+
+    RemoveEmptiedFolders();
+
+    EXPECT_EQ((Paths{app + L"\\kept", app + L"\\kept\\sub", app + L"\\kept"}), g_removeDirCalls);
+    EXPECT_TRUE(Exists(app + L"\\kept\\sub\\left.txt"));
+}
+
 TEST_F(PassTest, EmptiedFolderOfEachRecord) {
     struct Case {
         const char* name;

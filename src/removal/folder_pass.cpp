@@ -28,9 +28,12 @@ static bool BuildRecordFolder(const FileEntry* entry) {
     return true;
 }
 
-// Removes WorkPath and its parents while they are empty and not protected.
-static void RemoveFolderChain(WCHAR* lastRemoved) {
-    if (SamePath(WorkPath, lastRemoved)) return;
+// Removes WorkPath and its parents while they are empty and not protected. Consecutive records
+// mostly share a folder: when the chain starts where the previous one started, that chain
+// already removed the folder or found it not removable, and nothing on disk has changed since.
+static void RemoveFolderChain(WCHAR* lastRemoved, WCHAR* lastStart) {
+    if (SamePath(WorkPath, lastRemoved) || SamePath(WorkPath, lastStart)) return;
+    CopyPath(lastStart, kPathCapacity, WorkPath);
     bool removedAny = false;
     for (;;) {
         if (IsProtectedFolder(WorkPath)) return;
@@ -51,12 +54,14 @@ void RemoveEmptiedFolders() {
     ChangeDirectory(L"..");
     AppendBackslash(InstallDir);
     WCHAR lastRemoved[kPathCapacity];
+    WCHAR lastStart[kPathCapacity];
     lastRemoved[0] = 0;
+    lastStart[0] = 0;
     for (DWORD i = 0; i < FileEntryCount; ++i) {
         const FileEntry* entry = FileEntries[i];
         // The font folder is a system folder that only a font record would lead us to.
         if (entry->flags & kFileFont) continue;
-        if (BuildRecordFolder(entry)) RemoveFolderChain(lastRemoved);
+        if (BuildRecordFolder(entry)) RemoveFolderChain(lastRemoved, lastStart);
         ReportProgress(EmptiedFolderPassBase() + i);
     }
     AppendBackslash(InstallDir);
