@@ -1,31 +1,37 @@
 # The commands of the README. `make test` takes a fresh machine to a green test run.
-.PHONY: deps configure build test demo test-narrow host-test bench bench-fuzz clean vm-stop
+.PHONY: deps configure build build-program test demo test-narrow host-test bench bench-fuzz clean vm-stop
 
 deps:
 	@scripts/install-deps
 
 configure: deps
 	@cmake --preset win32 >/dev/null
+	@cmake --preset win32-narrow >/dev/null
 	@cmake --preset host >/dev/null
 	@cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 
-build: configure
-	@cmake --build --preset win32
-	@cmake --build --preset host
+build: build-program
+	@cmake --build --preset win32-narrow
 	@cmake --build build/fuzz
 
+# The program, its tests and the authoring tool: what the demo needs.
+build-program: configure
+	@cmake --build --preset win32
+	@cmake --build --preset host
+
+# The Windows suite runs twice, on the wide and on the narrow system-call table, side by side.
 test: build
 	@ctest --preset host
 	@ctest --test-dir build/fuzz --output-on-failure
-	@ctest --preset win32
+	@scripts/test-windows
 
 # The sample application installed into a fresh Wine prefix and removed by its uninstaller, built
 # with uninstpack from examples/sample-manifest.json; prints before and after, screenshots in
 # build/demo/screenshots.
-demo: build
+demo: build-program
 	@demo/run-demo.sh
 
-# The whole Windows suite again with the program and tests on the narrow system-call table.
+# Only the Windows suite on the narrow system-call table (make test runs it too).
 test-narrow: deps
 	@cmake --preset win32-narrow >/dev/null
 	@cmake --build --preset win32-narrow
