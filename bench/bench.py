@@ -28,6 +28,8 @@ BIN = BUILD / "bin"
 NSIS_DIR = BUILD / "nsis"
 RESULTS = ROOT / "bench" / "RESULTS.md"
 WINE_RUN = ROOT / "scripts" / "wine-run"
+# Runs in the guest as a unix program: the source tree has the same path there.
+MAKE_INSTALLATION = ROOT / "bench" / "make_installation.sh"
 TOOL = "i686-w64-mingw32-"
 
 FILES_PER_FOLDER = 50  # bench/layout.h
@@ -217,7 +219,8 @@ def fields(line):
 
 
 def removal_runs(work, n, rounds, contestants, export=None):
-    args = [work, n, rounds] + [f"{name}={guest_path(path)}" for name, path in contestants]
+    args = [work, n, rounds, f"make-installation={MAKE_INSTALLATION}"]
+    args += [f"{name}={guest_path(path)}" for name, path in contestants]
     if export:
         args.append(f"export-nsis={guest_path(export)}")
     lines, rc = wine_run(BIN / "bench_driver.exe", *args)

@@ -2,8 +2,9 @@
 // installation on the guest's own disk, starts each contestant on a fresh copy of it under a
 // timer, checks afterwards that everything recorded is gone and nothing else, and prints one
 // line per run for bench.py to read.
-// Usage: bench_driver WORKDIR N ROUNDS [ours=STUB] [nsis=SETUP] [floor=FLOOR] [export-nsis=PATH]
-//                     [child-debug=WINEDEBUG channels for the contestants]
+// Usage: bench_driver WORKDIR N ROUNDS make-installation=SCRIPT [ours=STUB] [nsis=SETUP]
+//                     [floor=FLOOR] [export-nsis=PATH] [child-debug=WINEDEBUG channels]
+//   make-installation: bench/make_installation.sh as a unix path; it makes the files.
 //   ours:  our program part; the driver appends the uninstall data of the installation to it.
 //   nsis:  the peer's installer made from bench.py's script; run once, it writes the peer's
 //          uninstaller, which then runs in place (`_?=`).
@@ -128,17 +129,82 @@ bool PutKey(const WCHAR* path, const WCHAR* valueName, HKEY* keep = nullptr) {
     return ok;
 }
 
-// The installation: N files of 1 KiB in their folders, N/10 keys with two values each, and
-// the sentinels. Empty string on success, else what failed.
-std::string CreateInstallation(const wstring& app, unsigned n) {
-    ::RegDeleteTreeW(kBenchRoot, BENCH_KEY);
-    if (!::CreateDirectoryW(app.c_str(), nullptr)) return "cannot create " + Narrow(app);
+// The unix name of a path of the prefix, from Wine's own export; empty where there is none.
+std::string UnixPath(const wstring& path) {
+    typedef char*(CDECL * UnixNameFn)(LPCWSTR);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    UnixNameFn unixName = kernel ? reinterpret_cast<UnixNameFn>(
+                                       reinterpret_cast<void*>(::GetProcAddress(kernel, "wine_get_unix_file_name")))
+                                 : nullptr;
+    if (!unixName) return "";
+    char* name = unixName(path.c_str());
+    if (!name) return "";
+    std::string out = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return out;
+}
+
+// Files and folders made by the guest's shell (bench/make_installation.sh): through Wine each
+// file took several wineserver round trips, minutes per installation in the test machine.
+// Wine starts a unix program without a process handle, so the script writes `done` last.
+std::string MakeFilesNatively(const wstring& script, const wstring& app, unsigned n, const wstring& done) {
+    std::string unixApp = UnixPath(app), unixDone = UnixPath(done);
+    if (unixApp.empty() || unixDone.empty()) return "no unix path for " + Narrow(app) + " (not Wine?)";
+    wstring commandLine = L"Z:\\bin\\bash \"" + script + L"\" \"" + Widen(unixApp.c_str()) + L"\" " +
+                          std::to_wstring(n) + L" \"" + Widen(unixDone.c_str()) + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return "cannot start bash for " + Narrow(script) + ": error " + std::to_string(::GetLastError());
+    if (pi.hThread) ::CloseHandle(pi.hThread);
+    if (pi.hProcess) ::CloseHandle(pi.hProcess);
+    double start = NowMs();
+    while (!Exists(done)) {
+        if (NowMs() - start > kRunTimeoutMs) return "the installation's files were not made in time";
+        ::Sleep(20);
+    }
+    Bytes said;
+    if (!ReadWholeFile(done, said)) return "cannot read " + Narrow(done);
+    ::DeleteFileW(done.c_str());
+    std::string text(said.begin(), said.end());
+    if (text.compare(0, 2, "ok") != 0) return "make_installation.sh: " + text.substr(0, text.find('\n'));
+    return "";
+}
+
+// The contestants must see the installation the driver used to make through Wine: every data
+// file as large, with the attributes and bytes of a file made through Wine (the sentinel).
+std::string CheckMadeFiles(const wstring& app, unsigned n, const wstring& reference) {
+    WIN32_FILE_ATTRIBUTE_DATA expected;
+    if (!::GetFileAttributesExW(reference.c_str(), GetFileExInfoStandard, &expected)) return "no reference file";
     BYTE content[kBenchFileSize];
     for (DWORD i = 0; i < kBenchFileSize; ++i) content[i] = static_cast<BYTE>('a' + i % 26);
-    for (unsigned folder = 0; folder < FolderCount(n); ++folder)
-        if (!::CreateDirectoryW(FolderPath(app, folder).c_str(), nullptr)) return "cannot create a folder";
-    for (unsigned file = 0; file < n; ++file)
-        if (!PutFile(FilePath(app, file), content, kBenchFileSize)) return "cannot create " + Narrow(FilePath(app, file));
+    const unsigned samples[] = {0, n / 2, n - 1};
+    for (unsigned file : samples) {
+        if (file >= n) continue;
+        WIN32_FILE_ATTRIBUTE_DATA got;
+        Bytes bytes;
+        if (!::GetFileAttributesExW(FilePath(app, file).c_str(), GetFileExInfoStandard, &got) ||
+            got.dwFileAttributes != expected.dwFileAttributes || got.nFileSizeHigh != 0 ||
+            got.nFileSizeLow != kBenchFileSize || !ReadWholeFile(FilePath(app, file), bytes) ||
+            bytes != Bytes(content, content + kBenchFileSize))
+            return "the made file " + Narrow(FilePath(app, file)) + " differs from one made through Wine";
+    }
+    WIN32_FILE_ATTRIBUTE_DATA folder;
+    if (n && (!::GetFileAttributesExW(FolderPath(app, FolderCount(n) - 1).c_str(), GetFileExInfoStandard, &folder) ||
+              folder.dwFileAttributes != FILE_ATTRIBUTE_DIRECTORY))
+        return "the made folders are not plain folders";
+    return "";
+}
+
+// The installation: N files of 1 KiB in their folders (made by script), N/10 keys with two
+// values each, and the sentinels. Empty string on success, else what failed.
+std::string CreateInstallation(const wstring& script, const wstring& runDir, const wstring& app, unsigned n) {
+    ::RegDeleteTreeW(kBenchRoot, BENCH_KEY);
+    std::string error = MakeFilesNatively(script, app, n, runDir + L"\\made.txt");
+    if (!error.empty()) return error;
+    BYTE content[kBenchFileSize];
+    for (DWORD i = 0; i < kBenchFileSize; ++i) content[i] = static_cast<BYTE>('a' + i % 26);
     for (unsigned k = 0; k < KeyCount(n); ++k) {
         WCHAR path[32];
         KeyPath(k, path);
@@ -148,7 +214,7 @@ std::string CreateInstallation(const wstring& app, unsigned n) {
     if (!PutFile(s.file, content, 16) || !::CreateDirectoryW(s.folder.c_str(), nullptr) ||
         !PutFile(s.folderFile, content, 16) || !PutKey(BENCH_KEY, kKeepValue) || !PutKey(kKeepKey, L"a"))
         return "cannot create the sentinels";
-    return "";
+    return CheckMadeFiles(app, n, s.file);
 }
 
 struct CheckResult {
@@ -202,6 +268,7 @@ void RemoveInstallation(const wstring& runDir, const wstring& app, unsigned n) {
     ::DeleteFileW((app + L"\\uninst.exe").c_str());
     ::DeleteFileW((app + L"\\uninstall.exe").c_str());
     ::RemoveDirectoryW(app.c_str());
+    ::DeleteFileW((runDir + L"\\made.txt").c_str());
     ::RemoveDirectoryW(runDir.c_str());
     ::RegDeleteTreeW(kBenchRoot, BENCH_KEY);
     ::RegDeleteKeyW(kBenchRoot, BENCH_KEY);
@@ -210,6 +277,7 @@ void RemoveInstallation(const wstring& runDir, const wstring& app, unsigned n) {
 struct Timed {
     bool started = false, timedOut = false;
     DWORD exitCode = 0;
+    DWORD threadId = 0;  // the first thread's id: the wineserver's traces name threads by it
     double ms = 0;
 };
 
@@ -225,6 +293,7 @@ Timed RunTimed(wstring commandLine, const wstring& currentDir, DWORD timeoutMs, 
     if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentDir.c_str(), &si, &pi))
         return t;
     t.started = true;
+    t.threadId = pi.dwThreadId;
     // The driver's window must answer while it waits: a contestant that broadcasts a message
     // with SendMessage would otherwise wait for the driver, and the driver for it.
     DWORD waited = WAIT_TIMEOUT;
@@ -330,7 +399,9 @@ int Fail(const std::string& what) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && wstring(argv[1]) == L"window-probe") return ProbeWindow() ? 0 : 1;
-    if (argc < 4) return Fail("usage: bench_driver WORKDIR N ROUNDS [ours=STUB] [nsis=SETUP] [floor=FLOOR] [export-nsis=PATH]");
+    if (argc < 4)
+        return Fail("usage: bench_driver WORKDIR N ROUNDS make-installation=SCRIPT [ours=STUB] [nsis=SETUP] "
+                    "[floor=FLOOR] [export-nsis=PATH] [child-debug=CHANNELS]");
     if (StopAsked()) return Fail("stopped by bench.stop");
     if (!KeepDesktopUp()) return Fail("no window can be created: Wine's desktop process does not start");
     wstring work = argv[1];
@@ -341,7 +412,7 @@ int wmain(int argc, wchar_t** argv) {
     ::CreateDirectoryW(stage.c_str(), nullptr);
 
     std::vector<Contestant> contestants;
-    wstring exportNsis;
+    wstring exportNsis, script;
     for (int i = 4; i < argc; ++i) {
         wstring arg = argv[i];
         size_t eq = arg.find(L'=');
@@ -367,6 +438,8 @@ int wmain(int argc, wchar_t** argv) {
         } else if (name == L"floor") {
             if (!CopyWholeFile(value, stage + L"\\floor.exe")) return Fail("cannot copy " + Narrow(value));
             contestants.push_back({"floor", stage + L"\\floor.exe", L""});
+        } else if (name == L"make-installation") {
+            script = value;
         } else if (name == L"export-nsis") {
             exportNsis = value;
         } else if (name == L"child-debug") {
@@ -377,6 +450,7 @@ int wmain(int argc, wchar_t** argv) {
             return Fail("unknown argument " + Narrow(arg));
         }
     }
+    if (script.empty()) return Fail("make-installation=SCRIPT is needed to make the installation");
     if (!exportNsis.empty()) {
         for (const Contestant& c : contestants)
             if (c.name == "nsis" && !CopyWholeFile(c.staged, exportNsis)) return Fail("cannot export the peer's uninstaller");
@@ -393,7 +467,7 @@ int wmain(int argc, wchar_t** argv) {
             wstring app = runDir + L"\\app";
             ::CreateDirectoryW(runDir.c_str(), nullptr);
             double createStart = NowMs();
-            std::string error = CreateInstallation(app, n);
+            std::string error = CreateInstallation(script, runDir, app, n);
             if (error.empty() && !c.installedName.empty() &&
                 !::CopyFileW(c.staged.c_str(), (app + L"\\" + c.installedName).c_str(), TRUE))
                 error = "cannot copy the uninstaller into the installation";
@@ -405,10 +479,10 @@ int wmain(int argc, wchar_t** argv) {
             Timed t = RunTimed(CommandLine(c, app, n), work, kRunTimeoutMs);
             CheckResult r = CheckInstallation(app, n);
             bool clean = r.files == 0 && r.folders == 0 && r.keys == 0 && r.sentinelsLost == 0;
-            std::printf("run n=%u who=%s round=%u ms=%.1f exit=%ld started=%d timeout=%d create-ms=%.0f "
+            std::printf("run n=%u who=%s round=%u ms=%.1f exit=%ld started=%d timeout=%d tid=%04lx create-ms=%.0f "
                         "left-files=%u/%u left-folders=%u/%u left-keys=%u/%u lost-sentinels=%u/%u check=%s\n",
                         n, c.name.c_str(), round, t.ms, static_cast<long>(t.exitCode), t.started, t.timedOut,
-                        createMs, r.files, n, r.folders, FolderCount(n), r.keys, KeyCount(n), r.sentinelsLost,
+                        static_cast<unsigned long>(t.threadId), createMs, r.files, n, r.folders, FolderCount(n), r.keys, KeyCount(n), r.sentinelsLost,
                         CheckResult::kSentinels, clean && t.started && !t.timedOut && t.exitCode == 0 ? "ok" : "FAIL");
             std::fflush(stdout);
             RemoveInstallation(runDir, app, n);
