@@ -10,9 +10,11 @@ or a run could not be made, so a bench that removes nothing cannot pass for a fa
 
 Environment: BENCH_N (blank- or comma-separated file counts, default "1000 5000 20000"),
 BENCH_ROUNDS (runs per contestant, default 3), BENCH_LOAD_N (default "10000 100000"),
+BENCH_TRACE_N (the two sizes of the traced runs that count wineserver requests, default "100 300"),
 BENCH_NO_BUILD=1 (use the programs as built). `touch build/bench/bin/bench.stop` stops the
 guest's side between two runs (stopping this script alone leaves it running in the guest).
 """
+import gzip
 import os
 import re
 import statistics
@@ -37,6 +39,7 @@ FILES_PER_KEY = 10
 BENCH_KEY = r"Software\BenchApp"
 
 TARGET_PROGRAM_PART = 40 * 1024
+SOURCE = ("", [])
 
 
 def numbers(name, default):
@@ -239,6 +242,102 @@ def median_ms(runs, who, n):
     return statistics.median(values) if values else None
 
 
+# ---- wineserver requests ----
+
+TRACE_LINE = re.compile(r"^([0-9a-f]{4,8}): (.*)$")
+REQUEST = re.compile(r"^(\w+)\( ")
+REPLY = re.compile(r"^(\w+)\(\) = ")
+NEW_THREAD_TID = re.compile(r"\btid=([0-9a-f]+)")
+PROCESS_FIELD = re.compile(r"\bprocess=([0-9a-f]+)")
+CURRENT_PROCESS = "ffffffff"
+
+
+def count_requests(lines, run_tids):
+    """Requests per run from a wineserver trace (WINEDEBUG=+server): for each first-thread id in
+    run_tids (the driver's runs, in order), {"own": {request: count}, "children": {...}}.
+
+    A run owns its first thread from that thread's init_first_thread on, the threads it creates
+    in its own process, and (as children) the processes it starts with theirs. The server reuses
+    thread ids, so every new_thread reply gives the id a new owner: the creator's run, or none.
+    Tracing starts within the request that turned it on, so a thread whose first traced line is a
+    reply is counted one request for it."""
+    runs = [{"own": {}, "children": {}} for _ in run_tids]
+    wanted = [int(t, 16) for t in run_tids]
+    owner = {}          # tid -> (run index, "own" or "children")
+    next_run = 0
+    pending_process = {}  # tid -> the process field of its pending new_thread request
+    seen = set()
+    last_request = {}
+    for line in lines:
+        m = TRACE_LINE.match(line)
+        if not m:
+            continue
+        tid, text = int(m.group(1), 16), m.group(2)
+        request, reply = REQUEST.match(text), REPLY.match(text)
+        name = (request or reply).group(1) if (request or reply) else None
+        # A thread starts with its init_first_thread request, or with the reply where the request
+        # came before the tracing.
+        starts = name == "init_first_thread" and (request or last_request.get(tid) != name)
+        if request:
+            last_request[tid] = name
+        if starts:
+            if next_run < len(wanted) and tid == wanted[next_run]:
+                owner[tid] = (next_run, "own")
+                next_run += 1
+            elif owner.get(tid, (None, None))[1] != "children":
+                owner.pop(tid, None)
+        first_line = tid not in seen
+        seen.add(tid)
+        if request and name == "new_thread":
+            field = PROCESS_FIELD.search(text)
+            pending_process[tid] = field.group(1) if field else CURRENT_PROCESS
+        if reply and name == "new_thread":
+            created = NEW_THREAD_TID.search(text)
+            if created:
+                new_tid = int(created.group(1), 16)
+                if tid in owner:
+                    index, kind = owner[tid]
+                    same_process = pending_process.get(tid, CURRENT_PROCESS) == CURRENT_PROCESS
+                    owner[new_tid] = (index, kind if same_process else "children")
+                else:
+                    owner.pop(new_tid, None)
+        if tid in owner and (request or (reply and first_line)):
+            index, kind = owner[tid]
+            counts = runs[index][kind]
+            counts[name] = counts.get(name, 0) + 1
+    return runs
+
+
+def per_record(small, large, n_small, n_large):
+    """{request: requests per file record}: the growth between two sizes, so what a run costs
+    whatever its size (process start, DLL loading) does not count."""
+    names = set(small) | set(large)
+    rates = {name: (large.get(name, 0) - small.get(name, 0)) / (n_large - n_small) for name in names}
+    return {name: rate for name, rate in rates.items() if abs(rate) >= 0.005}
+
+
+def trace_runs(work, n, contestants, trace):
+    """One run per contestant with the wineserver's trace on (a server of its own, whose standard
+    error is the trace; the contestants' WINEDEBUG turns the tracing on). Returns the run lines
+    and the trace's lines."""
+    args = [work, n, 1, f"make-installation={MAKE_INSTALLATION}"]
+    args += [f"{name}={guest_path(path)}" for name, path in contestants] + ["child-debug=+server"]
+    proc = subprocess.run(["bash", str(ROOT / "bench" / "trace_requests.sh"), str(trace),
+                           str(BIN / "bench_driver.exe"), *map(str, args)],
+                          capture_output=True, text=True, errors="replace")
+    lines = proc.stdout.splitlines()
+    for line in lines:
+        if line.startswith("error"):
+            log("  " + line)
+    if proc.returncode != 0:
+        log(f"  the traced runs ended with {proc.returncode}: {proc.stderr.strip()[-500:]}")
+    runs = [fields(l) for l in lines if l.startswith("run ")]
+    if proc.returncode != 0 or len(runs) != len(contestants) or not Path(trace).exists():
+        return runs, None
+    with gzip.open(trace, "rt", errors="replace") as f:
+        return runs, count_requests(f, [r["tid"] for r in runs])
+
+
 # ---- report ----
 
 def ratio(a, b):
@@ -252,14 +351,35 @@ def fmt_ratio(value, limit, below=True):
     return f"{value:.2f}", "met" if met else "**missed**"
 
 
+def source_state():
+    """The commit measured, and whether src/ differed from it when the program was built."""
+    head = subprocess.run(["git", "-C", str(ROOT), "log", "-1", "--format=%h %s"],
+                          capture_output=True, text=True).stdout.strip()
+    dirty = subprocess.run(["git", "-C", str(ROOT), "status", "--porcelain", "--", "src", "CMakeLists.txt"],
+                           capture_output=True, text=True).stdout.split("\n")
+    dirty = [line[3:] for line in dirty if line.strip()]
+    return head, dirty
+
+
+LOADS = []  # (stage, the host's 1-minute load average): the test machine's CPUs are the host's
+
+
+def note_load(stage):
+    LOADS.append((stage, os.getloadavg()[0]))
+
+
 def main():
     started = time.monotonic()
+    note_load("start")
     sizes = numbers("BENCH_N", "1000 5000 20000")
     rounds = numbers("BENCH_ROUNDS", "3")[0]
     load_sizes = numbers("BENCH_LOAD_N", "10000 100000")
+    trace_sizes = numbers("BENCH_TRACE_N", "100 300")[:2]
     if not os.environ.get("BENCH_NO_BUILD"):
         log("building in build/bench ...")
         build()
+    global SOURCE
+    SOURCE = source_state()
 
     stop = BIN / "bench.stop"
     if stop.exists():
@@ -271,7 +391,7 @@ def main():
     symbols = largest_symbols(BIN / "uninst_symbols.exe")
 
     log("writing the peer's uninstallers ...")
-    setups = {n: make_nsis(n) for n in [0] + sizes}
+    setups = {n: make_nsis(n) for n in sorted(set([0] + sizes + trace_sizes))}
 
     work = "C:\\bench-" + time.strftime("%Y%m%d-%H%M%S")
     problems, runs = [], []
@@ -280,11 +400,12 @@ def main():
         peer_export.unlink()
 
     loads = []
+    requests = {}  # n -> {who: {"own": counts, "children": counts}}
 
     def write_partial(stage):
         RESULTS.write_text(render(our_size, our_imports, breakdown, symbols, None, sizes, load_sizes, rounds,
                                   runs, loads, problems + [f"INCOMPLETE: the bench is still running ({stage})"],
-                                  time.monotonic() - started))
+                                  time.monotonic() - started, requests, trace_sizes))
 
     log(f"empty silent runs ({rounds} rounds) ...")
     got, complete = removal_runs(work, 0, rounds, [("ours", ours), ("nsis", setups[0])], export=peer_export)
@@ -292,6 +413,18 @@ def main():
     if not complete:
         problems.append("the empty runs did not all complete")
     write_partial("empty runs done")
+    for n in trace_sizes if len(trace_sizes) == 2 else []:
+        log(f"wineserver requests at N = {n} (one traced run each) ...")
+        got, counted = trace_runs(work + "-trace", n, [("ours", ours), ("nsis", setups[n]),
+                                                       ("floor", BIN / "floor.exe")], BUILD / f"trace-{n}.log.gz")
+        if counted is None or any(r["check"] != "ok" for r in got):
+            problems.append(f"the traced runs of N = {n} did not all complete clean")
+        else:
+            requests[n] = {r["who"]: c for r, c in zip(got, counted)}
+            for who, c in requests[n].items():
+                log(f"  n={n:>6} {who:<5} {sum(c['own'].values())} requests"
+                    f" (+ {sum(c['children'].values())} in processes it started)")
+    write_partial("request counts done")
     for n in sizes:
         log(f"removal of {n} files ({rounds} rounds) ...")
         got, complete = removal_runs(work, n, rounds,
@@ -299,6 +432,7 @@ def main():
         runs += got
         if not complete:
             problems.append(f"the removal runs of N = {n} did not all complete")
+        note_load(f"after N = {n}")
         write_partial(f"removal of N = {n} done")
 
     log(f"loading the uninstall data ({rounds} rounds) ...")
@@ -316,10 +450,11 @@ def main():
                         f"{r['left-files']}, folders {r['left-folders']}, keys {r['left-keys']}; lost sentinels "
                         f"{r['lost-sentinels']}; exit code {r['exit']}, timed out {r['timeout']}")
 
+    note_load("end")
     peer_part = program_part(peer_export) if peer_export.exists() else None
     elapsed = time.monotonic() - started
     report = render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_sizes, rounds,
-                    runs, loads, problems, elapsed)
+                    runs, loads, problems, elapsed, requests, trace_sizes)
     RESULTS.write_text(report)
     print()
     print(report)
@@ -330,12 +465,52 @@ def main():
     return 0
 
 
+WHO = (("ours", "ours"), ("nsis", "peer"), ("floor", "floor"))
+
+
+def render_requests(requests, trace_sizes):
+    """The wineserver requests section: totals per run, and per file record by request."""
+    if len(requests) != 2:
+        return []
+    small, large = sorted(requests)
+    out = ["## Wineserver requests", "",
+           f"One traced run per contestant at N = {small} and N = {large} (WINEDEBUG=+server, counted "
+           "by thread: the contestant's own process, and apart the processes it starts). Unlike the "
+           "times these do not depend on the machine's load. Per file record: the growth from "
+           f"N = {small} to N = {large}, divided by {large - small}, so it includes each file's share "
+           "of the folders (1/50) and keys (1/10) and leaves out what a run costs whatever its size.", "",
+           "| | " + " | ".join(label for _, label in WHO) + " |", "|---|---|---|---|"]
+    have = lambda n, who: requests[n].get(who, {"own": {}, "children": {}})
+    total = lambda n, who, kind="own": sum(have(n, who)[kind].values())
+    for n in (small, large):
+        out.append(f"| requests, N = {n} | " + " | ".join(str(total(n, who)) for who, _ in WHO) + " |")
+        out.append(f"| in processes it started, N = {n} | "
+                   + " | ".join(str(total(n, who, "children")) for who, _ in WHO) + " |")
+    rates = {who: per_record(have(small, who)["own"], have(large, who)["own"], small, large) for who, _ in WHO}
+    out.append("| **requests per file record** | " + " | ".join(
+        f"**{(total(large, who) - total(small, who)) / (large - small):.2f}**" for who, _ in WHO) + " |")
+    out.append("")
+    names = sorted(set().union(*rates.values()), key=lambda name: (-rates["ours"].get(name, 0), name))
+    out += ["Per file record, by request:", "", "| request | " + " | ".join(l for _, l in WHO)
+            + " | ours - floor |", "|---|---|---|---|---|"]
+    for name in names:
+        cells = [rates[who].get(name, 0.0) for who, _ in WHO]
+        out.append(f"| {name} | " + " | ".join(f"{c:.2f}" for c in cells) + f" | {cells[0] - cells[2]:+.2f} |")
+    out.append("")
+    return out
+
+
 def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_sizes, rounds,
-           runs, loads, problems, elapsed):
+           runs, loads, problems, elapsed, requests=None, trace_sizes=()):
     out = ["# Benchmark results", ""]
     out.append(f"Made by `make bench` on {time.strftime('%Y-%m-%d %H:%M')}; Wine in the test machine, "
                f"times measured inside the guest (process start to end, QueryPerformanceCounter), "
                f"median of {rounds} interleaved runs each. The whole bench took {elapsed / 60:.1f} minutes.")
+    out.append("")
+    head, dirty = SOURCE
+    out.append(f"Measured: commit {head}" + (f", with uncommitted changes to {', '.join(dirty)}" if dirty else "")
+               + ". Load of the host, whose 2 cores also run the test machine (1-minute average; the bench "
+               "alone keeps about 2 busy): " + ", ".join(f"{stage} {load:.1f}" for stage, load in LOADS) + ".")
     out.append("")
     if problems:
         out += ["## PROBLEMS: these results do not count", ""]
@@ -403,6 +578,8 @@ def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_siz
                 if values:
                     out.append(f"- N = {n}, {who}: {', '.join(values)}")
         out.append("")
+
+    out += render_requests(requests or {}, trace_sizes)
 
     out += ["## Loading the uninstall data", "", "| file records | ms (median) | ReadFile calls | calls per record |",
             "|---|---|---|---|"]

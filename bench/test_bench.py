@@ -219,6 +219,131 @@ class Report(unittest.TestCase):
         row = next(l for l in text.splitlines() if l.startswith("| 20000 |"))
         self.assertIn("**no runs**", row)
 
+# Lines as Wine 8's wineserver writes them (shortened). The driver is thread 0024; run A's first
+# thread 0128 is traced from within its init_first_thread, run B's (0134) from its request on.
+TRACE = """\
+0128: init_first_thread() = 0 { pid=0124, tid=0128, server_start=1dd863efba97456 (-57.3), session_id=00000001 }
+0128: open_mapping( access=000f001f, attributes=00000000, rootdir=0000, name=L"x" )
+0128: open_mapping() = 0 { handle=0018 }
+0128: *fd* 0018 -> 19
+0128: new_thread( process=ffffffff, access=001fffff, flags=00000000, request_fd=-1, objattr={} )
+0128: new_thread() = 0 { tid=0130, handle=0050 }
+0130: init_thread( unix_tid=12, teb=00380000, entry=7bc600e0, reply_fd=30, wait_fd=31 )
+0130: close_handle( handle=0050 )
+0128: new_process( token=0000, debug=0000, parent_process=0000, flags=00000000, socket_fd=20 )
+0128: new_process() = 0 { info=008c, pid=0140, handle=0090 }
+0128: new_thread( process=0090, access=001fffff, flags=00000001, request_fd=-1, objattr={} )
+0128: new_thread() = 0 { tid=0144, handle=0094 }
+0144: init_first_thread( unix_pid=99, unix_tid=99, debug_level=0, teb=00380000, peb=00390000 )
+0144: init_first_thread() = 0 { pid=0140, tid=0144 }
+0144: delete_file( handle=0010 )
+0128: terminate_process( handle=ffffffff, exit_code=0 )
+0128: *killed* exit_code=0
+0130: *killed* exit_code=0
+0024: *wakeup* signaled=0
+0024: open_key( parent=0028, access=00020019, attributes=00000040, name=L"Software\\BenchApp\\k00000" )
+0024: new_process( token=0000, debug=0000, parent_process=0000, flags=00000000, socket_fd=22 )
+0024: new_thread( process=0094, access=001fffff, flags=00000001, request_fd=-1, objattr={} )
+0024: new_thread() = 0 { tid=0130, handle=0098 }
+0130: init_first_thread( unix_pid=7, unix_tid=7, debug_level=0, teb=00380000, peb=00390000 )
+0130: close_handle( handle=0010 )
+0024: new_thread( process=0098, access=001fffff, flags=00000001, request_fd=-1, objattr={} )
+0024: new_thread() = 0 { tid=0134, handle=009c }
+0134: init_first_thread( unix_pid=8, unix_tid=8, debug_level=1, teb=00380000, peb=00390000 )
+0134: init_first_thread() = 0 { pid=0138, tid=0134 }
+0134: create_file( access=c0100080, sharing=00000000, create=1, options=00000060, attrs=00000080 )
+0134: create_file() = 0 { handle=0078 }
+0134: close_handle( handle=0078 )
+0134: get_startup_info( )
+"""
+
+
+class RequestCounts(unittest.TestCase):
+    def test_each_run_gets_its_threads_requests_and_apart_its_childrens(self):
+        a, b = bench.count_requests(TRACE.splitlines(keepends=True), ["0128", "0134"])
+        # 0128's init_first_thread counts once though only its reply was traced; replies and
+        # the server's own notes (*fd*, *killed*) are no requests.
+        self.assertEqual(a["own"], {"init_first_thread": 1, "open_mapping": 1, "new_thread": 2, "init_thread": 1,
+                                    "new_process": 1, "terminate_process": 1, "close_handle": 1})
+        self.assertEqual(a["children"], {"init_first_thread": 1, "delete_file": 1})
+        # 0130 came back as another process of the driver's: neither run's. B's init is traced
+        # with its request and reply: one request.
+        self.assertEqual(b["own"], {"init_first_thread": 1, "create_file": 1, "close_handle": 1,
+                                    "get_startup_info": 1})
+        self.assertEqual(b["children"], {})
+
+    def test_a_run_begins_at_its_first_threads_start_not_at_an_earlier_thread_of_that_id(self):
+        lines = ["0134: close_handle( handle=0010 )",
+                 "0134: init_first_thread( unix_pid=8, unix_tid=8, debug_level=1 )",
+                 "0134: close_handle( handle=0020 )"]
+        (run,) = bench.count_requests(lines, ["0134"])
+        self.assertEqual(run["own"], {"init_first_thread": 1, "close_handle": 1})
+
+    def test_a_run_that_never_started_counts_nothing(self):
+        runs = bench.count_requests(TRACE.splitlines(), ["0128", "0999", "0134"])
+        self.assertEqual(runs[1], {"own": {}, "children": {}})
+        self.assertEqual(sum(runs[2]["own"].values()), 0)  # the order of runs is kept
+
+
+class PerRecord(unittest.TestCase):
+    def test_growth_per_record_without_what_every_run_costs(self):
+        small = {"create_file": 2300, "map_view": 40, "open_key": 300}
+        large = {"create_file": 6300, "map_view": 40, "open_key": 500, "delete_key": 20}
+        self.assertEqual(bench.per_record(small, large, 100, 300),
+                         {"create_file": 20.0, "open_key": 1.0, "delete_key": 0.1})
+
+    def test_the_section_shows_totals_rates_and_the_excess_over_the_floor(self):
+        counts = lambda own, started=None: {"own": own, "children": started or {}}
+        requests = {100: {"ours": counts({"a": 150, "b": 7}), "nsis": counts({"a": 90}),
+                          "floor": counts({"a": 50}, {"c": 12})},
+                    300: {"ours": counts({"a": 450, "b": 7, "c": 400}), "nsis": counts({"a": 250}),
+                          "floor": counts({"a": 150}, {"c": 12})}}
+        text = "\n".join(bench.render_requests(requests, [100, 300]))
+        self.assertIn("| **requests per file record** | **3.50** | **0.80** | **0.50** |", text)
+        self.assertIn("| in processes it started, N = 300 | 0 | 0 | 12 |", text)
+        rows = [l for l in text.splitlines() if l.startswith("| c |") or l.startswith("| a |")]
+        self.assertEqual(rows, ["| c | 2.00 | 0.00 | 0.00 | +2.00 |", "| a | 1.50 | 0.80 | 0.50 | +1.00 |"])
+        self.assertEqual(bench.render_requests({100: requests[100]}, [100, 300]), [])
+
+
+class MakeInstallation(unittest.TestCase):
+    """bench/make_installation.sh makes what the driver made through Wine (bench/layout.h)."""
+    SCRIPT = Path(__file__).resolve().parent / "make_installation.sh"
+
+    def make(self, tmp, n, app="app"):
+        done = Path(tmp) / "done"
+        rc = bench.subprocess.run(["bash", str(self.SCRIPT), str(Path(tmp) / app), str(n), str(done)],
+                                  capture_output=True).returncode
+        return rc, done.read_text().strip()
+
+    def test_files_folders_and_bytes(self):
+        content = bytes(ord("a") + i % 26 for i in range(1024))
+        for n, folders, last in [(0, [], None), (1, ["d0000"], "d0000/f000000.dat"),
+                                 (50, ["d0000"], "d0000/f000049.dat"),
+                                 (51, ["d0000", "d0001"], "d0001/f000050.dat")]:
+            with self.subTest(n=n), tempfile.TemporaryDirectory() as tmp:
+                self.assertEqual(self.make(tmp, n), (0, "ok"))
+                app = Path(tmp) / "app"
+                self.assertEqual(sorted(p.name for p in app.iterdir()), folders)
+                files = sorted(p for p in app.rglob("*") if p.is_file())
+                self.assertEqual(len(files), n)
+                self.assertTrue(all(p.read_bytes() == content for p in files))
+                if last:
+                    self.assertEqual(files[-1].relative_to(app).as_posix(), last)
+                self.assertEqual(sorted(p.name for p in Path(tmp).iterdir()), ["app", "done"])
+
+    def test_refuses_to_make_over_an_existing_installation_or_a_bad_count(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            (Path(tmp) / "app").mkdir()
+            rc, said = self.make(tmp, 3)
+            self.assertNotEqual(rc, 0)
+            self.assertTrue(said.startswith("fail cannot create"), said)
+            self.assertEqual(list((Path(tmp) / "app").iterdir()), [])
+            rc, said = self.make(tmp, "3x", app="other")
+            self.assertNotEqual(rc, 0)
+            self.assertTrue(said.startswith("fail the file count"), said)
+            self.assertFalse((Path(tmp) / "other").exists())
+
 
 class Fields(unittest.TestCase):
     def test_driver_lines(self):
