@@ -201,6 +201,18 @@ HINSTANCE WINAPI PretendOpen(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT)
 }
 // The font-change broadcast would reach every window of the shared test machine.
 LRESULT WINAPI NoBroadcast(HWND, UINT, WPARAM, LPARAM) { return 0; }
+// The confirmation and the final notice of an interactive run, answered OK.
+int WINAPI AnswerBoxOk(HWND, LPCWSTR text, LPCWSTR, UINT) {
+    g_shown.push_back({false, text ? text : L""});
+    return IDOK;
+}
+// Every position the progress bar is sent, in order; nothing is broadcast.
+std::vector<WPARAM> g_barPositions;
+LRESULT WINAPI RecordBarPositions(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window == HWND_BROADCAST) return 0;
+    if (message == PBM_SETPOS) g_barPositions.push_back(wParam);
+    return SendMessageW(window, message, wParam, lParam);
+}
 // Temporary copies the self-removal creates in the real temporary folder, for the clean-up.
 std::vector<std::wstring> g_tempCopies;
 HANDLE WINAPI NoteTempCopies(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -621,4 +633,65 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
         ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
     }
     Quiet = OptionS = 0;
+}
+
+// An interactive run (/X: it keeps the uninstaller, so no copy is started) with its progress
+// dialog: the bar ends full. Each pass reports the record it has just
+// finished counted from 0, so without the final report the bar would stop short of the end.
+TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
+#ifdef UNINST_NARROW_TABLE
+    GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
+#endif
+    {
+        WCHAR* const workPath = WorkPath;
+        WCHAR parsed[kPathCapacity] = {};
+        WorkPath = parsed;
+        ParseCommandLine(GetCommandLineW());
+        WorkPath = workPath;
+        if (parsed[0]) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
+    }
+    API_GUARD(GetModuleFileName, ProgramFile);
+    API_GUARD(MessageBox, AnswerBoxOk);
+    API_GUARD(SendMessage, RecordBarPositions);
+    // The dialogs come from the program's own resources, which this test program lacks.
+    HMODULE resources = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, resources);
+    Installation at;
+    ASSERT_TRUE(at.Make(dir_, ++cases_));
+    g_programFile = at.app + L"\\uninst.exe";
+    ASSERT_TRUE(WriteUninstaller(g_programFile, uninstpack::EncodeStream(at.Data())));
+    const DWORD offset = DataOffset();
+    SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
+    FreeBlock(&InstallDir);
+    FreeBlock(&WorkPath);
+    FreeBlock(&ModulePath);
+    Quiet = 0;
+    OptionX = 1;
+    g_shown.clear();
+    g_barPositions.clear();
+    YesToAllState = -1;
+    g_promptAnswers = 0;
+
+    const int exitCode = RunUninstaller(resources);
+
+    UnregisterClassW(kMainWindowClass, resources);
+    FreeLibrary(resources);
+    SetCurrentDirectoryW(savedDir_.c_str());
+    SetDataOffset(offset);
+    IsNT6OrLater = true;
+    OptionX = 0;
+    ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &InstallDir));
+    ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &WorkPath));
+    ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
+
+    EXPECT_EQ(0, exitCode);
+    ASSERT_FALSE(g_shown.empty());
+    EXPECT_EQ(Wide(StandardMessages()[1]), g_shown.front().text) << "the run was confirmed first";
+    EXPECT_FALSE(KeyExists(at.key + L"\\Last")) << "the passes ran to the end";
+    ASSERT_GE(g_barPositions.size(), 2u);
+    EXPECT_EQ(100u, g_barPositions.back());
+    EXPECT_LT(g_barPositions[g_barPositions.size() - 2], 100u) << "the last pass alone does not fill the bar";
+    SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    at.SetSharedCount(L"shared.dll", 0);
+    at.SetSharedCount(L"shared1.dll", 0);
 }
