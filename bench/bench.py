@@ -15,6 +15,7 @@ BENCH_NO_BUILD=1 (use the programs as built). `touch build/bench/bin/bench.stop`
 guest's side between two runs (stopping this script alone leaves it running in the guest).
 """
 import gzip
+import json
 import os
 import re
 import statistics
@@ -29,6 +30,7 @@ BUILD = ROOT / "build" / "bench"
 BIN = BUILD / "bin"
 NSIS_DIR = BUILD / "nsis"
 RESULTS = ROOT / "bench" / "RESULTS.md"
+RAW = BUILD / "results.json"  # every figure of the last complete bench, as measured
 WINE_RUN = ROOT / "scripts" / "wine-run"
 # Runs in the guest as a unix program: the source tree has the same path there.
 MAKE_INSTALLATION = ROOT / "bench" / "make_installation.sh"
@@ -456,6 +458,11 @@ def main():
     report = render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_sizes, rounds,
                     runs, loads, problems, elapsed, requests, trace_sizes)
     RESULTS.write_text(report)
+    RAW.write_text(json.dumps({"our_size": our_size, "imports": our_imports, "breakdown": breakdown,
+                               "symbols": symbols, "peer_part": peer_part, "sizes": sizes, "load_sizes": load_sizes,
+                               "rounds": rounds, "runs": runs, "loads": loads, "problems": problems,
+                               "elapsed": elapsed, "requests": requests, "trace_sizes": trace_sizes,
+                               "source": SOURCE, "host_load": LOADS}, indent=1))
     print()
     print(report)
     if problems:
@@ -536,6 +543,8 @@ def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_siz
         if 4 * small in sizes:
             value, verdict = fmt_ratio(ratio(ms("ours", 4 * small), ms("ours", small)), 4.4)
             out.append(f"| growth: ours N = {4 * small} / N = {small} | {value} | 4.40 | {verdict} |")
+    if n5 is not None and 4 * n5 not in sizes:
+        out.append(f"| growth: ours N = {4 * n5} / N = {n5} | not run | 4.40 | not measured |")
     load_ms = {n: statistics.median([float(l["ms"]) for l in loads if int(l["n"]) == n])
                for n in load_sizes if any(int(l["n"]) == n for l in loads)}
     if len(load_ms) >= 2:

@@ -188,6 +188,12 @@ class Report(unittest.TestCase):
         self.assertEqual(self.verdict(text, "growth: ours N = 1000 / N = 250")[1:], ["4.40", "4.40", "met"])
         self.assertNotIn("N = 5000 / N = 1000", text)
 
+    def test_growth_to_a_size_not_run_is_named_not_measured(self):
+        text = self.render([run("ours", 1000, 100), run("ours", 5000, 600)], sizes=(1000, 5000))
+        self.assertEqual(self.verdict(text, "growth: ours N = 20000 / N = 5000")[1:],
+                         ["not run", "4.40", "not measured"])
+        self.assertNotIn("not run", self.render([run("ours", 5000, 600), run("ours", 20000, 2000)]))
+
     def test_medians_not_means(self):
         runs = [run("ours", 5000, v, round_=i) for i, v in enumerate((100, 900, 200))]
         runs += [run("nsis", 5000, 400)]
