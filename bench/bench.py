@@ -475,7 +475,7 @@ def main():
 WHO = (("ours", "ours"), ("nsis", "peer"), ("floor", "floor"))
 
 
-def render_requests(requests, trace_sizes):
+def render_requests(requests, trace_sizes, timed_sizes=()):
     """The wineserver requests section: totals per run, and per file record by request."""
     if len(requests) != 2:
         return []
@@ -494,9 +494,15 @@ def render_requests(requests, trace_sizes):
         out.append(f"| in processes it started, N = {n} | "
                    + " | ".join(str(total(n, who, "children")) for who, _ in WHO) + " |")
     rates = {who: per_record(have(small, who)["own"], have(large, who)["own"], small, large) for who, _ in WHO}
-    out.append("| **requests per file record** | " + " | ".join(
-        f"**{(total(large, who) - total(small, who)) / (large - small):.2f}**" for who, _ in WHO) + " |")
+    slope = {who: (total(large, who) - total(small, who)) / (large - small) for who, _ in WHO}
+    out.append("| **requests per file record** | " + " | ".join(f"**{slope[who]:.2f}**" for who, _ in WHO) + " |")
     out.append("")
+    for n in timed_sizes:
+        at = {who: total(large, who) + slope[who] * (n - large) for who, _ in WHO}
+        out.append(f"Extrapolated to N = {n}: ours {at['ours']:.0f}, peer {at['nsis']:.0f}, floor {at['floor']:.0f} "
+                   f"requests; ours / peer {at['ours'] / at['nsis']:.2f}, ours / floor {at['ours'] / at['floor']:.2f} "
+                   "(what the time ratios would be if every request cost the same and nothing else did).")
+        out.append("")
     names = sorted(set().union(*rates.values()), key=lambda name: (-rates["ours"].get(name, 0), name))
     out += ["Per file record, by request:", "", "| request | " + " | ".join(l for _, l in WHO)
             + " | ours - floor |", "|---|---|---|---|---|"]
@@ -588,7 +594,7 @@ def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_siz
                     out.append(f"- N = {n}, {who}: {', '.join(values)}")
         out.append("")
 
-    out += render_requests(requests or {}, trace_sizes)
+    out += render_requests(requests or {}, trace_sizes, [n for n in sizes if n > max(trace_sizes or [0])])
 
     out += ["## Loading the uninstall data", "", "| file records | ms (median) | ReadFile calls | calls per record |",
             "|---|---|---|---|"]
@@ -620,5 +626,18 @@ def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_siz
     return "\n".join(out)
 
 
+def render_again():
+    """RESULTS.md once more from build/bench/results.json, the figures of the last complete bench:
+    for a change of the report's form without hours of runs (`bench.py --render`)."""
+    global SOURCE, LOADS
+    raw = json.loads(RAW.read_text())
+    SOURCE, LOADS = tuple(raw["source"]), [tuple(x) for x in raw["host_load"]]
+    requests = {int(n): counts for n, counts in raw["requests"].items()}
+    RESULTS.write_text(render(raw["our_size"], raw["imports"], raw["breakdown"], raw["symbols"], raw["peer_part"],
+                              raw["sizes"], raw["load_sizes"], raw["rounds"], raw["runs"], raw["loads"],
+                              raw["problems"], raw["elapsed"], requests, raw["trace_sizes"]))
+    return 0
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(render_again() if sys.argv[1:] == ["--render"] else main())

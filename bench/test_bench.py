@@ -310,6 +310,10 @@ class PerRecord(unittest.TestCase):
         rows = [l for l in text.splitlines() if l.startswith("| c |") or l.startswith("| a |")]
         self.assertEqual(rows, ["| c | 2.00 | 0.00 | 0.00 | +2.00 |", "| a | 1.50 | 0.80 | 0.50 | +1.00 |"])
         self.assertEqual(bench.render_requests({100: requests[100]}, [100, 300]), [])
+        text = "\n".join(bench.render_requests(requests, [100, 300], [1000]))
+        # From N = 300 on: ours 857 + 3.5 * 700, peer 250 + 0.8 * 700, floor 150 + 0.5 * 700.
+        self.assertIn("Extrapolated to N = 1000: ours 3307, peer 810, floor 500 requests; "
+                      "ours / peer 4.08, ours / floor 6.61", text)
 
 
 class MakeInstallation(unittest.TestCase):
