@@ -514,9 +514,9 @@ def render_requests(requests, trace_sizes, timed_sizes=()):
 
 
 def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_sizes, rounds,
-           runs, loads, problems, elapsed, requests=None, trace_sizes=()):
+           runs, loads, problems, elapsed, requests=None, trace_sizes=(), made=None):
     out = ["# Benchmark results", ""]
-    out.append(f"Made by `make bench` on {time.strftime('%Y-%m-%d %H:%M')}; Wine in the test machine, "
+    out.append(f"Made by `make bench` on {made or time.strftime('%Y-%m-%d %H:%M')}; Wine in the test machine, "
                f"times measured inside the guest (process start to end, QueryPerformanceCounter), "
                f"median of {rounds} interleaved runs each. The whole bench took {elapsed / 60:.1f} minutes.")
     out.append("")
@@ -635,7 +635,8 @@ def render_again():
     requests = {int(n): counts for n, counts in raw["requests"].items()}
     RESULTS.write_text(render(raw["our_size"], raw["imports"], raw["breakdown"], raw["symbols"], raw["peer_part"],
                               raw["sizes"], raw["load_sizes"], raw["rounds"], raw["runs"], raw["loads"],
-                              raw["problems"], raw["elapsed"], requests, raw["trace_sizes"]))
+                              raw["problems"], raw["elapsed"], requests, raw["trace_sizes"],
+                              time.strftime("%Y-%m-%d %H:%M", time.localtime(RAW.stat().st_mtime))))
     return 0
 
 
