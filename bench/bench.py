@@ -59,12 +59,14 @@ def guest_path(path):
 
 
 def build():
+    # keep_desktop.exe beside the driver makes scripts/wine-run hold Wine's desktop up between
+    # the driver's runs: under load a driver whose first windows all failed could not start.
     subprocess.run(["cmake", "-S", str(ROOT), "-B", str(BUILD), "-G", "Ninja",
                     "--toolchain", str(ROOT / "cmake" / "toolchain-mingw32.cmake"),
                     "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DUNINST_BENCH=ON"],
                    check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", str(BUILD), "--target",
-                    "uninst", "uninst_symbols", "bench_driver", "load_bench", "floor"], check=True)
+                    "uninst", "uninst_symbols", "bench_driver", "load_bench", "floor", "keep_desktop"], check=True)
 
 
 # ---- size and imports ----
@@ -377,11 +379,20 @@ def main():
     rounds = numbers("BENCH_ROUNDS", "3")[0]
     load_sizes = numbers("BENCH_LOAD_N", "10000 100000")
     trace_sizes = numbers("BENCH_TRACE_N", "100 300")[:2]
-    if not os.environ.get("BENCH_NO_BUILD"):
+    # Resuming: keep the last bench's complete stages and run only the others, with the programs
+    # as they were built then (a rebuild would measure another program).
+    raw = json.loads(RAW.read_text()) if os.environ.get("BENCH_RESUME") and RAW.exists() else None
+    global SOURCE, LOADS
+    if raw:
+        sizes = sorted(set(raw["sizes"]) | set(sizes))
+        started -= raw["elapsed"]
+        LOADS = [tuple(x) for x in raw["host_load"]] + LOADS
+        log("resuming the bench of " + time.strftime("%Y-%m-%d %H:%M", time.localtime(RAW.stat().st_mtime)))
+    elif not os.environ.get("BENCH_NO_BUILD"):
         log("building in build/bench ...")
         build()
-    global SOURCE
-    SOURCE = source_state()
+    SOURCE = tuple(raw["source"]) if raw else source_state()
+    sittings = raw.get("sittings", 1) + 1 if raw else 1
 
     stop = BIN / "bench.stop"
     if stop.exists():
@@ -396,26 +407,38 @@ def main():
     setups = {n: make_nsis(n) for n in sorted(set([0] + sizes + trace_sizes))}
 
     work = "C:\\bench-" + time.strftime("%Y%m%d-%H%M%S")
-    problems, runs = [], []
+    problems, runs = [], list(raw["runs"]) if raw else []
     peer_export = NSIS_DIR / "uninstall-0.exe"
-    if peer_export.exists():
+    if peer_export.exists() and not raw:
         peer_export.unlink()
 
-    loads = []
-    requests = {}  # n -> {who: {"own": counts, "children": counts}}
+    loads = list(raw["loads"]) if raw else []
+    requests = {int(n): c for n, c in raw["requests"].items()} if raw else {}  # n -> {who: {"own": .., "children": ..}}
+
+    def done(n, contestants):
+        """Keeps the runs of size n when all were made, else drops them to make them again."""
+        nonlocal runs
+        if sum(int(r["n"]) == n for r in runs) == rounds * contestants:
+            log(f"N = {n}: kept from the bench resumed")
+            return True
+        runs = [r for r in runs if int(r["n"]) != n]
+        return False
 
     def write_partial(stage):
         RESULTS.write_text(render(our_size, our_imports, breakdown, symbols, None, sizes, load_sizes, rounds,
                                   runs, loads, problems + [f"INCOMPLETE: the bench is still running ({stage})"],
                                   time.monotonic() - started, requests, trace_sizes))
 
-    log(f"empty silent runs ({rounds} rounds) ...")
-    got, complete = removal_runs(work, 0, rounds, [("ours", ours), ("nsis", setups[0])], export=peer_export)
-    runs += got
-    if not complete:
-        problems.append("the empty runs did not all complete")
-    write_partial("empty runs done")
+    if not done(0, 2):
+        log(f"empty silent runs ({rounds} rounds) ...")
+        got, complete = removal_runs(work, 0, rounds, [("ours", ours), ("nsis", setups[0])], export=peer_export)
+        runs += got
+        if not complete:
+            problems.append("the empty runs did not all complete")
+        write_partial("empty runs done")
     for n in trace_sizes if len(trace_sizes) == 2 else []:
+        if n in requests:
+            continue
         log(f"wineserver requests at N = {n} (one traced run each) ...")
         got, counted = trace_runs(work + "-trace", n, [("ours", ours), ("nsis", setups[n]),
                                                        ("floor", BIN / "floor.exe")], BUILD / f"trace-{n}.log.gz")
@@ -428,6 +451,8 @@ def main():
                     f" (+ {sum(c['children'].values())} in processes it started)")
     write_partial("request counts done")
     for n in sizes:
+        if done(n, 3):
+            continue
         log(f"removal of {n} files ({rounds} rounds) ...")
         got, complete = removal_runs(work, n, rounds,
                                      [("ours", ours), ("nsis", setups[n]), ("floor", BIN / "floor.exe")])
@@ -437,11 +462,12 @@ def main():
         note_load(f"after N = {n}")
         write_partial(f"removal of N = {n} done")
 
-    log(f"loading the uninstall data ({rounds} rounds) ...")
-    lines, rc = wine_run(BIN / "load_bench.exe", work + "\\load", max(rounds, 3), *load_sizes)
-    loads = [fields(l) for l in lines if l.startswith("load ")]
-    if rc != 0 or len(loads) != max(rounds, 3) * len(load_sizes):
-        problems.append("the loader bench did not complete")
+    if len(loads) != max(rounds, 3) * len(load_sizes) or any(l["check"] != "ok" for l in loads):
+        log(f"loading the uninstall data ({rounds} rounds) ...")
+        lines, rc = wine_run(BIN / "load_bench.exe", work + "\\load", max(rounds, 3), *load_sizes)
+        loads = [fields(l) for l in lines if l.startswith("load ")]
+        if rc != 0 or len(loads) != max(rounds, 3) * len(load_sizes):
+            problems.append("the loader bench did not complete")
     for l in loads:
         if l["check"] != "ok":
             problems.append(f"loading {l['n']} records failed or read {l['records']} records")
@@ -456,13 +482,13 @@ def main():
     peer_part = program_part(peer_export) if peer_export.exists() else None
     elapsed = time.monotonic() - started
     report = render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_sizes, rounds,
-                    runs, loads, problems, elapsed, requests, trace_sizes)
+                    runs, loads, problems, elapsed, requests, trace_sizes, sittings=sittings)
     RESULTS.write_text(report)
     RAW.write_text(json.dumps({"our_size": our_size, "imports": our_imports, "breakdown": breakdown,
                                "symbols": symbols, "peer_part": peer_part, "sizes": sizes, "load_sizes": load_sizes,
                                "rounds": rounds, "runs": runs, "loads": loads, "problems": problems,
                                "elapsed": elapsed, "requests": requests, "trace_sizes": trace_sizes,
-                               "source": SOURCE, "host_load": LOADS}, indent=1))
+                               "source": SOURCE, "host_load": LOADS, "sittings": sittings}, indent=1))
     print()
     print(report)
     if problems:
@@ -514,11 +540,13 @@ def render_requests(requests, trace_sizes, timed_sizes=()):
 
 
 def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_sizes, rounds,
-           runs, loads, problems, elapsed, requests=None, trace_sizes=(), made=None):
+           runs, loads, problems, elapsed, requests=None, trace_sizes=(), made=None, sittings=1):
     out = ["# Benchmark results", ""]
     out.append(f"Made by `make bench` on {made or time.strftime('%Y-%m-%d %H:%M')}; Wine in the test machine, "
                f"times measured inside the guest (process start to end, QueryPerformanceCounter), "
-               f"median of {rounds} interleaved runs each. The whole bench took {elapsed / 60:.1f} minutes.")
+               f"median of {rounds} interleaved runs each. The whole bench took {elapsed / 60:.1f} minutes"
+               + (f", in {sittings} sittings (BENCH_RESUME=1 kept the complete stages of the one before)."
+                  if sittings > 1 else "."))
     out.append("")
     head, dirty = SOURCE
     out.append(f"Measured: commit {head}" + (f", with uncommitted changes to {', '.join(dirty)}" if dirty else "")
@@ -636,7 +664,8 @@ def render_again():
     RESULTS.write_text(render(raw["our_size"], raw["imports"], raw["breakdown"], raw["symbols"], raw["peer_part"],
                               raw["sizes"], raw["load_sizes"], raw["rounds"], raw["runs"], raw["loads"],
                               raw["problems"], raw["elapsed"], requests, raw["trace_sizes"],
-                              time.strftime("%Y-%m-%d %H:%M", time.localtime(RAW.stat().st_mtime))))
+                              time.strftime("%Y-%m-%d %H:%M", time.localtime(RAW.stat().st_mtime)),
+                              raw.get("sittings", 1)))
     return 0
 
 
