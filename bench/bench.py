@@ -372,6 +372,14 @@ def note_load(stage):
     LOADS.append((stage, os.getloadavg()[0]))
 
 
+def keep_complete(runs, n, expected):
+    """(True, runs) when the runs hold all `expected` runs of size n, else (False, the runs
+    without those of size n): a stage is kept whole or made again whole, never mixed."""
+    if sum(int(r["n"]) == n for r in runs) == expected:
+        return True, runs
+    return False, [r for r in runs if int(r["n"]) != n]
+
+
 def main():
     started = time.monotonic()
     note_load("start")
@@ -388,10 +396,11 @@ def main():
         started -= raw["elapsed"]
         LOADS = [tuple(x) for x in raw["host_load"]] + LOADS
         log("resuming the bench of " + time.strftime("%Y-%m-%d %H:%M", time.localtime(RAW.stat().st_mtime)))
-    elif not os.environ.get("BENCH_NO_BUILD"):
+    # Read before the build: the state of the tree that the build compiles.
+    SOURCE = tuple(raw["source"]) if raw else source_state()
+    if not raw and not os.environ.get("BENCH_NO_BUILD"):
         log("building in build/bench ...")
         build()
-    SOURCE = tuple(raw["source"]) if raw else source_state()
     sittings = raw.get("sittings", 1) + 1 if raw else 1
 
     stop = BIN / "bench.stop"
@@ -416,13 +425,11 @@ def main():
     requests = {int(n): c for n, c in raw["requests"].items()} if raw else {}  # n -> {who: {"own": .., "children": ..}}
 
     def done(n, contestants):
-        """Keeps the runs of size n when all were made, else drops them to make them again."""
         nonlocal runs
-        if sum(int(r["n"]) == n for r in runs) == rounds * contestants:
+        complete, runs = keep_complete(runs, n, rounds * contestants)
+        if complete:
             log(f"N = {n}: kept from the bench resumed")
-            return True
-        runs = [r for r in runs if int(r["n"]) != n]
-        return False
+        return complete
 
     def write_partial(stage):
         RESULTS.write_text(render(our_size, our_imports, breakdown, symbols, None, sizes, load_sizes, rounds,

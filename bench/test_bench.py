@@ -355,6 +355,18 @@ class MakeInstallation(unittest.TestCase):
             self.assertFalse((Path(tmp) / "other").exists())
 
 
+class Resume(unittest.TestCase):
+    def test_a_stage_is_kept_whole_or_made_again_whole(self):
+        runs = [run("ours", 0, 1), run("nsis", 0, 1), run("ours", 1000, 5), run("nsis", 1000, 9),
+                run("floor", 1000, 4), run("ours", 5000, 20)]
+        self.assertEqual(bench.keep_complete(runs, 1000, 3), (True, runs))
+        complete, left = bench.keep_complete(runs, 5000, 3)
+        self.assertFalse(complete)
+        self.assertEqual(left, runs[:5])
+        self.assertEqual(bench.keep_complete(runs, 20000, 3), (False, runs))
+        self.assertEqual(bench.keep_complete([], 0, 0), (True, []))
+
+
 class Fields(unittest.TestCase):
     def test_driver_lines(self):
         line = "run n=5000 who=ours round=2 ms=123.4 left-files=3/5000 check=FAIL"
