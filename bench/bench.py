@@ -372,6 +372,17 @@ def note_load(stage):
     LOADS.append((stage, os.getloadavg()[0]))
 
 
+def sitting_loads():
+    """LOADS with each start after the first named as the start of its sitting."""
+    out, starts = [], 0
+    for stage, load in LOADS:
+        if stage == "start":
+            starts += 1
+            stage = "start" if starts == 1 else f"start of sitting {starts}"
+        out.append((stage, load))
+    return out
+
+
 def keep_complete(runs, n, expected):
     """(True, runs) when the runs hold all `expected` runs of size n, else (False, the runs
     without those of size n): a stage is kept whole or made again whole, never mixed."""
@@ -558,7 +569,7 @@ def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_siz
     head, dirty = SOURCE
     out.append(f"Measured: commit {head}" + (f", with uncommitted changes to {', '.join(dirty)}" if dirty else "")
                + ". Load of the host, whose 2 cores also run the test machine (1-minute average; the bench "
-               "alone keeps about 2 busy): " + ", ".join(f"{stage} {load:.1f}" for stage, load in LOADS) + ".")
+               "alone keeps about 2 busy): " + ", ".join(f"{stage} {load:.1f}" for stage, load in sitting_loads()) + ".")
     out.append("")
     if problems:
         out += ["## PROBLEMS: these results do not count", ""]

@@ -366,6 +366,15 @@ class Resume(unittest.TestCase):
         self.assertEqual(bench.keep_complete(runs, 20000, 3), (False, runs))
         self.assertEqual(bench.keep_complete([], 0, 0), (True, []))
 
+    def test_each_sittings_start_is_named(self):
+        saved = bench.LOADS
+        try:
+            bench.LOADS = [("start", 9.0), ("after N = 1000", 5.0), ("start", 4.0), ("end", 3.0)]
+            self.assertEqual([stage for stage, _ in bench.sitting_loads()],
+                             ["start", "after N = 1000", "start of sitting 2", "end"])
+        finally:
+            bench.LOADS = saved
+
 
 class Fields(unittest.TestCase):
     def test_driver_lines(self):
