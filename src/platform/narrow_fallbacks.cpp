@@ -46,6 +46,29 @@ bool NarrowArg(const WCHAR* text, char** narrow) {
     return !text || *narrow;
 }
 
+bool NarrowTextArgs(NarrowTexts* texts, const WCHAR* a, const WCHAR* b, const WCHAR* c, const WCHAR* d) {
+    const WCHAR* wide[4] = {a, b, c, d};
+    bool converted = true;
+    for (int i = 0; i < 4; ++i) {
+        if (IS_INTRESOURCE(wide[i])) {
+            texts->text[i] = reinterpret_cast<char*>(const_cast<WCHAR*>(wide[i]));
+        } else {
+            texts->text[i] = NarrowDup(wide[i]);
+            if (!texts->text[i]) converted = false;
+        }
+    }
+    if (!converted) {
+        FreeNarrowTexts(texts);
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return converted;
+}
+
+void FreeNarrowTexts(NarrowTexts* texts) {
+    for (char* text : texts->text)
+        if (!IS_INTRESOURCE(text)) FreeNarrow(text);
+}
+
 void NarrowInto(char* dst, const WCHAR* src, int cbDst) {
     if (!dst || !src || cbDst <= 0) return;
     dst[0] = 0;

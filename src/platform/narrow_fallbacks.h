@@ -20,6 +20,18 @@ void FreeNarrow(char* narrow);
 // is the default value, a null profile key deletes the whole section).
 bool NarrowArg(const WCHAR* text, char** narrow);
 
+// The narrow copies of the text arguments of one narrow call. A null text stays null, and an
+// atom or resource number (below 0x10000) passes unchanged, as the narrow calls take both.
+struct NarrowTexts {
+    char* text[4];
+};
+// Converts up to four texts into texts->text. False when one of them could not be converted:
+// nothing is then left allocated and the last error is ERROR_NOT_ENOUGH_MEMORY, and the caller
+// fails without calling the narrow function. Free with FreeNarrowTexts after a true result.
+bool NarrowTextArgs(NarrowTexts* texts, const WCHAR* a, const WCHAR* b = nullptr, const WCHAR* c = nullptr,
+                    const WCHAR* d = nullptr);
+void FreeNarrowTexts(NarrowTexts* texts);
+
 // Converts the whole of src into dst (cbDst bytes with the terminator). A result that does
 // not fit is cut at a character boundary and still terminated.
 void NarrowInto(char* dst, const WCHAR* src, int cbDst);

@@ -5,61 +5,42 @@
 
 HANDLE WINAPI FallbackCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                  DWORD disposition, DWORD flags, HANDLE templateFile) {
-    char* narrow;
-    if (!NarrowArg(name, &narrow)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return INVALID_HANDLE_VALUE;
-    }
-    HANDLE file = ::CreateFileA(narrow, access, share, security, disposition, flags, templateFile);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, name)) return INVALID_HANDLE_VALUE;
+    HANDLE file = ::CreateFileA(a.text[0], access, share, security, disposition, flags, templateFile);
+    FreeNarrowTexts(&a);
     return file;
 }
 
 BOOL WINAPI FallbackDeleteFile(LPCWSTR name) {
-    char* narrow;
-    if (!NarrowArg(name, &narrow)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    BOOL ok = ::DeleteFileA(narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, name)) return FALSE;
+    BOOL ok = ::DeleteFileA(a.text[0]);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
 BOOL WINAPI FallbackMoveFile(LPCWSTR from, LPCWSTR to) {
-    char* fromA;
-    char* toA;
-    bool converted = NarrowArg(from, &fromA);
-    converted = NarrowArg(to, &toA) && converted;
-    BOOL ok = FALSE;
-    if (converted)
-        ok = ::MoveFileA(fromA, toA);
-    else
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    FreeNarrow(toA);
-    FreeNarrow(fromA);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, from, to)) return FALSE;
+    BOOL ok = ::MoveFileA(a.text[0], a.text[1]);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
 DWORD WINAPI FallbackGetFileAttributes(LPCWSTR name) {
-    char* narrow;
-    if (!NarrowArg(name, &narrow)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    DWORD attributes = ::GetFileAttributesA(narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, name)) return INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = ::GetFileAttributesA(a.text[0]);
+    FreeNarrowTexts(&a);
     return attributes;
 }
 
 BOOL WINAPI FallbackSetFileAttributes(LPCWSTR name, DWORD attributes) {
-    char* narrow;
-    if (!NarrowArg(name, &narrow)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    BOOL ok = ::SetFileAttributesA(narrow, attributes);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, name)) return FALSE;
+    BOOL ok = ::SetFileAttributesA(a.text[0], attributes);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
@@ -67,57 +48,48 @@ BOOL WINAPI FallbackCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSEC
                                   LPSECURITY_ATTRIBUTES threadSecurity, BOOL inherit, DWORD flags,
                                   LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup,
                                   LPPROCESS_INFORMATION info) {
-    char* applicationA;
-    char* commandLineA;
-    char* directoryA;
-    char* desktopA = nullptr;
-    char* titleA = nullptr;
-    bool converted = NarrowArg(application, &applicationA);
-    converted = NarrowArg(commandLine, &commandLineA) && converted;
-    converted = NarrowArg(directory, &directoryA) && converted;
+    NarrowTexts a;
+    NarrowTexts s;
+    if (!NarrowTextArgs(&a, application, commandLine, directory)) return FALSE;
     STARTUPINFOA startupA;
     LPSTARTUPINFOA startupArg = nullptr;
     if (startup) {
         // Same layout; only the two texts a caller may set need converting.
+        if (!NarrowTextArgs(&s, startup->lpDesktop, startup->lpTitle)) {
+            FreeNarrowTexts(&a);
+            return FALSE;
+        }
         ::CopyMemory(&startupA, startup, sizeof(startupA));
         startupA.cb = sizeof(startupA);
         startupA.lpReserved = nullptr;
-        converted = NarrowArg(startup->lpDesktop, &desktopA) && converted;
-        converted = NarrowArg(startup->lpTitle, &titleA) && converted;
-        startupA.lpDesktop = desktopA;
-        startupA.lpTitle = titleA;
+        startupA.lpDesktop = s.text[0];
+        startupA.lpTitle = s.text[1];
         startupArg = &startupA;
     }
-    BOOL ok = FALSE;
-    if (converted)
-        ok = ::CreateProcessA(applicationA, commandLineA, processSecurity, threadSecurity, inherit, flags, environment,
-                              directoryA, startupArg, info);
-    else
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    FreeNarrow(titleA);
-    FreeNarrow(desktopA);
-    FreeNarrow(directoryA);
-    FreeNarrow(commandLineA);
-    FreeNarrow(applicationA);
+    BOOL ok = ::CreateProcessA(a.text[0], a.text[1], processSecurity, threadSecurity, inherit, flags, environment,
+                               a.text[2], startupArg, info);
+    if (startup) FreeNarrowTexts(&s);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
+// The registry calls report failures as their result, not through the last error.
 LSTATUS WINAPI FallbackRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
-    char* narrow;
-    if (!NarrowArg(subKey, &narrow)) return ERROR_NOT_ENOUGH_MEMORY;
-    LSTATUS status = ::RegOpenKeyExA(key, narrow, options, access, result);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, subKey)) return ERROR_NOT_ENOUGH_MEMORY;
+    LSTATUS status = ::RegOpenKeyExA(key, a.text[0], options, access, result);
+    FreeNarrowTexts(&a);
     return status;
 }
 
 LSTATUS WINAPI FallbackRegCreateKeyEx(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR, DWORD options,
                                       REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                                       LPDWORD disposition) {
-    char* narrow;
-    if (!NarrowArg(subKey, &narrow)) return ERROR_NOT_ENOUGH_MEMORY;
-    LSTATUS status = ::RegCreateKeyExA(key, narrow, reserved, nullptr, options, access,
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, subKey)) return ERROR_NOT_ENOUGH_MEMORY;
+    LSTATUS status = ::RegCreateKeyExA(key, a.text[0], reserved, nullptr, options, access,
                                        security, result, disposition);
-    FreeNarrow(narrow);
+    FreeNarrowTexts(&a);
     return status;
 }
 
@@ -215,53 +187,44 @@ LSTATUS WINAPI FallbackRegEnumKeyEx(HKEY key, DWORD index, LPWSTR name, LPDWORD 
 }
 
 LSTATUS WINAPI FallbackRegDeleteKey(HKEY key, LPCWSTR subKey) {
-    char* narrow;
-    if (!NarrowArg(subKey, &narrow)) return ERROR_NOT_ENOUGH_MEMORY;
-    LSTATUS status = ::RegDeleteKeyA(key, narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, subKey)) return ERROR_NOT_ENOUGH_MEMORY;
+    LSTATUS status = ::RegDeleteKeyA(key, a.text[0]);
+    FreeNarrowTexts(&a);
     return status;
 }
 
 LSTATUS WINAPI FallbackRegDeleteValue(HKEY key, LPCWSTR name) {
-    char* narrow;
-    if (!NarrowArg(name, &narrow)) return ERROR_NOT_ENOUGH_MEMORY;
-    LSTATUS status = ::RegDeleteValueA(key, narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, name)) return ERROR_NOT_ENOUGH_MEMORY;
+    LSTATUS status = ::RegDeleteValueA(key, a.text[0]);
+    FreeNarrowTexts(&a);
     return status;
 }
 
 HINSTANCE WINAPI FallbackShellExecute(HWND window, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
                                       LPCWSTR directory, INT show) {
-    char* operationA;
-    char* fileA;
-    char* parametersA;
-    char* directoryA;
-    bool converted = NarrowArg(operation, &operationA);
-    converted = NarrowArg(file, &fileA) && converted;
-    converted = NarrowArg(parameters, &parametersA) && converted;
-    converted = NarrowArg(directory, &directoryA) && converted;
+    NarrowTexts a;
     // ShellExecute reports failure as a value of 32 or less.
-    HINSTANCE result = reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_OOM));
-    if (converted) result = ::ShellExecuteA(window, operationA, fileA, parametersA, directoryA, show);
-    FreeNarrow(directoryA);
-    FreeNarrow(parametersA);
-    FreeNarrow(fileA);
-    FreeNarrow(operationA);
+    if (!NarrowTextArgs(&a, operation, file, parameters, directory))
+        return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_OOM));
+    HINSTANCE result = ::ShellExecuteA(window, a.text[0], a.text[1], a.text[2], a.text[3], show);
+    FreeNarrowTexts(&a);
     return result;
 }
 
 int WINAPI FallbackAddFontResource(LPCWSTR file) {
-    char* narrow;
-    if (!NarrowArg(file, &narrow)) return 0;
-    int added = ::AddFontResourceA(narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, file)) return 0;
+    int added = ::AddFontResourceA(a.text[0]);
+    FreeNarrowTexts(&a);
     return added;
 }
 
 BOOL WINAPI FallbackRemoveFontResource(LPCWSTR file) {
-    char* narrow;
-    if (!NarrowArg(file, &narrow)) return FALSE;
-    BOOL ok = ::RemoveFontResourceA(narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, file)) return FALSE;
+    BOOL ok = ::RemoveFontResourceA(a.text[0]);
+    FreeNarrowTexts(&a);
     return ok;
 }

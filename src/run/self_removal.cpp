@@ -113,7 +113,8 @@ static bool CopyProgramPart(HANDLE own, HANDLE copy, DWORD cb, BYTE** block) {
 // True when file holds exactly the cb bytes of block, and nothing after them.
 static bool HoldsExactly(HANDLE file, const BYTE* block, DWORD cb) {
     if (GetFileSize32(file) != static_cast<LONGLONG>(cb) || SetFilePos(file, 0) != 0) return false;
-    BYTE chunk[4096];
+    // Small enough for the caller's frame to stay within one page of stack.
+    BYTE chunk[1024];
     for (DWORD at = 0; at < cb;) {
         DWORD n = cb - at < sizeof(chunk) ? cb - at : static_cast<DWORD>(sizeof(chunk));
         if (ReadExact(file, chunk, n) != 0 || memcmp(chunk, block + at, n) != 0) return false;
