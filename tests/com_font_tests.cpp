@@ -20,14 +20,6 @@ using uninstpack::Bytes;
 
 namespace {
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::wstring CurrentDirectory() {
     WCHAR buffer[MAX_PATH];
     DWORD cch = GetCurrentDirectoryW(MAX_PATH, buffer);
@@ -73,7 +65,7 @@ protected:
     std::wstring Server(const wchar_t* helper, const wchar_t* name) {
         std::wstring folder = dir_.MakeFolder(std::wstring(L"server ") + name);
         std::wstring path = folder + L"\\" + name + L".dll";
-        EXPECT_TRUE(CopyFileW(BinPath(helper).c_str(), path.c_str(), FALSE)) << Narrow(path);
+        EXPECT_TRUE(CopyFileW(BinPath(helper).c_str(), path.c_str(), FALSE)) << Utf8(path);
         return path;
     }
 
@@ -336,7 +328,7 @@ TEST(FontFullName, InstalledTrueTypeFontsReadAsFontToolsReadsThem) {
     const std::wstring root = BinFolder() + L"\\..\\host-fonts\\truetype\\";
     ASSERT_GT(ARRAYSIZE(kInstalledFontNames), 0u);
     for (const InstalledFontName& font : kInstalledFontNames) {
-        SCOPED_TRACE(Narrow(font.path));
+        SCOPED_TRACE(Utf8(font.path));
         ASSERT_TRUE(Exists(root + font.path)) << "the host's fonts changed: run tests/fonts/make_font_samples.py";
         EXPECT_EQ(std::wstring(font.fullName), FullName(root + font.path));
     }

@@ -34,14 +34,6 @@ using uninstpack::Bytes;
 
 namespace {
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 bool KeyExists(const std::wstring& path) {
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
@@ -448,7 +440,7 @@ protected:
                                      : ((s.text == lastReference && ++lastReferenceQuestions == 1) ||
                                         (entry.asksSharedQuestion && s.text == question));
             if (!expected && outcome.unexpected.empty())
-                outcome.unexpected = (s.prompt ? "prompt '" : "box '") + Narrow(s.text) + "'";
+                outcome.unexpected = (s.prompt ? "prompt '" : "box '") + Utf8(s.text) + "'";
         }
 
         if (!always) {
@@ -464,11 +456,54 @@ protected:
         return outcome;
     }
 
+    // True when this test program's command line holds a /D: a whole run in process reads that
+    // command line and would start removing in earnest.
+    static bool CommandLineNamesRemoval() {
+        WCHAR* const workPath = WorkPath;
+        WCHAR parsed[kPathCapacity] = {};
+        WorkPath = parsed;
+        ParseCommandLine(GetCommandLineW());
+        WorkPath = workPath;
+        return parsed[0] != 0;
+    }
+
+    // Writes the uninstaller of `at` for a whole run of the program in process, which allocates
+    // and frees the path buffers itself.
+    bool BeginWholeRun(const Installation& at) {
+        g_programFile = at.app + L"\\uninst.exe";
+        if (!WriteUninstaller(g_programFile, uninstpack::EncodeStream(at.Data()))) return false;
+        savedOffset_ = DataOffset();
+        SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
+        FreeBlock(&InstallDir);
+        FreeBlock(&WorkPath);
+        FreeBlock(&ModulePath);
+        g_shown.clear();
+        YesToAllState = -1;
+        g_promptAnswers = 0;
+        return true;
+    }
+
+    // Puts back what the run changed and the fixture relies on, and what the next case of the
+    // same installation expects.
+    void EndWholeRun(HINSTANCE instance, Installation& at) {
+        UnregisterClassW(kMainWindowClass, instance);
+        SetCurrentDirectoryW(savedDir_.c_str());
+        SetDataOffset(savedOffset_);
+        IsNT6OrLater = true;  // the run set the flags from the system; the fixture wants these
+        SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        at.SetSharedCount(L"shared.dll", 0);
+        at.SetSharedCount(L"shared1.dll", 0);
+        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &InstallDir));
+        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &WorkPath));
+        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
+    }
+
     TempFolder dir_;
     int cases_ = 0;
     int failedCalls_ = 0;
     bool savedNT_ = false, savedNT6_ = false;
     std::wstring savedDir_;
+    DWORD savedOffset_ = 0;
     ApiEntryGuard<decltype(ApiTable.MessageBox)> box_{ApiTable.MessageBox, AnswerBoxNo};
     ApiEntryGuard<decltype(ApiTable.DialogBoxParam)> prompt_{ApiTable.DialogBoxParam, AnswerPromptYes};
     ApiEntryGuard<decltype(ApiTable.CreateProcess)> start_{ApiTable.CreateProcess, PretendStart};
@@ -561,16 +596,7 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
 #ifdef UNINST_NARROW_TABLE
     GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
 #endif
-    // The run reads this program's own command line; with a /D in it, it would start removing
-    // in earnest.
-    {
-        WCHAR* const workPath = WorkPath;
-        WCHAR parsed[kPathCapacity] = {};
-        WorkPath = parsed;
-        ParseCommandLine(GetCommandLineW());
-        WorkPath = workPath;
-        if (parsed[0]) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
-    }
+    if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
     API_GUARD(GetModuleFileName, ProgramFile);
     const char* const failing[] = {"DeleteFile", "RemoveDirectory", "RegOpenKeyEx", "CreateProcess", "SetFileAttributes"};
     const std::vector<Entry> entries = Entries();
@@ -582,20 +608,10 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
         ASSERT_NE(nullptr, entry);
         Installation at;
         ASSERT_TRUE(at.Make(dir_, ++cases_));
-        g_programFile = at.app + L"\\uninst.exe";
-        ASSERT_TRUE(WriteUninstaller(g_programFile, uninstpack::EncodeStream(at.Data())));
-        const DWORD offset = DataOffset();
-        SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
-        // The run allocates and frees the path buffers itself.
-        FreeBlock(&InstallDir);
-        FreeBlock(&WorkPath);
-        FreeBlock(&ModulePath);
+        ASSERT_TRUE(BeginWholeRun(at));
         const LONG blocks = LiveBlockCount;
         Quiet = 1;
         OptionS = 1;
-        g_shown.clear();
-        YesToAllState = -1;
-        g_promptAnswers = 0;
 
         entry->install();
         if (entry->resolvesFolders) ForgetProtectedFolders();
@@ -607,49 +623,33 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
         g.active = false;
         entry->restore();
         if (entry->resolvesFolders) ForgetProtectedFolders();
-        UnregisterClassW(kMainWindowClass, GetModuleHandleW(nullptr));
-        SetCurrentDirectoryW(savedDir_.c_str());
-        SetDataOffset(offset);
-        IsNT6OrLater = true;  // the run set the flags from the system; the fixture wants these
+        const LONG blocksAfter = LiveBlockCount;
+        EndWholeRun(GetModuleHandleW(nullptr), at);
 
         EXPECT_EQ(0, exitCode);
         EXPECT_GT(g.failed, 0) << "the failure was never injected";
-        EXPECT_EQ(blocks, LiveBlockCount) << "blocks left after the run";
+        EXPECT_EQ(blocks, blocksAfter) << "blocks left after the run";
         const std::wstring question = FormatWith(StandardMessages()[10], at.app + L"\\shared1.dll");
         for (const Shown& shown : g_shown)
             if (!shown.prompt && shown.text != question && !(entry->asksSharedQuestion))
-                ADD_FAILURE() << "shown: " << Narrow(shown.text);
+                ADD_FAILURE() << "shown: " << Utf8(shown.text);
         // What the failing entry does not take part in still goes.
         if (std::string(name) != "RegOpenKeyEx") EXPECT_FALSE(KeyExists(at.key + L"\\Last"));
         if (std::string(name) != "DeleteFile" && std::string(name) != "RemoveDirectory")
             EXPECT_FALSE(Exists(at.root + L"\\menu2"));
         if (std::string(name) != "DeleteFile") EXPECT_FALSE(Exists(at.app + L"\\sub\\last.txt"));
-
-        SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-        at.SetSharedCount(L"shared.dll", 0);
-        at.SetSharedCount(L"shared1.dll", 0);
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &InstallDir));
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &WorkPath));
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
     }
     Quiet = OptionS = 0;
 }
 
 // An interactive run (/X: it keeps the uninstaller, so no copy is started) with its progress
-// dialog: the bar ends full. Each pass reports the record it has just
-// finished counted from 0, so without the final report the bar would stop short of the end.
+// dialog: the bar ends full. Each pass reports the record it has just finished counted from 0,
+// so without the final report the bar would stop short of the end.
 TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
 #ifdef UNINST_NARROW_TABLE
     GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
 #endif
-    {
-        WCHAR* const workPath = WorkPath;
-        WCHAR parsed[kPathCapacity] = {};
-        WorkPath = parsed;
-        ParseCommandLine(GetCommandLineW());
-        WorkPath = workPath;
-        if (parsed[0]) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
-    }
+    if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
     API_GUARD(GetModuleFileName, ProgramFile);
     API_GUARD(MessageBox, AnswerBoxOk);
     API_GUARD(SendMessage, RecordBarPositions);
@@ -658,31 +658,16 @@ TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
     ASSERT_NE(nullptr, resources);
     Installation at;
     ASSERT_TRUE(at.Make(dir_, ++cases_));
-    g_programFile = at.app + L"\\uninst.exe";
-    ASSERT_TRUE(WriteUninstaller(g_programFile, uninstpack::EncodeStream(at.Data())));
-    const DWORD offset = DataOffset();
-    SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
-    FreeBlock(&InstallDir);
-    FreeBlock(&WorkPath);
-    FreeBlock(&ModulePath);
+    ASSERT_TRUE(BeginWholeRun(at));
     Quiet = 0;
     OptionX = 1;
-    g_shown.clear();
     g_barPositions.clear();
-    YesToAllState = -1;
-    g_promptAnswers = 0;
 
     const int exitCode = RunUninstaller(resources);
 
-    UnregisterClassW(kMainWindowClass, resources);
-    FreeLibrary(resources);
-    SetCurrentDirectoryW(savedDir_.c_str());
-    SetDataOffset(offset);
-    IsNT6OrLater = true;
     OptionX = 0;
-    ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &InstallDir));
-    ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &WorkPath));
-    ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
+    EndWholeRun(resources, at);
+    FreeLibrary(resources);
 
     EXPECT_EQ(0, exitCode);
     ASSERT_FALSE(g_shown.empty());
@@ -691,7 +676,4 @@ TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
     ASSERT_GE(g_barPositions.size(), 2u);
     EXPECT_EQ(100u, g_barPositions.back());
     EXPECT_LT(g_barPositions[g_barPositions.size() - 2], 100u) << "the last pass alone does not fill the bar";
-    SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-    at.SetSharedCount(L"shared.dll", 0);
-    at.SetSharedCount(L"shared1.dll", 0);
 }

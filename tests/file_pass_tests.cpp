@@ -28,15 +28,7 @@ using uninstpack::FileRecord;
 
 namespace {
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
-}
-
 std::wstring Message(int n) { return Wide(StandardMessages()[n]); }
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool MakeFile(const std::wstring& path, bool readOnly = false) {
     if (!WriteFileBytes(path, Bytes(8, 'x'))) return false;
@@ -106,7 +98,7 @@ struct Shown {
     bool operator==(const Shown& o) const { return prompt == o.prompt && text == o.text; }
 };
 std::ostream& operator<<(std::ostream& out, const Shown& s) {
-    return out << (s.prompt ? "prompt '" : "box '") << Narrow(s.text) << "'";
+    return out << (s.prompt ? "prompt '" : "box '") << Utf8(s.text) << "'";
 }
 Shown Box(const std::wstring& text) { return {false, text}; }
 Shown Prompt(const std::wstring& path) { return {true, FormatWith(StandardMessages()[9], path)}; }
@@ -312,7 +304,7 @@ TEST_F(FilePass, ReadOnlyPromptAnswersApplyToThisFileOrToAllLaterOnes) {
         for (int i = 0; i < c.prompts; ++i) expected.push_back(Prompt(paths[2 - i]));  // last record first
         EXPECT_EQ(expected, shown);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(c.stay[i], Exists(paths[i])) << Narrow(paths[i]);
+            EXPECT_EQ(c.stay[i], Exists(paths[i])) << Utf8(paths[i]);
             if (Exists(paths[i])) {
                 EXPECT_TRUE(GetFileAttributesW(paths[i].c_str()) & FILE_ATTRIBUTE_READONLY) << "left as it was";
                 SetFileAttributesW(paths[i].c_str(), FILE_ATTRIBUTE_NORMAL);

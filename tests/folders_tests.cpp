@@ -15,6 +15,7 @@
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "support/api_guard.h"
+#include "support/uninst_runner.h"
 
 namespace {
 
@@ -54,12 +55,6 @@ std::wstring Resolve(DWORD code) {
     path[0] = 0;
     if (!ResolveFolder(path, code)) return L"<false>";
     return path;
-}
-
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
 }
 
 // --- fakes -----------------------------------------------------------------------------------

@@ -20,14 +20,6 @@ using uninstpack::Bytes;
 
 namespace {
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::wstring SystemDirectory() {
     WCHAR dir[MAX_PATH];
     UINT cch = GetSystemDirectoryW(dir, MAX_PATH);
@@ -207,7 +199,7 @@ TEST_F(TempCopy, NameTakenAfterTheCheckIsNeverOverwritten) {
     HANDLE file = CreateTempCopyFile(buffer, L"_uins%d.exe");
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     CloseHandle(file);
-    EXPECT_EQ(Narrow(Copy(2)), Narrow(buffer)) << "the next number";
+    EXPECT_EQ(Utf8(Copy(2)), Utf8(buffer)) << "the next number";
     EXPECT_EQ(planted, ReadFileBytes(Copy(1))) << "the file that appeared was written over";
 }
 
@@ -215,7 +207,7 @@ TEST_F(TempCopy, CopyIsHeldAgainstWritingAndDeletingUntilStarted) {
     API_GUARD(ShellExecute, TryToSwapWhileStarting);
     ASSERT_TRUE(StartSelfRemoval());
     ASSERT_EQ(1, g_attempts.starts);
-    EXPECT_EQ(Narrow(Copy(1)), Narrow(g_attempts.file));
+    EXPECT_EQ(Utf8(Copy(1)), Utf8(g_attempts.file));
     EXPECT_FALSE(g_attempts.writeOpened) << "opened for writing while being started";
     EXPECT_FALSE(g_attempts.renamed) << "renamed while being started";
     EXPECT_FALSE(g_attempts.deleted) << "deleted while being started";
@@ -356,11 +348,11 @@ TEST(PlantedDlls, NeitherTheProgramNorItsTemporaryCopyLoadsThem) {
         ClearMarks(app);
         ASSERT_TRUE(dir.Remove(loader));
         std::printf("planted DLLs loaded by the platform itself at a program's start: %s\n",
-                    platformLoads.empty() ? "none" : Narrow(platformLoads).c_str());
+                    platformLoads.empty() ? "none" : Utf8(platformLoads).c_str());
     }
     // The test can fail: a plain load by name, from either folder, finds the planted DLLs.
     for (const std::wstring& folder : {app, temp}) {
-        SCOPED_TRACE(Narrow(folder));
+        SCOPED_TRACE(Utf8(folder));
         const std::wstring loader = folder + L"\\load_by_name.exe";
         ASSERT_TRUE(CopyFileW(BinPath(L"load_by_name.exe").c_str(), loader.c_str(), FALSE));
         EXPECT_EQ(0u, RunProgram(loader, L"uxtheme.dll version.dll"));

@@ -26,12 +26,6 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
-}
-
 const WCHAR kGuard = 0xA5C3;
 const size_t kGuardCch = 64;
 
@@ -180,9 +174,9 @@ TEST_F(LongPaths, EveryPassUsesAComposedPathWholeOrNotAtAll) {
                 cch < kPathCapacity ? std::vector<std::wstring>{c.expected} : std::vector<std::wstring>{};
             EXPECT_EQ(expected.size(), g_calls.size());
             for (size_t i = 0; i < g_calls.size() && i < expected.size(); ++i)
-                EXPECT_EQ(Narrow(expected[i]), Narrow(g_calls[i]));
+                EXPECT_EQ(Utf8(expected[i]), Utf8(g_calls[i]));
             for (size_t i = expected.size(); i < g_calls.size(); ++i)
-                ADD_FAILURE() << "a path that does not fit was used: " << Narrow(g_calls[i].substr(0, 40)) << "...";
+                ADD_FAILURE() << "a path that does not fit was used: " << Utf8(g_calls[i].substr(0, 40)) << "...";
             ASSERT_TRUE(workPath_.Intact() && installDir_.Intact());
         }
     }
@@ -196,7 +190,7 @@ TEST_F(LongPaths, CommandIsPreparedWholeOrNotAtAll) {
         PreRemovalCommand command;
         bool prepared = PreparePreRemovalCommand(text.c_str(), &command);
         EXPECT_EQ(cch < kPathCapacity, prepared);
-        if (prepared) EXPECT_EQ(Narrow(kInstallDir + text), Narrow(command.program));
+        if (prepared) EXPECT_EQ(Utf8(kInstallDir + text), Utf8(command.program));
         ASSERT_TRUE(workPath_.Intact());
     }
 }
@@ -205,12 +199,12 @@ TEST_F(LongPaths, RemovalPathOfAThousandCharactersStaysInWorkPath) {
     const std::wstring argument(1000, L'p');
     const std::wstring line = L"_uins1.exe /D\"" + argument + L"\" /S";
     ParseCommandLine(line.c_str());
-    EXPECT_EQ(Narrow(argument.substr(0, kPathCapacity - 1)), Narrow(WorkPath));
+    EXPECT_EQ(Utf8(argument.substr(0, kPathCapacity - 1)), Utf8(WorkPath));
     EXPECT_TRUE(RemovalPathCut);
     const std::wstring fits(kPathCapacity - 1, L'p');
     ParseCommandLine((L"_uins1.exe /D\"" + fits + L"\"").c_str());
     EXPECT_FALSE(RemovalPathCut);
-    EXPECT_EQ(Narrow(fits), Narrow(WorkPath));
+    EXPECT_EQ(Utf8(fits), Utf8(WorkPath));
 }
 
 TEST(LongMessage, ElevenHundredCharactersWithAThousandCharacterArgument) {
@@ -226,7 +220,7 @@ TEST(LongMessage, ElevenHundredCharactersWithAThousandCharacterArgument) {
     MessageTable = nullptr;
     EXPECT_TRUE(buffer.Intact());
     const std::wstring whole = text.substr(0, 50) + argument + text.substr(52);
-    EXPECT_EQ(Narrow(whole.substr(0, kMessageBufferCch - 1)), Narrow(buffer.Buffer()));
+    EXPECT_EQ(Utf8(whole.substr(0, kMessageBufferCch - 1)), Utf8(buffer.Buffer()));
 }
 
 // The program's copy started with a /D path longer than WorkPath: the first 259 characters

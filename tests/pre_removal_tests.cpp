@@ -17,14 +17,6 @@
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int cb = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
-    std::string out(cb, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], cb, NULL, NULL);
-    return out;
-}
-
 std::wstring CurrentDir() {
     WCHAR buffer[MAX_PATH * 2];
     DWORD cch = GetCurrentDirectoryW(ARRAYSIZE(buffer), buffer);

@@ -19,12 +19,6 @@
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
-}
-
 std::wstring Resolve(DWORD code) {
     WCHAR path[MAX_PATH];
     return ResolveFolder(path, code) ? std::wstring(path) : std::wstring();
@@ -57,8 +51,6 @@ bool MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL
     CloseHandle(file);
     return SetFileAttributesW(path.c_str(), attributes) != FALSE;
 }
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsReadOnly(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());

@@ -32,19 +32,11 @@ const wchar_t kAppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\A
 // Controls of the read-only prompt and the progress dialog.
 const int kYesToAllButton = 1001, kTextControl = 1000, kProgressBar = 1009;
 
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-    return out;
-}
-
 std::wstring Lower(std::wstring text) {
     for (wchar_t& c : text)
         if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
     return text;
 }
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 HKEY RootKey(uint32_t root) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(root)); }
 

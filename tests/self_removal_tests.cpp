@@ -21,16 +21,6 @@ using uninstpack::Bytes;
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int cb = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
-    std::string out(cb, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], cb, NULL, NULL);
-    return out;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 Bytes Pattern(size_t cb) {
     Bytes bytes(cb);
     for (size_t i = 0; i < cb; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);

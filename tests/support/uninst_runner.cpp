@@ -6,15 +6,17 @@
 
 #include <cwchar>
 
-namespace {
-
-std::string Narrow(const std::wstring& text) {
+std::string Utf8(const std::wstring& text) {
     if (text.empty()) return std::string();
     int cb = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
     std::string out(cb, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], cb, NULL, NULL);
     return out;
 }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+namespace {
 
 std::wstring FullPath(const std::wstring& path) {
     WCHAR buffer[MAX_PATH * 4];
@@ -79,14 +81,14 @@ uninstpack::Bytes ReadFileBytes(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot open " << Narrow(path) << ": " << GetLastError();
+        ADD_FAILURE() << "cannot open " << Utf8(path) << ": " << GetLastError();
         return bytes;
     }
     DWORD size = GetFileSize(file, NULL);
     bytes.resize(size);
     DWORD got = 0;
     if (size != 0 && (!ReadFile(file, bytes.data(), size, &got, NULL) || got != size)) {
-        ADD_FAILURE() << "cannot read " << Narrow(path) << ": " << GetLastError();
+        ADD_FAILURE() << "cannot read " << Utf8(path) << ": " << GetLastError();
         bytes.clear();
     }
     CloseHandle(file);
@@ -97,13 +99,13 @@ bool WriteFileBytes(const std::wstring& path, const uninstpack::Bytes& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot create " << Narrow(path) << ": " << GetLastError();
+        ADD_FAILURE() << "cannot create " << Utf8(path) << ": " << GetLastError();
         return false;
     }
     DWORD written = 0;
     bool ok = bytes.empty() ||
               (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) && written == bytes.size());
-    if (!ok) ADD_FAILURE() << "cannot write " << Narrow(path) << ": " << GetLastError();
+    if (!ok) ADD_FAILURE() << "cannot write " << Utf8(path) << ": " << GetLastError();
     CloseHandle(file);
     return ok;
 }
@@ -173,7 +175,7 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(program.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
-        ADD_FAILURE() << "cannot start " << Narrow(line) << ": " << GetLastError();
+        ADD_FAILURE() << "cannot start " << Utf8(line) << ": " << GetLastError();
         return false;
     }
     CloseHandle(pi.hThread);
@@ -188,7 +190,7 @@ DWORD ChildProcess::Wait(DWORD boundMs) {
         return kExitKilled;
     }
     if (WaitForSingleObject(process_, boundMs) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << Narrow(program_) << " did not end within " << boundMs << " ms; killed";
+        ADD_FAILURE() << Utf8(program_) << " did not end within " << boundMs << " ms; killed";
         Kill();
         return kExitKilled;
     }
@@ -231,12 +233,12 @@ TempFolder::TempFolder() {
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
-    ADD_FAILURE() << "cannot create a folder in " << Narrow(temp) << ": " << GetLastError();
+    ADD_FAILURE() << "cannot create a folder in " << Utf8(temp) << ": " << GetLastError();
 }
 
 TempFolder::~TempFolder() {
     if (root_.empty()) return;
-    if (!RemoveTree(root_)) ADD_FAILURE() << "cannot remove all of " << Narrow(root_);
+    if (!RemoveTree(root_)) ADD_FAILURE() << "cannot remove all of " << Utf8(root_);
 }
 
 std::wstring TempFolder::Join(const std::wstring& relative) const { return root_ + L"\\" + relative; }
@@ -244,14 +246,14 @@ std::wstring TempFolder::Join(const std::wstring& relative) const { return root_
 std::wstring TempFolder::MakeFolder(const std::wstring& relative) const {
     std::wstring path = Join(relative);
     if (!Contains(path)) {
-        ADD_FAILURE() << "refused to create " << Narrow(path) << " outside " << Narrow(root_);
+        ADD_FAILURE() << "refused to create " << Utf8(path) << " outside " << Utf8(root_);
         return std::wstring();
     }
     for (size_t at = root_.size() + 1; at <= path.size(); ++at) {
         if (at < path.size() && path[at] != L'\\') continue;
         std::wstring part = path.substr(0, at);
         if (!CreateDirectoryW(part.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            ADD_FAILURE() << "cannot create " << Narrow(part) << ": " << GetLastError();
+            ADD_FAILURE() << "cannot create " << Utf8(part) << ": " << GetLastError();
             return std::wstring();
         }
     }
@@ -268,7 +270,7 @@ bool TempFolder::Contains(const std::wstring& path) const {
 
 bool TempFolder::Remove(const std::wstring& path) const {
     if (!Contains(path)) {
-        ADD_FAILURE() << "refused to remove " << Narrow(path) << ": not inside " << Narrow(root_);
+        ADD_FAILURE() << "refused to remove " << Utf8(path) << ": not inside " << Utf8(root_);
         return false;
     }
     std::wstring full = FullPath(path);
@@ -303,7 +305,7 @@ bool TempFolder::RemoveTree(const std::wstring& path) const {
                 removed = RetryWhileBusy([&] { return DeleteFileW(child.c_str()) != 0; });
             }
             if (!removed) {
-                ADD_FAILURE() << "cannot remove " << Narrow(child) << ": " << GetLastError();
+                ADD_FAILURE() << "cannot remove " << Utf8(child) << ": " << GetLastError();
                 ok = false;
             }
         } while (FindNextFileW(find, &found));
@@ -337,7 +339,7 @@ bool HeldFile::Hold(const std::wstring& path, const std::wstring& share) {
         return true;
     }
     if (which == WAIT_OBJECT_0 + 1) {
-        ADD_FAILURE() << "hold_file could not hold " << Narrow(path) << " (exit code " << helper_.Wait() << ")";
+        ADD_FAILURE() << "hold_file could not hold " << Utf8(path) << " (exit code " << helper_.Wait() << ")";
     } else {
         ADD_FAILURE() << "hold_file did not report within " << kChildBoundMs << " ms";
     }

@@ -35,6 +35,10 @@ std::wstring BinPath(const std::wstring& fileName);
 
 std::wstring Wide(const std::u16string& text);
 std::u16string Utf16(const std::wstring& text);
+// For messages and comparisons in tests: the exact text in UTF-8.
+std::string Utf8(const std::wstring& text);
+
+bool Exists(const std::wstring& path);
 
 // Whole-file reads and writes; the write replaces the file. Failures are reported as test
 // failures naming the path (and read gives an empty result).
