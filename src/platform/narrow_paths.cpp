@@ -124,69 +124,50 @@ UINT WINAPI FallbackDragQueryFile(HDROP drop, UINT index, LPWSTR buffer, UINT cc
 }
 
 BOOL WINAPI FallbackSetCurrentDirectory(LPCWSTR path) {
-    char* narrow;
-    if (!NarrowArg(path, &narrow)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    BOOL ok = ::SetCurrentDirectoryA(narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, path)) return FALSE;
+    BOOL ok = ::SetCurrentDirectoryA(a.text[0]);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
 BOOL WINAPI FallbackCreateDirectory(LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
-    char* narrow;
-    if (!NarrowArg(path, &narrow)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    BOOL ok = ::CreateDirectoryA(narrow, security);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, path)) return FALSE;
+    BOOL ok = ::CreateDirectoryA(a.text[0], security);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
 BOOL WINAPI FallbackRemoveDirectory(LPCWSTR path) {
-    char* narrow;
-    if (!NarrowArg(path, &narrow)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    BOOL ok = ::RemoveDirectoryA(narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, path)) return FALSE;
+    BOOL ok = ::RemoveDirectoryA(a.text[0]);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
 UINT WINAPI FallbackGetDriveType(LPCWSTR root) {
-    char* narrow;
-    if (!NarrowArg(root, &narrow)) return DRIVE_UNKNOWN;
-    UINT type = ::GetDriveTypeA(narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, root)) return DRIVE_UNKNOWN;
+    UINT type = ::GetDriveTypeA(a.text[0]);
+    FreeNarrowTexts(&a);
     return type;
 }
 
 HMODULE WINAPI FallbackLoadLibrary(LPCWSTR name) {
-    char* narrow;
-    if (!NarrowArg(name, &narrow)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    HMODULE module = ::LoadLibraryA(narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, name)) return nullptr;
+    HMODULE module = ::LoadLibraryA(a.text[0]);
+    FreeNarrowTexts(&a);
     return module;
 }
 
 BOOL WINAPI FallbackCopyFile(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
-    char* fromA;
-    char* toA;
-    bool converted = NarrowArg(from, &fromA);
-    converted = NarrowArg(to, &toA) && converted;
-    BOOL ok = FALSE;
-    if (converted)
-        ok = ::CopyFileA(fromA, toA, failIfExists);
-    else
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    FreeNarrow(toA);
-    FreeNarrow(fromA);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, from, to)) return FALSE;
+    BOOL ok = ::CopyFileA(a.text[0], a.text[1], failIfExists);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
@@ -368,24 +349,11 @@ DWORD WINAPI FallbackGetPrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWS
 }
 
 BOOL WINAPI FallbackWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR text, LPCWSTR file) {
-    char* sectionA;
-    char* keyA;
-    char* textA;
-    char* fileA;
-    bool converted = NarrowArg(section, &sectionA);
-    converted = NarrowArg(key, &keyA) && converted;
-    converted = NarrowArg(text, &textA) && converted;
-    converted = NarrowArg(file, &fileA) && converted;
-    BOOL ok = FALSE;
     // A null key deletes the section and a null text the key, so null stays null.
-    if (converted)
-        ok = ::WritePrivateProfileStringA(sectionA, keyA, textA, fileA);
-    else
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    FreeNarrow(fileA);
-    FreeNarrow(textA);
-    FreeNarrow(keyA);
-    FreeNarrow(sectionA);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, section, key, text, file)) return FALSE;
+    BOOL ok = ::WritePrivateProfileStringA(a.text[0], a.text[1], a.text[2], a.text[3]);
+    FreeNarrowTexts(&a);
     return ok;
 }
 

@@ -1,29 +1,12 @@
 // Converting fallbacks of the user-interface entries (windows, classes, fonts, window text).
-// A class or window name given as an atom or resource number passes unchanged; a text that
-// cannot be converted fails the call rather than reaching the narrow call as null.
+// A class or window name given as an atom or resource number passes unchanged (NarrowTextArgs);
+// a text that cannot be converted fails the call rather than reaching the narrow call as null.
 #include "platform/narrow_fallbacks.h"
-
-static bool NarrowNameArg(const WCHAR* name, char** narrow) {
-    if (IS_INTRESOURCE(name)) {
-        *narrow = nullptr;
-        return true;
-    }
-    return NarrowArg(name, narrow);
-}
-
-static const char* NameOrNumber(const WCHAR* name, const char* narrow) {
-    return IS_INTRESOURCE(name) ? reinterpret_cast<const char*>(name) : narrow;
-}
 
 ATOM WINAPI FallbackRegisterClass(const WNDCLASSW* wc) {
     if (!wc) return ::RegisterClassA(nullptr);
-    char* className;
-    char* menuName;
-    if (!NarrowNameArg(wc->lpszClassName, &className)) return 0;
-    if (!NarrowNameArg(wc->lpszMenuName, &menuName)) {
-        FreeNarrow(className);
-        return 0;
-    }
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, wc->lpszClassName, wc->lpszMenuName)) return 0;
     WNDCLASSA narrow;
     narrow.style = wc->style;
     narrow.lpfnWndProc = wc->lpfnWndProc;
@@ -33,11 +16,10 @@ ATOM WINAPI FallbackRegisterClass(const WNDCLASSW* wc) {
     narrow.hIcon = wc->hIcon;
     narrow.hCursor = wc->hCursor;
     narrow.hbrBackground = wc->hbrBackground;
-    narrow.lpszMenuName = NameOrNumber(wc->lpszMenuName, menuName);
-    narrow.lpszClassName = NameOrNumber(wc->lpszClassName, className);
+    narrow.lpszMenuName = a.text[1];
+    narrow.lpszClassName = a.text[0];
     ATOM atom = ::RegisterClassA(&narrow);
-    FreeNarrow(menuName);
-    FreeNarrow(className);
+    FreeNarrowTexts(&a);
     return atom;
 }
 
@@ -78,31 +60,19 @@ HWND WINAPI FallbackCreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR win
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    char* classA;
-    char* windowA;
-    if (!NarrowNameArg(className, &classA)) return nullptr;
-    if (!NarrowArg(windowName, &windowA)) {
-        FreeNarrow(classA);
-        return nullptr;
-    }
-    HWND window = ::CreateWindowExA(exStyle, NameOrNumber(className, classA), windowA, style, x, y, width, height,
-                                    parent, menu, instance, param);
-    FreeNarrow(windowA);
-    FreeNarrow(classA);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, className, windowName)) return nullptr;
+    HWND window = ::CreateWindowExA(exStyle, a.text[0], a.text[1], style, x, y, width, height, parent, menu,
+                                    instance, param);
+    FreeNarrowTexts(&a);
     return window;
 }
 
 HWND WINAPI FallbackFindWindow(LPCWSTR className, LPCWSTR windowName) {
-    char* classA;
-    char* windowA;
-    if (!NarrowNameArg(className, &classA)) return nullptr;
-    if (!NarrowArg(windowName, &windowA)) {
-        FreeNarrow(classA);
-        return nullptr;
-    }
-    HWND window = ::FindWindowA(NameOrNumber(className, classA), windowA);
-    FreeNarrow(windowA);
-    FreeNarrow(classA);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, className, windowName)) return nullptr;
+    HWND window = ::FindWindowA(a.text[0], a.text[1]);
+    FreeNarrowTexts(&a);
     return window;
 }
 
@@ -179,17 +149,17 @@ int WINAPI FallbackDrawText(HDC dc, LPCWSTR text, int cchText, LPRECT rect, UINT
 }
 
 BOOL WINAPI FallbackSetWindowText(HWND window, LPCWSTR text) {
-    char* narrow;
-    if (!NarrowArg(text, &narrow)) return FALSE;
-    BOOL ok = ::SetWindowTextA(window, narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, text)) return FALSE;
+    BOOL ok = ::SetWindowTextA(window, a.text[0]);
+    FreeNarrowTexts(&a);
     return ok;
 }
 
 BOOL WINAPI FallbackSetDlgItemText(HWND dialog, int item, LPCWSTR text) {
-    char* narrow;
-    if (!NarrowArg(text, &narrow)) return FALSE;
-    BOOL ok = ::SetDlgItemTextA(dialog, item, narrow);
-    FreeNarrow(narrow);
+    NarrowTexts a;
+    if (!NarrowTextArgs(&a, text)) return FALSE;
+    BOOL ok = ::SetDlgItemTextA(dialog, item, a.text[0]);
+    FreeNarrowTexts(&a);
     return ok;
 }
