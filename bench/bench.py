@@ -519,6 +519,17 @@ def main():
 WHO = (("ours", "ours"), ("nsis", "peer"), ("floor", "floor"))
 
 
+def spread_warnings(runs, limit=1.5):
+    """"who at N = n: slowest / fastest" for each contestant and size whose runs spread past limit."""
+    out = []
+    for n in sorted({int(r["n"]) for r in runs}):
+        for who, label in WHO:
+            values = [float(r["ms"]) for r in runs if r["who"] == who and int(r["n"]) == n]
+            if len(values) > 1 and min(values) > 0 and max(values) / min(values) > limit:
+                out.append(f"{label} at N = {n}: {max(values) / min(values):.1f}")
+    return out
+
+
 def render_requests(requests, trace_sizes, timed_sizes=()):
     """The wineserver requests section: totals per run, and per file record by request."""
     if len(requests) != 2:
@@ -639,6 +650,11 @@ def render(our_size, our_imports, breakdown, symbols, peer_part, sizes, load_siz
                 if values:
                     out.append(f"- N = {n}, {who}: {', '.join(values)}")
         out.append("")
+        wide = spread_warnings(runs)
+        if wide:
+            out += ["Runs whose slowest took more than 1.5 times their fastest (the load of the machine changed "
+                    "under them; their medians, and ratios made of them, are weak; the request counts below "
+                    "are not affected): " + "; ".join(wide) + ".", ""]
 
     out += render_requests(requests or {}, trace_sizes, [n for n in sizes if n > max(trace_sizes or [0])])
 

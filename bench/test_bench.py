@@ -194,6 +194,14 @@ class Report(unittest.TestCase):
                          ["not run", "4.40", "not measured"])
         self.assertNotIn("not run", self.render([run("ours", 5000, 600), run("ours", 20000, 2000)]))
 
+    def test_runs_spread_by_the_load_are_named(self):
+        runs = [run("ours", 5000, v, round_=i) for i, v in enumerate((100, 150, 120))]
+        runs += [run("floor", 5000, v, round_=i) for i, v in enumerate((100, 151, 120))]
+        runs += [run("nsis", 5000, 400)]
+        self.assertEqual(bench.spread_warnings(runs), ["floor at N = 5000: 1.5"])
+        self.assertIn("floor at N = 5000: 1.5.", self.render(runs))
+        self.assertNotIn("more than 1.5 times", self.render(runs[:3]))
+
     def test_medians_not_means(self):
         runs = [run("ours", 5000, v, round_=i) for i, v in enumerate((100, 900, 200))]
         runs += [run("nsis", 5000, 400)]
