@@ -212,13 +212,18 @@ def wine_run(program, *args):
     env = dict(os.environ, UNINST_WINE_TIMEOUT="14400")
     proc = subprocess.run([str(WINE_RUN), str(program), *map(str, args)], env=env,
                           capture_output=True, text=True, errors="replace")
+    return output_lines(proc, Path(program).name), proc.returncode
+
+
+def output_lines(proc, what):
+    """The finished process's output lines; its error lines and a failure are logged."""
     lines = proc.stdout.splitlines()
     for line in lines:
         if line.startswith("error"):
             log("  " + line)
     if proc.returncode != 0:
-        log(f"  {Path(program).name} ended with {proc.returncode}: {proc.stderr.strip()[-500:]}")
-    return lines, proc.returncode
+        log(f"  {what} ended with {proc.returncode}: {proc.stderr.strip()[-500:]}")
+    return lines
 
 
 def fields(line):
@@ -329,12 +334,7 @@ def trace_runs(work, n, contestants, trace):
     proc = subprocess.run(["bash", str(ROOT / "bench" / "trace_requests.sh"), str(trace),
                            str(BIN / "bench_driver.exe"), *map(str, args)],
                           capture_output=True, text=True, errors="replace")
-    lines = proc.stdout.splitlines()
-    for line in lines:
-        if line.startswith("error"):
-            log("  " + line)
-    if proc.returncode != 0:
-        log(f"  the traced runs ended with {proc.returncode}: {proc.stderr.strip()[-500:]}")
+    lines = output_lines(proc, "the traced runs")
     runs = [fields(l) for l in lines if l.startswith("run ")]
     if proc.returncode != 0 or len(runs) != len(contestants) or not Path(trace).exists():
         return runs, None
