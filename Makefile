@@ -6,15 +6,13 @@ deps:
 
 configure: deps
 	@cmake --preset win32 >/dev/null
-	@cmake --preset win32-narrow >/dev/null
 	@cmake --preset host >/dev/null
 	@cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 
 build: build-program
-	@cmake --build --preset win32-narrow
 	@cmake --build build/fuzz
 
-# The program, its tests and the authoring tool: what the demo needs.
+# The program, its tests (on both system-call tables) and the authoring tool.
 build-program: configure
 	@cmake --build --preset win32
 	@cmake --build --preset host
@@ -23,7 +21,7 @@ build-program: configure
 test: build
 	@ctest --preset host
 	@ctest --test-dir build/fuzz --output-on-failure
-	@scripts/test-windows
+	@ctest --preset win32
 
 # The sample application installed into a fresh Wine prefix and removed by its uninstaller, built
 # with uninstpack from examples/sample-manifest.json; prints before and after, screenshots in
@@ -32,9 +30,7 @@ demo: build-program
 	@demo/run-demo.sh
 
 # Only the Windows suite on the narrow system-call table (make test runs it too).
-test-narrow: deps
-	@cmake --preset win32-narrow >/dev/null
-	@cmake --build --preset win32-narrow
+test-narrow: build-program
 	@ctest --preset win32-narrow
 
 # Our program against the peer's uninstaller and the floor program, in a Wine prefix of its own;

@@ -88,8 +88,8 @@ void SelectPlatform() {
     version.dwOSVersionInfoSize = sizeof(version);  // 276
     bool wide = ::GetVersionExW(&version) != FALSE;
 #ifdef UNINST_NARROW_TABLE
-    // The win32-narrow test build behaves as a system whose GetVersionExW fails, so the whole
-    // suite runs on the narrow table; the release build never defines it.
+    // The tests' narrow link (bin-narrow/) behaves as a system whose GetVersionExW fails, so the
+    // whole suite runs on the narrow table; the shipped program is never compiled with it.
     wide = false;
 #endif
     if (wide) {
