@@ -11,6 +11,8 @@ or a run could not be made, so a bench that removes nothing cannot pass for a fa
 Environment: BENCH_N (blank- or comma-separated file counts, default "1000 5000 20000"),
 BENCH_ROUNDS (runs per contestant, default 3), BENCH_LOAD_N (default "10000 100000"),
 BENCH_TRACE_N (the two sizes of the traced runs that count wineserver requests, default "100 300"),
+BENCH_WHO (the contestants, default "ours nsis floor"; "ours" alone for the growth at large N),
+BENCH_RESULTS (the report's file, default bench/RESULTS.md),
 BENCH_NO_BUILD=1 (use the programs as built). `touch build/bench/bin/bench.stop` stops the
 guest's side between two runs (stopping this script alone leaves it running in the guest).
 """
@@ -29,7 +31,7 @@ ROOT = Path(__file__).resolve().parent.parent
 BUILD = ROOT / "build" / "bench"
 BIN = BUILD / "bin"
 NSIS_DIR = BUILD / "nsis"
-RESULTS = ROOT / "bench" / "RESULTS.md"
+RESULTS = Path(os.environ.get("BENCH_RESULTS") or ROOT / "bench" / "RESULTS.md")
 RAW = BUILD / "results.json"  # every figure of the last complete bench, as measured
 WINE_RUN = ROOT / "scripts" / "wine-run"
 # Runs in the guest as a unix program: the source tree has the same path there.
@@ -398,6 +400,7 @@ def main():
     rounds = numbers("BENCH_ROUNDS", "3")[0]
     load_sizes = numbers("BENCH_LOAD_N", "10000 100000")
     trace_sizes = numbers("BENCH_TRACE_N", "100 300")[:2]
+    who = os.environ.get("BENCH_WHO", "ours nsis floor").split()
     # Resuming: keep the last bench's complete stages and run only the others, with the programs
     # as they were built then (a rebuild would measure another program).
     raw = json.loads(RAW.read_text()) if os.environ.get("BENCH_RESUME") and RAW.exists() else None
@@ -424,7 +427,7 @@ def main():
     symbols = largest_symbols(BIN / "uninst_symbols.exe")
 
     log("writing the peer's uninstallers ...")
-    setups = {n: make_nsis(n) for n in sorted(set([0] + sizes + trace_sizes))}
+    setups = {n: make_nsis(n) for n in sorted(set([0] + sizes + trace_sizes))} if "nsis" in who else {}
 
     work = "C:\\bench-" + time.strftime("%Y%m%d-%H%M%S")
     problems, runs = [], list(raw["runs"]) if raw else []
@@ -447,9 +450,12 @@ def main():
                                   runs, loads, problems + [f"INCOMPLETE: the bench is still running ({stage})"],
                                   time.monotonic() - started, requests, trace_sizes))
 
-    if not done(0, 2):
+    programs = {"ours": ours, "floor": BIN / "floor.exe"}
+    contestants = lambda n, names=who: [(name, programs.get(name) or setups[n]) for name in names]
+    empty = contestants(0, [name for name in who if name != "floor"])
+    if not done(0, len(empty)):
         log(f"empty silent runs ({rounds} rounds) ...")
-        got, complete = removal_runs(work, 0, rounds, [("ours", ours), ("nsis", setups[0])], export=peer_export)
+        got, complete = removal_runs(work, 0, rounds, empty, export=peer_export if "nsis" in who else None)
         runs += got
         if not complete:
             problems.append("the empty runs did not all complete")
@@ -458,8 +464,7 @@ def main():
         if n in requests:
             continue
         log(f"wineserver requests at N = {n} (one traced run each) ...")
-        got, counted = trace_runs(work + "-trace", n, [("ours", ours), ("nsis", setups[n]),
-                                                       ("floor", BIN / "floor.exe")], BUILD / f"trace-{n}.log.gz")
+        got, counted = trace_runs(work + "-trace", n, contestants(n), BUILD / f"trace-{n}.log.gz")
         if counted is None or any(r["check"] != "ok" for r in got):
             problems.append(f"the traced runs of N = {n} did not all complete clean")
         else:
@@ -469,11 +474,10 @@ def main():
                     f" (+ {sum(c['children'].values())} in processes it started)")
     write_partial("request counts done")
     for n in sizes:
-        if done(n, 3):
+        if done(n, len(who)):
             continue
         log(f"removal of {n} files ({rounds} rounds) ...")
-        got, complete = removal_runs(work, n, rounds,
-                                     [("ours", ours), ("nsis", setups[n]), ("floor", BIN / "floor.exe")])
+        got, complete = removal_runs(work, n, rounds, contestants(n))
         runs += got
         if not complete:
             problems.append(f"the removal runs of N = {n} did not all complete")
@@ -554,6 +558,10 @@ def render_requests(requests, trace_sizes, timed_sizes=()):
     out.append("")
     for n in timed_sizes:
         at = {who: total(large, who) + slope[who] * (n - large) for who, _ in WHO}
+        if not (at["nsis"] and at["floor"]):  # a bench of our program alone (BENCH_WHO=ours)
+            out.append(f"Extrapolated to N = {n}: ours {at['ours']:.0f} requests.")
+            out.append("")
+            continue
         out.append(f"Extrapolated to N = {n}: ours {at['ours']:.0f}, peer {at['nsis']:.0f}, floor {at['floor']:.0f} "
                    f"requests; ours / peer {at['ours'] / at['nsis']:.2f}, ours / floor {at['ours'] / at['floor']:.2f} "
                    "(what the time ratios would be if every request cost the same and nothing else did).")
