@@ -40,26 +40,6 @@ int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type
     return BoxAnswer;
 }
 
-std::wstring FakeModulePath;
-bool ModuleFileNameFails = false;
-
-// As the system call: copies what fits, and returns the buffer's size when the path was cut.
-DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
-    if (ModuleFileNameFails) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    if (FakeModulePath.size() >= cch) {
-        FakeModulePath.copy(buffer, cch - 1);
-        buffer[cch - 1] = 0;
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return cch;
-    }
-    FakeModulePath.copy(buffer, FakeModulePath.size());
-    buffer[FakeModulePath.size()] = 0;
-    return static_cast<DWORD>(FakeModulePath.size());
-}
-
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());

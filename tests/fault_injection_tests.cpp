@@ -216,14 +216,6 @@ HANDLE WINAPI NoteTempCopies(LPCWSTR path, DWORD access, DWORD share, LPSECURITY
     return file;
 }
 
-// The program file of a whole run: an uninstaller written with the case's data.
-std::wstring g_programFile;
-DWORD WINAPI ProgramFile(HMODULE, LPWSTR buffer, DWORD cch) {
-    if (g_programFile.size() >= cch) return cch;
-    wcscpy(buffer, g_programFile.c_str());
-    return static_cast<DWORD>(g_programFile.size());
-}
-
 template <typename Reader>
 bool LoadChunk(const std::wstring& path, const Bytes& payload, Reader reader) {
     if (!WriteFileBytes(path, payload)) return false;
@@ -470,8 +462,9 @@ protected:
     // Writes the uninstaller of `at` for a whole run of the program in process, which allocates
     // and frees the path buffers itself.
     bool BeginWholeRun(const Installation& at) {
-        g_programFile = at.app + L"\\uninst.exe";
-        if (!WriteUninstaller(g_programFile, uninstpack::EncodeStream(at.Data()))) return false;
+        // The program file of a whole run: an uninstaller written with the case's data.
+        FakeModulePath = at.app + L"\\uninst.exe";
+        if (!WriteUninstaller(FakeModulePath, uninstpack::EncodeStream(at.Data()))) return false;
         savedOffset_ = DataOffset();
         SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
         FreeBlock(&InstallDir);
@@ -597,7 +590,7 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
     GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
 #endif
     if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
-    API_GUARD(GetModuleFileName, ProgramFile);
+    API_GUARD(GetModuleFileName, FakeModuleFileName);
     const char* const failing[] = {"DeleteFile", "RemoveDirectory", "RegOpenKeyEx", "CreateProcess", "SetFileAttributes"};
     const std::vector<Entry> entries = Entries();
     for (const char* name : failing) {
@@ -650,7 +643,7 @@ TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
     GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
 #endif
     if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
-    API_GUARD(GetModuleFileName, ProgramFile);
+    API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(MessageBox, AnswerBoxOk);
     API_GUARD(SendMessage, RecordBarPositions);
     // The dialogs come from the program's own resources, which this test program lacks.

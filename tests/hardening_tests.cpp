@@ -121,12 +121,6 @@ HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
 }
-std::wstring g_modulePath;
-DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
-    if (g_modulePath.size() >= cch) return cch;
-    wcscpy(buffer, g_modulePath.c_str());
-    return static_cast<DWORD>(g_modulePath.size());
-}
 
 // What another process of the user could do to the copy while it is being started.
 struct Attempts {
@@ -168,9 +162,9 @@ protected:
         workPath_[0] = 0;
         temp_ = dir_.MakeFolder(L"temp");
         g_tempPath = temp_ + L"\\";
-        g_modulePath = dir_.MakeFolder(L"app") + L"\\uninst.exe";
+        FakeModulePath = dir_.MakeFolder(L"app") + L"\\uninst.exe";
         for (size_t i = 0; i < program_.size(); ++i) program_[i] = static_cast<uint8_t>(i * 7);
-        ASSERT_TRUE(WriteFileBytes(g_modulePath, program_));
+        ASSERT_TRUE(WriteFileBytes(FakeModulePath, program_));
         savedOffset_ = DataOffset();
         SetDataOffset(6000);
         g_attempts = Attempts();

@@ -405,7 +405,6 @@ BOOL WINAPI MemoryCloseHandle(HANDLE handle) {
     return TRUE;
 }
 
-std::wstring FakeModulePath;
 
 HANDLE WINAPI MemoryCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                DWORD disposition, DWORD attributes, HANDLE tmpl) {
@@ -478,13 +477,6 @@ std::vector<ShownBox> Boxes;
 int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR, UINT type) {
     Boxes.push_back({owner, text ? text : L"(null)", type, Memory.opens != Memory.closes});
     return IDOK;
-}
-
-DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
-    if (FakeModulePath.size() >= cch) return 0;
-    FakeModulePath.copy(buffer, FakeModulePath.size());
-    buffer[FakeModulePath.size()] = 0;
-    return static_cast<DWORD>(FakeModulePath.size());
 }
 
 uint32_t EnvNumber(const char* name, uint32_t fallback) {

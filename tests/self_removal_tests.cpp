@@ -88,18 +88,12 @@ void Unschedule(const std::wstring& path) {
 // ---- fakes for the in-process tests ----
 
 std::wstring g_tempPath;     // what GetTempPath reports
-std::wstring g_modulePath;   // what GetModuleFileName reports
 std::wstring g_windowsDir;   // what GetWindowsDirectory reports
 
 DWORD WINAPI FakeGetTempPath(DWORD cch, LPWSTR buffer) {
     if (g_tempPath.size() >= cch) return static_cast<DWORD>(g_tempPath.size() + 1);
     wcscpy(buffer, g_tempPath.c_str());
     return static_cast<DWORD>(g_tempPath.size());
-}
-DWORD WINAPI FakeGetModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
-    if (g_modulePath.size() >= cch) return cch;
-    wcscpy(buffer, g_modulePath.c_str());
-    return static_cast<DWORD>(g_modulePath.size());
 }
 UINT WINAPI FakeGetWindowsDirectory(LPWSTR buffer, UINT cch) {
     if (g_windowsDir.size() >= cch) return static_cast<UINT>(g_windowsDir.size() + 1);
@@ -229,9 +223,9 @@ class StartCopy : public SelfRemoval {
 protected:
     void SetUp() override {
         SelfRemoval::SetUp();
-        g_modulePath = dir_.MakeFolder(L"my app") + L"\\uninst.exe";
+        FakeModulePath = dir_.MakeFolder(L"my app") + L"\\uninst.exe";
         program_ = Pattern(5000);
-        ASSERT_TRUE(WriteFileBytes(g_modulePath, program_));
+        ASSERT_TRUE(WriteFileBytes(FakeModulePath, program_));
         SetDataOffset(3000);
     }
     Bytes program_;
@@ -239,7 +233,7 @@ protected:
 
 TEST_F(StartCopy, CopyHoldsTheProgramPartAndIsStartedWithTheQuotedPath) {
     API_GUARD(GetTempPath, FakeGetTempPath);
-    API_GUARD(GetModuleFileName, FakeGetModuleFileName);
+    API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
     ASSERT_TRUE(WriteFileBytes(TempCopy(1), Bytes(3, 1)));
     ASSERT_TRUE(WriteFileBytes(TempCopy(2), Bytes(3, 2)));
@@ -250,14 +244,14 @@ TEST_F(StartCopy, CopyHoldsTheProgramPartAndIsStartedWithTheQuotedPath) {
     ASSERT_EQ(1, g_open.calls);
     EXPECT_EQ("open", Utf8(g_open.operation));
     EXPECT_EQ(Utf8(TempCopy(3)), Utf8(g_open.file));
-    EXPECT_EQ(Utf8(L"/D\"" + g_modulePath + L"\""), Utf8(g_open.parameters));
+    EXPECT_EQ(Utf8(L"/D\"" + FakeModulePath + L"\""), Utf8(g_open.parameters));
     EXPECT_EQ("(null)", Utf8(g_open.directory));
     EXPECT_EQ(SW_HIDE, g_open.show);
 }
 
 TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
     API_GUARD(GetTempPath, FakeGetTempPath);
-    API_GUARD(GetModuleFileName, FakeGetModuleFileName);
+    API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
     struct Case {
         const char* name;
@@ -276,7 +270,7 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
         SCOPED_TRACE(c.name);
         ++n;
         SetDataOffset(c.offset);
-        if (!c.ownFileThere) ASSERT_TRUE(dir_.Remove(g_modulePath));
+        if (!c.ownFileThere) ASSERT_TRUE(dir_.Remove(FakeModulePath));
         FailAllocationCountdown = c.failingAllocation;
         g_open = OpenRecord();
         EXPECT_FALSE(StartSelfRemoval());
@@ -288,7 +282,7 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
 
 TEST_F(StartCopy, NoFreeNameMeansNoCopy) {
     API_GUARD(GetTempPath, FakeGetTempPath);
-    API_GUARD(GetModuleFileName, FakeGetModuleFileName);
+    API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
     API_GUARD(FindFirstFile, FindNothing);
     API_GUARD(CreateFile, RefuseCreateFile);

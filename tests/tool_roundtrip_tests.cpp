@@ -25,15 +25,6 @@ using uninstpack::Json;
 
 namespace {
 
-std::wstring FakeModulePath;
-
-DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
-    if (FakeModulePath.size() >= cch) return 0;
-    FakeModulePath.copy(buffer, FakeModulePath.size());
-    buffer[FakeModulePath.size()] = 0;
-    return static_cast<DWORD>(FakeModulePath.size());
-}
-
 // A failed load would show message 7 or 8; the test reports it instead of waiting for a click.
 std::vector<std::wstring> Boxes;
 int WINAPI RecordMessageBox(HWND, LPCWSTR text, LPCWSTR, UINT) {

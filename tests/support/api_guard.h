@@ -4,8 +4,19 @@
 // makes could change what they resolve to, so such a guard drops that cache on both ends.
 // Other swaps keep it: a fresh resolution costs seconds under the emulator.
 #pragma once
+#include <windows.h>
+
+#include <string>
+
 #include "folders/protected_folders.h"
 #include "platform/api_table.h"
+
+// A GetModuleFileName that names the file a test chose instead of the test program, as the
+// system call would: what fits is copied and terminated, and a path that does not fit returns
+// the buffer's size with ERROR_INSUFFICIENT_BUFFER. With ModuleFileNameFails it fails instead.
+extern std::wstring FakeModulePath;
+extern bool ModuleFileNameFails;
+DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch);
 
 inline bool ResolvesFolders(const void* entry) {
     const void* resolving[] = {&ApiTable.GetSystemDirectory, &ApiTable.GetTempPath,
