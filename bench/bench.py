@@ -548,13 +548,16 @@ def render_requests(requests, trace_sizes, timed_sizes=()):
            "| | " + " | ".join(label for _, label in WHO) + " |", "|---|---|---|---|"]
     have = lambda n, who: requests[n].get(who, {"own": {}, "children": {}})
     total = lambda n, who, kind="own": sum(have(n, who)[kind].values())
+    ran = {who: who in requests[small] and who in requests[large] for who, _ in WHO}
+    shown = lambda who, text: text if ran[who] else "-"  # not a contestant of this bench (BENCH_WHO)
     for n in (small, large):
-        out.append(f"| requests, N = {n} | " + " | ".join(str(total(n, who)) for who, _ in WHO) + " |")
+        out.append(f"| requests, N = {n} | " + " | ".join(shown(who, str(total(n, who))) for who, _ in WHO) + " |")
         out.append(f"| in processes it started, N = {n} | "
-                   + " | ".join(str(total(n, who, "children")) for who, _ in WHO) + " |")
+                   + " | ".join(shown(who, str(total(n, who, "children"))) for who, _ in WHO) + " |")
     rates = {who: per_record(have(small, who)["own"], have(large, who)["own"], small, large) for who, _ in WHO}
     slope = {who: (total(large, who) - total(small, who)) / (large - small) for who, _ in WHO}
-    out.append("| **requests per file record** | " + " | ".join(f"**{slope[who]:.2f}**" for who, _ in WHO) + " |")
+    out.append("| **requests per file record** | "
+               + " | ".join(shown(who, f"**{slope[who]:.2f}**") for who, _ in WHO) + " |")
     out.append("")
     for n in timed_sizes:
         at = {who: total(large, who) + slope[who] * (n - large) for who, _ in WHO}
@@ -571,7 +574,8 @@ def render_requests(requests, trace_sizes, timed_sizes=()):
             + " | ours - floor |", "|---|---|---|---|---|"]
     for name in names:
         cells = [rates[who].get(name, 0.0) for who, _ in WHO]
-        out.append(f"| {name} | " + " | ".join(f"{c:.2f}" for c in cells) + f" | {cells[0] - cells[2]:+.2f} |")
+        out.append(f"| {name} | " + " | ".join(shown(who, f"{c:.2f}") for (who, _), c in zip(WHO, cells))
+                   + f" | {shown('floor', f'{cells[0] - cells[2]:+.2f}')} |")
     out.append("")
     return out
 
