@@ -561,7 +561,7 @@ def render_requests(requests, trace_sizes, timed_sizes=()):
     out.append("")
     for n in timed_sizes:
         at = {who: total(large, who) + slope[who] * (n - large) for who, _ in WHO}
-        if not (at["nsis"] and at["floor"]):  # a bench of our program alone (BENCH_WHO=ours)
+        if not (ran["nsis"] and ran["floor"]):
             out.append(f"Extrapolated to N = {n}: ours {at['ours']:.0f} requests.")
             out.append("")
             continue
