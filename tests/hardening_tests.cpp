@@ -323,7 +323,7 @@ TEST(PlantedDlls, NeitherTheProgramNorItsTemporaryCopyLoadsThem) {
     // version.dll native-first only for the control: Wine's own user32 imports version.dll, so
     // in any program of the test machine a planted one would be loaded with user32, before the
     // program's first instruction (and the planted one, lacking the exports, ends the process).
-    // Windows' user32 has no such import; the program itself binds version.dll by full path.
+    // Windows' user32 has no such import, and the program itself never loads version.dll.
     NativeFirst uxthemeInProgram(L"uninst.exe", L"uxtheme"), uxthemeInCopy(L"_uins1.exe", L"uxtheme"),
         uxthemeInControl(L"load_by_name.exe", L"uxtheme"), versionInControl(L"load_by_name.exe", L"version");
     // The copy goes to the temporary folder that the program is told about.

@@ -706,9 +706,7 @@ TEST_F(LoaderFuzz, EveryInputLoadsOrFailsCleanly) {
 LONG RemovalCalls = 0;
 BOOL WINAPI CountDeleteFile(LPCWSTR) { ++RemovalCalls; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
 BOOL WINAPI CountRemoveDirectory(LPCWSTR) { ++RemovalCalls; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
-BOOL WINAPI CountMoveFile(LPCWSTR, LPCWSTR) { ++RemovalCalls; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
 BOOL WINAPI CountSetFileAttributes(LPCWSTR, DWORD) { ++RemovalCalls; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
-BOOL WINAPI CountCopyFile(LPCWSTR, LPCWSTR, BOOL) { ++RemovalCalls; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
 LONG WINAPI CountRegDeleteKey(HKEY, LPCWSTR) { ++RemovalCalls; return ERROR_ACCESS_DENIED; }
 LONG WINAPI CountRegDeleteValue(HKEY, LPCWSTR) { ++RemovalCalls; return ERROR_ACCESS_DENIED; }
 LONG WINAPI CountRegSetValueEx(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) { ++RemovalCalls; return ERROR_ACCESS_DENIED; }
@@ -778,9 +776,7 @@ protected:
     ApiEntryGuard<decltype(ApiTable.CreateFile)> createGuard_{ApiTable.CreateFile, CountCreateFile};
     ApiEntryGuard<decltype(ApiTable.DeleteFile)> g1_{ApiTable.DeleteFile, CountDeleteFile};
     ApiEntryGuard<decltype(ApiTable.RemoveDirectory)> g2_{ApiTable.RemoveDirectory, CountRemoveDirectory};
-    ApiEntryGuard<decltype(ApiTable.MoveFile)> g3_{ApiTable.MoveFile, CountMoveFile};
     ApiEntryGuard<decltype(ApiTable.SetFileAttributes)> g4_{ApiTable.SetFileAttributes, CountSetFileAttributes};
-    ApiEntryGuard<decltype(ApiTable.CopyFile)> g5_{ApiTable.CopyFile, CountCopyFile};
     ApiEntryGuard<decltype(ApiTable.RegDeleteKey)> g6_{ApiTable.RegDeleteKey, CountRegDeleteKey};
     ApiEntryGuard<decltype(ApiTable.RegDeleteValue)> g7_{ApiTable.RegDeleteValue, CountRegDeleteValue};
     ApiEntryGuard<decltype(ApiTable.RegSetValueEx)> g8_{ApiTable.RegSetValueEx, CountRegSetValueEx};

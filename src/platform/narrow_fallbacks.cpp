@@ -2,7 +2,6 @@
 // start with, and the table of a platform without the wide calls. Every temporary is allocated
 // and freed within one call; nothing here keeps state or writes past a buffer's capacity.
 #include "platform/narrow_fallbacks.h"
-#include "platform/system_library.h"
 
 static void* AllocTemp(int cb) { return ::HeapAlloc(::GetProcessHeap(), 0, cb); }
 static void FreeTemp(void* block) {
@@ -22,21 +21,6 @@ char* NarrowDupN(const WCHAR* text, int cch) {
 
 char* NarrowDup(const WCHAR* text) {
     return text ? NarrowDupN(text, lstrlenW(text)) : nullptr;
-}
-
-char* NarrowDupList(const WCHAR* list) {
-    if (!list) return nullptr;
-    int cch = 0;
-    while (list[cch] || list[cch + 1]) ++cch;
-    // Converting cch + 2 characters carries the inner zeros and both final terminators along.
-    int cb = 2 * (cch + 2) + 2;
-    char* narrow = static_cast<char*>(AllocTemp(cb));
-    if (!narrow) return nullptr;
-    int produced = ::WideCharToMultiByte(CP_ACP, 0, list, cch + 2, narrow, cb - 2, nullptr, nullptr);
-    if (produced < 2) produced = 0;
-    narrow[produced] = 0;
-    narrow[produced + 1] = 0;
-    return narrow;
 }
 
 void FreeNarrow(char* narrow) { FreeTemp(narrow); }
@@ -87,7 +71,8 @@ void NarrowInto(char* dst, const WCHAR* src, int cbDst) {
     FreeNarrow(full);
 }
 
-int WidenBytesInto(WCHAR* dst, const char* src, int cb, int cchDst) {
+// As WidenInto for exactly cb bytes of src.
+static int WidenBytesInto(WCHAR* dst, const char* src, int cb, int cchDst) {
     if (!dst || !src || cchDst <= 0) return 0;
     dst[0] = 0;
     if (cb <= 0) return 0;
@@ -135,66 +120,32 @@ BOOL WINAPI FallbackSHGetPathFromIDList(PCIDLIST_ABSOLUTE itemList, LPWSTR path)
     return ok;
 }
 
-PIDLIST_ABSOLUTE WINAPI FallbackSHBrowseForFolder(LPBROWSEINFOW info) {
-    if (!info) return nullptr;
-    char displayName[MAX_PATH];
-    displayName[0] = 0;
-    if (info->pszDisplayName) NarrowInto(displayName, info->pszDisplayName, MAX_PATH);
-    char* title;
-    if (!NarrowArg(info->lpszTitle, &title)) return nullptr;
-    BROWSEINFOA narrow;
-    narrow.hwndOwner = info->hwndOwner;
-    narrow.pidlRoot = info->pidlRoot;
-    narrow.pszDisplayName = displayName;
-    narrow.lpszTitle = title;
-    narrow.ulFlags = info->ulFlags;
-    narrow.lpfn = info->lpfn;
-    narrow.lParam = info->lParam;
-    narrow.iImage = info->iImage;
-    PIDLIST_ABSOLUTE result = ::SHBrowseForFolderA(&narrow);
-    info->iImage = narrow.iImage;
-    // The caller's display-name buffer holds MAX_PATH characters, as the wide call requires.
-    if (result && info->pszDisplayName) WidenInto(info->pszDisplayName, displayName, MAX_PATH);
-    FreeNarrow(title);
-    return result;
-}
-
 void InstallNarrowTable(ApiTableT* table) {
     table->RegisterClass = FallbackRegisterClass;
-    table->GetClassName = FallbackGetClassName;
     table->CreateWindowEx = FallbackCreateWindowEx;
-    table->FindWindow = FallbackFindWindow;
     table->DefWindowProc = ::DefWindowProcA;
-    table->CallWindowProc = ::CallWindowProcA;
     // Dialogs are named by number and take no text; the A and W forms differ only in type.
     table->CreateDialogParam = reinterpret_cast<decltype(table->CreateDialogParam)>(::CreateDialogParamA);
     table->DialogBoxParam = reinterpret_cast<decltype(table->DialogBoxParam)>(::DialogBoxParamA);
     table->IsDialogMessage = ::IsDialogMessageA;
     table->CreateFontIndirect = FallbackCreateFontIndirect;
     table->GetObject = FallbackGetObject;
-    table->DrawText = FallbackDrawText;
     table->SetWindowText = FallbackSetWindowText;
     table->SetDlgItemText = FallbackSetDlgItemText;
-    table->GetDlgItemText = FallbackGetDlgItemText;
     table->MessageBox = ::MessageBoxW;
     table->SetWindowLong = ::SetWindowLongA;
-    table->GetWindowLong = ::GetWindowLongA;
-    table->PostMessage = ::PostMessageA;
     table->SendMessage = ::SendMessageA;
-    table->SendDlgItemMessage = ::SendDlgItemMessageA;
     table->PeekMessage = ::PeekMessageA;
     table->GetMessage = ::GetMessageA;
     table->DispatchMessage = reinterpret_cast<decltype(table->DispatchMessage)>(::DispatchMessageA);
 
     table->CreateFile = FallbackCreateFile;
     table->DeleteFile = FallbackDeleteFile;
-    table->MoveFile = FallbackMoveFile;
     table->GetFileAttributes = FallbackGetFileAttributes;
     table->SetFileAttributes = FallbackSetFileAttributes;
     table->CreateProcess = FallbackCreateProcess;
 
     table->RegOpenKeyEx = FallbackRegOpenKeyEx;
-    table->RegCreateKeyEx = FallbackRegCreateKeyEx;
     table->RegQueryValueEx = FallbackRegQueryValueEx;
     table->RegSetValueEx = FallbackRegSetValueEx;
     table->RegEnumKeyEx = FallbackRegEnumKeyEx;
@@ -202,7 +153,6 @@ void InstallNarrowTable(ApiTableT* table) {
     table->RegDeleteValue = FallbackRegDeleteValue;
 
     table->ShellExecute = FallbackShellExecute;
-    table->AddFontResource = FallbackAddFontResource;
     table->RemoveFontResource = FallbackRemoveFontResource;
 
     table->GetModuleFileName = FallbackGetModuleFileName;
@@ -210,35 +160,16 @@ void InstallNarrowTable(ApiTableT* table) {
     table->GetSystemDirectory = FallbackGetSystemDirectory;
     table->GetTempPath = FallbackGetTempPath;
     table->GetShortPathName = FallbackGetShortPathName;
-    table->GetFullPathName = FallbackGetFullPathName;
     table->SetCurrentDirectory = FallbackSetCurrentDirectory;
     table->GetCurrentDirectory = FallbackGetCurrentDirectory;
-    table->CreateDirectory = FallbackCreateDirectory;
     table->RemoveDirectory = FallbackRemoveDirectory;
-    table->GetDriveType = FallbackGetDriveType;
     table->LoadLibrary = FallbackLoadLibrary;
-    table->DragQueryFile = FallbackDragQueryFile;
-    table->CopyFile = FallbackCopyFile;
     table->FindFirstFile = FallbackFindFirstFile;
-    table->FindNextFile = FallbackFindNextFile;
 
-    table->GetOpenFileName = FallbackGetOpenFileName;
-    table->GetPrivateProfileString = FallbackGetPrivateProfileString;
     table->WritePrivateProfileString = FallbackWritePrivateProfileString;
-    table->FormatMessage = FallbackFormatMessage;
-    table->CharToOem = FallbackCharToOem;
-    // Icons and cursors are named by number, and the image list's image too.
+    // Icons and cursors are named by number.
     table->LoadIcon = reinterpret_cast<decltype(table->LoadIcon)>(::LoadIconA);
     table->LoadCursor = reinterpret_cast<decltype(table->LoadCursor)>(::LoadCursorA);
-    // Bound at run time: the common controls are loaded only after the DLL search is restricted.
-    if (FARPROC narrow = CommonControlsExport("ImageList_LoadImageA"))
-        table->ImageList_LoadImage = CastProc<decltype(table->ImageList_LoadImage)>(narrow);
-
-    table->VerFindFile = FallbackVerFindFile;
-    table->GetFileVersionInfoSize = FallbackGetFileVersionInfoSize;
-    table->GetFileVersionInfo = FallbackGetFileVersionInfo;
-    table->VerQueryValue = FallbackVerQueryValue;
 
     table->SHGetPathFromIDList = FallbackSHGetPathFromIDList;
-    table->SHBrowseForFolder = FallbackSHBrowseForFolder;
 }

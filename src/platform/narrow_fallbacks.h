@@ -1,6 +1,6 @@
 // Converting fallbacks: wide-signature stand-ins that convert text to the ANSI code page and
 // call the narrow system function, the conversion helpers they share, and the table of a
-// platform without the wide calls. Only the two shell entries are needed on every platform.
+// platform without the wide calls. Only the shell entry's fallback is needed on every platform.
 #pragma once
 #include "platform/api_table.h"
 
@@ -11,9 +11,6 @@
 char* NarrowDup(const WCHAR* text);
 // The same for the first cch characters of text only (text need not be terminated there).
 char* NarrowDupN(const WCHAR* text, int cch);
-// The same for a list of strings ended by an empty string ("a\0b\0\0"); the copy keeps both
-// terminators.
-char* NarrowDupList(const WCHAR* list);
 void FreeNarrow(char* narrow);
 // Converts text for a narrow call. False when non-null text could not be converted: the
 // caller must then fail rather than pass null, which names something else (a null value name
@@ -40,31 +37,24 @@ void NarrowInto(char* dst, const WCHAR* src, int cbDst);
 // Returns the full wide length of src, so a result >= cchDst tells the caller it was cut.
 // Writes nothing and returns 0 when dst or src is null or cchDst is not positive.
 int WidenInto(WCHAR* dst, const char* src, int cchDst);
-// As WidenInto for exactly cb bytes of src, which may hold embedded zeros (string lists).
-int WidenBytesInto(WCHAR* dst, const char* src, int cb, int cchDst);
 // Number of wide characters the first cb bytes of src convert to (a narrow offset as a
 // wide index).
 int WideIndex(const char* src, int cb);
 
 // --- user interface (narrow_ui.cpp) ------------------------------------------------------------
 ATOM WINAPI FallbackRegisterClass(const WNDCLASSW* wc);
-int WINAPI FallbackGetClassName(HWND window, LPWSTR buffer, int cchBuffer);
 HWND WINAPI FallbackCreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
                                    int x, int y, int width, int height, HWND parent, HMENU menu,
                                    HINSTANCE instance, LPVOID param);
-HWND WINAPI FallbackFindWindow(LPCWSTR className, LPCWSTR windowName);
 HFONT WINAPI FallbackCreateFontIndirect(const LOGFONTW* font);
 int WINAPI FallbackGetObject(HANDLE object, int cbBuffer, LPVOID buffer);
-int WINAPI FallbackDrawText(HDC dc, LPCWSTR text, int cchText, LPRECT rect, UINT format);
 BOOL WINAPI FallbackSetWindowText(HWND window, LPCWSTR text);
 BOOL WINAPI FallbackSetDlgItemText(HWND dialog, int item, LPCWSTR text);
-UINT WINAPI FallbackGetDlgItemText(HWND dialog, int item, LPWSTR buffer, int cchBuffer);
 
 // --- files, processes, registry, shell and fonts (narrow_files.cpp) --------------------------
 HANDLE WINAPI FallbackCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                  DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL WINAPI FallbackDeleteFile(LPCWSTR name);
-BOOL WINAPI FallbackMoveFile(LPCWSTR from, LPCWSTR to);
 DWORD WINAPI FallbackGetFileAttributes(LPCWSTR name);
 BOOL WINAPI FallbackSetFileAttributes(LPCWSTR name, DWORD attributes);
 BOOL WINAPI FallbackCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
@@ -72,9 +62,6 @@ BOOL WINAPI FallbackCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSEC
                                   LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup,
                                   LPPROCESS_INFORMATION info);
 LSTATUS WINAPI FallbackRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LSTATUS WINAPI FallbackRegCreateKeyEx(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-                                      REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
-                                      LPDWORD disposition);
 LSTATUS WINAPI FallbackRegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                        LPDWORD cbData);
 LSTATUS WINAPI FallbackRegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
@@ -85,42 +72,23 @@ LSTATUS WINAPI FallbackRegDeleteKey(HKEY key, LPCWSTR subKey);
 LSTATUS WINAPI FallbackRegDeleteValue(HKEY key, LPCWSTR name);
 HINSTANCE WINAPI FallbackShellExecute(HWND window, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
                                       LPCWSTR directory, INT show);
-int WINAPI FallbackAddFontResource(LPCWSTR file);
 BOOL WINAPI FallbackRemoveFontResource(LPCWSTR file);
 
-// --- paths, modules, dialogs, profiles, messages, versions (narrow_paths.cpp) ------------------
+// --- paths, modules, directory search and profiles (narrow_paths.cpp) ---------------------------
 DWORD WINAPI FallbackGetModuleFileName(HMODULE module, LPWSTR buffer, DWORD cchBuffer);
 UINT WINAPI FallbackGetWindowsDirectory(LPWSTR buffer, UINT cchBuffer);
 UINT WINAPI FallbackGetSystemDirectory(LPWSTR buffer, UINT cchBuffer);
 DWORD WINAPI FallbackGetTempPath(DWORD cchBuffer, LPWSTR buffer);
 DWORD WINAPI FallbackGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD cchShortPath);
-DWORD WINAPI FallbackGetFullPathName(LPCWSTR name, DWORD cchBuffer, LPWSTR buffer, LPWSTR* filePart);
 BOOL WINAPI FallbackSetCurrentDirectory(LPCWSTR path);
 DWORD WINAPI FallbackGetCurrentDirectory(DWORD cchBuffer, LPWSTR buffer);
-BOOL WINAPI FallbackCreateDirectory(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI FallbackRemoveDirectory(LPCWSTR path);
-UINT WINAPI FallbackGetDriveType(LPCWSTR root);
 HMODULE WINAPI FallbackLoadLibrary(LPCWSTR name);
-UINT WINAPI FallbackDragQueryFile(HDROP drop, UINT index, LPWSTR buffer, UINT cchBuffer);
-BOOL WINAPI FallbackCopyFile(LPCWSTR from, LPCWSTR to, BOOL failIfExists);
 HANDLE WINAPI FallbackFindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
-BOOL WINAPI FallbackFindNextFile(HANDLE find, LPWIN32_FIND_DATAW data);
-BOOL WINAPI FallbackGetOpenFileName(LPOPENFILENAMEW ofn);
-DWORD WINAPI FallbackGetPrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultText, LPWSTR buffer,
-                                             DWORD cchBuffer, LPCWSTR file);
 BOOL WINAPI FallbackWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR text, LPCWSTR file);
-DWORD WINAPI FallbackFormatMessage(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
-                                   DWORD cchBuffer, va_list* arguments);
-BOOL WINAPI FallbackCharToOem(LPCWSTR source, LPSTR destination);
-DWORD WINAPI FallbackVerFindFile(DWORD flags, LPWSTR file, LPWSTR windowsDir, LPWSTR appDir, LPWSTR curDir,
-                                 PUINT cchCurDir, LPWSTR destDir, PUINT cchDestDir);
-DWORD WINAPI FallbackGetFileVersionInfoSize(LPCWSTR file, LPDWORD handle);
-BOOL WINAPI FallbackGetFileVersionInfo(LPCWSTR file, DWORD handle, DWORD cbData, LPVOID data);
-BOOL WINAPI FallbackVerQueryValue(LPCVOID block, LPCWSTR subBlock, LPVOID* value, PUINT cbValue);
 
-// --- shell entries bound at run time (narrow_fallbacks.cpp) ------------------------------------
+// --- the shell entry bound at run time (narrow_fallbacks.cpp) -----------------------------------
 BOOL WINAPI FallbackSHGetPathFromIDList(PCIDLIST_ABSOLUTE itemList, LPWSTR path);
-PIDLIST_ABSOLUTE WINAPI FallbackSHBrowseForFolder(LPBROWSEINFOW info);
 
 // Replaces the entries of the table for a platform without the wide calls: the plain narrow
 // call where no text crosses, MessageBox kept wide, a converting fallback everywhere else.

@@ -20,14 +20,6 @@ BOOL WINAPI FallbackDeleteFile(LPCWSTR name) {
     return ok;
 }
 
-BOOL WINAPI FallbackMoveFile(LPCWSTR from, LPCWSTR to) {
-    NarrowTexts a;
-    if (!NarrowTextArgs(&a, from, to)) return FALSE;
-    BOOL ok = ::MoveFileA(a.text[0], a.text[1]);
-    FreeNarrowTexts(&a);
-    return ok;
-}
-
 DWORD WINAPI FallbackGetFileAttributes(LPCWSTR name) {
     NarrowTexts a;
     if (!NarrowTextArgs(&a, name)) return INVALID_FILE_ATTRIBUTES;
@@ -78,17 +70,6 @@ LSTATUS WINAPI FallbackRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REG
     NarrowTexts a;
     if (!NarrowTextArgs(&a, subKey)) return ERROR_NOT_ENOUGH_MEMORY;
     LSTATUS status = ::RegOpenKeyExA(key, a.text[0], options, access, result);
-    FreeNarrowTexts(&a);
-    return status;
-}
-
-LSTATUS WINAPI FallbackRegCreateKeyEx(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR, DWORD options,
-                                      REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
-                                      LPDWORD disposition) {
-    NarrowTexts a;
-    if (!NarrowTextArgs(&a, subKey)) return ERROR_NOT_ENOUGH_MEMORY;
-    LSTATUS status = ::RegCreateKeyExA(key, a.text[0], reserved, nullptr, options, access,
-                                       security, result, disposition);
     FreeNarrowTexts(&a);
     return status;
 }
@@ -211,14 +192,6 @@ HINSTANCE WINAPI FallbackShellExecute(HWND window, LPCWSTR operation, LPCWSTR fi
     HINSTANCE result = ::ShellExecuteA(window, a.text[0], a.text[1], a.text[2], a.text[3], show);
     FreeNarrowTexts(&a);
     return result;
-}
-
-int WINAPI FallbackAddFontResource(LPCWSTR file) {
-    NarrowTexts a;
-    if (!NarrowTextArgs(&a, file)) return 0;
-    int added = ::AddFontResourceA(a.text[0]);
-    FreeNarrowTexts(&a);
-    return added;
 }
 
 BOOL WINAPI FallbackRemoveFontResource(LPCWSTR file) {

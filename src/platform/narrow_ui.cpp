@@ -23,36 +23,6 @@ ATOM WINAPI FallbackRegisterClass(const WNDCLASSW* wc) {
     return atom;
 }
 
-// GetClassName and GetDlgItemText: the narrow text goes through a buffer of n+1 bytes and
-// comes back cut to the caller's n characters. The narrow call gets the full n bytes: with
-// one less, a text that fits the caller's buffer exactly would lose its last character.
-static char* AllocTextBuffer(int cchBuffer) {
-    char* narrow = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, cchBuffer + 1));
-    return narrow;
-}
-
-int WINAPI FallbackGetClassName(HWND window, LPWSTR buffer, int cchBuffer) {
-    if (!buffer || cchBuffer <= 0) return 0;
-    char* narrow = AllocTextBuffer(cchBuffer);
-    if (!narrow) return 0;
-    int result = ::GetClassNameA(window, narrow, cchBuffer);
-    narrow[cchBuffer] = 0;
-    WidenInto(buffer, narrow, cchBuffer);
-    FreeNarrow(narrow);
-    return result;
-}
-
-UINT WINAPI FallbackGetDlgItemText(HWND dialog, int item, LPWSTR buffer, int cchBuffer) {
-    if (!buffer || cchBuffer <= 0) return 0;
-    char* narrow = AllocTextBuffer(cchBuffer);
-    if (!narrow) return 0;
-    UINT result = ::GetDlgItemTextA(dialog, item, narrow, cchBuffer);
-    narrow[cchBuffer] = 0;
-    WidenInto(buffer, narrow, cchBuffer);
-    FreeNarrow(narrow);
-    return result;
-}
-
 HWND WINAPI FallbackCreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
                                    int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                                    LPVOID param) {
@@ -64,14 +34,6 @@ HWND WINAPI FallbackCreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR win
     if (!NarrowTextArgs(&a, className, windowName)) return nullptr;
     HWND window = ::CreateWindowExA(exStyle, a.text[0], a.text[1], style, x, y, width, height, parent, menu,
                                     instance, param);
-    FreeNarrowTexts(&a);
-    return window;
-}
-
-HWND WINAPI FallbackFindWindow(LPCWSTR className, LPCWSTR windowName) {
-    NarrowTexts a;
-    if (!NarrowTextArgs(&a, className, windowName)) return nullptr;
-    HWND window = ::FindWindowA(a.text[0], a.text[1]);
     FreeNarrowTexts(&a);
     return window;
 }
@@ -134,17 +96,6 @@ int WINAPI FallbackGetObject(HANDLE object, int cbBuffer, LPVOID buffer) {
         font->lfPitchAndFamily = narrow.lfPitchAndFamily;
         FaceNameToWide(narrow.lfFaceName, font->lfFaceName);
     }
-    return result;
-}
-
-int WINAPI FallbackDrawText(HDC dc, LPCWSTR text, int cchText, LPRECT rect, UINT format) {
-    // A count of characters becomes a count of bytes; -1 still means "up to the terminator".
-    char* narrow = (text && cchText >= 0) ? NarrowDupN(text, cchText) : NarrowDup(text);
-    if (!narrow) return 0;
-    int cbText = cchText >= 0 ? lstrlenA(narrow) : -1;
-    // The narrow copy is a temporary the caller never sees, with no room for an ellipsis.
-    int result = ::DrawTextA(dc, narrow, cbText, rect, format & ~DT_MODIFYSTRING);
-    FreeNarrow(narrow);
     return result;
 }
 

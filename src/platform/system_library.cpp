@@ -78,8 +78,3 @@ FARPROC CommonControlsExport(const char* name) {
     return module ? ::GetProcAddress(module, name) : nullptr;
 }
 
-FARPROC CommonDialogExport(const char* name) {
-    static HMODULE module = nullptr;
-    if (!module) module = LoadSystemLibrary(L"comdlg32.dll");
-    return module ? ::GetProcAddress(module, name) : nullptr;
-}

@@ -31,7 +31,3 @@ HMODULE LoadLibraryBesideItself(const WCHAR* path);
 HMODULE CommonControlsModule();
 // An export of the common controls (by name, or by ordinal through MAKEINTRESOURCEA), or null.
 FARPROC CommonControlsExport(const char* name);
-
-// An export of comdlg32, loaded from the system directory on first use, or null. Its static
-// import would bring in the common controls before the DLL search is restricted.
-FARPROC CommonDialogExport(const char* name);
