@@ -217,6 +217,35 @@ TEST_F(SelfRemoval, TempCopyTriesAtMost998NamesAndNeverACutOne) {
     }
 }
 
+TEST_F(SelfRemoval, TempCopyNameFillsItsBufferOrIsRefused) {
+    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(CreateFile, RefuseCreateFile);
+    API_GUARD(FindFirstFile, FindNothing);
+    g_tempPath = temp_ + L"\\";
+    // The name buffer holds 31 characters and the terminator; the number of a refused name
+    // is never tried with a longer one.
+    struct Case {
+        std::wstring pattern;
+        int creates;
+        std::wstring lastName;
+    } cases[] = {
+        {std::wstring(28, L'n') + L"%d", 998, std::wstring(28, L'n') + L"998"},
+        {std::wstring(29, L'n') + L"%d", 99, std::wstring(29, L'n') + L"99"},
+        {std::wstring(30, L'n') + L"%d", 9, std::wstring(30, L'n') + L"9"},
+        {std::wstring(31, L'n') + L"%d", 0, L""},
+        {L"a%db%d", 998, L"a998b%d"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.pattern));
+        g_createCalls = 0;
+        g_lastCreated.clear();
+        WCHAR buffer[MAX_PATH];
+        EXPECT_EQ(INVALID_HANDLE_VALUE, CreateTempCopyFile(buffer, c.pattern.c_str()));
+        EXPECT_EQ(c.creates, g_createCalls);
+        if (c.creates) EXPECT_EQ(Utf8(g_tempPath + c.lastName), Utf8(g_lastCreated));
+    }
+}
+
 // ---- starting the copy ----
 
 class StartCopy : public SelfRemoval {

@@ -11,11 +11,45 @@
 #include "platform/api_table.h"
 #include "removal/primitives.h"
 
-#include <stdio.h>
-#include <string.h>
-
 const DWORD kParametersCapacity = kSelfRemovalNamesCapacity - kPathCapacity;
 const int kHelperAttempts = 12;
+
+// Writes pattern with its first "%d" replaced by number (not negative) into name, which holds
+// cchName characters with the terminator. False when the result does not fit. Written out
+// here rather than taken from the C library, whose DLL older systems lack.
+static bool FormatTempName(WCHAR* name, int cchName, const WCHAR* pattern, int number) {
+    WCHAR digits[12];
+    int cchDigits = 0;
+    do {
+        digits[cchDigits++] = static_cast<WCHAR>(L'0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    bool replaced = false;
+    int at = 0;
+    for (const WCHAR* p = pattern; *p; ++p) {
+        if (!replaced && p[0] == L'%' && p[1] == L'd') {
+            replaced = true;
+            ++p;
+            for (int i = cchDigits; i > 0; --i) {
+                if (at + 1 >= cchName) return false;
+                name[at++] = digits[i - 1];
+            }
+            continue;
+        }
+        if (at + 1 >= cchName) return false;
+        name[at++] = *p;
+    }
+    name[at] = 0;
+    return true;
+}
+
+static bool SameBytes(const void* a, const void* b, size_t cb) {
+    const BYTE* x = static_cast<const BYTE*>(a);
+    const BYTE* y = static_cast<const BYTE*>(b);
+    for (size_t i = 0; i < cb; ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
 
 HANDLE CreateTempCopyFile(WCHAR* buffer, const WCHAR* pattern) {
     for (int i = 1; i <= kMaxTempCopyNumber; ++i) {
@@ -25,9 +59,7 @@ HANDLE CreateTempCopyFile(WCHAR* buffer, const WCHAR* pattern) {
             return INVALID_HANDLE_VALUE;
         }
         WCHAR name[32];
-        int cchName = _snwprintf(name, ARRAYSIZE(name), pattern, i);
-        if (cchName < 0 || cchName >= static_cast<int>(ARRAYSIZE(name))) return INVALID_HANDLE_VALUE;
-        name[cchName] = 0;
+        if (!FormatTempName(name, ARRAYSIZE(name), pattern, i)) return INVALID_HANDLE_VALUE;
         // A cut name could be an existing file that CREATE_ALWAYS would empty.
         if (!TryAppendBackslash(buffer, kPathCapacity) || !AppendPath(buffer, kPathCapacity, name))
             return INVALID_HANDLE_VALUE;
@@ -54,7 +86,7 @@ static LONGLONG FindPlaceholderLine(const char* bytes, LONGLONG cb, const char* 
     const LONGLONG cbLine = 4 + static_cast<LONGLONG>(cbPath);
     for (LONGLONG at = 0; at + cbLine <= cb; ++at) {
         if (at > 0 && bytes[at - 1] != '\n') continue;
-        if (memcmp(bytes + at, kKey, 4) != 0 || memcmp(bytes + at + 4, path, cbPath) != 0) continue;
+        if (!SameBytes(bytes + at, kKey, 4) || !SameBytes(bytes + at + 4, path, cbPath)) continue;
         if (at + cbLine < cb && bytes[at + cbLine] != '\r' && bytes[at + cbLine] != '\n') continue;
         return at;
     }
@@ -117,7 +149,7 @@ static bool HoldsExactly(HANDLE file, const BYTE* block, DWORD cb) {
     BYTE chunk[1024];
     for (DWORD at = 0; at < cb;) {
         DWORD n = cb - at < sizeof(chunk) ? cb - at : static_cast<DWORD>(sizeof(chunk));
-        if (ReadExact(file, chunk, n) != 0 || memcmp(chunk, block + at, n) != 0) return false;
+        if (ReadExact(file, chunk, n) != 0 || !SameBytes(chunk, block + at, n)) return false;
         at += n;
     }
     return true;
