@@ -14,13 +14,14 @@ static const WCHAR kCommonFiles[] = L"Common Files";
 static const WCHAR kDriveC[] = L"c:\\";
 static const WCHAR kAllUsersTail[] = L"\\All Users";
 static const WCHAR kProfilesAllUsers[] = L"Profiles\\All Users";
-static const WCHAR kAllUsers[] = L"All Users";
+// Texts that end another text are pointers into it, which keeps the program part smaller.
+static const WCHAR* const kAllUsers = kAllUsersTail + 1;  // "All Users"
 static const WCHAR kAllUsersDesktop[] = L"All Users\\Desktop";
 static const WCHAR kAllUsersAppData[] = L"All Users\\Application Data";
 static const WCHAR kAllUsersDocuments[] = L"All Users\\Documents";
-static const WCHAR kAppData[] = L"Application Data";
 static const WCHAR kAdminAppData[] = L"Profiles\\Administrator\\Application Data";
 static const WCHAR kLocalSettingsTail[] = L"\\Local Settings\\Application Data";
+static const WCHAR* const kAppData = kLocalSettingsTail + 16;  // "Application Data"
 static const WCHAR kAdminLocalAppData[] = L"Profiles\\Administrator\\Local Settings\\Application Data";
 static const WCHAR kProfiles[] = L"Profiles\\";
 
