@@ -358,10 +358,12 @@ def fmt_ratio(value, limit, below=True):
 
 
 def source_state():
-    """The commit measured, and whether src/ differed from it when the program was built."""
+    """The commit measured, and whether the programs' sources (ours, the driver, the floor)
+    differed from it when they were built."""
     head = subprocess.run(["git", "-C", str(ROOT), "log", "-1", "--format=%h %s"],
                           capture_output=True, text=True).stdout.strip()
-    dirty = subprocess.run(["git", "-C", str(ROOT), "status", "--porcelain", "--", "src", "CMakeLists.txt"],
+    dirty = subprocess.run(["git", "-C", str(ROOT), "status", "--porcelain", "--", "src", "CMakeLists.txt",
+                            "bench/*.cpp", "bench/*.h", "bench/*.sh"],
                            capture_output=True, text=True).stdout.split("\n")
     dirty = [line[3:] for line in dirty if line.strip()]
     return head, dirty

@@ -1,7 +1,9 @@
 // The floor of the removal benchmark: removes the benchmark installation making, per record,
-// only the system calls our removal passes cannot do without (the exclusive open and close of
-// the in-use test, the delete, the folder removal, the key deletion) and nothing else, so the
-// bench can say how far our program is from the least the work costs.
+// exactly the system calls our removal passes must make for it and nothing else, so the bench
+// can say how far our program is from the least the work costs: the in-use test (the
+// attribute read that tells a read-only file, then the exclusive open and close), the delete,
+// the folder removal, and the depth-first key deletion (open, the enumeration that finds no
+// subkey, close, delete).
 // Usage: floor.exe N INSTALLDIR
 #include <windows.h>
 #include "layout.h"
@@ -45,6 +47,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         for (unsigned file = end; file-- > first;) {
             *filePart = L'\\';
             FileName(file, filePart + 1);
+            ::GetFileAttributesW(path);
             HANDLE h = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
@@ -58,7 +61,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     for (unsigned key = 0; key < KeyCount(n); ++key) {
         WCHAR keyPath[32];
         KeyPath(key, keyPath);
-        ::RegDeleteKeyW(kBenchRoot, keyPath);
+        HKEY opened = nullptr;
+        if (::RegOpenKeyExW(kBenchRoot, keyPath, 0, DELETE | KEY_ENUMERATE_SUB_KEYS, &opened) != ERROR_SUCCESS)
+            continue;
+        WCHAR subkey[256];
+        DWORD cchSubkey = ARRAYSIZE(subkey);
+        if (::RegEnumKeyExW(opened, 0, subkey, &cchSubkey, nullptr, nullptr, nullptr, nullptr) == ERROR_NO_MORE_ITEMS)
+            ::RegDeleteKeyW(kBenchRoot, keyPath);
+        ::RegCloseKey(opened);
     }
     return 0;
 }
