@@ -3,7 +3,7 @@
 // can say how far our program is from the least the work costs: the in-use test (the
 // attribute read that tells a read-only file, then the exclusive open and close), the delete,
 // the folder removal, and the depth-first key deletion (open, the enumeration that finds no
-// subkey, close, delete).
+// subkey, delete, close).
 // Usage: floor.exe N INSTALLDIR
 #include <windows.h>
 #include "layout.h"
