@@ -71,10 +71,10 @@ void NarrowInto(char* dst, const WCHAR* src, int cbDst) {
     FreeNarrow(full);
 }
 
-// As WidenInto for exactly cb bytes of src.
-static int WidenBytesInto(WCHAR* dst, const char* src, int cb, int cchDst) {
+int WidenInto(WCHAR* dst, const char* src, int cchDst) {
     if (!dst || !src || cchDst <= 0) return 0;
     dst[0] = 0;
+    int cb = lstrlenA(src);
     if (cb <= 0) return 0;
     int full = ::MultiByteToWideChar(CP_ACP, 0, src, cb, nullptr, 0);
     if (full <= 0) return 0;
@@ -91,11 +91,6 @@ static int WidenBytesInto(WCHAR* dst, const char* src, int cb, int cchDst) {
     dst[cchDst - 1] = 0;
     FreeTemp(whole);
     return full;
-}
-
-int WidenInto(WCHAR* dst, const char* src, int cchDst) {
-    if (!dst || !src || cchDst <= 0) return 0;
-    return WidenBytesInto(dst, src, lstrlenA(src), cchDst);
 }
 
 int WideIndex(const char* src, int cb) {
