@@ -12,6 +12,7 @@ vm_alive() {
 
 # True when this host runs 32-bit programs itself; then Wine runs here and no machine is needed.
 host_runs_i386() {
+  [ -n "${UNINST_WINE:-}" ] && return 0
   [ -z "${UNINST_FORCE_VM:-}" ] && [ -x /usr/lib/wine/wine ] &&
     [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386-build ] &&
     /usr/lib/wine/wine --version >/dev/null 2>&1
