@@ -332,6 +332,45 @@ TEST_F(FilePass, ReadOnlyFontAndComServerGoWithoutAPromptEvenAfterNoToAll) {
     SetFileAttributesW(plain.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+int g_deniedDeletions = 0;
+BOOL WINAPI DenySomeDeletions(LPCWSTR path) {
+    if (g_deniedDeletions > 0) {
+        --g_deniedDeletions;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return DeleteFileW(path);
+}
+
+TEST_F(FilePass, ComServerGoesAfterItsToolFaultedButOnlyServersAreTriedAgain) {
+    // regsvr32 on a server that faults: its image is released a moment after the tool ends.
+    IsNT6OrLater = true;
+    std::wstring faulting = dir_.Join(L"fault.dll");
+    ASSERT_TRUE(CopyFileW(BinPath(L"com_fault_dll.dll").c_str(), faulting.c_str(), FALSE));
+    RunPass({{Folder(), u"fault.dll", kFileCom}});
+    EXPECT_TRUE(Exists(faulting + L".log")) << "the server's unregistration ran";
+    EXPECT_FALSE(Exists(faulting));
+    dir_.Remove(faulting + L".log");
+
+    // Deletions denied through the table, on the in-process way (the file is no DLL).
+    IsNT6OrLater = false;
+    API_GUARD(DeleteFile, DenySomeDeletions);
+    struct Case {
+        int denied;
+        uint8_t flags;
+        bool stays;
+    } cases[] = {{2, kFileCom, false}, {1000, kFileCom, true}, {1, 0, true}};
+    for (const Case& c : cases) {
+        std::wstring path = dir_.Join(L"denied.dll");
+        ASSERT_TRUE(MakeFile(path));
+        g_deniedDeletions = c.denied;
+        RunPass({{Folder(), u"denied.dll", c.flags}});
+        EXPECT_EQ(c.stays, Exists(path)) << "denied " << c.denied << " times, flags " << int(c.flags);
+        g_deniedDeletions = 0;
+        DeleteFileW(path.c_str());
+    }
+}
+
 // --- files in use ----------------------------------------------------------------------------
 
 int g_fontRemovals = 0, g_processStarts = 0;

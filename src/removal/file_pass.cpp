@@ -99,6 +99,24 @@ static void DeleteWithPrompt(const WCHAR* path, bool noQuestion) {
     }
 }
 
+// Under Wine the image of a server whose tool has just faulted is released a moment after the
+// tool's process handle is signalled: the first DeleteFileW then fails with ERROR_ACCESS_DENIED,
+// and the same call 50 ms later succeeds (seen with regsvr32 on a server that faults in
+// DllUnregisterServer). So a server's deletion is tried again for about a second; a read-only
+// server is left to DeleteWithPrompt, which clears its attribute.
+static const int kServerDeleteAttempts = 20;
+static const DWORD kServerDeleteIntervalMs = 50;
+
+static void WaitForServerRelease(const WCHAR* path) {
+    for (int attempt = 1; attempt < kServerDeleteAttempts; ++attempt) {
+        if (RemoveFile(path) == FileOk) return;
+        DWORD error = ::GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return;
+        if (CheckAccess(path, kAccessWrite) == FileAccessDenied) return;
+        ::Sleep(kServerDeleteIntervalMs);
+    }
+}
+
 static void RemoveFileRecord(const FileEntry* entry) {
     if (!BuildFileRecordPath(entry->directory, entry->fileName)) return;
     if (!entry->fileName[0]) {
@@ -110,7 +128,10 @@ static void RemoveFileRecord(const FileEntry* entry) {
     if (entry->flags & kFileShared) remove = ReleaseSharedFile(WorkPath, locked);
     if (!remove) return;
     if (entry->flags & kFileFont) UnregisterFont(WorkPath);
-    if (entry->flags & kFileCom) UnregisterComServer(WorkPath);
+    if (entry->flags & kFileCom) {
+        UnregisterComServer(WorkPath);
+        WaitForServerRelease(WorkPath);
+    }
     DeleteWithPrompt(WorkPath, (entry->flags & (kFileFont | kFileCom)) != 0);
 }
 
