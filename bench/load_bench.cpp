@@ -78,7 +78,7 @@ Bytes LoadData(unsigned n) {
         }
     }
     Bytes out(kFakeProgramPart, 0);
-    Bytes stream = uninstpack::EncodeStream(data);
+    Bytes stream = uninstpack::EncodeSealedStream(data);  // as uninstpack writes it: the CRC is read too
     out.insert(out.end(), stream.begin(), stream.end());
     return out;
 }

@@ -162,6 +162,31 @@ Bytes EncodeStream(const UninstallData& data) {
     return out;
 }
 
+uint32_t Crc32(const uint8_t* bytes, size_t count) {
+    static uint32_t table[256];
+    if (!table[1])
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+            table[i] = c;
+        }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < count; ++i) crc = (crc >> 8) ^ table[(crc ^ bytes[i]) & 0xFF];
+    return ~crc;
+}
+
+Bytes EncodeSealedStream(const UninstallData& data) {
+    Bytes out = EncodeStream(data);
+    out.resize(out.size() - kChunkHeaderSize);
+    Bytes crc;
+    PutU32(crc, Crc32(out.data(), out.size()));
+    Bytes integrity = EncodeChunk(kTagIntegrity, crc);
+    out.insert(out.end(), integrity.begin(), integrity.end());
+    Bytes end = EncodeChunkHeader(kTagEnd, 0, 0);
+    out.insert(out.end(), end.begin(), end.end());
+    return out;
+}
+
 std::optional<size_t> FindDataLocator(const Bytes& program) {
     auto begin = program.begin(), end = program.end();
     auto first = std::search(begin, end, std::begin(kLocatorMarker), std::end(kLocatorMarker));

@@ -19,6 +19,7 @@ enum : uint16_t {
     kTagShortcutList = 0x1236,
     kTagRegistryList = 0x1237,
     kTagRunSettings = 0x123A,
+    kTagIntegrity = 0x1240,  // u32 CRC-32 of every stream byte before this chunk's header
     kTagEnd = 0x7F7F
 };
 
@@ -82,6 +83,11 @@ Bytes EncodeChunk(uint16_t tag, const Bytes& payload, uint16_t flags = 0);
 // The whole stream: MessageTable, FileList, ShortcutList, RegistryList (each even when empty,
 // then with N = 0), RunSettings, and an End chunk of size 0.
 Bytes EncodeStream(const UninstallData&);
+// The same with an Integrity chunk just before the End chunk, as the authoring tool writes it:
+// a program that knows the tag refuses the data when a byte before it changed, older ones skip it.
+Bytes EncodeSealedStream(const UninstallData&);
+// CRC-32 (the polynomial of zip and PNG, reflected, initial and final inversion).
+uint32_t Crc32(const uint8_t* bytes, size_t count);
 
 // Offset of the marker when it occurs exactly once and the four offset bytes follow it.
 std::optional<size_t> FindDataLocator(const Bytes& program);
@@ -107,12 +113,14 @@ struct DecodeResult {
     std::string error;  // when !ok: what is wrong and at which stream offset
     UninstallData data;
     std::vector<ChunkInfo> chunks;  // every chunk walked, the End chunk included
+    bool sealed = false;            // an Integrity chunk was found and its CRC-32 matched
 };
 
 // Reads a stream the way the program does (later message tables replace earlier ones, lists
 // join, a later RunSettings replaces an earlier one, unknown tags are skipped), but strictly:
 // a payload whose records run past the chunk's size, or a text past a staging limit, is an
-// error, as are a missing End chunk or RunSettings chunk and a refused RunSettings chunk.
+// error, as are a missing End chunk or RunSettings chunk, a refused RunSettings chunk, and an
+// Integrity chunk that is not 4 bytes or whose CRC-32 does not match.
 DecodeResult DecodeStream(const Bytes& stream);
 // Finds the locator in an uninstaller file and decodes the stream at its DataOffset.
 DecodeResult DecodeUninstaller(const Bytes& file);

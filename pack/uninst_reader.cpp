@@ -196,6 +196,18 @@ DecodeResult DecodeStream(const Bytes& stream) {
                 if (chunk.size) ReadList(c, data.registry, ReadRegistryRecord);
                 break;
             }
+            case kTagIntegrity: {
+                if (chunk.size != 4)
+                    throw Fault{pos, "integrity chunk of " + std::to_string(chunk.size) + " bytes; it holds a 4-byte CRC-32"};
+                uint32_t stored = 0;
+                for (int i = 0; i < 4; ++i) stored |= static_cast<uint32_t>(stream[begin + i]) << (8 * i);
+                uint32_t computed = Crc32(stream.data(), pos);
+                if (stored != computed)
+                    throw Fault{pos, "integrity chunk holds CRC-32 " + Hex(stored) + ", but stream bytes 0 to " +
+                                         std::to_string(pos) + " give " + Hex(computed) + ": the data were changed after build"};
+                result.sealed = true;
+                break;
+            }
             case kTagRunSettings:
                 // An empty chunk is passed over by the uninstaller like every empty chunk.
                 if (!chunk.size) break;

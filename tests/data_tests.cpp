@@ -67,6 +67,11 @@ const Bytes kTable = EncodeChunk(uninstpack::kTagMessageTable, uninstpack::Encod
 const Bytes kSettings = EncodeChunk(uninstpack::kTagRunSettings, uninstpack::EncodeRunSettings({}));
 const Bytes kEnd = EncodeChunkHeader(uninstpack::kTagEnd, 0, 0);
 
+// `stream` followed by an integrity chunk over it, as the authoring tool seals what it writes.
+Bytes Sealed(const Bytes& stream) {
+    return Cat({stream, EncodeChunk(uninstpack::kTagIntegrity, U32(uninstpack::Crc32(stream.data(), stream.size())))});
+}
+
 Bytes Settings(const Bytes& block, uint16_t flags = 0) { return EncodeChunk(uninstpack::kTagRunSettings, block, flags); }
 Bytes Files(const std::vector<uninstpack::FileRecord>& r) { return EncodeChunk(uninstpack::kTagFileList, uninstpack::EncodeFileList(r)); }
 Bytes Registry(const std::vector<uninstpack::RegistryRecord>& r) {
@@ -232,6 +237,9 @@ TEST_F(Loader, StreamsThatLoad) {
                                          kSettings, kEnd})},
         // Settings first, table last: chunks may come in any order.
         {"any order", Cat({kSettings, list, kTable, kEnd})},
+        // The integrity chunk covers what comes before it; what follows it is not covered.
+        {"sealed", Cat({Sealed(Cat({kTable, list, kSettings})), kEnd})},
+        {"sealed, then more chunks", Cat({Sealed(kTable), list, kSettings, kEnd})},
     };
     for (const Case& c : cases) {
         Boxes.clear();
@@ -271,6 +279,13 @@ TEST_F(Loader, DamagedStreamsShowMessage8) {
         {"refused run settings", Cat({kTable, Settings(uninstpack::EncodeRunSettings({}), 1), kEnd})},
         {"run settings cut short", Cat({kTable, EncodeChunkHeader(0x123A, 0, 12), Bytes(6, 0)})},
         {"record cut short by the file's end", Cat({kTable, EncodeChunkHeader(0x1235, 0, 40), U32(2), U16(1), Units(u"d"), U16(1)})},
+        {"a recorded name changed after sealing",
+         [&] {
+             Bytes stream = Cat({Sealed(Cat({kTable, Files({{u"C:\\App", u"keep.txt", 0}}), kSettings})), kEnd});
+             stream[kTable.size() + uninstpack::kChunkHeaderSize + 4 + 2 + 12 + 2] ^= 0x01;  // "keep" -> "jeep"
+             return stream;
+         }()},
+        {"integrity chunk of 3 bytes", Cat({kTable, kSettings, EncodeChunk(uninstpack::kTagIntegrity, Bytes(3, 0)), kEnd})},
     };
     for (const Case& c : cases) {
         Boxes.clear();

@@ -2,6 +2,7 @@
 // damaged and missing appended data; plus the file holder that later tests rely on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -100,6 +101,35 @@ TEST(DamagedData, ShowsMessage8WithOwnPathAndEndsWithMinusOne) {
         ASSERT_TRUE(WriteUninstaller(exe, c.stream));
         EXPECT_EQ(kExitFailure, RunExpectingLoaderBox(exe, title, FormatWith(StandardMessages()[8], exe)));
     }
+}
+
+// Data as the authoring tool seals them: a changed letter that turns the recorded "ours.txt"
+// into "ouss.txt", another program's file, is damage: message 8, and nothing is removed. The
+// same data intact remove their own file only.
+TEST(DamagedData, AChangedLetterUnderTheSealShowsMessage8AndRemovesNothing) {
+    TempFolder dir;
+    const std::wstring ours = dir.Join(L"ours.txt"), other = dir.Join(L"ouss.txt");
+    uninstpack::UninstallData data = StandardData();
+    data.files.push_back({Utf16(dir.Path()), u"ours.txt", 0});
+    const Bytes sealed = uninstpack::EncodeSealedStream(data);
+    const Bytes name = {'o', 0, 'u', 0, 'r', 0, 's', 0, '.', 0};
+    const auto at = std::search(sealed.begin(), sealed.end(), name.begin(), name.end());
+    ASSERT_NE(sealed.end(), at);
+    Bytes damaged = sealed;
+    damaged[(at - sealed.begin()) + 4] ^= 'r' ^ 's';
+
+    const std::wstring exe = dir.Join(L"uninst.exe");
+    ASSERT_TRUE(WriteFileBytes(ours, Bytes{'x'}));
+    ASSERT_TRUE(WriteFileBytes(other, Bytes{'x'}));
+    ASSERT_TRUE(WriteUninstaller(exe, damaged));
+    EXPECT_EQ(kExitFailure, RunExpectingLoaderBox(exe, Wide(StandardMessages()[0]), FormatWith(StandardMessages()[8], exe)));
+    EXPECT_TRUE(Exists(ours));
+    EXPECT_TRUE(Exists(other));
+
+    ASSERT_TRUE(WriteUninstaller(exe, sealed));
+    EXPECT_EQ(0u, RunProgram(exe, L"/S"));
+    EXPECT_FALSE(Exists(ours));
+    EXPECT_TRUE(Exists(other));
 }
 
 TEST(MissingData, NoAppendedDataShowsEmptyBoxAndEndsWithMinusOne) {

@@ -113,7 +113,7 @@ const char kRichManifest[] = R"({
   "messages": {"0": "Désinstallation \u2014 Notes \ud83d\udcdd", "1": "Continue?", "9": "%s est en lecture seule.",
                "15": "still running", "20": "after a gap"},
   "files": [
-    {"directory": "#Program Files#\\Ünï", "fileName": "", "flags": []},
+    {"directory": "C:\\Program Files\\Ünï", "fileName": "", "flags": []},
     {"directory": ".\\sub dir", "fileName": "a.dll", "flags": ["shared", "com", "in-use"]},
     {"directory": "C:\\Windows\\Fonts", "fileName": "font.ttf", "flags": ["font", 16]},
     {"directory": ".", "fileName": "x"}
@@ -121,7 +121,7 @@ const char kRichManifest[] = R"({
   "shortcuts": [
     {"levels": 255, "firstFolder": "C:\\Start\\Vendor\\App", "secondFolder": "D:\\Other", "fileName": "App.lnk"},
     {"firstFolder": ""},
-    {"levels": 2, "firstFolder": "#Programs#\\Ω", "fileName": "Ω.lnk"}
+    {"levels": 2, "firstFolder": "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Ω", "fileName": "Ω.lnk"}
   ],
   "registry": [
     {"root": "HKLM", "key": "Software\\Vendor\\App", "value": "Version"},
@@ -304,9 +304,9 @@ TEST_F(ToolRoundTrip, TextOneOverTheLimitIsNotWritten) {
         std::string text;
         const char* said;
     } cases[] = {
-        {"file record", AtTheLimits(1, 0, 0), "file record 0: texts hold 519"},
+        {"file record", AtTheLimits(1, 0, 0), "file record 0: directory and file name hold 519"},
         {"shortcut record", AtTheLimits(0, 1, 0), "shortcut record 0: texts hold 778"},
-        {"registry record", AtTheLimits(0, 0, 1), "registry record 0: texts hold 520"},
+        {"registry record", AtTheLimits(0, 0, 1), "registry record 0: path holds 520"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

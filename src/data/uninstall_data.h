@@ -17,6 +17,7 @@ enum class ChunkTag : WORD {
     ShortcutList = 0x1236,
     RegistryList = 0x1237,
     RunSettings = 0x123A,
+    Integrity = 0x1240,  // u32 CRC-32 of the stream bytes before its header; older programs skip it
     End = 0x7F7F,
 };
 

@@ -3,6 +3,7 @@
 // crash, exit 2 with an offset), and the program's exit codes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <sstream>
 
 #include "pack/uninst_data.h"
+#include "tools/uninstpack/cli.h"
 #include "tools/uninstpack/commands.h"
 #include "tools/uninstpack/manifest.h"
 
@@ -69,9 +71,19 @@ protected:
         int rc = RunInspect(Path(file), json, out, err);
         return {rc, out.str(), err.str()};
     }
-    Run Verify(const std::string& file) {
+    Run Verify(const std::string& file, bool strict = true) {
         std::ostringstream out, err;
-        int rc = RunVerify(Path(file), out, err);
+        Options options;
+        options.strict = strict;
+        int rc = RunVerify(Path(file), out, err, options);
+        return {rc, out.str(), err.str()};
+    }
+    // The program's command line, in process; "-" reads `input`.
+    Run Command(std::vector<std::string> args, const std::string& input = "") {
+        args.insert(args.begin(), "/usr/local/bin/uninstpack");
+        std::istringstream in(input);
+        std::ostringstream out, err;
+        int rc = RunCommandLine(args, in, out, err);
         return {rc, out.str(), err.str()};
     }
 
@@ -279,6 +291,12 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
          "file record 0: comes before file record 1"},
         {Manifest(R"({"directory": "."}, {"directory": ".\\data"}, {"directory": ".\\data", "fileName": "a.txt"})"), ""},
         {Manifest(R"({"directory": "C:\\A", "flags": [32]})"), "flag bits 0x20"},
+        {Manifest(R"({"directory": "C:\\A", "fileName": "x"}, {"directory": "c:/a/", "fileName": "X"})"),
+         "file record 1: names the same file as file record 0"},
+        {Manifest("", "", R"({"root": "HKLM", "key": "Software\\V"}, {"root": "HKLM", "key": "software\\v"})"),
+         "registry record 1: is the same as registry record 0"},
+        {Manifest("", R"({"levels": 1, "firstFolder": "C:\\Start\\Vendor"})"), "walk up from the first folder"},
+        {Manifest("", R"({"levels": 1, "firstFolder": "C:\\Start\\Vendor\\App"})"), ""},
     };
     for (const auto& c : cases) {
         Write("m.json", c.manifest);
@@ -321,7 +339,7 @@ TEST_F(Workspace, VerifyRefusesStreamsTheUninstallerWouldRefuse) {
     };
     for (const auto& c : cases) {
         Write("u.exe", BuildUninstaller(stub_, c.stream));
-        Run v = Verify("u.exe");
+        Run v = Verify("u.exe", false);  // unsealed streams: a warning
         Run inspect = Inspect("u.exe", false);
         if (std::string(c.expect).empty()) {
             EXPECT_EQ(v.rc, 0) << c.name << v.out << v.err;
@@ -417,11 +435,265 @@ TEST_F(Workspace, ProgramExitCodes) {
     EXPECT_EQ(run("inspect " + Path("u.exe")), 0);
     EXPECT_EQ(run("inspect --json " + Path("u.exe")), 0);
     EXPECT_EQ(run("verify " + Path("u.exe")), 0);
-    EXPECT_EQ(run("verify " + Path("few.json")), 1);
+    EXPECT_EQ(run("verify " + Path("few.json")), 0);  // warnings only
+    EXPECT_EQ(run("verify --strict " + Path("few.json")), 1);
     EXPECT_EQ(run("verify " + Path("missing.json")), 2);
     EXPECT_EQ(run("verify " + Path("stub.exe")), 2);  // DataOffset is its own length: no stream
     EXPECT_EQ(run("frobnicate"), 2);
     EXPECT_EQ(run("build " + Path("clean.json")), 2);  // --stub and -o missing
+    EXPECT_EQ(run("build " + Path("clean.json") + " --stub " + Path("stub.exe") + " -o " + dir_.string()), 2);
+}
+
+// Path fields as the uninstaller reads them: "/" is "\"; a relative directory is "." or ".\NAME";
+// everything else that is not absolute is refused naming the field and what to write. The same
+// texts in a built file are errors of verify.
+TEST_F(Workspace, PathsAreWhatTheySay) {
+    struct {
+        const char* directory;
+        const char* expect;  // empty: accepted
+    } cases[] = {
+        {"./data", ""},
+        {".", ""},
+        {"C:/App/data/", ""},
+        {R"(\\server\share\App)", ""},
+        {"data", R"(write ".\data")"},
+        {"C:data", "relative to the current folder of drive C:"},
+        {R"(\x)", "relative to the root of whatever drive"},
+        {R"(%X%\y)", "expands them only in the pre-removal command"},
+        {R"(#Program Files#\App)", "expands them only in the pre-removal command"},
+        {R"(..\..)", R"(begins with "." but not with)"},
+        {".foo", R"(begins with "." but not with)"},
+        {R"(.\a\\b)", "empty step"},
+        {R"(.\..\x)", R"(".." step)"},
+        {R"(C:\App\..\Windows)", R"(".." step)"},
+        {R"(C:\App\a?b)", R"(the character "?")"},
+        {"", "is empty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.directory);
+        Write("m.json", Manifest(R"({"directory": )" + Json(c.directory).dump() + R"(, "fileName": "a.txt"})"));
+        Run build = Build("m.json", "out.exe");
+        bool accepted = std::string(c.expect).empty();
+        EXPECT_EQ(build.rc, accepted ? 0 : 2) << build.err;
+        if (accepted) {
+            DecodeResult r = DecodeUninstaller(Read("out.exe"));
+            EXPECT_TRUE(r.ok && r.data.files[0].directory.find(u'/') == std::u16string::npos) << "stored with \"/\"";
+            fs::remove(Path("out.exe"));
+            continue;
+        }
+        EXPECT_NE(build.err.find("files[0].directory: "), std::string::npos) << build.err;
+        EXPECT_NE(build.err.find(c.expect), std::string::npos) << build.err;
+        EXPECT_FALSE(fs::exists(Path("out.exe")));
+        // The same text written by another writer, then verified.
+        UninstallData d = ParseManifest(Manifest());
+        std::string raw = c.directory;
+        d.files.push_back({std::u16string(raw.begin(), raw.end()), u"a.txt", 0});
+        Write("u.exe", BuildUninstaller(stub_, EncodeSealedStream(d)));
+        Run v = Verify("u.exe", false);
+        EXPECT_EQ(v.rc, 1) << v.out;
+        EXPECT_NE(v.out.find("error: file record 0: directory"), std::string::npos) << v.out;
+    }
+}
+
+// Records that would delete what no author means: build refuses them (exit 2, nothing written),
+// verify reports them as errors even without --strict.
+TEST_F(Workspace, RecordsNoAuthorMeansAreRefused) {
+    struct {
+        std::string files, shortcuts, registry;
+        const char* expect;
+    } cases[] = {
+        {R"({"directory": "C:\\"})", "", "", "file record 0: is a folder record that names the drive root"},
+        {R"({"directory": "c:/windows"})", "", "", "file record 0: is a folder record that names the system folder"},
+        {"", R"({"firstFolder": "C:\\Users\\jo\\Desktop"})", "", "shortcut record 0: first folder names the system"},
+        {"", "", R"({"root": "HKLM", "key": "Software"})", "registry record 0: key HKLM \"Software\" is a whole top-level"},
+        {"", "", R"({"root": "HKCR", "key": "CLSID"})", "registry record 0: key HKCR \"CLSID\" holds every program's"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expect);
+        Write("m.json", Manifest(c.files, c.shortcuts, c.registry));
+        Run build = Build("m.json", "out.exe");
+        EXPECT_EQ(build.rc, 2);
+        EXPECT_NE(build.err.find(c.expect), std::string::npos) << build.err;
+        EXPECT_FALSE(fs::exists(Path("out.exe")));
+        Run v = Verify("m.json", false);
+        EXPECT_EQ(v.rc, 1) << v.out;
+        EXPECT_NE(v.out.find(std::string("error: ") + c.expect), std::string::npos) << v.out;
+    }
+    // A warning is written without --strict and refused with it.
+    Write("few.json", Manifest("", "", "", R"("messages": {"0": "a"})"));
+    EXPECT_EQ(Build("few.json", "out.exe").rc, 0);
+    std::ostringstream out, err;
+    Options strict;
+    strict.strict = true;
+    EXPECT_EQ(RunBuild(Path("few.json"), Path("stub.exe"), Path("strict.exe"), out, err, strict), 1);
+    EXPECT_FALSE(fs::exists(Path("strict.exe")));
+}
+
+// Where build may write: never over an input (also through a hard or symbolic link), never onto
+// a folder or a device, a read-only file only with --force; a link is written through.
+TEST_F(Workspace, OutputTargets) {
+    Write("m.json", Manifest());
+    const Bytes manifest = Read("m.json");
+    fs::create_directory(Path("folder"));
+    fs::create_hard_link(Path("stub.exe"), Path("stub-link.exe"));
+    fs::create_symlink("m.json", Path("manifest-symlink"));
+    fs::create_symlink("target.exe", Path("out-symlink.exe"));
+    Write("readonly.exe", Bytes(10, 1));
+    fs::permissions(Path("readonly.exe"), fs::perms::owner_read | fs::perms::group_read);
+    struct {
+        std::string output;
+        bool force;
+        const char* expect;  // empty: written
+    } cases[] = {
+        {Path("m.json"), false, "it is the manifest"},
+        {Path("manifest-symlink"), false, "it is the manifest"},
+        {Path("stub.exe"), false, "it is the stub"},
+        {Path("stub-link.exe"), false, "it is the stub"},
+        {Path("folder"), false, "it is a folder"},
+        {"/dev/null", false, "not a regular file"},
+        {Path("missing/out.exe"), false, "No such file or directory"},
+        {Path("readonly.exe"), false, "read-only; give --force"},
+        {Path("readonly.exe"), true, ""},
+        {Path("out-symlink.exe"), false, ""},
+        {Path("new.exe"), false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        std::ostringstream out, err;
+        Options options;
+        options.force = c.force;
+        int rc = RunBuild(Path("m.json"), Path("stub.exe"), c.output, out, err, options);
+        bool written = std::string(c.expect).empty();
+        EXPECT_EQ(rc, written ? 0 : 2) << err.str();
+        if (!written) EXPECT_NE(err.str().find(c.expect), std::string::npos) << err.str();
+        EXPECT_EQ(Read("m.json"), manifest);
+        EXPECT_EQ(Read("stub.exe"), stub_);
+    }
+    EXPECT_TRUE(fs::is_symlink(Path("out-symlink.exe")));
+    EXPECT_EQ(GetDataOffset(Read("target.exe")), stub_.size());
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    for (const auto& entry : fs::directory_iterator(dir_))
+        EXPECT_EQ(entry.path().filename().string().find(".uninstpack-"), std::string::npos) << "temporary file left";
+}
+
+// Each single-bit flip in the data of a built file is caught: the CRC-32, or the chunk walk for
+// the bits outside what it covers.
+TEST_F(Workspace, EverySingleBitFlipInTheDataFailsStrictVerify) {
+    Write("m.json", std::string(kRichManifest));
+    ASSERT_EQ(Build("m.json", "good.exe").rc, 0);
+    const Bytes good = Read("good.exe");
+    {
+        std::ostringstream out, err;
+        ASSERT_EQ(VerifyBytes(good, "good.exe", out, err), 0) << out.str();
+    }
+    std::mt19937 random(7);
+    Options strict;
+    strict.strict = true;
+    for (int round = 0; round < 200; ++round) {
+        Bytes file = good;
+        size_t at = stub_.size() + random() % (good.size() - stub_.size());
+        file[at] ^= static_cast<uint8_t>(1u << (random() % 8));
+        std::ostringstream out, err;
+        EXPECT_NE(VerifyBytes(file, "flipped.exe", out, err, strict), 0) << "bit flip at file offset " << at;
+    }
+    Bytes file = good;
+    file[stub_.size() + 20] ^= 1;
+    std::ostringstream out, err;
+    EXPECT_EQ(InspectBytes(file, "flipped.exe", false, out, err), 2);
+    EXPECT_NE(err.str().find("integrity chunk holds CRC-32"), std::string::npos) << err.str();
+}
+
+// A program part with a PE header, its security directory pointing at a certificate table when
+// `certificate` is not empty (as signing leaves it: 8-byte aligned, at the file's end).
+Bytes WithPeHeader(Bytes file, const Bytes& certificate) {
+    auto put32 = [&file](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    std::fill(file.begin() + 0x3C, file.begin() + 0x58 + 96 + 5 * 8, 0);
+    put32(0x3C, 0x40);
+    file[0x40] = 'P', file[0x41] = 'E', file[0x42] = 0, file[0x43] = 0;
+    file[0x58] = 0x0B, file[0x59] = 0x01;  // PE32
+    put32(0x58 + 92, 5);                   // data directories, the security one last
+    if (!certificate.empty()) {
+        file.resize((file.size() + 7) / 8 * 8, 0);
+        put32(0x58 + 96 + 4 * 8, static_cast<uint32_t>(file.size()));
+        put32(0x58 + 96 + 4 * 8 + 4, static_cast<uint32_t>(certificate.size()));
+        file.insert(file.end(), certificate.begin(), certificate.end());
+    }
+    return file;
+}
+
+TEST_F(Workspace, SignedFiles) {
+    Bytes pe = WithPeHeader(stub_, {});
+    SetDataOffset(pe, static_cast<uint32_t>(pe.size()));
+    Write("pe.exe", pe);
+    Write("m.json", Manifest());
+    std::ostringstream out, err;
+    ASSERT_EQ(RunBuild(Path("m.json"), Path("pe.exe"), Path("u.exe"), out, err), 0) << err.str();
+    const Bytes built = Read("u.exe");
+    const Bytes certificate(1000, 0x30);
+    Write("signed.exe", WithPeHeader(built, certificate));
+    Run v = Verify("signed.exe");
+    EXPECT_EQ(v.rc, 0) << v.out << v.err;
+    Run inspect = Inspect("signed.exe", false);
+    EXPECT_EQ(inspect.rc, 0) << inspect.err;
+    size_t certificateAt = Read("signed.exe").size() - certificate.size();
+    EXPECT_NE(inspect.out.find("signature: certificate table at file offset " + std::to_string(certificateAt) +
+                               ", 1000 bytes"),
+              std::string::npos)
+        << inspect.out;
+    EXPECT_NE(inspect.out.find("stream of " + std::to_string(certificateAt - pe.size()) + " bytes"), std::string::npos)
+        << inspect.out;
+    // A signed stub: the signature would break, so build says to sign afterwards.
+    Bytes signedStub = WithPeHeader(pe, certificate);
+    Write("signed-stub.exe", signedStub);
+    std::ostringstream out2, err2;
+    EXPECT_EQ(RunBuild(Path("m.json"), Path("signed-stub.exe"), Path("x.exe"), out2, err2), 2);
+    EXPECT_NE(err2.str().find("the stub is signed"), std::string::npos) << err2.str();
+    EXPECT_NE(err2.str().find("sign the uninstaller after build"), std::string::npos) << err2.str();
+}
+
+TEST_F(Workspace, CommandLine) {
+    Write("m.json", Manifest());
+    struct {
+        std::vector<std::string> args;
+        std::string input;
+        int rc;
+        const char* out;
+        const char* err;
+    } cases[] = {
+        {{"--version"}, "", 0, "uninstpack 1.", ""},
+        {{"help", "build"}, "", 0, "usage: uninstpack build MANIFEST", ""},
+        {{"verify", "--help"}, "", 0, "usage: uninstpack verify FILE", ""},
+        {{}, "", 2, "", "no command given (commands: build, inspect, verify, help)"},
+        {{"frobnicate"}, "", 2, "", "unknown command \"frobnicate\" (commands: build, inspect, verify, help)"},
+        {{"help", "frobnicate"}, "", 2, "", "unknown command \"frobnicate\""},
+        {{"build", Path("m.json")}, "", 2, "", "uninstpack build: --stub STUB is missing"},
+        {{"build"}, "", 2, "", "usage: uninstpack build MANIFEST --stub"},
+        {{"inspect", "--strict", "x"}, "", 2, "", "unknown option \"--strict\""},
+        {{"verify", "a", "b"}, "", 2, "", "one FILE only"},
+        {{"verify", "-"}, Manifest(), 0, "-: no problems found", ""},
+        {{"verify", "--json", "-"}, "{\"files\": []}", 0, "\"severity\": \"warning\"", ""},
+        {{"verify", "--strict", "--json", "-"}, "{}", 1, "\"exitCode\": 1", ""},
+        {{"verify", "--json", Path("missing")}, "", 2, "\"unusable\"", "No such file or directory"},
+        {{"verify", Path("m.json") + "x"}, "", 2, "", "x: cannot open: No such file or directory"},
+        {{"verify", dir_.string()}, "", 2, "", "cannot read: it is a folder"},
+        {{"build", "-", "--stub", Path("stub.exe"), "-o", Path("from-stdin.exe")}, Manifest(), 0, "wrote", ""},
+        {{"build", "--stub=" + Path("stub.exe"), "--output=-", "-"}, Manifest(), 0, "MZ", "wrote -"},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        for (const std::string& a : c.args) line += a + " ";
+        SCOPED_TRACE(line);
+        Run r = Command(c.args, c.input);
+        EXPECT_EQ(r.rc, c.rc) << r.out << r.err;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("/usr/local/bin"), std::string::npos) << "only the program's name is shown";
+    }
+    Run built = Command({"build", "--stub=" + Path("stub.exe"), "--output=-", "-"}, Manifest());
+    std::ostringstream out, err;
+    EXPECT_EQ(InspectBytes(Bytes(built.out.begin(), built.out.end()), "-", false, out, err), 0) << err.str();
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 // since the records are used as they stand and are never expanded.
 #include "tools/uninstpack/checks.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <unordered_map>
 
 #include "tools/uninstpack/manifest.h"
 #include "tools/uninstpack/text.h"
@@ -91,11 +94,92 @@ std::string SystemFolderReason(const std::u16string& folder) {
         std::vector<std::u16string> unc = Components(f.substr(2));
         if (unc.size() <= 2) return "names the root of a network share";
     }
+    static const std::vector<std::vector<std::u16string>> patterns = [] {
+        std::vector<std::vector<std::u16string>> all;
+        for (const char16_t* pattern : kSystemFolders) all.push_back(Components(pattern));
+        return all;
+    }();
     std::vector<std::u16string> parts = Components(f);
-    for (const char16_t* pattern : kSystemFolders)
-        if (MatchComponents(parts, Components(pattern))) return "names the system folder " + Printable(folder);
+    for (const std::vector<std::u16string>& pattern : patterns)
+        if (MatchComponents(parts, pattern)) return "names the system folder " + Printable(folder);
     return {};
 }
+
+// A text as the author wrote it, for advice on what to write instead.
+std::string Plain(const std::u16string& text) {
+    std::optional<std::string> utf8 = Utf16ToUtf8(text);
+    return utf8 ? *utf8 : Printable(text);
+}
+
+// The steps of a path after its root: plain names, each a name a folder or file can have.
+std::string StepMistake(const std::u16string& rest, bool trailingBackslash) {
+    if (rest.empty() && trailingBackslash) return {};  // a drive root: refused as a folder, fine for a file
+    std::vector<std::u16string> steps = Components(rest);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const std::u16string& step = steps[i];
+        if (step.empty()) {
+            if (i + 1 == steps.size() && trailingBackslash && i > 0) continue;
+            return "has an empty step (two backslashes in a row, or one at the end); write each folder name once";
+        }
+        if (step == u"." || step == u"..")
+            return "has a \"" + std::string(step.size(), '.') +
+                   "\" step; the uninstaller uses the path as written, so its protected-folder test would not "
+                   "see where it leads; write the folder's own path";
+        for (char16_t c : step)
+            if (c < 0x20 || std::u16string(u"<>:\"|?*").find(c) != std::u16string::npos)
+                return "holds the character " + Printable(std::u16string(1, c)) +
+                       ", which no Windows file or folder name holds";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string PathMistake(const std::u16string& path, PathKind kind) {
+    std::u16string p = path;
+    for (char16_t& c : p)
+        if (c == u'/') c = u'\\';
+    if (p.empty())
+        return kind == PathKind::Directory
+                   ? "is empty; write \".\" for the uninstaller's own folder or a full path such as \"C:\\App\""
+                   : std::string();
+    if (kind == PathKind::FileName) return StepMistake(p, false);
+    if (p[0] == u'.') {
+        if (kind == PathKind::Directory) {
+            if (p == u"." || p == u".\\") return {};
+            if (p.size() > 2 && p[1] == u'\\') return StepMistake(p.substr(2), true);
+            return "begins with \".\" but not with \".\\\"; the uninstaller would take it as its own folder; write "
+                   "\".\" for that folder, or \".\\NAME\" for one below it";
+        }
+        return "is not a full path; shortcut folders are used as written; write one such as \"C:\\...\"";
+    }
+    bool letter = (p[0] >= u'A' && p[0] <= u'Z') || (p[0] >= u'a' && p[0] <= u'z');
+    if (p.size() >= 2 && letter && p[1] == u':') {
+        std::string drive = std::string(1, static_cast<char>(p[0])) + ":";
+        if (p.size() == 2 || p[2] != u'\\')
+            return "is relative to the current folder of drive " + drive + ", which the uninstaller does not "
+                   "choose; write \"" + drive + "\\\" and the whole path";
+        return StepMistake(p.substr(3), true);
+    }
+    if (p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\') {
+        std::string mistake = StepMistake(p.substr(2), true);
+        if (!mistake.empty()) return mistake;
+        if (Components(TrimBackslashes(p)).size() < 2) return "names no share; write \"\\\\SERVER\\SHARE\\...\"";
+        return {};
+    }
+    if (p[0] == u'\\')
+        return "is relative to the root of whatever drive is current; write the drive too, as in \"C:" + Plain(p) +
+               "\"";
+    if (p[0] == u'%' || p[0] == u'#')
+        return "begins with a variable or folder macro, but the uninstaller expands them only in the pre-removal "
+               "command; write the full path";
+    if (kind == PathKind::Directory)
+        return "is relative to the uninstaller's current folder, not to its own folder; write \".\\" + Plain(p) +
+               "\" for a folder below the uninstaller's, or a full path";
+    return "is not a full path; shortcut folders are used as written; write one such as \"C:\\...\"";
+}
+
+namespace {
 
 // Keys below HKLM or HKCU that hold every program's settings.
 const char16_t* const kSharedKeys[] = {
@@ -223,22 +307,40 @@ std::u16string ParentKey(const std::u16string& folder) {
     return bs == std::u16string::npos ? std::u16string() : folder.substr(0, bs);
 }
 
+void PathFinding(const std::u16string& text, PathKind kind, const std::string& where, const char* field,
+                 std::vector<Problem>& out) {
+    std::string mistake = PathMistake(text, kind);
+    if (!mistake.empty()) out.push_back({where, std::string(field) + " " + Printable(text) + " " + mistake, true});
+}
+
+// How many folders lie between a path and its drive root (or share): "C:\A\B" has 2.
+size_t Depth(const std::u16string& folder) {
+    std::u16string f = TrimBackslashes(Fold(folder));
+    if (f.empty()) return 0;
+    bool unc = folder.size() > 1 && (folder[0] == u'\\' || folder[0] == u'/') && (folder[1] == u'\\' || folder[1] == u'/');
+    size_t parts = Components(f).size();
+    size_t root = unc ? 2 : 1;
+    return parts > root ? parts - root : 0;
+}
+
 void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out) {
+    std::unordered_map<std::u16string, size_t> seen;
+    // Folder records by folder, in record order, for the order check below.
+    std::unordered_map<std::u16string, std::vector<size_t>> folderRecords;
     for (size_t i = 0; i < files.size(); ++i) {
         const FileRecord& r = files[i];
         std::string where = "file record " + N(i);
         CheckNoZero(r.directory, where, "directory", out);
         CheckNoZero(r.fileName, where, "file name", out);
+        PathFinding(r.directory, PathKind::Directory, where, "directory", out);
+        PathFinding(r.fileName, PathKind::FileName, where, "file name", out);
         if (r.directory.size() + r.fileName.size() > kFileRecordTextLimit)
             out.push_back({where, "directory and file name hold " + N(r.directory.size() + r.fileName.size()) +
                                       " characters together, more than the uninstaller's " + N(kFileRecordTextLimit) +
-                                      "; it would refuse the whole data and remove nothing"});
+                                      "; it would refuse the whole data and remove nothing", true});
         else
             CheckPathLength(r.directory, r.fileName, where, r.fileName.empty() ? "the folder's path" : "the file's path",
                             out);
-        if (r.directory.empty())
-            out.push_back({where, "has an empty directory; the uninstaller would take the path as relative to its "
-                                  "current directory"});
         if (r.flags & 0xF0)
             out.push_back({where, "has flag bits " + Hex(r.flags & 0xF0) +
                                       " that mean nothing; the uninstaller ignores them (writers store 0)"});
@@ -247,8 +349,15 @@ void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out)
             if (!reason.empty())
                 out.push_back({where, "is a folder record that " + reason +
                                           "; the uninstaller would remove that folder when it is empty, unless it "
-                                          "recognises it as protected on that machine"});
+                                          "recognises it as protected on that machine", true});
+            folderRecords[FolderKey(r.directory)].push_back(i);
         }
+        std::u16string key = FolderKey(r.directory) + u'\\' + Fold(r.fileName);
+        auto first = seen.emplace(key, i);
+        if (!first.second)
+            out.push_back({where, "names the same " + std::string(r.fileName.empty() ? "folder" : "file") +
+                                      " as file record " + N(first.first->second) +
+                                      "; the uninstaller tries it twice (and counts a shared file down twice)"});
     }
     // Removal runs from the last record to the first: a folder's record must come before the
     // records of what it holds, or the folder is tried while still full and stays behind.
@@ -256,56 +365,81 @@ void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out)
         std::u16string folder = FolderKey(files[i].directory);
         std::u16string holder = files[i].fileName.empty() ? ParentKey(folder) : folder;
         if (holder.empty()) continue;
-        for (size_t j = i + 1; j < files.size(); ++j)
-            if (files[j].fileName.empty() && FolderKey(files[j].directory) == holder) {
-                out.push_back({"file record " + N(i),
-                               "comes before file record " + N(j) + ", the record of its own folder " +
-                                   Printable(files[j].directory) +
-                                   "; removal runs from the last record to the first, so the uninstaller would try "
-                                   "that folder while it still holds this " +
-                                   (files[i].fileName.empty() ? "folder" : "file") + ", and leave it behind"});
-                break;
-            }
+        auto it = folderRecords.find(holder);
+        if (it == folderRecords.end()) continue;
+        auto later = std::upper_bound(it->second.begin(), it->second.end(), i);
+        if (later == it->second.end()) continue;
+        size_t j = *later;
+        out.push_back({"file record " + N(i),
+                       "comes before file record " + N(j) + ", the record of its own folder " +
+                           Printable(files[j].directory) +
+                           "; removal runs from the last record to the first, so the uninstaller would try "
+                           "that folder while it still holds this " +
+                           (files[i].fileName.empty() ? "folder" : "file") + ", and leave it behind"});
     }
 }
 
 void CheckShortcuts(const std::vector<ShortcutRecord>& shortcuts, std::vector<Problem>& out) {
+    std::unordered_map<std::u16string, size_t> seen;
     for (size_t i = 0; i < shortcuts.size(); ++i) {
         const ShortcutRecord& r = shortcuts[i];
         std::string where = "shortcut record " + N(i);
         CheckNoZero(r.firstFolder, where, "first folder", out);
         CheckNoZero(r.secondFolder, where, "second folder", out);
         CheckNoZero(r.fileName, where, "file name", out);
+        PathFinding(r.firstFolder, PathKind::Folder, where, "first folder", out);
+        PathFinding(r.secondFolder, PathKind::Folder, where, "second folder", out);
+        PathFinding(r.fileName, PathKind::FileName, where, "file name", out);
         size_t units = r.firstFolder.size() + r.secondFolder.size() + r.fileName.size();
         if (units > kShortcutRecordTextLimit) {
             out.push_back({where, "texts hold " + N(units) + " characters together, more than the uninstaller's " +
-                                      N(kShortcutRecordTextLimit) + "; it would refuse the whole data and remove nothing"});
+                                      N(kShortcutRecordTextLimit) + "; it would refuse the whole data and remove nothing",
+                           true});
             continue;
         }
         if (!r.fileName.empty()) CheckPathLength(r.firstFolder, r.fileName, where, "the shortcut's path", out);
         else CheckPathLength(r.firstFolder, u"", where, "the first folder", out);
         CheckPathLength(r.secondFolder, u"", where, "the second folder", out);
         for (const std::u16string* folder : {&r.firstFolder, &r.secondFolder}) {
+            if (folder->empty()) continue;
+            const char* which = folder == &r.firstFolder ? "first" : "second";
             std::string reason = SystemFolderReason(*folder);
-            if (!reason.empty() && !folder->empty())
-                out.push_back({where, std::string(folder == &r.firstFolder ? "first" : "second") + " folder " + reason +
+            if (!reason.empty())
+                out.push_back({where, std::string(which) + " folder " + reason +
                                           "; the uninstaller would remove it when it is empty, unless it recognises "
-                                          "it as protected on that machine"});
+                                          "it as protected on that machine", true});
+            // The walk up stops only at folders the uninstaller knows as protected; one that
+            // reaches a folder directly below a drive root can take another product's folder.
+            size_t depth = Depth(*folder);
+            if (r.levels && depth && size_t(r.levels) + 2 > depth)
+                out.push_back({where, "levels " + N(r.levels) + " walk up from the " + which + " folder " +
+                                          Printable(*folder) + " to " +
+                                          (size_t(r.levels) >= depth ? std::string("its drive root")
+                                                             : "a folder directly below its drive root") +
+                                          "; the uninstaller would remove every empty folder on the way, also ones "
+                                          "other programs made"});
         }
         if (r.firstFolder.empty() && (!r.fileName.empty() || !r.secondFolder.empty()))
             out.push_back({where, "has an empty first folder; the uninstaller would take the shortcut's name, or the "
-                                  "second folder, relative to its current drive and directory"});
+                                  "second folder, relative to its current drive and directory", true});
+        std::u16string key = Fold(r.firstFolder) + u'|' + Fold(r.secondFolder) + u'|' + Fold(r.fileName);
+        auto first = seen.emplace(key, i);
+        if (!first.second)
+            out.push_back({where, "is the same as shortcut record " + N(first.first->second) +
+                                      "; the uninstaller tries it twice"});
     }
 }
 
 void CheckRegistry(const std::vector<RegistryRecord>& registry, std::vector<Problem>& out) {
+    std::unordered_map<std::u16string, size_t> seen;
     for (size_t i = 0; i < registry.size(); ++i) {
         const RegistryRecord& r = registry[i];
         std::string where = "registry record " + N(i);
         CheckNoZero(r.path, where, "path", out);
         if (r.path.size() > kRegistryRecordTextLimit) {
             out.push_back({where, "path holds " + N(r.path.size()) + " characters, more than the uninstaller's " +
-                                      N(kRegistryRecordTextLimit) + "; it would refuse the whole data and remove nothing"});
+                                      N(kRegistryRecordTextLimit) + "; it would refuse the whole data and remove nothing",
+                           true});
             continue;
         }
         if (r.root < 0x80000000u || r.root > 0x80000006u)
@@ -316,14 +450,20 @@ void CheckRegistry(const std::vector<RegistryRecord>& registry, std::vector<Prob
             out.push_back({where, "has an empty path; the uninstaller passes over it"});
             continue;
         }
+        std::u16string key = {static_cast<char16_t>(r.root >> 16), static_cast<char16_t>(r.root)};
+        key += Fold(r.path);
+        auto first = seen.emplace(key, i);
+        if (!first.second)
+            out.push_back({where, "is the same as registry record " + N(first.first->second) +
+                                      "; the uninstaller tries it twice"});
         RegistryTarget t = SplitRegistryPath(r.path);
         if (t.isValue) continue;
         std::string reason = SharedKeyReason(r.root, t.key);
         std::string rootName = RootName(r.root);
         if (!reason.empty())
             out.push_back({where, "key " + (rootName.empty() ? Hex(r.root) : rootName) + " " + Printable(t.key) + " " +
-                                      reason +
-                                      "; the uninstaller would delete it with everything below it"});
+                                      reason + "; the uninstaller would delete it with everything below it",
+                           true});
     }
 }
 
@@ -368,7 +508,7 @@ std::vector<Problem> CheckChunks(const std::vector<ChunkInfo>& chunks) {
     for (const ChunkInfo& c : chunks) {
         std::string where = "chunk at stream offset " + N(c.offset);
         bool known = c.tag == kTagMessageTable || c.tag == kTagFileList || c.tag == kTagShortcutList ||
-                     c.tag == kTagRegistryList || c.tag == kTagRunSettings || c.tag == kTagEnd;
+                     c.tag == kTagRegistryList || c.tag == kTagRunSettings || c.tag == kTagIntegrity || c.tag == kTagEnd;
         if (!known) out.push_back({where, "has the unknown tag " + Hex(c.tag) + "; the uninstaller skips its " + N(c.size) + " bytes"});
         if (c.flags && c.tag != kTagRunSettings)
             out.push_back({where, "has flags " + Hex(c.flags) + "; the uninstaller ignores them (writers store 0)"});

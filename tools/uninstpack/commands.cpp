@@ -1,18 +1,31 @@
 // build, inspect and verify. Nothing thrown by a damaged input leaves these functions: every
-// failure becomes one line naming the input (and, for a file, the offset) and exit code 2.
+// failure becomes one line naming the input (and, for a file, the offset or the system's reason)
+// and exit code 2. The inputs are never written: build writes a new file beside its output and
+// renames it over the output only when it is not one of them.
 #include "tools/uninstpack/commands.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
 
 #include "tools/uninstpack/checks.h"
 #include "tools/uninstpack/manifest.h"
 #include "tools/uninstpack/text.h"
 
 namespace uninstpack {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -22,42 +35,137 @@ std::string Hex(uint64_t v) {
     return buf;
 }
 
-bool ReadFile(const std::string& path, Bytes& bytes, std::ostream& err) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "uninstpack: " << path << ": cannot open the file\n";
+std::string Reason(int error) { return std::strerror(error); }
+
+// A file whose status cannot be read counts as missing; the open that follows gives the reason.
+fs::file_status Status(const fs::path& path) {
+    std::error_code ec;
+    return fs::status(path, ec);
+}
+
+bool ReadInput(const std::string& path, const Options& options, Bytes& bytes, std::ostream& err) {
+    if (path == "-") {
+        if (!options.input) {
+            err << "uninstpack: -: standard input cannot be read here\n";
+            return false;
+        }
+        bytes.assign(std::istreambuf_iterator<char>(*options.input), std::istreambuf_iterator<char>());
+        if (options.input->bad()) {
+            err << "uninstpack: -: cannot read standard input\n";
+            return false;
+        }
+        return true;
+    }
+    if (fs::is_directory(Status(path))) {
+        err << "uninstpack: " << path << ": cannot read: it is a folder; give a file\n";
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        err << "uninstpack: " << path << ": read error\n";
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        err << "uninstpack: " << path << ": cannot open: " << Reason(errno) << "\n";
+        return false;
+    }
+    bytes.clear();
+    unsigned char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    int error = std::ferror(f) ? errno : 0;
+    std::fclose(f);
+    if (error) {
+        err << "uninstpack: " << path << ": cannot read: " << Reason(error) << "\n";
         return false;
     }
     return true;
 }
 
-// Written beside the target and renamed over it, so a failed write leaves no half uninstaller.
-bool WriteFile(const std::string& path, const Bytes& bytes, std::ostream& err) {
-    std::string temp = path + ".partial";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+// The file a path names once symbolic links are followed: the output is written through them.
+fs::path FollowLinks(fs::path path) {
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(path, ec)); ++hops) {
+        fs::path target = fs::read_symlink(path, ec);
+        if (ec) break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
+bool SameFile(const fs::path& a, const std::string& b) {
+    if (b.empty() || b == "-") return false;
+    std::error_code ec;
+    bool same = fs::equivalent(a, b, ec);
+    return !ec && same;
+}
+
+// Refuses an output that is an input, not a regular file, or read-only (unless forced); then
+// writes a new file in the output's folder and renames it over the output, so a failure leaves
+// the old output, and a reader never sees half an uninstaller.
+bool WriteOutput(const std::string& outPath, const Bytes& bytes, const std::string& manifestPath,
+                 const std::string& stubPath, const Options& options, std::ostream& out, std::ostream& err) {
+    if (outPath == "-") {
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            err << "uninstpack: " << path << ": cannot write the file\n";
+        out.flush();
+        if (!out) err << "uninstpack: -: cannot write standard output\n";
+        return static_cast<bool>(out);
+    }
+    const std::string prefix = "uninstpack: " + outPath + ": ";
+    fs::path target = FollowLinks(outPath);
+    fs::file_status status = Status(target);
+    bool exists = fs::exists(status);
+    if (exists) {
+        if (fs::is_directory(status)) {
+            err << prefix << "cannot write the uninstaller: it is a folder; give a file name\n";
+            return false;
+        }
+        if (!fs::is_regular_file(status)) {
+            err << prefix << "cannot write the uninstaller: it is not a regular file (a device, a pipe or a socket); "
+                             "give a file name\n";
+            return false;
+        }
+        if (SameFile(target, manifestPath) || SameFile(target, stubPath)) {
+            err << prefix << "cannot write the uninstaller: it is the "
+                << (SameFile(target, manifestPath) ? "manifest" : "stub")
+                << " given as input, which would be destroyed; give another output\n";
+            return false;
+        }
+        if ((status.permissions() & fs::perms::owner_write) == fs::perms::none && !options.force) {
+            err << prefix << "cannot write the uninstaller: the file is read-only; give --force to replace it\n";
             return false;
         }
     }
+    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    fs::path temp = folder / ("." + target.filename().string() + ".uninstpack-" + std::to_string(getpid()));
+    errno = 0;
+    std::FILE* f = std::fopen(temp.string().c_str(), "wb");
+    if (!f) {
+        err << prefix << "cannot write the uninstaller: " << Reason(errno) << "\n";
+        return false;
+    }
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+    int error = errno;
+    if (std::fclose(f) != 0 && written) {
+        written = false;
+        error = errno;
+    }
     std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
+    if (!written) {
+        fs::remove(temp, ec);
+        err << prefix << "cannot write the uninstaller: " << Reason(error) << "\n";
+        return false;
+    }
+    if (exists) fs::permissions(temp, status.permissions(), ec);
+    fs::rename(temp, target, ec);
     if (ec) {
-        std::filesystem::remove(temp, ec);
-        err << "uninstpack: " << path << ": cannot replace the file\n";
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        err << prefix << "cannot replace the file: " << ec.message() << "\n";
         return false;
     }
     return true;
+}
+
+uint32_t U32At(const Bytes& b, size_t at) {
+    return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
 const char* TagName(uint16_t tag) {
@@ -67,6 +175,7 @@ const char* TagName(uint16_t tag) {
     case kTagShortcutList: return "ShortcutList";
     case kTagRegistryList: return "RegistryList";
     case kTagRunSettings: return "RunSettings";
+    case kTagIntegrity: return "Integrity";
     case kTagEnd: return "End";
     default: return "(unknown, skipped)";
     }
@@ -86,8 +195,8 @@ Located Locate(const Bytes& file) {
     for (size_t i = 0; i + sizeof kLocatorMarker <= file.size() && found.size() < 2; ++i)
         if (std::equal(std::begin(kLocatorMarker), std::end(kLocatorMarker), file.begin() + i)) found.push_back(i);
     if (found.empty()) {
-        l.error = "no data locator (marker \"wwgT)H\") between file offsets 0 and " + std::to_string(file.size()) +
-                  "; this is not an uninstaller";
+        l.error = "not an uninstaller nor its program part (no data locator in its " + std::to_string(file.size()) +
+                  " bytes), and not a manifest (a JSON object)";
     } else if (found.size() > 1) {
         l.error = "the locator marker occurs at file offset " + std::to_string(found[0]) + " and again at " +
                   std::to_string(found[1]) + "; no writer can tell which one the program reads";
@@ -112,8 +221,15 @@ Located Locate(const Bytes& file) {
     return l;
 }
 
+// Where the stream ends: at the certificate table of a signed uninstaller, else at the file's end.
+size_t StreamEnd(const Bytes& file, const Located& l) {
+    std::optional<CertificateTable> cert = FindCertificateTable(file);
+    if (cert && cert->offset >= l.dataOffset && cert->offset <= file.size()) return cert->offset;
+    return file.size();
+}
+
 DecodeResult Decode(const Bytes& file, const Located& l) {
-    DecodeResult r = DecodeStream(Bytes(file.begin() + l.dataOffset, file.end()));
+    DecodeResult r = DecodeStream(Bytes(file.begin() + l.dataOffset, file.begin() + StreamEnd(file, l)));
     if (!r.ok) {
         // The reader names stream offsets; a person with a hex viewer wants the file's.
         size_t streamOffset = 0;
@@ -176,14 +292,33 @@ void PrintData(const UninstallData& d, std::ostream& out) {
         << "\n  finish page: " << (s.finishPage ? Printable(*s.finishPage) : "(none)") << "\n";
 }
 
-int ReportProblems(const std::string& name, const std::vector<Problem>& problems, std::ostream& out) {
-    for (const Problem& p : problems) out << name << ": " << p.where << ": " << p.what << "\n";
-    if (problems.empty()) {
-        out << name << ": no problems found\n";
-        return kExitClean;
+// Prints the findings; exit 1 for an error, or for a warning under --strict.
+int ReportProblems(const std::string& name, const std::vector<Problem>& problems, const Options& options,
+                   std::ostream& out) {
+    size_t errors = 0;
+    for (const Problem& p : problems) errors += p.error;
+    size_t warnings = problems.size() - errors;
+    int rc = errors || (warnings && options.strict) ? kExitProblems : kExitClean;
+    if (options.json) {
+        Json report = Json::object();
+        report["file"] = name;
+        Json list = Json::array();
+        for (const Problem& p : problems)
+            list.push_back(Json{{"where", p.where}, {"what", p.what}, {"severity", p.error ? "error" : "warning"}});
+        report["problems"] = list;
+        report["errors"] = errors;
+        report["warnings"] = warnings;
+        report["exitCode"] = rc;
+        out << report.dump(2) << "\n";
+        return rc;
     }
-    out << name << ": " << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found\n";
-    return kExitProblems;
+    for (const Problem& p : problems)
+        out << name << ": " << (p.error ? "error: " : "warning: ") << p.where << ": " << p.what << "\n";
+    if (problems.empty()) out << name << ": no problems found\n";
+    else
+        out << name << ": " << errors << (errors == 1 ? " error, " : " errors, ") << warnings
+            << (warnings == 1 ? " warning" : " warnings") << (rc ? "" : " (--strict makes warnings fail)") << "\n";
+    return rc;
 }
 
 bool LooksLikeManifest(const Bytes& content) {
@@ -194,6 +329,13 @@ bool LooksLikeManifest(const Bytes& content) {
     return i < content.size() && content[i] == '{';
 }
 
+// nlohmann's texts begin with its own error name in brackets, which means nothing to an author.
+std::string JsonReason(const nlohmann::json::exception& e) {
+    std::string what = e.what();
+    size_t close = what.find("] ");
+    return what[0] == '[' && close != std::string::npos ? what.substr(close + 2) : what;
+}
+
 // Parses a manifest, or reports why it cannot be used and returns nothing.
 std::optional<UninstallData> LoadManifest(const Bytes& content, const std::string& name, std::ostream& err) {
     size_t skip = content.size() >= 3 && content[0] == 0xEF && content[1] == 0xBB && content[2] == 0xBF ? 3 : 0;
@@ -202,12 +344,46 @@ std::optional<UninstallData> LoadManifest(const Bytes& content, const std::strin
     } catch (const ManifestError& e) {
         err << "uninstpack: " << name << ": " << e.what() << "\n";
     } catch (const nlohmann::json::exception& e) {
-        err << "uninstpack: " << name << ": not a JSON manifest: " << e.what() << "\n";
+        err << "uninstpack: " << name << ": not a JSON manifest: " << JsonReason(e) << "\n";
     }
     return std::nullopt;
 }
 
+// Findings that only a built file can have: how it is sealed and signed.
+void CheckFile(const Bytes& file, const Located& l, const DecodeResult& r, std::vector<Problem>& problems) {
+    if (!r.sealed)
+        problems.push_back({"data", "carry no integrity chunk, so damage to them cannot be detected; the uninstaller "
+                                    "would remove whatever a damaged record names (build writes the chunk)"});
+    bool afterSeal = false;
+    for (const ChunkInfo& c : r.chunks) {
+        if (afterSeal && c.tag != kTagEnd)
+            problems.push_back({"chunk at stream offset " + std::to_string(c.offset),
+                                "follows the integrity chunk, so damage to it cannot be detected"});
+        afterSeal = afterSeal || c.tag == kTagIntegrity;
+    }
+    std::optional<CertificateTable> cert = FindCertificateTable(file);
+    if (cert && cert->offset < l.dataOffset)
+        problems.push_back({"signature", "the certificate table at file offset " + std::to_string(cert->offset) +
+                                             " lies inside the program part: the file was signed before the data "
+                                             "were appended, and its signature no longer matches; sign after build",
+                            true});
+}
+
 }  // namespace
+
+std::optional<CertificateTable> FindCertificateTable(const Bytes& file) {
+    if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') return std::nullopt;
+    size_t pe = U32At(file, 0x3C);
+    if (pe > file.size() || file.size() - pe < 24 + 2 || U32At(file, pe) != 0x00004550) return std::nullopt;
+    size_t optional = pe + 24;
+    uint16_t magic = static_cast<uint16_t>(file[optional] | file[optional + 1] << 8);
+    size_t directories = magic == 0x10B ? optional + 96 : magic == 0x20B ? optional + 112 : 0;
+    // The security directory is the fifth; NumberOfRvaAndSizes stands just before the list.
+    if (!directories || directories + 5 * 8 > file.size() || U32At(file, directories - 4) < 5) return std::nullopt;
+    CertificateTable t{U32At(file, directories + 4 * 8), U32At(file, directories + 4 * 8 + 4)};
+    if (t.size == 0) return std::nullopt;
+    return t;
+}
 
 int InspectBytes(const Bytes& file, const std::string& name, bool json, std::ostream& out, std::ostream& err) {
     try {
@@ -225,15 +401,22 @@ int InspectBytes(const Bytes& file, const std::string& name, bool json, std::ost
             out << ManifestToJson(r.data).dump(2) << "\n";
             return kExitClean;
         }
+        size_t end = StreamEnd(file, l);
         out << "file: " << name << " (" << file.size() << " bytes)\n"
             << "locator: at file offset " << l.markerAt << ", DataOffset " << l.dataOffset << " (" << Hex(l.dataOffset)
-            << "): program part of " << l.dataOffset << " bytes, stream of " << file.size() - l.dataOffset
-            << " bytes\n";
+            << "): program part of " << l.dataOffset << " bytes, stream of " << end - l.dataOffset << " bytes\n";
+        std::optional<CertificateTable> cert = FindCertificateTable(file);
+        if (cert)
+            out << "signature: certificate table at file offset " << cert->offset << ", " << cert->size
+                << " bytes (not part of the stream)\n";
+        else
+            out << "signature: none\n";
         PrintChunks(r.chunks, l.dataOffset, out);
         if (!r.ok) {
             err << "uninstpack: " << name << ": " << r.error << "\n";
             return kExitUnusable;
         }
+        out << "integrity: " << (r.sealed ? "CRC-32 matches" : "no integrity chunk (damage cannot be detected)") << "\n";
         PrintData(r.data, out);
         return kExitClean;
     } catch (const std::exception& e) {
@@ -242,80 +425,134 @@ int InspectBytes(const Bytes& file, const std::string& name, bool json, std::ost
     }
 }
 
-int VerifyBytes(const Bytes& content, const std::string& name, std::ostream& out, std::ostream& err) {
+int VerifyBytes(const Bytes& content, const std::string& name, std::ostream& out, std::ostream& err,
+                const Options& options) {
+    std::ostringstream unusable;
+    int rc = kExitUnusable;
     try {
         if (LooksLikeManifest(content)) {
-            std::optional<UninstallData> data = LoadManifest(content, name, err);
-            if (!data) return kExitUnusable;
-            std::vector<Problem> problems = CheckData(*data);
-            if (problems.empty()) {
+            std::optional<UninstallData> data = LoadManifest(content, name, unusable);
+            if (data) {
+                std::vector<Problem> problems = CheckData(*data);
                 try {
                     EncodeStream(*data);
                 } catch (const std::exception& e) {
-                    problems.push_back({"data", std::string(e.what()) + "; it cannot be written"});
+                    problems.push_back({"data", std::string(e.what()) + "; it cannot be written", true});
+                }
+                rc = ReportProblems(name, problems, options, out);
+            }
+        } else {
+            Located l = Locate(content);
+            if (!l.ok) {
+                unusable << "uninstpack: " << name << ": " << l.error << "\n";
+            } else {
+                DecodeResult r = Decode(content, l);
+                if (!r.ok) {
+                    unusable << "uninstpack: " << name << ": " << r.error
+                             << "; the uninstaller would refuse this data (message 8) and remove nothing\n";
+                } else {
+                    std::vector<Problem> problems = CheckChunks(r.chunks);
+                    std::vector<Problem> more = CheckData(r.data);
+                    problems.insert(problems.end(), more.begin(), more.end());
+                    CheckFile(content, l, r, problems);
+                    rc = ReportProblems(name, problems, options, out);
                 }
             }
-            return ReportProblems(name, problems, out);
         }
-        Located l = Locate(content);
-        if (!l.ok) {
-            err << "uninstpack: " << name << ": " << l.error << "\n";
-            return kExitUnusable;
-        }
-        DecodeResult r = Decode(content, l);
-        if (!r.ok) {
-            err << "uninstpack: " << name << ": " << r.error
-                << "; the uninstaller would refuse this data (message 8) and remove nothing\n";
-            return kExitUnusable;
-        }
-        std::vector<Problem> problems = CheckChunks(r.chunks);
-        std::vector<Problem> more = CheckData(r.data);
-        problems.insert(problems.end(), more.begin(), more.end());
-        return ReportProblems(name, problems, out);
     } catch (const std::exception& e) {
-        err << "uninstpack: " << name << ": " << e.what() << "\n";
-        return kExitUnusable;
+        unusable << "uninstpack: " << name << ": " << e.what() << "\n";
+        rc = kExitUnusable;
     }
+    if (rc == kExitUnusable) {
+        err << unusable.str();
+        if (options.json) {
+            std::string text = unusable.str();
+            while (!text.empty() && text.back() == '\n') text.pop_back();
+            out << Json{{"file", name}, {"unusable", text}, {"exitCode", rc}}.dump(2) << "\n";
+        }
+    }
+    return rc;
 }
 
-int RunInspect(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
+int RunInspect(const std::string& path, bool json, std::ostream& out, std::ostream& err, const Options& options) {
     Bytes file;
-    if (!ReadFile(path, file, err)) return kExitUnusable;
+    if (!ReadInput(path, options, file, err)) return kExitUnusable;
     return InspectBytes(file, path, json, out, err);
 }
 
-int RunVerify(const std::string& path, std::ostream& out, std::ostream& err) {
+int RunVerify(const std::string& path, std::ostream& out, std::ostream& err, const Options& options) {
     Bytes content;
-    if (!ReadFile(path, content, err)) return kExitUnusable;
-    return VerifyBytes(content, path, out, err);
+    if (!ReadInput(path, options, content, err)) {
+        if (options.json) out << Json{{"file", path}, {"unusable", "cannot read the file"}, {"exitCode", 2}}.dump(2) << "\n";
+        return kExitUnusable;
+    }
+    return VerifyBytes(content, path, out, err, options);
 }
 
 int RunBuild(const std::string& manifestPath, const std::string& stubPath, const std::string& outPath,
-             std::ostream& out, std::ostream& err) {
-    Bytes manifest, stub;
-    if (!ReadFile(manifestPath, manifest, err) || !ReadFile(stubPath, stub, err)) return kExitUnusable;
-    std::optional<UninstallData> data = LoadManifest(manifest, manifestPath, err);
-    if (!data) return kExitUnusable;
-    std::optional<uint32_t> builtIn = GetDataOffset(stub);
-    // A stub that already carries data would hand its old stream to the self-removal copy.
-    if (builtIn && *builtIn != 0 && *builtIn < stub.size()) {
-        err << "uninstpack: " << stubPath << ": already carries uninstall data from file offset " << *builtIn
-            << "; give the bare program part\n";
-        return kExitUnusable;
-    }
-    Bytes built;
+             std::ostream& out, std::ostream& err, const Options& options) {
     try {
-        built = BuildUninstaller(stub, EncodeStream(*data));
+        Bytes manifest, stub;
+        if (!ReadInput(manifestPath, options, manifest, err) || !ReadInput(stubPath, options, stub, err))
+            return kExitUnusable;
+        std::optional<UninstallData> data = LoadManifest(manifest, manifestPath, err);
+        if (!data) return kExitUnusable;
+        const std::string stubPrefix = "uninstpack: " + stubPath + ": ";
+        std::optional<CertificateTable> cert = FindCertificateTable(stub);
+        if (cert) {
+            err << stubPrefix << "the stub is signed (certificate table at file offset " << cert->offset << ", "
+                << cert->size << " bytes); appending data would break its signature. Give the unsigned program "
+                << "part and sign the uninstaller after build (signtool or osslsigncode)\n";
+            return kExitUnusable;
+        }
+        std::optional<uint32_t> builtIn = GetDataOffset(stub);
+        if (!builtIn) {
+            err << stubPrefix << "not the uninstaller's program part (no single data locator in its " << stub.size()
+                << " bytes)\n";
+            return kExitUnusable;
+        }
+        // A stub that already carries data would hand its old stream to the self-removal copy.
+        if (*builtIn != 0 && *builtIn < stub.size()) {
+            err << stubPrefix << "already carries uninstall data from file offset " << *builtIn
+                << "; give the bare program part\n";
+            return kExitUnusable;
+        }
+        std::vector<Problem> problems = CheckData(*data);
+        size_t errors = 0;
+        for (const Problem& p : problems) {
+            err << "uninstpack: " << manifestPath << ": " << (p.error ? "" : "warning: ") << p.where << ": " << p.what
+                << "\n";
+            errors += p.error;
+        }
+        if (errors) {
+            err << "uninstpack: " << manifestPath << ": refused: " << errors << (errors == 1 ? " record" : " records")
+                << " no author means; nothing written\n";
+            return kExitUnusable;
+        }
+        if (!problems.empty() && options.strict) {
+            err << "uninstpack: " << manifestPath << ": " << problems.size()
+                << (problems.size() == 1 ? " warning" : " warnings") << " with --strict; nothing written\n";
+            return kExitProblems;
+        }
+        Bytes built;
+        try {
+            built = BuildUninstaller(stub, EncodeSealedStream(*data));
+        } catch (const std::exception& e) {
+            err << "uninstpack: " << manifestPath << ": " << e.what() << "\n";
+            return kExitUnusable;
+        }
+        if (!WriteOutput(outPath, built, manifestPath, stubPath, options, out, err)) return kExitUnusable;
+        // With "-o -" the uninstaller itself is the standard output; the summary goes with the errors.
+        std::ostream& report = outPath == "-" ? err : out;
+        report << "wrote " << outPath << ": program part of " << stub.size() << " bytes, data of "
+               << built.size() - stub.size() << " bytes (" << data->messages.size() << " messages, "
+               << data->files.size() << " file, " << data->shortcuts.size() << " shortcut and "
+               << data->registry.size() << " registry records)\n";
+        return kExitClean;
     } catch (const std::exception& e) {
-        err << "uninstpack: " << (GetDataOffset(stub) ? manifestPath : stubPath) << ": " << e.what() << "\n";
+        err << "uninstpack: " << manifestPath << ": " << e.what() << "\n";
         return kExitUnusable;
     }
-    for (const Problem& p : CheckData(*data)) err << "uninstpack: warning: " << manifestPath << ": " << p.where << ": " << p.what << "\n";
-    if (!WriteFile(outPath, built, err)) return kExitUnusable;
-    out << "wrote " << outPath << ": program part of " << stub.size() << " bytes, data of " << built.size() - stub.size()
-        << " bytes (" << data->messages.size() << " messages, " << data->files.size() << " file, "
-        << data->shortcuts.size() << " shortcut and " << data->registry.size() << " registry records)\n";
-    return kExitClean;
 }
 
 }  // namespace uninstpack

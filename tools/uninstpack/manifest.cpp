@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "tools/uninstpack/checks.h"
 #include "tools/uninstpack/text.h"
 
 namespace uninstpack {
@@ -134,6 +135,17 @@ uint32_t Root(const Json& root, const std::string& where) {
     Fail(where, "unknown root \"" + name + "\" (HKCR, HKCU, HKLM, HKU, or a number)");
 }
 
+// A path field: "/" read as "\" (as build scripts write paths), then refused when the
+// uninstaller would read it otherwise than the author meant.
+std::u16string PathText(const Json& object, const char* field, const std::string& where, bool required, PathKind kind) {
+    std::u16string text = Text(object, field, where, required);
+    for (char16_t& c : text)
+        if (c == u'/') c = u'\\';
+    std::string mistake = PathMistake(text, kind);
+    if (!mistake.empty()) Fail(where + "." + field, Printable(text) + " " + mistake);
+    return text;
+}
+
 Json FromText(const std::u16string& text, const std::string& where) {
     std::optional<std::string> utf8 = Utf16ToUtf8(text);
     if (!utf8) Fail(where, "text " + Printable(text) + " holds an unpaired surrogate, which a manifest cannot carry");
@@ -178,8 +190,8 @@ UninstallData ManifestFromJson(const Json& m) {
         std::string where = "files[" + std::to_string(i) + "]";
         CheckKeys(files[i], where, {"directory", "fileName", "flags"});
         FileRecord r;
-        r.directory = Text(files[i], "directory", where, true);
-        r.fileName = Text(files[i], "fileName", where, false);
+        r.directory = PathText(files[i], "directory", where, true, PathKind::Directory);
+        r.fileName = PathText(files[i], "fileName", where, false, PathKind::FileName);
         if (files[i].contains("flags")) r.flags = FileFlags(files[i]["flags"], where + ".flags");
         data.files.push_back(r);
     }
@@ -191,9 +203,9 @@ UninstallData ManifestFromJson(const Json& m) {
         ShortcutRecord r;
         if (shortcuts[i].contains("levels"))
             r.levels = static_cast<uint8_t>(Number(shortcuts[i]["levels"], where + ".levels", 255));
-        r.firstFolder = Text(shortcuts[i], "firstFolder", where, true);
-        r.secondFolder = Text(shortcuts[i], "secondFolder", where, false);
-        r.fileName = Text(shortcuts[i], "fileName", where, false);
+        r.firstFolder = PathText(shortcuts[i], "firstFolder", where, true, PathKind::Folder);
+        r.secondFolder = PathText(shortcuts[i], "secondFolder", where, false, PathKind::Folder);
+        r.fileName = PathText(shortcuts[i], "fileName", where, false, PathKind::FileName);
         data.shortcuts.push_back(r);
     }
 

@@ -1,0 +1,153 @@
+// Hand-written parsing: five subcommands and a handful of options do not need a parser's
+// messages, and each mistake should name the command and show its usage line.
+#include "tools/uninstpack/cli.h"
+
+#include "tools/uninstpack/commands.h"
+
+namespace uninstpack {
+
+const char kVersion[] = "1.1";
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* usage;
+    const char* help;
+};
+
+const Command kCommands[] = {
+    {"build", "uninstpack build MANIFEST --stub STUB -o OUTPUT [--strict] [--force]",
+     "Writes OUTPUT: the program part STUB followed by the uninstall data of the JSON MANIFEST, sealed\n"
+     "with a CRC-32. Refuses (exit 2) records no author means: folders that are drive roots or system\n"
+     "folders, whole or shared registry trees, paths the uninstaller would read otherwise than written.\n"
+     "Prints the other findings of verify as warnings; with --strict they fail (exit 1) and nothing is\n"
+     "written. The output may not be an input, a folder or a device; a read-only one needs --force.\n"
+     "MANIFEST \"-\" reads standard input; OUTPUT \"-\" writes standard output. Sign OUTPUT after build.\n"},
+    {"inspect", "uninstpack inspect FILE [--json]",
+     "Shows the locator, the signature, every chunk and every record of an uninstaller; --json prints\n"
+     "a manifest that build turns into the same data. FILE \"-\" reads standard input.\n"},
+    {"verify", "uninstpack verify FILE [--strict] [--json]",
+     "Checks an uninstaller or a manifest: exit 0 when clean or only warnings, 1 with errors (or\n"
+     "warnings under --strict), 2 when unusable. --json prints the findings as JSON. FILE \"-\" reads\n"
+     "standard input.\n"},
+    {"help", "uninstpack help [COMMAND]", "Shows the commands, or how to use one of them.\n"},
+};
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& c : kCommands)
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+std::string CommandList() {
+    std::string list;
+    for (const Command& c : kCommands) list += (list.empty() ? "" : ", ") + std::string(c.name);
+    return list;
+}
+
+void Overview(std::ostream& out) {
+    out << "uninstpack " << kVersion << ": writes, shows and checks the uninstall data of an uninstaller\n\nusage:\n";
+    for (const Command& c : kCommands) out << "  " << c.usage << "\n";
+    out << "  uninstpack --version\n\nRun \"uninstpack help COMMAND\" for one command.\n";
+}
+
+int Mistake(const Command& c, const std::string& what, std::ostream& err) {
+    err << "uninstpack " << c.name << ": " << what << "\nusage: " << c.usage << "\n";
+    return kExitUnusable;
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+    if (args.size() < 2) {
+        err << "uninstpack: no command given (commands: " << CommandList() << ")\n";
+        return kExitUnusable;
+    }
+    const std::string& first = args[1];
+    if (first == "--version") {
+        out << "uninstpack " << kVersion << "\n";
+        return kExitClean;
+    }
+    if (first == "--help" || first == "-h") {
+        Overview(out);
+        return kExitClean;
+    }
+    const Command* command = FindCommand(first);
+    if (!command) {
+        err << "uninstpack: unknown command \"" << first << "\" (commands: " << CommandList() << ")\n";
+        return kExitUnusable;
+    }
+    const std::string name = command->name;
+
+    Options options;
+    options.input = &in;
+    bool json = false;
+    std::string stub, output;
+    std::vector<std::string> positional;
+    bool optionsEnd = false;
+    for (size_t i = 2; i < args.size(); ++i) {
+        std::string a = args[i];
+        if (optionsEnd || a == "-" || a.empty() || a[0] != '-') {
+            positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") {
+            out << "usage: " << command->usage << "\n\n" << command->help;
+            return kExitClean;
+        }
+        std::string value;
+        bool inlineValue = false;
+        size_t eq = a.find('=');
+        if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            value = a.substr(eq + 1);
+            a = a.substr(0, eq);
+            inlineValue = true;
+        }
+        bool takesValue = name == "build" && (a == "--stub" || a == "-o" || a == "--output");
+        if (takesValue) {
+            if (!inlineValue) {
+                if (i + 1 >= args.size()) return Mistake(*command, a + " needs a file name", err);
+                value = args[++i];
+            }
+            (a == "--stub" ? stub : output) = value;
+            continue;
+        }
+        if (inlineValue) return Mistake(*command, a + " takes no value", err);
+        if (a == "--strict" && name != "help" && name != "inspect") options.strict = true;
+        else if (a == "--force" && name == "build") options.force = true;
+        else if (a == "--json" && (name == "inspect" || name == "verify")) json = true;
+        else return Mistake(*command, "unknown option \"" + a + "\"", err);
+    }
+
+    if (name == "help") {
+        if (positional.empty()) {
+            Overview(out);
+            return kExitClean;
+        }
+        const Command* about = FindCommand(positional[0]);
+        if (!about || positional.size() > 1) {
+            err << "uninstpack help: unknown command \"" << positional[0] << "\" (commands: " << CommandList() << ")\n";
+            return kExitUnusable;
+        }
+        out << "usage: " << about->usage << "\n\n" << about->help;
+        return kExitClean;
+    }
+    const char* operand = name == "build" ? "MANIFEST" : "FILE";
+    if (positional.empty()) return Mistake(*command, std::string(operand) + " is missing", err);
+    if (positional.size() > 1) return Mistake(*command, "one " + std::string(operand) + " only, not also \"" + positional[1] + "\"", err);
+    if (name == "build") {
+        if (stub.empty()) return Mistake(*command, "--stub STUB is missing (the bare program part, uninst.exe)", err);
+        if (output.empty()) return Mistake(*command, "-o OUTPUT is missing (the uninstaller to write)", err);
+        return RunBuild(positional[0], stub, output, out, err, options);
+    }
+    if (name == "inspect") return RunInspect(positional[0], json, out, err, options);
+    options.json = json;
+    return RunVerify(positional[0], out, err, options);
+}
+
+}  // namespace uninstpack
