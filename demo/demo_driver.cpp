@@ -398,39 +398,51 @@ RunLog DriveRun(Demo& demo) {
     messages.resize(16);
     ChildProcess child;
     if (!child.Start(demo.uninstaller, L"")) return log;
-    for (DWORD start = GetTickCount(); child.Running() && GetTickCount() - start < kChildBoundMs;) {
+    // The next window to act on: a question, or the progress dialog once it shows a stage
+    // text (so that its picture has one) and has not been taken yet.
+    HWND window = nullptr;
+    auto next = [&] {
         ProcessWindows windows = {child.Id(), {}};
         EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
-        for (HWND window : windows.found) {
-            if (GetDlgItem(window, 0xFFFF)) {  // a message box
-                std::wstring text = MessageBoxText(window);
-                int answer = IDOK;
-                if (text == messages[1] && !log.confirmation) {
-                    log.confirmation = true;
-                    Shot(demo, log, window, L"confirmation");
-                } else if (text == messages[2]) {
-                    log.notice = true;
-                    Shot(demo, log, window, L"final-notice");
-                } else {
-                    Shot(demo, log, window, L"unexpected-question");
-                    demo.Problem("unexpected question: " + Utf8(text));
-                    answer = GetDlgItem(window, IDNO) ? IDNO : IDCANCEL;
-                }
-                if (!AnswerBox(window, answer)) demo.Problem("could not answer: " + Utf8(text));
-            } else if (GetDlgItem(window, kYesToAllButton)) {  // the read-only prompt
-                std::wstring text = WindowText(GetDlgItem(window, kTextControl));
-                if (log.readOnlyAsked.empty()) Shot(demo, log, window, L"read-only-prompt");
-                log.readOnlyAsked.push_back(text);
-                if (!AnswerBox(window, IDYES)) demo.Problem("could not answer: " + Utf8(text));
-            } else if (GetDlgItem(window, kProgressBar) && !log.progress) {
-                // Shot once it shows a stage text, so the picture has one.
-                if (!WindowText(GetDlgItem(window, kTextControl)).empty()) {
-                    log.progress = true;
-                    Shot(demo, log, window, L"progress");
-                }
-            }
+        for (HWND found : windows.found) {
+            if (GetDlgItem(found, 0xFFFF) || GetDlgItem(found, kYesToAllButton) ||
+                (!log.progress && GetDlgItem(found, kProgressBar) &&
+                 !WindowText(GetDlgItem(found, kTextControl)).empty()))
+                return (window = found) != nullptr;
         }
-        if (windows.found.empty()) WaitForSingleObject(child.Handle(), 10);
+        return false;
+    };
+    while (WaitUntil(next, child.Handle(), kChildBoundMs)) {
+        if (GetDlgItem(window, 0xFFFF)) {  // a message box
+            std::wstring text = MessageBoxText(window);
+            int answer = IDOK;
+            if (text == messages[1] && !log.confirmation) {
+                log.confirmation = true;
+                Shot(demo, log, window, L"confirmation");
+            } else if (text == messages[2]) {
+                log.notice = true;
+                Shot(demo, log, window, L"final-notice");
+            } else {
+                Shot(demo, log, window, L"unexpected-question");
+                demo.Problem("unexpected question: " + Utf8(text));
+                answer = GetDlgItem(window, IDNO) ? IDNO : IDCANCEL;
+            }
+            if (!AnswerBox(window, answer)) {
+                demo.Problem("could not answer: " + Utf8(text));
+                break;
+            }
+        } else if (GetDlgItem(window, kYesToAllButton)) {  // the read-only prompt
+            std::wstring text = WindowText(GetDlgItem(window, kTextControl));
+            if (log.readOnlyAsked.empty()) Shot(demo, log, window, L"read-only-prompt");
+            log.readOnlyAsked.push_back(text);
+            if (!AnswerBox(window, IDYES)) {
+                demo.Problem("could not answer: " + Utf8(text));
+                break;
+            }
+        } else {
+            log.progress = true;
+            Shot(demo, log, window, L"progress");
+        }
     }
     log.exitCode = child.Wait();
     return log;

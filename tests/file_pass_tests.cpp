@@ -120,12 +120,15 @@ public:
 private:
     void Run() {
         const std::wstring caption = Message(0);
-        while (!done_) {
-            HWND window = FindProcessWindow(GetCurrentProcessId(), kDialogClass, caption.c_str());
-            if (!window) {
-                Sleep(20);
-                continue;
-            }
+        HWND window = nullptr;
+        auto asked = [&] {
+            window = FindProcessWindow(GetCurrentProcessId(), kDialogClass, caption.c_str());
+            return window || done_;
+        };
+        for (;;) {
+            WaitUntil(asked, GetCurrentProcess());
+            if (done_) break;
+            if (!window) continue;
             bool prompt = GetDlgItem(window, IDC_YESTOALL) != nullptr;
             shown_.push_back({prompt, prompt ? WindowText(GetDlgItem(window, IDC_TEXT)) : MessageBoxText(window)});
             Answer answer = next_ < answers_.size() ? answers_[next_++] : (prompt ? Answer::Esc : Answer::No);
@@ -134,10 +137,7 @@ private:
             case Answer::No: AnswerBox(window, IDNO); break;
             case Answer::YesToAll: AnswerBox(window, IDC_YESTOALL); break;
             case Answer::NoToAll: AnswerBox(window, IDC_NOTOALL); break;
-            case Answer::Esc:
-                SendEscape(window);
-                for (DWORD waited = 0; IsWindow(window) && waited < kWindowBoundMs; waited += 20) Sleep(20);
-                break;
+            case Answer::Esc: PressEscape(window); break;
             }
         }
     }

@@ -4,7 +4,6 @@
 // product, of the system, or of a protected folder.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -30,7 +29,7 @@ const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kAppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 // Controls of the read-only prompt and the progress dialog.
-const int kYesToAllButton = 1001, kTextControl = 1000, kProgressBar = 1009;
+const int kYesToAllButton = 1001, kTextControl = 1000;
 
 std::wstring Lower(std::wstring text) {
     for (wchar_t& c : text)
@@ -531,7 +530,7 @@ struct RunLog {
     DWORD exitCode = kExitKilled;
     bool confirmation = false, notice = false, progressDialog = false;
     std::vector<std::wstring> sharedAsked, readOnlyAsked;  // paths, in the order asked
-    std::vector<int> stages;                                // messages 11 to 14 as first seen
+    std::vector<int> stages;                                // messages 11 to 14 as set
     std::vector<DWORD> positions;                           // bar positions, repeats dropped
     std::vector<std::string> unexpected;                    // boxes nobody asked for
 };
@@ -547,89 +546,74 @@ std::wstring PathIn(const std::u16string& message, const std::wstring& formatted
     return formatted.substr(head.size(), formatted.size() - head.size() - tail.size());
 }
 
-struct ChildWindows {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectChildWindow(HWND window, LPARAM param) {
-    ChildWindows* windows = reinterpret_cast<ChildWindows*>(param);
+// A question of the run waiting for its answer: a message box or the read-only prompt.
+BOOL CALLBACK FindQuestion(HWND window, LPARAM param) {
+    std::pair<DWORD, HWND>* search = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid == windows->pid && IsWindowVisible(window) && WindowClass(window) == kDialogClass)
-        windows->found.push_back(window);
-    return TRUE;
+    if (pid != search->first || !IsWindowVisible(window) || WindowClass(window) != kDialogClass ||
+        !(GetDlgItem(window, 0xFFFF) || GetDlgItem(window, kYesToAllButton)))
+        return TRUE;
+    search->second = window;
+    return FALSE;
 }
 
-// Reads the stage text, then asks the bar for its position; true when a new position came.
-bool SampleProgress(HWND dialog, const std::vector<std::u16string>& messages, RunLog& log) {
-    std::wstring stage = WindowText(GetDlgItem(dialog, kTextControl));
-    for (int n = 11; n <= 14; ++n)
-        if (stage == Wide(messages[n]) && (log.stages.empty() || log.stages.back() != n)) log.stages.push_back(n);
-    DWORD_PTR position = 0;
-    if (!SendMessageTimeoutW(GetDlgItem(dialog, kProgressBar), PBM_GETPOS, 0, 0, SMTO_NORMAL, 200, &position))
-        return false;
-    if (!log.positions.empty() && log.positions.back() == position) return false;
-    log.positions.push_back(static_cast<DWORD>(position));
-    return true;
-}
-
-// Runs `exe` with `options` to its end, answering every question Yes and OK, and samples the
-// progress bar whenever the progress dialog is up.
+// Runs `exe` with `options` to its end, answering every question Yes and OK; what the progress
+// dialog showed comes from the run's watch afterwards, every text and position in order.
 RunLog DriveRun(const std::wstring& exe, const std::wstring& options) {
     const std::vector<std::u16string> messages = StandardMessages();
     RunLog log;
     ChildProcess child;
-    if (!child.Start(exe, options)) return log;
-    HWND progress = nullptr;
-    DWORD start = GetTickCount();
-    while (child.Running() && GetTickCount() - start < kChildBoundMs) {
-        // While the progress dialog is up, a sample is answered only when the run pumps its
-        // messages (when the percentage changes, or inside a box's modal loop). A new position
-        // means the run is busy removing, and the next sample is asked for at once, so that
-        // short stretches are not missed while the windows are searched; an unchanged one or
-        // none within the bound may mean a box, and the windows are searched.
-        if (progress && IsWindow(progress) && SampleProgress(progress, messages, log)) continue;
-        ChildWindows windows = {child.Id(), {}};
-        EnumWindows(CollectChildWindow, reinterpret_cast<LPARAM>(&windows));
-        for (HWND window : windows.found) {
-            if (GetDlgItem(window, 0xFFFF)) {  // a message box
-                std::wstring text = MessageBoxText(window);
-                std::wstring shared = PathIn(messages[10], text);
-                int answer = IDOK;
-                if (text == Wide(messages[1])) {
-                    log.confirmation = true;
-                } else if (text == Wide(messages[2])) {
-                    log.notice = true;
-                } else if (!shared.empty()) {
-                    log.sharedAsked.push_back(shared);
-                    answer = IDYES;
-                } else {
-                    log.unexpected.push_back(Utf8(text));
-                    answer = IDCANCEL;
-                }
-                EXPECT_TRUE(AnswerBox(window, answer)) << Utf8(text);
-            } else if (GetDlgItem(window, kYesToAllButton)) {  // the read-only prompt
-                std::wstring text = WindowText(GetDlgItem(window, kTextControl));
-                log.readOnlyAsked.push_back(PathIn(messages[9], text));
-                EXPECT_TRUE(AnswerBox(window, IDYES)) << Utf8(text);
-            } else if (GetDlgItem(window, kProgressBar)) {
-                log.progressDialog = true;
-                progress = window;
+    if (!child.Start(exe, options, /*watch*/ true)) return log;
+    std::pair<DWORD, HWND> question(child.Id(), nullptr);
+    auto asks = [&] {
+        question.second = nullptr;
+        EnumWindows(FindQuestion, reinterpret_cast<LPARAM>(&question));
+        return question.second != nullptr;
+    };
+    while (WaitUntil(asks, child.Handle(), kChildBoundMs)) {
+        HWND window = question.second;
+        std::wstring text;
+        int answer = IDYES;
+        if (GetDlgItem(window, 0xFFFF)) {  // a message box
+            text = MessageBoxText(window);
+            std::wstring shared = PathIn(messages[10], text);
+            answer = IDOK;
+            if (text == Wide(messages[1])) {
+                log.confirmation = true;
+            } else if (text == Wide(messages[2])) {
+                log.notice = true;
+            } else if (!shared.empty()) {
+                log.sharedAsked.push_back(shared);
+                answer = IDYES;
+            } else {
+                log.unexpected.push_back(Utf8(text));
+                answer = IDCANCEL;
             }
+        } else {  // the read-only prompt
+            text = WindowText(GetDlgItem(window, kTextControl));
+            log.readOnlyAsked.push_back(PathIn(messages[9], text));
         }
-        if (windows.found.empty()) WaitForSingleObject(child.Handle(), 5);
+        if (!AnswerBox(window, answer)) {
+            ADD_FAILURE() << "could not answer " << Utf8(text);
+            break;
+        }
     }
     if (child.Running()) {
         std::string seen;
-        ChildWindows windows = {child.Id(), {}};
-        EnumWindows(CollectChildWindow, reinterpret_cast<LPARAM>(&windows));
-        for (HWND window : windows.found) seen += DescribeWindow(window) + "\n";
-        ADD_FAILURE() << "the run did not end; confirmation " << log.confirmation << ", progress dialog "
-                      << log.progressDialog << ", notice " << log.notice << ", stages " << log.stages.size()
-                      << ", positions " << log.positions.size() << "; windows:\n" << seen;
+        for (const std::wstring& shown : child.Watch().shown) seen += Utf8(shown) + "\n";
+        ADD_FAILURE() << "the run did not end; confirmation " << log.confirmation << ", notice " << log.notice
+                      << "; windows shown:\n" << seen;
     }
     log.exitCode = child.Wait();
+    const WatchRecord watch = child.Watch();
+    for (const std::wstring& shown : watch.shown)
+        if (shown == ShownWindow(kDialogClass, Wide(messages[0]), L"")) log.progressDialog = true;
+    for (const auto& text : watch.texts)
+        for (int n = 11; n <= 14; ++n)
+            if (text.first == kTextControl && text.second == Wide(messages[n])) log.stages.push_back(n);
+    for (DWORD position : watch.positions)
+        if (log.positions.empty() || log.positions.back() != position) log.positions.push_back(position);
     return log;
 }
 
@@ -721,8 +705,8 @@ void ExpectRemovalOfNotes(const RunLog& log, const ShellFolders& shell, const st
     EXPECT_EQ(Sorted({notesDir + L"\\license.txt"}), Sorted(log.readOnlyAsked)) << Describe(log.readOnlyAsked);
 }
 
-// The bar, sampled while the run went on: forward only, except where the shortcut-folder pass
-// sweeps the shortcut stretch again.
+// The bar, every position it was set to: forward only, except where the shortcut-folder pass
+// sweeps the shortcut stretch again, and full at the end.
 void ExpectSoundProgress(const RunLog& log, const uninstpack::UninstallData& data) {
     const DWORD files = (DWORD)data.files.size(), shortcuts = (DWORD)data.shortcuts.size();
     const DWORD total = (DWORD)data.registry.size() + 2 * files + shortcuts;
@@ -738,10 +722,9 @@ void ExpectSoundProgress(const RunLog& log, const uninstpack::UninstallData& dat
             << sweepLow << " to " << sweepHigh;
     }
     EXPECT_LE(backwards, 1) << "only the shortcut-folder pass sweeps its stretch again";
-    // The full bar is set just before the dialog closes, so a sampler from another process may
-    // or may not catch it; what it does see must still lie in or before the registry stretch.
-    for (DWORD position : log.positions)
-        if (position < 100) EXPECT_LE(position, (total - 1) * 100 / total);
+    EXPECT_EQ(100u, log.positions.back()) << "the full bar just before the dialog closes";
+    // Before that, the bar never claims more than the registry stretch's last record.
+    for (size_t i = 0; i + 1 < log.positions.size(); ++i) EXPECT_LE(log.positions[i], (total - 1) * 100 / total);
 }
 
 // The first product goes quietly and again, reinstalled, with the user's confirmation; each
@@ -779,7 +762,7 @@ TEST_F(RemovalScenario, EachInstallationGoesExactlyQuietlyOrConfirmed) {
         RunLog log = DriveRun(notesExe, L"");
         EXPECT_TRUE(log.confirmation && log.progressDialog && log.notice);
         ExpectRemovalOfNotes(log, shell_, NotesDir());
-        EXPECT_EQ((std::vector<int>{11, 12, 13, 14}), log.stages) << "stage texts in the order seen";
+        EXPECT_EQ((std::vector<int>{11, 12, 13, 14}), log.stages) << "stage texts in the order set";
         ExpectSoundProgress(log, notes.Data());
         // The self-removal copy removes the uninstaller and its folder once the run has ended.
         for (DWORD waited = 0; Exists(NotesDir()) && waited < kChildBoundMs; waited += 100) Sleep(100);

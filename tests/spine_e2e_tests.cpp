@@ -44,21 +44,30 @@ std::vector<int> VisibleButtonIds(HWND dialog) {
 }
 
 // Starts `exe`, expects the loader's message box (caption `caption`, text `text`, no owner, a
-// single OK button), answers it with OK and returns the exit code.
+// single OK button) as the only window of the run, answers it with OK and returns the exit code.
 DWORD RunExpectingLoaderBox(const std::wstring& exe, const std::wstring& caption, const std::wstring& text) {
     ChildProcess child;
-    if (!child.Start(exe, L"")) return kExitKilled;
-    HWND box = WaitForWindow(child.Id(), child.Handle(), kDialogClass, nullptr);
+    if (!child.Start(exe, L"", /*watch*/ true)) return kExitKilled;
+    HWND box = WaitForMessageBox(child.Id(), child.Handle());
     if (!box) {
         ADD_FAILURE() << "no message box appeared";
         return child.Wait();
     }
-    EXPECT_EQ(caption, WindowText(box)) << DescribeWindow(box);
-    EXPECT_EQ(text, MessageBoxText(box)) << DescribeWindow(box);
     EXPECT_EQ(nullptr, GetWindow(box, GW_OWNER)) << "the loader runs before the main window exists";
     EXPECT_EQ(std::vector<int>{IDOK}, VisibleButtonIds(box)) << DescribeWindow(box);
-    EXPECT_TRUE(PressButton(box, IDOK));
-    return child.Wait();
+    EXPECT_TRUE(AnswerBox(box, IDOK));
+    DWORD exitCode = child.Wait();
+    EXPECT_EQ(std::vector<std::wstring>{ShownWindow(kDialogClass, caption, text)}, child.Watch().shown);
+    return exitCode;
+}
+
+// Runs `exe` with `options` to its end and expects that it showed no window at any moment.
+DWORD RunShowingNothing(const std::wstring& exe, const std::wstring& options) {
+    ChildProcess child;
+    if (!child.Start(exe, options, /*watch*/ true)) return kExitKilled;
+    DWORD exitCode = child.Wait();
+    EXPECT_EQ(std::vector<std::wstring>{}, child.Watch().shown);
+    return exitCode;
 }
 
 }  // namespace
@@ -70,10 +79,7 @@ TEST(QuietRun, ValidDataEndsWithZeroAndShowsNothing) {
     ASSERT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(StandardData())));
     for (const wchar_t* option : options) {
         SCOPED_TRACE(testing::Message() << "options " << std::string(option, option + wcslen(option)));
-        ChildProcess child;
-        ASSERT_TRUE(child.Start(exe, option));
-        EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
-        EXPECT_EQ(0u, child.Wait());
+        EXPECT_EQ(0u, RunShowingNothing(exe, option));
     }
 }
 
@@ -148,10 +154,7 @@ TEST(MissingData, DataOffsetZeroEndsWithMinusOneAndShowsNothing) {
     ASSERT_TRUE(uninstpack::SetDataOffset(program, 0));
     ASSERT_TRUE(WriteFileBytes(exe, Join({program, uninstpack::EncodeStream(StandardData())})));
 
-    ChildProcess child;
-    ASSERT_TRUE(child.Start(exe, L""));
-    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
-    EXPECT_EQ(kExitFailure, child.Wait());
+    EXPECT_EQ(kExitFailure, RunShowingNothing(exe, L""));
 }
 
 // hold_file is started by later tests to stand for a running application; it must really keep

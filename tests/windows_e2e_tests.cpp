@@ -1,7 +1,7 @@
 // End-to-end runs of the real uninst.exe for what the user sees around the removal: the
 // confirmation, the running check while an application file is held open, the final notice,
 // and quiet runs that show nothing. Each program start costs seconds, so each test is one run
-// that walks through as many steps as it can.
+// that walks through as many steps as it can; what a run showed in all is read from its watch.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -37,19 +37,14 @@ protected:
     }
     bool Write() { return WriteUninstaller(exe_, uninstpack::EncodeStream(data_)); }
     std::wstring Message(int n) const { return Wide(data_.messages[n]); }
+    // Windows as the watch records them when they appear.
+    std::wstring Box(int message) const { return ShownWindow(kDialogClass, Message(0), Message(message)); }
+    std::wstring ProgressDialog() const { return ShownWindow(kDialogClass, Message(0), L""); }
 
     // Waits for a message box of the run, checks its text, buttons and owner (the hidden main
     // window) and returns it, or null after a failure.
     HWND ExpectBox(ChildProcess& child, int message, std::vector<int> buttons) {
-        // The progress dialog has the same class and caption; a box is the one with a text control
-        // of id 0xFFFF, so other dialogs of the run are waited past.
-        HWND box = nullptr;
-        for (DWORD waited = 0; waited < kWindowBoundMs; waited += 20) {
-            box = WaitForWindow(child.Id(), child.Handle(), kDialogClass, Message(0).c_str());
-            if (!box || GetDlgItem(box, 0xFFFF)) break;
-            box = nullptr;
-            Sleep(20);
-        }
+        HWND box = WaitForMessageBox(child.Id(), child.Handle());
         if (!box) {
             ADD_FAILURE() << "no box for message " << message;
             return nullptr;
@@ -70,7 +65,7 @@ protected:
 TEST_F(UninstallRun, ConfirmedRunEndsWithTheFinalNotice) {
     ASSERT_TRUE(Write());
     ChildProcess child;
-    ASSERT_TRUE(child.Start(exe_, L""));
+    ASSERT_TRUE(child.Start(exe_, L"", /*watch*/ true));
     HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
     ASSERT_NE(nullptr, box);
     Shot(box, L"confirmation");
@@ -79,17 +74,18 @@ TEST_F(UninstallRun, ConfirmedRunEndsWithTheFinalNotice) {
     ASSERT_NE(nullptr, box);
     EXPECT_TRUE(AnswerBox(box, IDOK));
     EXPECT_EQ(0u, child.Wait());
+    EXPECT_EQ((std::vector<std::wstring>{Box(1), ProgressDialog(), Box(2)}), child.Watch().shown);
 }
 
 TEST_F(UninstallRun, CancelledConfirmationEndsWithZeroAndShowsNothingMore) {
     ASSERT_TRUE(Write());
     ChildProcess child;
-    ASSERT_TRUE(child.Start(exe_, L""));
+    ASSERT_TRUE(child.Start(exe_, L"", /*watch*/ true));
     HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
     ASSERT_NE(nullptr, box);
     EXPECT_TRUE(AnswerBox(box, IDCANCEL));
-    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
     EXPECT_EQ(0u, child.Wait());
+    EXPECT_EQ(std::vector<std::wstring>{Box(1)}, child.Watch().shown);
 }
 
 TEST_F(UninstallRun, EmptyConfirmationIsStillAskedAndEmptyNoticeIsNotShown) {
@@ -97,20 +93,13 @@ TEST_F(UninstallRun, EmptyConfirmationIsStillAskedAndEmptyNoticeIsNotShown) {
     data_.messages[2] = u"";
     ASSERT_TRUE(Write());
     ChildProcess child;
-    ASSERT_TRUE(child.Start(exe_, L""));
+    ASSERT_TRUE(child.Start(exe_, L"", /*watch*/ true));
     HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
     ASSERT_NE(nullptr, box);
     EXPECT_TRUE(AnswerBox(box, IDOK));
-    // The progress dialog comes and goes; no message box may follow the empty notice.
-    while (WaitForSingleObject(child.Handle(), 20) == WAIT_TIMEOUT) {
-        HWND later = FindProcessWindow(child.Id(), kDialogClass, Message(0).c_str());
-        if (later && GetDlgItem(later, 0xFFFF)) {
-            ADD_FAILURE() << "a box after the empty notice:\n" << DescribeWindow(later);
-            PressButton(later, IDOK);
-            break;
-        }
-    }
+    // A box after the empty notice would wait for an answer: the bound of the wait ends the run.
     EXPECT_EQ(0u, child.Wait());
+    EXPECT_EQ((std::vector<std::wstring>{Box(1), ProgressDialog()}), child.Watch().shown);
 }
 
 class RunningCheck : public UninstallRun {
@@ -136,9 +125,7 @@ TEST_F(RunningCheck, AsksWhileHeldAndGoesOnAfterRelease) {
     EXPECT_TRUE(AnswerBox(box, IDOK));
     box = ExpectBox(child, 15, {IDRETRY, IDCANCEL});
     ASSERT_NE(nullptr, box);
-    EXPECT_TRUE(AnswerBox(box, IDRETRY));  // still held: asked again
-    // The first box must be gone before the second is looked for (polled, with a bound).
-    for (DWORD waited = 0; IsWindow(box) && waited < kWindowBoundMs; waited += 20) Sleep(20);
+    EXPECT_TRUE(AnswerBox(box, IDRETRY));  // still held: asked again, in a new box
     box = ExpectBox(child, 15, {IDRETRY, IDCANCEL});
     ASSERT_NE(nullptr, box);
     held.Release();
@@ -153,24 +140,24 @@ TEST_F(RunningCheck, CancelEndsWithZeroAndShowsNothingMore) {
     HeldFile held;
     ASSERT_TRUE(held.Hold(app_));
     ChildProcess child;
-    ASSERT_TRUE(child.Start(exe_, L""));
+    ASSERT_TRUE(child.Start(exe_, L"", /*watch*/ true));
     HWND box = ExpectBox(child, 1, {IDOK, IDCANCEL});
     ASSERT_NE(nullptr, box);
     EXPECT_TRUE(AnswerBox(box, IDOK));
     box = ExpectBox(child, 15, {IDRETRY, IDCANCEL});
     ASSERT_NE(nullptr, box);
     EXPECT_TRUE(AnswerBox(box, IDCANCEL));
-    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
     EXPECT_EQ(0u, child.Wait());
+    EXPECT_EQ((std::vector<std::wstring>{Box(1), Box(15)}), child.Watch().shown);
 }
 
 TEST_F(RunningCheck, QuietRunDoesNotAskEvenWhileHeld) {
     HeldFile held;
     ASSERT_TRUE(held.Hold(app_));
     ChildProcess child;
-    ASSERT_TRUE(child.Start(exe_, L"/Q"));
-    EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));
+    ASSERT_TRUE(child.Start(exe_, L"/Q", /*watch*/ true));
     EXPECT_EQ(0u, child.Wait());
+    EXPECT_EQ(std::vector<std::wstring>{}, child.Watch().shown);
 }
 
 }  // namespace

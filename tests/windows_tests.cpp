@@ -642,7 +642,7 @@ TEST_F(RunWindows, ReadOnlyPromptShowsMessage9AndLabelsAndReturnsTheButton) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.result, AnswerPrompt(path, [&](HWND d) {
                       if (c.button) PressButton(d, c.button);
-                      else SendEscape(d);
+                      else PressEscape(d);
                   }));
     }
     UnregisterClassW(L"VorlixClass", resources_);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cwchar>
 
 std::string Utf8(const std::wstring& text) {
@@ -158,9 +159,60 @@ ChildProcess::~ChildProcess() {
     if (process_ == NULL) return;
     if (Running()) Kill();
     CloseHandle(process_);
+    if (hook_) UnhookWindowsHookEx(hook_);
+    if (!watchFile_.empty()) DeleteFileW(watchFile_.c_str());
 }
 
-bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments) {
+std::wstring ShownWindow(const std::wstring& className, const std::wstring& caption, const std::wstring& text) {
+    return className + L" '" + caption + L"': " + text;
+}
+
+namespace {
+
+// The record file that tests/helpers/watch_hook_dll.cpp writes for process `pid`.
+std::wstring WatchFile(DWORD pid) {
+    WCHAR temp[MAX_PATH + 1];
+    DWORD cch = GetTempPathW(ARRAYSIZE(temp), temp);
+    if (cch == 0 || cch >= ARRAYSIZE(temp)) return std::wstring();
+    return std::wstring(temp, cch) + L"uninst-watch-" + std::to_wstring(pid) + L".log";
+}
+
+}  // namespace
+
+WatchRecord ChildProcess::Watch() const {
+    WatchRecord record;
+    if (watchFile_.empty()) {
+        ADD_FAILURE() << "Watch on a child started without watching";
+        return record;
+    }
+    HANDLE file = CreateFileW(watchFile_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return record;  // nothing recorded yet
+    std::wstring text(GetFileSize(file, NULL) / sizeof(WCHAR), L'\0');
+    DWORD got = 0;
+    if (!text.empty() && !ReadFile(file, &text[0], (DWORD)(text.size() * sizeof(WCHAR)), &got, NULL))
+        ADD_FAILURE() << "cannot read " << Utf8(watchFile_) << ": " << GetLastError();
+    CloseHandle(file);
+    text.resize(got / sizeof(WCHAR));
+    // Records end with a zero; a last one still being written has none yet and is left out.
+    for (size_t at = 0, end; (end = text.find(L'\0', at)) != std::wstring::npos; at = end + 1) {
+        std::wstring line = text.substr(at, end - at);
+        size_t tab = line.find(L'\t');
+        if (line.empty()) continue;
+        if (line[0] == L'S' && tab != std::wstring::npos) {
+            size_t tab2 = line.find(L'\t', tab + 1);
+            record.shown.push_back(ShownWindow(line.substr(1, tab - 1), line.substr(tab + 1, tab2 - tab - 1),
+                                               tab2 == std::wstring::npos ? L"" : line.substr(tab2 + 1)));
+        } else if (line[0] == L'T' && tab != std::wstring::npos) {
+            record.texts.push_back({_wtoi(line.c_str() + 1), line.substr(tab + 1)});
+        } else if (line[0] == L'P') {
+            record.positions.push_back((DWORD)_wtoi(line.c_str() + 1));
+        }
+    }
+    return record;
+}
+
+bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments, bool watch) {
     if (process_ != NULL) {
         ADD_FAILURE() << "ChildProcess started twice";
         return false;
@@ -174,14 +226,30 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(program.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+    if (!CreateProcessW(program.c_str(), buffer.data(), NULL, NULL, FALSE, watch ? CREATE_SUSPENDED : 0, NULL,
+                        NULL, &si, &pi)) {
         ADD_FAILURE() << "cannot start " << Utf8(line) << ": " << GetLastError();
         return false;
     }
-    CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;
-    return true;
+    if (watch) {
+        // The hook runs in the child's own thread right after each message is handled, so even a
+        // window or text that lasts a moment is recorded, in order. Events seen from outside
+        // were no substitute: Wine 8 delivers WinEvents late and sends no EVENT_OBJECT_SHOW.
+        static HMODULE module = LoadLibraryW(BinPath(L"watch_hook_dll.dll").c_str());
+        HOOKPROC proc = module ? reinterpret_cast<HOOKPROC>(GetProcAddress(module, "WatchHook")) : NULL;
+        watchFile_ = WatchFile(id_);
+        DeleteFileW(watchFile_.c_str());  // left by an earlier process of the same id
+        hook_ = proc ? SetWindowsHookExW(WH_CALLWNDPROCRET, proc, module, pi.dwThreadId) : NULL;
+        if (!hook_) {
+            ADD_FAILURE() << "cannot watch " << Utf8(line) << ": " << GetLastError();
+            TerminateProcess(process_, kExitKilled);
+        }
+        ResumeThread(pi.hThread);
+    }
+    CloseHandle(pi.hThread);
+    return hook_ != NULL || !watch;
 }
 
 DWORD ChildProcess::Wait(DWORD boundMs) {

@@ -8,13 +8,15 @@
 //   EXPECT_EQ(0u, RunProgram(exe, L"/S"));                 // exit code; a hang fails the test
 //
 //   ChildProcess child;                                    // when the test talks to its windows
-//   ASSERT_TRUE(child.Start(exe, L""));
+//   ASSERT_TRUE(child.Start(exe, L"", /*watch*/ true));
 //   HWND box = WaitForWindow(child.Id(), child.Handle(), L"#32770", nullptr);  (window_driver.h)
-//   ... PressButton(box, IDOK); EXPECT_EQ(kExitFailure, child.Wait());
+//   ... AnswerBox(box, IDOK); EXPECT_EQ(kExitFailure, child.Wait());
+//   EXPECT_EQ(1u, child.Watch().shown.size());             // everything it showed, however short
 #pragma once
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pack/uninst_data.h"
@@ -59,6 +61,19 @@ uninstpack::UninstallData StandardData();
 // `text` with its first "%s" replaced by `argument` (enough for the standard messages).
 std::wstring FormatWith(const std::u16string& text, const std::wstring& argument);
 
+// What a watched child did to its windows, in the order it did it, as its own thread saw it.
+struct WatchRecord {
+    // Every top-level window shown, as ShownWindow(class, caption, text) describes it.
+    std::vector<std::wstring> shown;
+    // Every text set: the control id (0 for a top-level window's caption) and the new text.
+    std::vector<std::pair<int, std::wstring>> texts;
+    // Every progress bar position set or stepped to, repeats included.
+    std::vector<DWORD> positions;
+};
+// A shown window: its class, caption, and the text it shows (a message box's text, or that of
+// the program's control 1000), as the window was when it appeared.
+std::wstring ShownWindow(const std::wstring& className, const std::wstring& caption, const std::wstring& text);
+
 // One started program. The destructor kills it if it is still running, so a failed test
 // leaves nothing behind.
 class ChildProcess {
@@ -69,12 +84,15 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts `program` with the command line `"program" arguments`; a failure to start is
-    // reported as a test failure.
-    bool Start(const std::wstring& program, const std::wstring& arguments);
+    // reported as a test failure. With `watch`, the window hook of watch_hook_dll.dll is set
+    // on the child's first thread before it runs its first instruction, so Watch misses nothing.
+    bool Start(const std::wstring& program, const std::wstring& arguments, bool watch = false);
     // Waits up to `boundMs` for the end and returns the exit code. On timeout the child is
     // killed, the timeout is reported as a test failure, and the result is kExitKilled.
     DWORD Wait(DWORD boundMs = kChildBoundMs);
     bool Running() const;
+    // What the watched child did to its windows so far (complete once it has ended).
+    WatchRecord Watch() const;
 
     DWORD Id() const { return id_; }
     HANDLE Handle() const { return process_; }
@@ -85,6 +103,8 @@ private:
     HANDLE process_ = NULL;
     DWORD id_ = 0;
     std::wstring program_;
+    HHOOK hook_ = NULL;
+    std::wstring watchFile_;
 };
 
 // Start, wait with a bound, return the exit code (kExitKilled after a timeout, and a test

@@ -1,8 +1,9 @@
 // Window driver: finding, reading and answering another process's windows, and screenshots.
-// Talks to the other process only by posting messages or reading window state, so a child that
-// hangs cannot hang the test.
+// Talks to the other process only through input, posted messages and reading window state, so a
+// child that hangs cannot hang the test.
 #include "support/window_driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
@@ -10,7 +11,9 @@ const wchar_t* const kDialogClass = L"#32770";
 
 namespace {
 
-const DWORD kPollMs = 20;
+// Longest time between two tests of a waited-for condition: not every change of another
+// process's windows raises an event (Wine 8 raises no EVENT_OBJECT_SHOW, for one).
+const DWORD kRetestMs = 50;
 // Id of a message box's text control, on Windows and on Wine 8 alike (seen in
 // tests/spine_e2e_tests.cpp, which reads the loader's message box through it).
 const int kMessageBoxTextId = 0xFFFF;
@@ -27,6 +30,7 @@ struct WindowSearch {
     DWORD pid;
     const wchar_t* className;
     const wchar_t* caption;
+    bool messageBox;
     HWND found;
 };
 
@@ -37,6 +41,7 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
     if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
     if (search->className && WindowClass(window) != search->className) return TRUE;
     if (search->caption && WindowText(window) != search->caption) return TRUE;
+    if (search->messageBox && !GetDlgItem(window, kMessageBoxTextId)) return TRUE;
     search->found = window;
     return FALSE;
 }
@@ -53,76 +58,124 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
     return TRUE;
 }
 
-bool ProcessEnded(HANDLE process, DWORD waitMs) {
-    if (process == NULL) {
-        Sleep(waitMs);
+void CALLBACK WakeOnEvent(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {}
+
+bool IsOwnProcess(HANDLE process) { return process == NULL || process == GetCurrentProcess(); }
+
+// The process of a window, opened for waiting (the pseudo handle for one of the caller's own).
+class WindowProcess {
+public:
+    explicit WindowProcess(HWND window) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        handle_ = pid == GetCurrentProcessId() ? GetCurrentProcess()
+                                                : OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    }
+    ~WindowProcess() {
+        if (handle_ && !IsOwnProcess(handle_)) CloseHandle(handle_);
+    }
+    operator HANDLE() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+HWND FocusIn(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info)) return NULL;
+    return info.hwndFocus;
+}
+
+bool HasFocusInside(HWND dialog) {
+    HWND focus = FocusIn(dialog);
+    return focus && (focus == dialog || IsChild(dialog, focus));
+}
+
+// Ready for a key press: shown, enabled, the foreground window, and the focus inside it. A box
+// that is up but not in the foreground (the window manager gave the display's focus to another
+// program) is brought there, as a user would click on it first.
+bool TakesInput(HWND dialog) {
+    if (!IsWindow(dialog) || !IsWindowVisible(dialog) || !IsWindowEnabled(dialog)) return false;
+    if (GetForegroundWindow() != dialog) {
+        SetForegroundWindow(dialog);
         return false;
     }
-    return WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0;
+    return HasFocusInside(dialog);
 }
 
-std::wstring WithoutMnemonics(const std::wstring& text) {
-    std::wstring out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'&' && i + 1 < text.size()) ++i;  // "&&" stands for one '&'
-        out += text[i];
+bool IsGone(HWND window) { return !IsWindow(window) || !IsWindowVisible(window); }
+
+bool PressKey(WORD vk) {
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = vk;
+        key.ki.wScan = (WORD)MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
     }
-    return out;
-}
-
-bool IsButton(const ControlInfo& control) { return _wcsicmp(control.className.c_str(), L"Button") == 0; }
-
-bool PostClick(const ControlInfo& button) {
-    if (!IsWindowEnabled(button.window)) return false;
-    HWND owner = GetParent(button.window);
-    return PostMessageW(owner, WM_COMMAND, MAKEWPARAM(button.id, BN_CLICKED), (LPARAM)button.window) != 0;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInput(2, keys, sizeof(INPUT)) == 2;
 }
 
 // A window that has just appeared may not have painted itself yet. GetUpdateRect reads the
 // update region of another process's window too (seen on Wine 8: a new message box has one
 // for a moment, then none), so an empty region everywhere means the picture is complete.
-void WaitUntilPainted(HWND window, DWORD boundMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        bool pending = GetUpdateRect(window, NULL, FALSE) != 0;
-        for (const ControlInfo& control : ListControls(window)) {
-            if (GetUpdateRect(control.window, NULL, FALSE)) pending = true;
-        }
-        if (!pending || GetTickCount() - start >= boundMs) return;
-        Sleep(kPollMs);
-    }
+bool Painted(HWND window) {
+    if (GetUpdateRect(window, NULL, FALSE)) return false;
+    for (const ControlInfo& control : ListControls(window))
+        if (GetUpdateRect(control.window, NULL, FALSE)) return false;
+    return true;
 }
 
 }  // namespace
 
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption) {
-    WindowSearch search = {pid, className, caption, NULL};
+    WindowSearch search = {pid, className, caption, false, NULL};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-HWND WaitForWindow(DWORD pid, HANDLE process, const wchar_t* className, const wchar_t* caption,
-                   DWORD boundMs) {
-    DWORD start = GetTickCount();
+bool WaitUntil(const std::function<bool()>& condition, HANDLE process, DWORD boundMs) {
+    const bool own = IsOwnProcess(process);
+    // Out of context, the events arrive as messages of this thread; they only wake the wait.
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, NULL, WakeOnEvent,
+                                         own ? GetCurrentProcessId() : GetProcessId(process), 0,
+                                         WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNTHREAD);
+    const DWORD start = GetTickCount();
+    bool held = false;
     for (;;) {
-        HWND window = FindProcessWindow(pid, className, caption);
-        if (window) return window;
-        if (GetTickCount() - start >= boundMs) return NULL;
-        if (ProcessEnded(process, kPollMs)) return FindProcessWindow(pid, className, caption);
+        if (condition()) {
+            held = true;
+            break;
+        }
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= boundMs) break;
+        DWORD woken = MsgWaitForMultipleObjectsEx(own ? 0 : 1, own ? NULL : &process,
+                                                  std::min(kRetestMs, boundMs - waited), QS_ALLINPUT,
+                                                  MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0 && !own) {
+            held = condition();
+            break;
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
+    if (hook) UnhookWinEvent(hook);
+    return held;
 }
 
-::testing::AssertionResult ShowsNoWindow(DWORD pid, HANDLE process, DWORD boundMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND window = FindProcessWindow(pid, NULL, NULL);
-        if (window) {
-            return ::testing::AssertionFailure()
-                   << "process " << pid << " shows a window:\n" << DescribeWindow(window);
-        }
-        if (GetTickCount() - start >= boundMs) return ::testing::AssertionSuccess();
-        if (ProcessEnded(process, kPollMs)) return ::testing::AssertionSuccess();
-    }
+HWND WaitForWindow(DWORD pid, HANDLE process, const wchar_t* className, const wchar_t* caption,
+                   DWORD boundMs) {
+    HWND window = NULL;
+    WaitUntil([&] { return (window = FindProcessWindow(pid, className, caption)) != NULL; }, process, boundMs);
+    return window;
+}
+
+HWND WaitForMessageBox(DWORD pid, HANDLE process, DWORD boundMs) {
+    WindowSearch search = {pid, kDialogClass, NULL, true, NULL};
+    WaitUntil([&] { return EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search)), search.found != NULL; },
+              process, boundMs);
+    return search.found;
 }
 
 std::wstring WindowText(HWND window) {
@@ -173,28 +226,30 @@ std::string DescribeWindow(HWND window) {
     return out;
 }
 
-bool PressButton(HWND dialog, int id) {
-    for (const ControlInfo& control : ListControls(dialog)) {
-        if (control.id == id && IsButton(control)) return PostClick(control);
+bool PressButton(HWND dialog, int id, DWORD boundMs) {
+    HWND button = GetDlgItem(dialog, id);
+    if (!button || _wcsicmp(WindowClass(button).c_str(), L"Button") != 0 || !IsWindowVisible(button) ||
+        !IsWindowEnabled(button))
+        return false;
+    WindowProcess process(dialog);
+    if (!WaitUntil([&] { return TakesInput(dialog); }, process, boundMs)) return false;
+    for (size_t tabs = 0, controls = ListControls(dialog).size(); FocusIn(dialog) != button; ++tabs) {
+        HWND before = FocusIn(dialog);
+        if (tabs > controls || !PressKey(VK_TAB)) return false;
+        if (!WaitUntil([&] { return FocusIn(dialog) != before && HasFocusInside(dialog); }, process, boundMs))
+            return false;
     }
-    return false;
+    return PressKey(VK_SPACE);
 }
 
 bool AnswerBox(HWND box, int id, DWORD boundMs) {
-    if (!PressButton(box, id)) return false;
-    for (DWORD waited = 0; IsWindow(box) && IsWindowVisible(box); waited += 20) {
-        if (waited >= boundMs) return false;
-        Sleep(20);
-    }
-    return true;
+    return PressButton(box, id, boundMs) && WaitUntil([&] { return IsGone(box); }, WindowProcess(box), boundMs);
 }
 
-bool PressButtonByText(HWND dialog, const std::wstring& text) {
-    std::wstring wanted = WithoutMnemonics(text);
-    for (const ControlInfo& control : ListControls(dialog)) {
-        if (IsButton(control) && WithoutMnemonics(control.text) == wanted) return PostClick(control);
-    }
-    return false;
+bool PressEscape(HWND dialog, DWORD boundMs) {
+    WindowProcess process(dialog);
+    return WaitUntil([&] { return TakesInput(dialog); }, process, boundMs) && PressKey(VK_ESCAPE) &&
+           WaitUntil([&] { return IsGone(dialog); }, process, boundMs);
 }
 
 bool SendEscape(HWND dialog) {
@@ -221,7 +276,8 @@ bool SaveScreenshot(HWND window, const std::wstring& bmpPath) {
     screenArea.bottom = screenArea.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
     RECT area = screenArea;
     if (window) {
-        WaitUntilPainted(window, 30000);
+        // Not painted within the bound: the picture shows what there is.
+        WaitUntil([&] { return Painted(window); }, WindowProcess(window), 30000);
         RECT windowArea;
         // Wine 8 copies nothing but black when the source reaches off the screen, as a
         // maximized window's frame does; so only the visible part is taken.

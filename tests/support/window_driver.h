@@ -1,19 +1,21 @@
-// Window driver for the tests: finds the windows another process shows, reads them, presses
-// their buttons and takes screenshots, all through Win32 from the test program. Every wait
-// polls with a bound; nothing sleeps for a fixed time.
+// Window driver for the tests: finds the windows another process (or another thread) shows,
+// reads them, presses their buttons from the keyboard and takes screenshots. Every wait re-tests
+// its condition whenever the watched process raises a window event, and ends with a bound;
+// nothing sleeps as a way to let the other side get ahead.
 //
 // Usage:
 //   HWND box = WaitForWindow(child.Id(), child.Handle(), kDialogClass, L"Title");
 //   ASSERT_NE(nullptr, box);
 //   EXPECT_EQ(L"expected text", MessageBoxText(box));
-//   PressButton(box, IDOK);
-//   EXPECT_TRUE(ShowsNoWindow(child.Id(), child.Handle()));   // for runs that must show nothing
+//   EXPECT_TRUE(AnswerBox(box, IDOK));            // once it takes input; returns once it is gone
 //   SaveScreenshot(box, L"C:\\shots\\box.bmp");
+//   What a run showed, however briefly, is read from ChildProcess::Watch (uninst_runner.h).
 #pragma once
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,17 +25,21 @@ extern const wchar_t* const kDialogClass;
 // box has taken over 40 s to appear in the test machine under load).
 const DWORD kWindowBoundMs = 180000;
 
+// Waits until `condition` holds: tests it at once, again on every window event of `process`
+// (its id taken from the handle; the current process's pseudo handle is allowed) and at least
+// every 50 ms, and once more when the process has ended. True when it held, false when the process
+// ended or `boundMs` passed without it. For conditions that stay true until the test acts.
+bool WaitUntil(const std::function<bool()>& condition, HANDLE process, DWORD boundMs = kWindowBoundMs);
+
 // The first visible top-level window of process `pid` whose class and caption equal the
-// given ones (null: any), or null. WaitForWindow polls every 20 ms up to `boundMs` and gives up
-// early, with null, once `process` (when given) has ended.
+// given ones (null: any), or null. WaitForWindow waits for one with WaitUntil and gives up, with
+// null, once `process` has ended or the bound has passed.
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption);
 HWND WaitForWindow(DWORD pid, HANDLE process, const wchar_t* className, const wchar_t* caption,
                    DWORD boundMs = kWindowBoundMs);
-
-// Success when process `pid` ends (or `boundMs` passes) without any visible top-level window;
-// otherwise a failure that describes the window seen. A window that comes and goes between
-// two polls 20 ms apart is not seen; a message box or dialog waiting for an answer always is.
-::testing::AssertionResult ShowsNoWindow(DWORD pid, HANDLE process, DWORD boundMs = kWindowBoundMs);
+// The same for a message box of process `pid`: a visible dialog with the text control of a box,
+// so that another dialog of the same caption (a progress dialog, say) is waited past.
+HWND WaitForMessageBox(DWORD pid, HANDLE process, DWORD boundMs = kWindowBoundMs);
 
 struct ControlInfo {
     HWND window;
@@ -53,19 +59,22 @@ std::wstring MessageBoxText(HWND box);
 // One line per control ("id class style 'text'"), for failure messages.
 std::string DescribeWindow(HWND window);
 
-// Presses a button as a click would: the button's owner gets WM_COMMAND/BN_CLICKED. The message
-// is posted, so a hung child cannot hang the test. By text, the '&' of mnemonics is ignored.
-bool PressButton(HWND dialog, int id);
-// Presses a button of a message box (or any dialog the button ends) and waits, with a bound,
-// until the box is gone, so the next wait cannot find the same box again while the child is
-// still handling the click (seen on a loaded test machine).
+// Presses a button of `dialog` (a window of another thread or process) as a user does: waits
+// until the dialog is the foreground window with the focus on it or one of its controls, moves
+// the focus with Tab to the button (each Tab waits until the focus has moved) and presses Space,
+// all through SendInput. Mouse clicks made that way were tried and now and then did nothing.
+bool PressButton(HWND dialog, int id, DWORD boundMs = kWindowBoundMs);
+// PressButton, then waits until the box is gone, so that the next wait cannot find the same box
+// again while its owner is still handling the press.
 bool AnswerBox(HWND box, int id, DWORD boundMs = kWindowBoundMs);
-bool PressButtonByText(HWND dialog, const std::wstring& text);
-// The Esc key as the dialog's own message loop sees it, and a close request (WM_CLOSE).
+// The Esc key, pressed as PressButton presses, then waits until the dialog is gone.
+bool PressEscape(HWND dialog, DWORD boundMs = kWindowBoundMs);
+// For a dialog of the calling thread, which has to pump its own messages: the Esc key as the
+// dialog's message loop sees it, and a close request (WM_CLOSE), both posted.
 bool SendEscape(HWND dialog);
 bool SendClose(HWND window);
 
 // Saves a 24-bit BMP of the window's area on the screen (or of the whole screen when `window`
 // is null) as it appears there: a window lying over it is captured too, a part off the screen
-// is left out. A window is first given a bounded time to finish painting.
+// is left out. A window is first waited for, with a bound, until it has painted itself.
 bool SaveScreenshot(HWND window, const std::wstring& bmpPath);
