@@ -11,11 +11,11 @@
 // WCHARs of the subkey name buffer, terminator included; key names are at most 255.
 const DWORD kKeyNameCapacity = 1024;
 
-// A plain RegDeleteKeyW(root, subkey) from a 32-bit process deletes the key's namesake in the
-// 32-bit view, whatever view root was opened in (Wine 8 deleted HKLM\Software\Wow6432Node\X
-// for Software\X, seen in tests/wow64_tests.cpp). Without RegDeleteKeyExW (before Vista) the key
-// goes through its own handle, opened in the 64-bit view: an empty subkey names that key itself,
-// and that deletes it in the 64-bit view (Wine and Windows alike).
+// A plain RegDeleteKeyW(HKLM, "Software\X") from a 32-bit process deletes the key's namesake in
+// the 32-bit view (seen in a 64-bit Wine 8 prefix: Software\Wow6432Node\X went, the 64-bit X
+// stayed); below a handle opened in the 64-bit view it deletes in that view. Without
+// RegDeleteKeyExW (before Vista) the key therefore goes through its own handle, opened in the
+// 64-bit view, with an empty subkey, which names that key itself (Wine and Windows alike).
 static LONG DeleteKeyIn64BitView(HKEY root, const WCHAR* subkey, HKEY key) {
     if (Wow64Calls.RegDeleteKeyEx) return Wow64Calls.RegDeleteKeyEx(root, subkey, KEY_WOW64_64KEY, 0);
     return ApiTable.RegDeleteKey(key, L"");
