@@ -27,7 +27,7 @@ enum : uint16_t {
 enum : uint8_t { kFileShared = 0x01, kFileFont = 0x02, kFileCom = 0x04, kFileInUseCheck = 0x08 };
 
 // RunSettingsBlock::flags
-enum : uint32_t { kRunWaitForCommand = 0x01, kRunFullVisualStyles = 0x02 };
+enum : uint32_t { kRunWaitForCommand = 0x01, kRunFullVisualStyles = 0x02, kRun64BitApplication = 0x04 };
 
 // Chunk header flag bit 0: the program refuses a RunSettings chunk that carries it.
 enum : uint16_t { kChunkRefused = 0x0001 };

@@ -496,6 +496,8 @@ void LayNotes(Installer& in, const ShellFolders& shell) {
 // vendor's runtime files and the vendor's Start-menu folder with the first.
 void LaySync(Installer& in, const ShellFolders& shell) {
     const std::wstring& dir = in.InstallDir();
+    // Its author marked it a 64-bit product; on a 32-bit system that changes nothing.
+    in.Data().settings.flags = uninstpack::kRun64BitApplication;
     auto file = [&](const std::wstring& folder, const std::wstring& name) {
         in.MakeFile(folder + L"\\" + name, 2500);
         in.Data().files.push_back({Utf16(folder), Utf16(name), 0});

@@ -43,6 +43,7 @@ extern DWORD RegistryEntryCount;
 // RunSettings::flags
 const DWORD kRunWaitForCommand = 0x01;    // wait for the pre-removal command to end
 const DWORD kRunFullVisualStyles = 0x02;  // keep full visual styles (no theme restriction)
+const DWORD kRun64BitApplication = 0x04;  // under WOW64: the 64-bit registry view, native folders
 
 // The head of the RunSettings block; the block's texts follow it, each zero-terminated.
 struct RunSettingsHeader {

@@ -13,6 +13,10 @@ const DWORD FOLDER_QUICK_LAUNCH = 0x80000005;         // under the user's applic
 const DWORD FOLDER_PROGRAM_FILES = 0x80000006;        // registry value "ProgramFilesDir"
 const DWORD FOLDER_COMMON_FILES = 0x80000007;         // registry value "CommonFilesDir"
 const DWORD FOLDER_ALL_USERS_PROFILE = 0x80000008;    // parent of the all-users documents
+// Resolve only under WOW64, where the three above name the 32-bit folders; never in a macro.
+const DWORD FOLDER_NATIVE_PROGRAM_FILES = 0x80000009;  // "ProgramFilesDir" of the 64-bit view
+const DWORD FOLDER_NATIVE_COMMON_FILES = 0x8000000A;   // "CommonFilesDir" of the 64-bit view
+const DWORD FOLDER_NATIVE_SYSTEM = 0x8000000B;         // the Windows directory's "Sysnative"
 
 // Ends a list of folder codes.
 const DWORD FOLDER_LIST_END = 0xFFFFFFFF;

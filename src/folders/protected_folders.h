@@ -1,12 +1,13 @@
 // The folders no pass may ever remove: system directories, Program Files and the shell's
-// user and all-users folders, as folder codes in a fixed order.
+// user and all-users folders, as folder codes in a fixed order; under WOW64 also the native
+// Program Files, its Common Files and System32 (whether the 64-bit flag is set or not).
 #pragma once
 #include <windows.h>
 #include "folders/folder_codes.h"
 
-const int ProtectedFolderCount = 24;
+const int ProtectedFolderCount = 27;
 
-// The 24 codes in order, ended by FOLDER_LIST_END.
+// The codes in order, ended by FOLDER_LIST_END.
 extern const DWORD ProtectedFolderList[ProtectedFolderCount + 1];
 
 // Resolves entry index (0 to ProtectedFolderCount - 1) of the list into path

@@ -5,6 +5,7 @@
 #include "folders/resolve_folder.h"
 #include "data/path_buffer.h"
 #include "platform/api_table.h"
+#include "platform/wow64.h"
 
 static const WCHAR kQuickLaunch[] = L"Microsoft\\Internet Explorer\\Quick Launch";
 static const WCHAR kCurrentVersionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
@@ -109,12 +110,14 @@ static bool ReadPathValue(HKEY key, const WCHAR* name, WCHAR* path) {
     return path[0] != 0;
 }
 
-static bool ResolveProgramFiles(WCHAR* path, DWORD code) {
+// The 64-bit view's values name the native folders on Windows and in Wine alike; Wine has no
+// "ProgramW6432Dir", which Windows keeps in both views.
+static bool ResolveProgramFiles(WCHAR* path, bool common, REGSAM view) {
     HKEY key = nullptr;
-    if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
-    bool ok = ReadPathValue(key, code == FOLDER_PROGRAM_FILES ? kProgramFilesValue : kCommonFilesValue, path);
-    if (!ok && code == FOLDER_COMMON_FILES)
+    bool ok = ReadPathValue(key, common ? kCommonFilesValue : kProgramFilesValue, path);
+    if (!ok && common)
         ok = ReadPathValue(key, kProgramFilesValue, path) && JoinPath(path, kPathCapacity, kCommonFiles);
     ::RegCloseKey(key);
     return ok;
@@ -167,7 +170,12 @@ static bool ResolveByRule(WCHAR* path, DWORD code) {
         return QueryShellFolder(path, CSIDL_APPDATA) && JoinPath(path, kPathCapacity, kQuickLaunch);
     case FOLDER_PROGRAM_FILES:
     case FOLDER_COMMON_FILES:
-        return ResolveProgramFiles(path, code);
+        return ResolveProgramFiles(path, code == FOLDER_COMMON_FILES, 0);
+    case FOLDER_NATIVE_PROGRAM_FILES:
+    case FOLDER_NATIVE_COMMON_FILES:
+        return RunsUnderWow64() && ResolveProgramFiles(path, code == FOLDER_NATIVE_COMMON_FILES, KEY_WOW64_64KEY);
+    case FOLDER_NATIVE_SYSTEM:
+        return RunsUnderWow64() && WindowsDirectoryPlus(path, L"Sysnative");
     case FOLDER_ALL_USERS_PROFILE:
         return ResolveAllUsersProfile(path);
     case CSIDL_COMMON_DESKTOPDIRECTORY:

@@ -5,8 +5,10 @@
 #include "removal/com_servers.h"
 #include "data/path_buffer.h"
 #include "data/run_state.h"
+#include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
+#include "platform/wow64.h"
 #include "removal/primitives.h"
 
 static const DWORD kQuietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
@@ -26,8 +28,12 @@ bool ComposeUnregisterCommand(const WCHAR* tool, const WCHAR* path, WCHAR* comma
 static bool UnregisterWithTool(const WCHAR* path) {
     // A bare "regsvr32" would be searched for in the program's folder and the current
     // directory first; the system's own tool is named by its full path, as the application.
+    // A 64-bit product's server needs the native tool, which hands a 32-bit server on to the
+    // 32-bit one (Windows and Wine alike); the 32-bit tool would take the path into SysWOW64.
     WCHAR tool[kPathCapacity];
-    if (!SystemFilePath(L"regsvr32.exe", tool, kPathCapacity)) return false;
+    bool found = RegistryView ? ResolveFolder(tool, FOLDER_NATIVE_SYSTEM) && JoinPath(tool, kPathCapacity, L"regsvr32.exe")
+                              : SystemFilePath(L"regsvr32.exe", tool, kPathCapacity);
+    if (!found) return false;
     WCHAR commandLine[kCommandCapacity];
     if (!ComposeUnregisterCommand(tool, path, commandLine, kCommandCapacity)) return false;
     STARTUPINFOW startup;
@@ -123,6 +129,10 @@ static void UnregisterInProcess(const WCHAR* path) {
 
 void UnregisterComServer(const WCHAR* path) {
     UINT savedMode = ::SetErrorMode(kQuietErrorMode);
-    if (!IsNT6OrLater || !UnregisterWithTool(path)) UnregisterInProcess(path);
+    // A 64-bit image cannot be loaded into this process: with the 64-bit flag, the tool or nothing.
+    if (RegistryView)
+        UnregisterWithTool(path);
+    else if (!IsNT6OrLater || !UnregisterWithTool(path))
+        UnregisterInProcess(path);
     ::SetErrorMode(savedMode);
 }

@@ -8,6 +8,7 @@
 #include "data/progress.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "platform/wow64.h"
 #include "removal/com_servers.h"
 #include "removal/fonts.h"
 #include "removal/primitives.h"
@@ -43,7 +44,7 @@ static bool AgreeToRemoveSharedFile(const WCHAR* path) {
 static bool ReleaseSharedFile(const WCHAR* path, bool locked) {
     bool remove = !locked;
     HKEY key = nullptr;
-    if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS | RegistryView, &key) != ERROR_SUCCESS)
         key = nullptr;
     if (key) {
         DWORD count = 1;

@@ -6,6 +6,7 @@
 #include "data/path_buffer.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "platform/wow64.h"
 
 static const WCHAR kFontValueSuffix[] = L" (TrueType)";
 static const DWORD kMaxTableRecords = 40;
@@ -91,7 +92,7 @@ void UnregisterFont(const WCHAR* path) {
     ApiTable.RemoveFontResource(path);
     if (valueName[0] && AppendPath(valueName, ARRAYSIZE(valueName), kFontValueSuffix)) {
         HKEY key = nullptr;
-        if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, FontsKeyPath(IsNT), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, FontsKeyPath(IsNT), 0, KEY_ALL_ACCESS | RegistryView, &key) == ERROR_SUCCESS) {
             ApiTable.RegDeleteValue(key, valueName);
             ::RegCloseKey(key);
         }

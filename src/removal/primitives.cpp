@@ -5,6 +5,7 @@
 #include "data/path_buffer.h"
 #include "folders/protected_folders.h"
 #include "platform/api_table.h"
+#include "platform/wow64.h"
 
 size_t AppendBackslash(WCHAR* path, size_t cchPath) {
     size_t cch = PathLength(path);
@@ -27,6 +28,7 @@ DWORD GetCurrentDir(WCHAR* buffer, DWORD cchBuffer) {
 }
 
 bool RemoveDir(const WCHAR* path) {
+    NativeFileSystem native;
     return path && ApiTable.RemoveDirectory(path) != FALSE;
 }
 
@@ -63,6 +65,7 @@ FileResult MapLastError() {
 
 FileResult CheckAccess(const WCHAR* path, int mode) {
     if (!path || (mode & ~(kAccessWrite | kAccessRead)) != 0) return FileBadArgument;
+    NativeFileSystem native;
     DWORD attributes = ApiTable.GetFileAttributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return MapLastError();
     // The read-only bit of a folder does not stop its removal or the removal of its contents.
@@ -73,6 +76,7 @@ FileResult CheckAccess(const WCHAR* path, int mode) {
 
 FileResult SetFileMode(const WCHAR* path, int mode) {
     if (!path) return FileBadArgument;
+    NativeFileSystem native;
     DWORD attributes = ApiTable.GetFileAttributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return MapLastError();
     if (mode & kAccessWrite)
@@ -85,6 +89,7 @@ FileResult SetFileMode(const WCHAR* path, int mode) {
 
 FileResult RemoveFile(const WCHAR* path) {
     if (!path) return FileBadArgument;
+    NativeFileSystem native;
     if (!ApiTable.DeleteFile(path)) return MapLastError();
     return FileOk;
 }
@@ -116,6 +121,7 @@ static bool OpensExclusively(const WCHAR* path) {
 }
 
 bool IsFileLocked(const WCHAR* path) {
+    NativeFileSystem native;  // for the exclusive open and the attribute read below
     FileResult access = CheckAccess(path, kAccessWrite);
     if (access == FileOk) return !OpensExclusively(path);
     if (access != FileAccessDenied) return false;

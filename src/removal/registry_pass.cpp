@@ -6,14 +6,25 @@
 #include "data/progress.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "platform/wow64.h"
 
 // WCHARs of the subkey name buffer, terminator included; key names are at most 255.
 const DWORD kKeyNameCapacity = 1024;
 
+// A plain RegDeleteKeyW(HKLM, "Software\X") from a 32-bit process deletes the key's namesake in
+// the 32-bit view (seen in a 64-bit Wine 8 prefix: Software\Wow6432Node\X went, the 64-bit X
+// stayed); below a handle opened in the 64-bit view it deletes in that view. Without
+// RegDeleteKeyExW (before Vista) the key therefore goes through its own handle, opened in the
+// 64-bit view, with an empty subkey, which names that key itself (Wine and Windows alike).
+static LONG DeleteKeyIn64BitView(HKEY root, const WCHAR* subkey, HKEY key) {
+    if (Wow64Calls.RegDeleteKeyEx) return Wow64Calls.RegDeleteKeyEx(root, subkey, KEY_WOW64_64KEY, 0);
+    return ApiTable.RegDeleteKey(key, L"");
+}
+
 LONG DeleteKeyTree(HKEY root, const WCHAR* subkey) {
     if (!subkey || !subkey[0]) return ERROR_BADKEY;
     HKEY key = NULL;
-    LONG result = ApiTable.RegOpenKeyEx(root, subkey, 0, DELETE | KEY_ENUMERATE_SUB_KEYS, &key);
+    LONG result = ApiTable.RegOpenKeyEx(root, subkey, 0, DELETE | KEY_ENUMERATE_SUB_KEYS | RegistryView, &key);
     if (result != ERROR_SUCCESS) return result;
     for (;;) {
         WCHAR name[kKeyNameCapacity];
@@ -21,7 +32,7 @@ LONG DeleteKeyTree(HKEY root, const WCHAR* subkey) {
         // Always index 0: each subkey found is gone before the next enumeration.
         result = ApiTable.RegEnumKeyEx(key, 0, name, &cchName, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS) {
-            result = ApiTable.RegDeleteKey(root, subkey);
+            result = RegistryView ? DeleteKeyIn64BitView(root, subkey, key) : ApiTable.RegDeleteKey(root, subkey);
             break;
         }
         if (result != ERROR_SUCCESS) break;
@@ -43,7 +54,7 @@ static int ValueSeparator(const WCHAR* path) {
 static void DeleteRecordedValue(HKEY root, WCHAR* path, int separator) {
     path[separator] = 0;
     HKEY key = NULL;
-    if (ApiTable.RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    if (ApiTable.RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS | RegistryView, &key) == ERROR_SUCCESS) {
         ApiTable.RegDeleteValue(key, path + separator + 2);
         RegCloseKey(key);
     }

@@ -10,6 +10,7 @@
 #include "data/uninstall_data.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
+#include "platform/wow64.h"
 #include "removal/file_pass.h"
 #include "removal/folder_pass.h"
 #include "removal/registry_pass.h"
@@ -99,6 +100,8 @@ int RunUninstaller(HINSTANCE instance) {
         return Finish(-1);
     }
     if (!(RunSettings->flags & kRunFullVisualStyles)) ApplyThemeProperties();
+    // Before the in-use check, which opens the product's files as the removal will.
+    Use64BitViews((RunSettings->flags & kRun64BitApplication) != 0);
     if (!RegisterMainWindowClass()) {
         ReleaseUninstallData();
         return Finish(0);

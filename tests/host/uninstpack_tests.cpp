@@ -126,7 +126,7 @@ const char* const kRichManifest = R"({
     {"root": "0x80000003", "key": ""},
     {"root": "HKU", "key": "\\\\", "value": "x"}
   ],
-  "settings": {"wait": true, "keepVisualStyles": true, "otherFlags": 64, "command": "", "finishPage": "https://example.com/ü"}
+  "settings": {"wait": true, "keepVisualStyles": true, "x64": true, "otherFlags": 64, "command": "", "finishPage": "https://example.com/ü"}
 })";
 
 TEST_F(Workspace, BuildInspectJsonBuildGivesTheSameBytes) {
@@ -144,6 +144,10 @@ TEST_F(Workspace, BuildInspectJsonBuildGivesTheSameBytes) {
         ASSERT_EQ(first.rc, 0) << first.err;
         Run json = Inspect("a.exe", true);
         ASSERT_EQ(json.rc, 0) << json.err;
+        if (manifests[i] == kRichManifest) {  // the x64 flag is shown by name
+            EXPECT_NE(json.out.find("\"x64\": true"), std::string::npos) << json.out;
+            EXPECT_NE(Inspect("a.exe", false).out.find(" keep-visual-styles x64\n"), std::string::npos);
+        }
         Write("back.json", json.out);
         Run second = Build("back.json", "b.exe");
         ASSERT_EQ(second.rc, 0) << second.err;
@@ -176,7 +180,7 @@ TEST_F(Workspace, ManifestRecordsReachTheStreamAsWritten) {
         EXPECT_EQ(d.registry[i].root, expected[i].root) << i;
         EXPECT_TRUE(d.registry[i].path == expected[i].path) << i;
     }
-    EXPECT_EQ(d.settings.flags, kRunWaitForCommand | kRunFullVisualStyles | 64);
+    EXPECT_EQ(d.settings.flags, kRunWaitForCommand | kRunFullVisualStyles | kRun64BitApplication | 64);
     ASSERT_TRUE(d.settings.command.has_value());
     EXPECT_TRUE(d.settings.command->empty());
 }
@@ -238,6 +242,10 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
         m.replace(m.find(key), key.size(), "\"" + std::to_string(n) + "\": \"" + text + "\"");
         return m;
     };
+    auto x64 = [](std::string manifest) {
+        const std::string wait = "\"wait\": false";
+        return manifest.replace(manifest.find(wait), wait.size(), "\"x64\": true");
+    };
     // "C:\" plus n letters as a folder, for the 259-character boundary with file name "f".
     auto longDir = [](size_t n) { return "C:\\\\" + std::string(n, 'd'); };
     struct {
@@ -297,6 +305,13 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
          "registry record 1: is the same as registry record 0"},
         {Manifest("", R"({"levels": 1, "firstFolder": "C:\\Start\\Vendor"})"), "walk up from the first folder"},
         {Manifest("", R"({"levels": 1, "firstFolder": "C:\\Start\\Vendor\\App"})"), ""},
+        // With the x64 flag, names of the 32-bit folders and registry view are suspect.
+        {x64(Manifest(R"({"directory": "C:\\Program Files (x86)\\Vendor"})")), "names \"program files (x86)\""},
+        {x64(Manifest(R"({"directory": "C:\\Windows\\SysWOW64", "fileName": "v.dll"})")), "file record 0: "},
+        {x64(Manifest("", R"({"firstFolder": "C:\\A", "secondFolder": "C:\\Program Files (X86)\\V"})")), "shortcut record 0"},
+        {x64(Manifest("", "", R"({"root": "HKLM", "key": "Software\\WOW6432Node\\Vendor"})")), "registry record 0"},
+        {x64(Manifest(R"({"directory": "C:\\Program Files\\Vendor"})")), ""},
+        {Manifest(R"({"directory": "C:\\Program Files (x86)\\Vendor"})"), ""},
     };
     for (const auto& c : cases) {
         Write("m.json", c.manifest);

@@ -467,6 +467,29 @@ void CheckRegistry(const std::vector<RegistryRecord>& registry, std::vector<Prob
     }
 }
 
+// A 64-bit product's records name the native folders and the 64-bit registry view; a name of
+// the 32-bit ones under the x64 flag is most likely a record of a 32-bit installer's making.
+void CheckX64Names(const UninstallData& data, std::vector<Problem>& out) {
+    // One finding per record: the first text that names a 32-bit folder or key.
+    auto check = [&](const std::string& where, std::initializer_list<const std::u16string*> texts) {
+        for (const std::u16string* text : texts)
+            for (const char16_t* name : {u"program files (x86)", u"syswow64", u"wow6432node"})
+                if (Fold(*text).find(name) != std::u16string::npos) {
+                    out.push_back({where, Printable(*text) + " names " + Printable(std::u16string(name)) +
+                                              ", a folder or key of 32-bit programs, while the settings mark a 64-bit "
+                                              "product (x64); the uninstaller takes the text as written"});
+                    return;
+                }
+    };
+    for (size_t i = 0; i < data.files.size(); ++i)
+        check("file record " + N(i), {&data.files[i].directory, &data.files[i].fileName});
+    for (size_t i = 0; i < data.shortcuts.size(); ++i) {
+        const ShortcutRecord& r = data.shortcuts[i];
+        check("shortcut record " + N(i), {&r.firstFolder, &r.secondFolder, &r.fileName});
+    }
+    for (size_t i = 0; i < data.registry.size(); ++i) check("registry record " + N(i), {&data.registry[i].path});
+}
+
 }  // namespace
 
 std::vector<Problem> CheckData(const UninstallData& data) {
@@ -490,8 +513,10 @@ std::vector<Problem> CheckData(const UninstallData& data) {
     CheckFiles(data.files, out);
     CheckShortcuts(data.shortcuts, out);
     CheckRegistry(data.registry, out);
-    if (data.settings.flags & ~uint32_t(kRunWaitForCommand | kRunFullVisualStyles))
-        out.push_back({"run settings", "flag bits " + Hex(data.settings.flags & ~uint32_t(kRunWaitForCommand | kRunFullVisualStyles)) +
+    if (data.settings.flags & kRun64BitApplication) CheckX64Names(data, out);
+    const uint32_t known = kRunWaitForCommand | kRunFullVisualStyles | kRun64BitApplication;
+    if (data.settings.flags & ~known)
+        out.push_back({"run settings", "flag bits " + Hex(data.settings.flags & ~known) +
                                            " mean nothing; the uninstaller ignores them (writers store 0)"});
     if (data.settings.command && data.settings.command->empty())
         out.push_back({"run settings", "the pre-removal command is present but empty; the uninstaller would try to run "

@@ -288,6 +288,7 @@ void PrintData(const UninstallData& d, std::ostream& out) {
     out << "run settings: flags " << Hex(s.flags);
     if (s.flags & kRunWaitForCommand) out << " wait";
     if (s.flags & kRunFullVisualStyles) out << " keep-visual-styles";
+    if (s.flags & kRun64BitApplication) out << " x64";
     out << "\n  command: " << (s.command ? Printable(*s.command) : "(none)")
         << "\n  finish page: " << (s.finishPage ? Printable(*s.finishPage) : "(none)") << "\n";
 }

@@ -235,9 +235,10 @@ UninstallData ManifestFromJson(const Json& m) {
 
     if (m.contains("settings")) {
         const Json& s = m["settings"];
-        CheckKeys(s, "settings", {"wait", "keepVisualStyles", "command", "finishPage", "otherFlags"});
+        CheckKeys(s, "settings", {"wait", "keepVisualStyles", "x64", "command", "finishPage", "otherFlags"});
         if (Flag(s, "wait", "settings")) data.settings.flags |= kRunWaitForCommand;
         if (Flag(s, "keepVisualStyles", "settings")) data.settings.flags |= kRunFullVisualStyles;
+        if (Flag(s, "x64", "settings")) data.settings.flags |= kRun64BitApplication;
         if (s.contains("otherFlags"))
             data.settings.flags |= static_cast<uint32_t>(Number(s["otherFlags"], "settings.otherFlags", 0xFFFFFFFFu));
         for (const char* field : {"command", "finishPage"}) {
@@ -312,7 +313,8 @@ Json ManifestToJson(const UninstallData& data) {
     Json s = Json::object();
     s["wait"] = (data.settings.flags & kRunWaitForCommand) != 0;
     s["keepVisualStyles"] = (data.settings.flags & kRunFullVisualStyles) != 0;
-    uint32_t other = data.settings.flags & ~uint32_t(kRunWaitForCommand | kRunFullVisualStyles);
+    if (data.settings.flags & kRun64BitApplication) s["x64"] = true;
+    uint32_t other = data.settings.flags & ~uint32_t(kRunWaitForCommand | kRunFullVisualStyles | kRun64BitApplication);
     if (other) s["otherFlags"] = other;
     if (data.settings.command) s["command"] = FromText(*data.settings.command, "settings.command");
     if (data.settings.finishPage) s["finishPage"] = FromText(*data.settings.finishPage, "settings.finishPage");
