@@ -129,7 +129,7 @@ int wmain(int argc, wchar_t** argv) {
             DataPath = work + L"\\load-" + std::to_wstring(n) + L".dat";
             ReadCalls = 0;
             double start = NowMs();
-            bool loaded = LoadUninstallData();
+            bool loaded = LoadUninstallData() == kReadOk;
             double ms = NowMs() - start;
             unsigned long reads = ReadCalls;
             std::printf("load n=%u round=%u ms=%.1f reads=%lu records=%lu check=%s\n", n, round, ms, reads,

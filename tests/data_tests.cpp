@@ -10,12 +10,13 @@
 #include "data/data_locator.h"
 #include "data/file_ops.h"
 #include "data/install_records.h"
-#include "data/main_window.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
 #include "data/run_state.h"
 #include "data/uninstall_data.h"
 #include "pack/uninst_data.h"
+#include "run/run_sequence.h"
+#include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/uninst_runner.h"
 
@@ -112,7 +113,7 @@ protected:
         file.insert(file.end(), stream.begin(), stream.end());
         EXPECT_TRUE(WriteFileBytes(program_, file));
         SetDataOffset(kProgramPartSize);
-        return LoadUninstallData();
+        return LoadUninstallDataOrReport();
     }
 
     // The one box a failed load shows, with message `number` formatted with the path.
@@ -173,7 +174,7 @@ TEST_F(Loader, NoAppendedDataShowsAnEmptyMessage8) {
     // The program part alone, with the offset the build writes: the file's own length.
     ASSERT_TRUE(WriteFileBytes(program_, Bytes(kProgramPartSize, 'P')));
     SetDataOffset(kProgramPartSize);
-    EXPECT_FALSE(LoadUninstallData());
+    EXPECT_FALSE(LoadUninstallDataOrReport());
     ASSERT_EQ(1u, Boxes.size());
     EXPECT_EQ(L"", Boxes[0].text);
     EXPECT_EQ(L"", Boxes[0].caption);
@@ -206,13 +207,13 @@ TEST_F(Loader, SilentFailuresBeforeTheFileIsRead) {
         ModuleFileNameFails = c.moduleFails;
         FakeModulePath = c.modulePath;
         Boxes.clear();
-        EXPECT_FALSE(LoadUninstallData()) << c.name;
+        EXPECT_FALSE(LoadUninstallDataOrReport()) << c.name;
         EXPECT_TRUE(Boxes.empty()) << c.name;
         ReleaseUninstallData();
     }
     // The same file loads once the path is whole.
     FakeModulePath = cutPath;
-    EXPECT_TRUE(LoadUninstallData());
+    EXPECT_TRUE(LoadUninstallDataOrReport());
 }
 
 TEST_F(Loader, StreamsThatLoad) {

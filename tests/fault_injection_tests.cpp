@@ -12,7 +12,6 @@
 
 #include "data/data_locator.h"
 #include "data/install_records.h"
-#include "data/main_window.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
 #include "data/run_state.h"
@@ -316,6 +315,7 @@ protected:
         ModuleInstance = GetModuleHandleW(nullptr);
         MainWindow = nullptr;
         ProgressTotal = 0;
+        ConnectPassUi();
         WCHAR current[MAX_PATH];
         GetCurrentDirectoryW(MAX_PATH, current);
         savedDir_ = current;
@@ -335,6 +335,7 @@ protected:
         IsNT6OrLater = savedNT6_;
         SetCurrentDirectoryW(savedDir_.c_str());
         DeleteTree(kKeyBase);
+        PassUi = PassUiT{};
     }
 
     bool Load(const Installation& at) {

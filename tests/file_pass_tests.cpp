@@ -13,11 +13,11 @@
 
 #include "data/install_records.h"
 #include "data/message_table.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "removal/file_pass.h"
+#include "removal/progress.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/uninst_runner.h"
@@ -172,6 +172,7 @@ protected:
         IsNT6OrLater = false;
         YesToAllState = -1;
         ProgressTotal = 0;
+        ConnectPassUi();
         wcscpy(installDir_, (dir_.Path() + L"\\").c_str());
         ASSERT_TRUE(LoadMessages(StandardMessages()));
         ASSERT_TRUE(RegisterMainWindowClass());
@@ -186,6 +187,7 @@ protected:
         ProgressTotal = 0;
         LastPercent = 0;
         YesToAllState = -1;
+        PassUi = PassUiT{};
     }
 
     // Runs the pass over `records` while `answers` are given; returns what was shown.

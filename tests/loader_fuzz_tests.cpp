@@ -16,7 +16,6 @@
 
 #include "data/data_locator.h"
 #include "data/install_records.h"
-#include "data/main_window.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
 #include "data/run_state.h"
@@ -24,6 +23,7 @@
 #include "pack/uninst_data.h"
 #include "run/command_line.h"
 #include "run/run_sequence.h"
+#include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/uninst_runner.h"
 
@@ -615,7 +615,7 @@ protected:
         Boxes.clear();
         const LONG baseline = LiveBlockCount;
 
-        const bool loaded = LoadUninstallData();
+        const bool loaded = LoadUninstallDataOrReport();
         std::string fault;
         uninstpack::DecodeResult reader;
         if (in.dataOffset == kProgramPartSize && (loaded || in.checkRefusal)) reader = uninstpack::DecodeStream(in.stream);

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "data/install_records.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
+#include "removal/progress.h"
 #include "removal/registry_pass.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
@@ -106,6 +106,7 @@ protected:
         savedNT_ = IsNT;
         IsNT = true;
         ProgressTotal = 0;
+        ConnectPassUi();
         g_deleteKeyCalls.clear();
         g_openCalls = 0;
         g_progress.clear();
@@ -119,6 +120,7 @@ protected:
         ProgressTotal = 0;
         ProgressBar = nullptr;
         LastPercent = 0;
+        PassUi = PassUiT{};
     }
     std::wstring Key(const std::wstring& relative) const { return base_ + L"\\" + relative; }
 

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "data/install_records.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "removal/folder_pass.h"
+#include "removal/progress.h"
 #include "removal/shortcut_pass.h"
 #include "run/ui_windows.h"
 #include "support/uninst_runner.h"
@@ -166,6 +166,7 @@ protected:
         savedNT_ = IsNT;
         IsNT = true;
         ProgressTotal = 0;
+        ConnectPassUi();
         g_removeDirCalls.clear();
         g_deleteFileCalls.clear();
         g_progress.clear();
@@ -178,6 +179,7 @@ protected:
         ProgressTotal = 0;
         ProgressBar = nullptr;
         LastPercent = 0;
+        PassUi = PassUiT{};
     }
     // InstallDir = temp\app\, holding the running program as a real installation does.
     std::wstring MakeInstallDir() {

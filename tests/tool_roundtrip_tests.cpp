@@ -11,11 +11,12 @@
 #include "tools/uninstpack/commands.h"
 #include "data/data_locator.h"
 #include "data/install_records.h"
-#include "data/main_window.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
 #include "data/run_state.h"
 #include "data/uninstall_data.h"
+#include "run/run_sequence.h"
+#include "run/ui_windows.h"
 #include "tools/uninstpack/manifest.h"
 #include "pack/uninst_data.h"
 #include "support/api_guard.h"
@@ -196,7 +197,7 @@ protected:
         EXPECT_EQ(uninstpack::GetDataOffset(built), std::optional<uint32_t>(static_cast<uint32_t>(stub.size())))
             << "the data must start right after the program part";
         SetDataOffset(uninstpack::GetDataOffset(built).value_or(0));
-        const bool loaded = LoadUninstallData();
+        const bool loaded = LoadUninstallDataOrReport();
         for (const std::wstring& box : Boxes) ADD_FAILURE() << "the loader said: " << Narrow(box);
         return loaded;
     }

@@ -12,10 +12,10 @@
 
 #include "data/install_records.h"
 #include "data/message_table.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
 #include "removal/file_pass.h"
+#include "removal/progress.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/uninst_runner.h"
@@ -297,8 +297,10 @@ protected:
         LastPercent = 0;
         ProgressTotal = 0;
         ProgressBar = reinterpret_cast<HWND>(0x4242);
+        ConnectPassUi();
     }
     void TearDown() override {
+        PassUi = PassUiT{};
         ProgressBar = nullptr;
         ProgressTotal = 0;
         LastPercent = 0;
@@ -473,9 +475,11 @@ protected:
         ModuleInstance = resources_;
         InstallDir = installDir_;
         WorkPath = workPath_;
+        ConnectPassUi();
         ASSERT_TRUE(LoadMessages(StandardMessages()));
     }
     void TearDown() override {
+        PassUi = PassUiT{};
         CloseProgressDialog();
         DestroyMainWindow();
         DeleteDialogFont();

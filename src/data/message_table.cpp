@@ -1,11 +1,9 @@
-// The message table: its chunk reader, lookups by number, formatting with one argument, and
-// the message box. Owns the table's array and texts until ReleaseMessageTable.
+// The message table: its chunk reader, lookups by number and formatting with one argument.
+// Owns the table's array and texts until ReleaseMessageTable.
 #include "data/message_table.h"
 #include "data/file_ops.h"
-#include "data/main_window.h"
 #include "data/memory_ops.h"
 #include "data/uninstall_data.h"
-#include "platform/api_table.h"
 
 WCHAR** MessageTable = nullptr;
 
@@ -78,10 +76,6 @@ void FormatMessageText(WCHAR* buffer, int number, const WCHAR* argument) {
         }
     }
     buffer[cch] = 0;
-}
-
-int ShowMessage(const WCHAR* text, UINT type) {
-    return ApiTable.MessageBox(MainWindow, text, GetMessageText(0, 0), type);
 }
 
 void ReleaseMessageTable() {

@@ -1,6 +1,6 @@
-// The message table (every text the user sees) and the message boxes. Owns the loaded table
-// from LoadUninstallData to ReleaseUninstallData. Never passes a message text to printf as a
-// format: the texts come from the data file.
+// The message table: every text the user sees. Owns the loaded table from LoadUninstallData
+// to ReleaseUninstallData. Never passes a message text to printf as a format: the texts come
+// from the data file. The boxes that show them belong to the run layer (run/ui_windows.h).
 #pragma once
 #include <windows.h>
 
@@ -19,7 +19,5 @@ const WCHAR* GetMessageText(int table, int number);
 // of its first "%s"; when "%s" occurs a doubled percent sign becomes one, and every other
 // sequence is copied as it stands. Cut to kMessageBufferCch - 1 units; always terminated.
 void FormatMessageText(WCHAR* buffer, int number, const WCHAR* argument);
-// Message box owned by MainWindow, caption message 0; returns the box's answer.
-int ShowMessage(const WCHAR* text, UINT type);
 // Frees every text up to the first null entry, then the array; MessageTable becomes null.
 void ReleaseMessageTable();

@@ -1,6 +1,6 @@
 // The loader of the appended uninstall data: finds the program's own file, walks the chunk
 // stream from DataOffset to the end chunk and hands each payload to the reader of its kind.
-// The file is open only inside LoadUninstallData and closed before any message is shown.
+// The file is open only inside LoadUninstallData; a failure is returned, never shown here.
 #include "data/uninstall_data.h"
 #include "data/data_locator.h"
 #include "data/file_ops.h"
@@ -108,30 +108,18 @@ static int WalkChunks(HANDLE file, DWORD offset) {
     }
 }
 
-// Shows message `code` (7 or 8) with the program's path; silent when even the text buffer
-// cannot be had.
-static void ReportLoadFailure(int code) {
-    WCHAR* text = nullptr;
-    if (!AllocZeroed(kMessageBufferCch * sizeof(WCHAR), &text)) return;
-    FormatMessageText(text, code, ModulePath);
-    ShowMessage(text, MB_OK | MB_ICONINFORMATION);
-    FreeBlock(&text);
-}
-
-bool LoadUninstallData() {
+int LoadUninstallData() {
     const DWORD offset = DataOffset();
-    if (offset == 0 || !ModulePath) return false;
+    if (offset == 0 || !ModulePath) return kReadNoData;
     // A path cut at the buffer's end names another file; only a whole path is opened.
     DWORD cch = ApiTable.GetModuleFileName(ModuleInstance, ModulePath, kPathCapacity);
-    if (cch == 0 || cch >= kPathCapacity) return false;
+    if (cch == 0 || cch >= kPathCapacity) return kReadNoData;
     HANDLE file = OpenExistingFile(ModulePath, GENERIC_READ);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) return kReadNoData;
 
     int code = WalkChunks(file, offset);
     CloseFile(file);
     // The run reads the settings' fields unconditionally, so a stream without them is damaged.
     if (code == kReadOk && !RunSettings) code = kReadDamaged;
-    if (code == kReadOk) return true;
-    ReportLoadFailure(code);
-    return false;
+    return code;
 }

@@ -27,12 +27,15 @@ const WORD kChunkRefused = 0x0001;  // ChunkHeader::flags bit 0
 const int kReadOk = 0;
 const int kReadOutOfMemory = 7;
 const int kReadDamaged = 8;
+// The loader's result when there is nothing to read: no message is shown for it.
+const int kReadNoData = 1;
 
-// Reads the stream up to its end chunk. False when there is no data (DataOffset 0), the
-// program's path or file is unavailable (no message), or the data are damaged or memory ran
-// out (message 8 or 7, owned by no window). What was loaded before a failure is released by
-// ReleaseUninstallData.
-bool LoadUninstallData();
+// Reads the stream up to its end chunk and shows nothing. 0 when loaded; kReadNoData when
+// there is no data (DataOffset 0) or the program's path or file is unavailable; 7 when memory
+// ran out or 8 when the data are damaged, the numbers of the messages the run shows for them.
+// The program's file is closed again on return. What was loaded before a failure is released
+// by ReleaseUninstallData.
+int LoadUninstallData();
 
 // Reads a whole payload (low 32 bits of its size) into a new block (not zero-filled):
 // 0 with the block in *destination; 8 for a refused chunk (nothing allocated, *destination

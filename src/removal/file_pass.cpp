@@ -1,17 +1,18 @@
-// The file removal pass. Each record's path is built in WorkPath; the SharedDLLs key is opened
-// anew for every shared file. Failures of single files are silent; the only windows are the
-// shared-file question (message 10) and the read-only prompt.
+// The file removal pass and the running check, which builds the same paths. Each record's path
+// is built in WorkPath; the SharedDLLs key is opened anew for every shared file. Failures of
+// single files are silent; the only windows are the shared-file question (message 10) and the
+// read-only prompt, both through PassUi.
 #include "removal/file_pass.h"
 #include "data/install_records.h"
 #include "data/message_table.h"
 #include "data/path_buffer.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 #include "removal/com_servers.h"
 #include "removal/fonts.h"
 #include "removal/primitives.h"
+#include "removal/progress.h"
 
 int YesToAllState = -1;
 
@@ -37,7 +38,7 @@ static bool AgreeToRemoveSharedFile(const WCHAR* path) {
     WCHAR text[kMessageBufferCch];
     FormatMessageText(text, 10, path);
     if (!text[0]) return true;
-    return ShowMessage(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return PassUi.AskQuestion && PassUi.AskQuestion(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 // Releases the file's reference under SharedDLLs and decides whether it may go.
@@ -81,8 +82,9 @@ static void DeleteWithPrompt(const WCHAR* path, bool noQuestion) {
             ClearReadOnlyAndRemove(path);
             return;
         }
-        if (YesToAllState == 0) return;
-        switch (AskReadOnlyFile(path)) {
+        // Without a prompt to show, the answer is No.
+        if (YesToAllState == 0 || !PassUi.AskReadOnlyFile) return;
+        switch (PassUi.AskReadOnlyFile(path)) {
         case IDYES:
             SetFileMode(path, kAccessWrite);
             result = RemoveFile(path);
@@ -142,4 +144,14 @@ void RemoveInstalledFiles() {
         RemoveFileRecord(FileEntries[i]);
         ReportProgress(FilePassBase() + handled);
     }
+}
+
+bool CheckFilesInUse() {
+    for (DWORD i = 0; i < FileEntryCount; ++i) {
+        const FileEntry* entry = FileEntries[i];
+        if (!entry->fileName[0] || !(entry->flags & kFileInUseCheck)) continue;
+        if (!BuildFileRecordPath(entry->directory, entry->fileName)) continue;
+        if (IsFileLocked(WorkPath)) return true;
+    }
+    return false;
 }

@@ -1,7 +1,8 @@
 // The file removal pass: every FileEntry from last to first, with the shared-file counts, the
-// shared-file question, font and COM deregistration, and the read-only prompt. Owns
-// YesToAllState. Never deletes a file another process holds open, never removes a protected
-// folder, and passes over a record whose path does not fit WorkPath.
+// shared-file question, font and COM deregistration, and the read-only prompt; and the check
+// that no guarded file is in use. Owns YesToAllState. Never deletes a file another process
+// holds open, never removes a protected folder, and passes over a record whose path does not
+// fit WorkPath.
 #pragma once
 #include <windows.h>
 
@@ -18,3 +19,7 @@ extern const WCHAR kSharedDllsKey[];
 bool BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName);
 
 void RemoveInstalledFiles();
+
+// True when a file record flagged for the in-use check names a file another process holds.
+// A record whose path would not fit WorkPath is skipped: a cut path names another file.
+bool CheckFilesInUse();

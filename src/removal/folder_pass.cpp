@@ -3,9 +3,9 @@
 #include "removal/folder_pass.h"
 #include "data/install_records.h"
 #include "data/path_buffer.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "removal/primitives.h"
+#include "removal/progress.h"
 
 // WorkPath = the folder that held the record's file (its innermost folder when fileName has
 // folder parts), or the recorded folder itself, without a trailing backslash. False when the

@@ -3,10 +3,10 @@
 #include "removal/registry_pass.h"
 #include "data/install_records.h"
 #include "data/path_buffer.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
+#include "removal/progress.h"
 
 // WCHARs of the subkey name buffer, terminator included; key names are at most 255.
 const DWORD kKeyNameCapacity = 1024;

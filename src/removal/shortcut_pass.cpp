@@ -3,9 +3,9 @@
 #include "removal/shortcut_pass.h"
 #include "data/install_records.h"
 #include "data/path_buffer.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "removal/primitives.h"
+#include "removal/progress.h"
 
 // The current directory without a trailing backslash, or empty when it cannot be read whole:
 // an empty text equals no folder text the walk compares it with.

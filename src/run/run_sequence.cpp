@@ -5,7 +5,6 @@
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/progress.h"
 #include "data/run_state.h"
 #include "data/uninstall_data.h"
 #include "platform/api_table.h"
@@ -13,6 +12,7 @@
 #include "platform/wow64.h"
 #include "removal/file_pass.h"
 #include "removal/folder_pass.h"
+#include "removal/progress.h"
 #include "removal/registry_pass.h"
 #include "removal/shortcut_pass.h"
 #include "run/command_line.h"
@@ -80,6 +80,17 @@ static void UninstallRun() {
     if (!OptionX && !OptionS && RunSettings->finishPageOffset != 0) OpenFinishPage(FinishPageText());
 }
 
+bool LoadUninstallDataOrReport() {
+    int code = LoadUninstallData();
+    if (code == kReadOk) return true;
+    if (code != kReadNoData) {
+        WCHAR text[kMessageBufferCch];
+        FormatMessageText(text, code, ModulePath);
+        ShowMessage(text, MB_OK | MB_ICONINFORMATION);
+    }
+    return false;
+}
+
 int RunUninstaller(HINSTANCE instance) {
     // Before anything can load a DLL by name, in both modes: the program and its temporary
     // copy run elevated from folders that an ordinary process of the same user can write to.
@@ -87,6 +98,7 @@ int RunUninstaller(HINSTANCE instance) {
     SelectPlatform();
     DetectPlatform();
     if (!ProcessStartup(instance)) return Finish(-1);
+    ConnectPassUi();
     ParseCommandLine(::GetCommandLineW());
     if (WorkPath[0]) {
         // Our own copy is never given a path that does not fit; deleting what the first 259
@@ -95,7 +107,7 @@ int RunUninstaller(HINSTANCE instance) {
         return Finish(0);
     }
 
-    if (!LoadUninstallData()) {
+    if (!LoadUninstallDataOrReport()) {
         ReleaseUninstallData();
         return Finish(-1);
     }

@@ -6,3 +6,7 @@
 // Returns the process exit code: 0, or -1 when the data cannot be read or the main window
 // cannot be created.
 int RunUninstaller(HINSTANCE instance);
+
+// Loads the uninstall data; when they are damaged or memory ran out, shows message 8 or 7 with
+// the program's path, owned by no window. Silent when there are none. True when loaded.
+bool LoadUninstallDataOrReport();

@@ -1,23 +1,20 @@
-// The windows of the run: theme settings, the hidden main window, the progress dialog and its
-// accounting, the read-only prompt, the dialog font, the message pump and the running check.
-// Owns every window handle, the dialog font and the theme library. Shows only message-table
-// texts; never touches files except to ask whether a guarded one is held open.
+// The windows of the run: theme settings, the hidden main window and its message boxes, the
+// progress dialog, the read-only prompt, the dialog font and the message pump. Owns every
+// window handle, the dialog font and the theme library. Shows only message-table texts and
+// never touches files.
 #include "run/ui_windows.h"
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/path_buffer.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
-#include "removal/file_pass.h"
-#include "removal/primitives.h"
 
 const WCHAR kMainWindowClass[] = L"VorlixClass";
 
+HWND MainWindow = nullptr;
 HWND ProgressDialog = nullptr;
 HWND ProgressBar = nullptr;
-DWORD ProgressTotal = 0;
 DWORD LastPercent = 0;
 HFONT DialogFont = nullptr;
 
@@ -161,6 +158,16 @@ int AskReadOnlyFile(const WCHAR* path) {
     return result;
 }
 
+int ShowMessage(const WCHAR* text, UINT type) {
+    return ApiTable.MessageBox(MainWindow, text, GetMessageText(0, 0), type);
+}
+
+void ConnectPassUi() {
+    PassUi.ShowProgress = SetProgress;
+    PassUi.AskReadOnlyFile = AskReadOnlyFile;
+    PassUi.AskQuestion = ShowMessage;
+}
+
 void PumpMessages() {
     MSG msg;
     if (!ApiTable.PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE)) return;
@@ -182,26 +189,6 @@ void SetProgress(DWORD percent) {
     PumpMessages();
 }
 
-// position * 100 / total, exact for every count. The product needs 64 bits, but the quotient
-// never exceeds 100, so one 64-by-32 division instruction does; the compiler would instead call
-// its general 64-bit division, library code out of proportion to this small program.
-static DWORD PercentOf(DWORD position, DWORD total) {
-    if (position >= total) return 100;
-    DWORD quotient, remainder;
-    __asm__("mull %3\n\tdivl %4" : "=a"(quotient), "=&d"(remainder) : "a"(position), "r"(100u), "r"(total) : "cc");
-    return quotient;
-}
-
-void ReportProgress(DWORD position) {
-    if (ProgressTotal == 0) return;
-    SetProgress(PercentOf(position, ProgressTotal));
-}
-
-DWORD FilePassBase() { return 0; }
-DWORD ShortcutPassBase() { return FileEntryCount; }
-DWORD EmptiedFolderPassBase() { return FileEntryCount + ShortcutEntryCount; }
-DWORD RegistryPassBase() { return 2 * FileEntryCount + ShortcutEntryCount; }
-
 bool OpenProgressDialog() {
     ProgressDialog = ApiTable.CreateDialogParam(ModuleInstance, MAKEINTRESOURCEW(kProgressDialogId), MainWindow,
                                                 ProgressDialogProc, 0);
@@ -221,14 +208,4 @@ void CloseProgressDialog() {
     ProgressDialog = nullptr;
     ProgressBar = nullptr;
     ProgressTotal = 0;
-}
-
-bool CheckFilesInUse() {
-    for (DWORD i = 0; i < FileEntryCount; ++i) {
-        const FileEntry* entry = FileEntries[i];
-        if (!entry->fileName[0] || !(entry->flags & kFileInUseCheck)) continue;
-        if (!BuildFileRecordPath(entry->directory, entry->fileName)) continue;
-        if (IsFileLocked(WorkPath)) return true;
-    }
-    return false;
 }

@@ -1,16 +1,21 @@
-// The windows of the run: the theme library, the hidden main window, the progress dialog, the
-// read-only prompt (declared in data/progress.h), the dialog font, the message pump, and the
-// check that the application is not running. Owns every window handle and the dialog font.
+// The windows of the run: the theme library, the hidden main window and the message boxes it
+// owns, the progress dialog, the read-only prompt, the dialog font and the message pump. Owns
+// every window handle and the dialog font; the removal passes reach these only through PassUi.
 #pragma once
 #include <windows.h>
-#include "data/main_window.h"
-#include "data/progress.h"
+#include "removal/progress.h"
+
+const int IDC_TEXT = 1000;
+const int IDC_PROGRESS = 1009;
 
 const int kPromptDialogId = 109;
 const int kProgressDialogId = 110;
 const int kIconId = 800;
 extern const WCHAR kMainWindowClass[];  // "VorlixClass"
 
+// The hidden main window: owner of every message box. Null until CreateMainWindow, so boxes
+// shown while loading the data have no owner.
+extern HWND MainWindow;
 extern HWND ProgressDialog;  // modeless dialog 110, from its creation to the last pass
 extern HWND ProgressBar;     // its control IDC_PROGRESS
 extern DWORD LastPercent;    // last value sent to ProgressBar
@@ -38,8 +43,24 @@ INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 // Gives every child of the dialog the normal-weight font, made once from the first dialog.
 void ApplyDialogFont(HWND dialog);
 
+// Fills PassUi with the windows below, so the passes show their progress and questions.
+void ConnectPassUi();
+
+// Message box owned by MainWindow, caption message 0; returns the box's answer.
+int ShowMessage(const WCHAR* text, UINT type);
+
+// Asks whether to remove a read-only file (message 9 with the path; buttons messages 3 to 6).
+// Returns IDYES (6), IDNO (7), IDC_YESTOALL (1001), IDC_NOTOALL (1002) or IDCANCEL (2) for Esc
+// or the close box. IDNO when memory or the dialog cannot be had; IDC_YESTOALL without asking
+// when message 9 is empty.
+int AskReadOnlyFile(const WCHAR* path);
+
 // Dispatches every message in the queue and returns once it is empty; never blocks.
 void PumpMessages();
+
+// Shows percent (above 100 counts as 100) on the progress bar and services the window
+// messages. A value equal to the last one costs one comparison: nothing is sent or pumped.
+void SetProgress(DWORD percent);
 
 // Opens the progress dialog with message 11 and sets ProgressTotal = R + 2F + S. Without a
 // dialog ProgressTotal stays 0 and the run goes on without progress. ShowProgressText sets the
@@ -48,7 +69,3 @@ void PumpMessages();
 bool OpenProgressDialog();
 void ShowProgressText(int messageNumber);
 void CloseProgressDialog();
-
-// True when a file record flagged for the in-use check names a file another process holds.
-// A record whose path would not fit WorkPath is skipped: a cut path names another file.
-bool CheckFilesInUse();

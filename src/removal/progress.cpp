@@ -1,0 +1,28 @@
+// The passes' table of what they may show, empty until the run layer fills it in, and the
+// progress accounting from record positions to percentages.
+#include "removal/progress.h"
+#include "data/install_records.h"
+
+PassUiT PassUi;
+
+DWORD ProgressTotal = 0;
+
+// position * 100 / total, exact for every count. The product needs 64 bits, but the quotient
+// never exceeds 100, so one 64-by-32 division instruction does; the compiler would instead call
+// its general 64-bit division, library code out of proportion to this small program.
+static DWORD PercentOf(DWORD position, DWORD total) {
+    if (position >= total) return 100;
+    DWORD quotient, remainder;
+    __asm__("mull %3\n\tdivl %4" : "=a"(quotient), "=&d"(remainder) : "a"(position), "r"(100u), "r"(total) : "cc");
+    return quotient;
+}
+
+void ReportProgress(DWORD position) {
+    if (ProgressTotal == 0 || !PassUi.ShowProgress) return;
+    PassUi.ShowProgress(PercentOf(position, ProgressTotal));
+}
+
+DWORD FilePassBase() { return 0; }
+DWORD ShortcutPassBase() { return FileEntryCount; }
+DWORD EmptiedFolderPassBase() { return FileEntryCount + ShortcutEntryCount; }
+DWORD RegistryPassBase() { return 2 * FileEntryCount + ShortcutEntryCount; }
