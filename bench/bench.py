@@ -110,7 +110,7 @@ def owner(path):
     m = re.search(r"([^/()]+)\(([^()]+)\)$", path)
     if m:
         archive, member = m.groups()
-        if archive.startswith("libuninst_core"):
+        if archive.startswith("libuninst_"):
             return "src: " + member.replace(".obj", "")
         return "lib: " + archive
     name = path.rsplit("/", 1)[-1]

@@ -82,27 +82,27 @@ class ProgramPart(unittest.TestCase):
 MAP = """\
 Discarded input sections
 
- .text          0x00000000       0x40 src/libuninst_core.a(dropped.cpp.obj)
+ .text          0x00000000       0x40 src/libuninst_removal.a(dropped.cpp.obj)
 
 Linker script and memory map
 
                 0x00400000                        __image_base__ = 0x400000
 .text           0x00401000     0x1000
- .text          0x00401000      0x120 src/libuninst_core.a(file_ops.cpp.obj)
+ .text          0x00401000      0x120 src/libuninst_data.a(file_ops.cpp.obj)
                 0x00401000                ReadExact(void*, void*, unsigned long)
  .text$_ZN12LongSectionNameEv
-                0x00401120       0x80 src/libuninst_core.a(file_ops.cpp.obj)
+                0x00401120       0x80 src/libuninst_data.a(file_ops.cpp.obj)
  *fill*         0x004011a0        0x4 
  .text          0x004011a4       0x60 /usr/lib/gcc/x/libmingwex.a(lib32_libmingwex_a-mbrtowc.o)
  .text          0x00401204       0x30 bench/CMakeFiles/uninst_symbols.dir/__/src/run/main.cpp.obj
 .data           0x00402000      0x200
- .data          0x00402000      0x100 src/libuninst_core.a(protected_folders.cpp.obj)
+ .data          0x00402000      0x100 src/libuninst_folders.a(protected_folders.cpp.obj)
 .bss            0x00403000      0x800
- .bss           0x00403000      0x800 src/libuninst_core.a(memory_ops.cpp.obj)
+ .bss           0x00403000      0x800 src/libuninst_data.a(memory_ops.cpp.obj)
 .rsrc           0x00404000      0x400
  .rsrc          0x00404000      0x3a0 bench/CMakeFiles/x.dir/__/src/resources/uninst.rc.res
 .debug_info     0x00405000      0x900
- .debug_info    0x00405000      0x900 src/libuninst_core.a(file_ops.cpp.obj)
+ .debug_info    0x00405000      0x900 src/libuninst_data.a(file_ops.cpp.obj)
 """
 
 
