@@ -15,7 +15,8 @@ extern const WCHAR kSharedDllsKey[];
 
 // A record's path in WorkPath: a directory starting with "." stands for InstallDir (".\rest"
 // for InstallDir + rest), then a backslash and fileName unless fileName is empty. False, with
-// WorkPath empty, when the path would not fit WorkPath.
+// WorkPath empty, when the path would not fit WorkPath. The one place that reads "."; the
+// emptied-folder pass builds its folders with it too.
 bool BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName);
 
 void RemoveInstalledFiles();

@@ -4,6 +4,7 @@
 #include "data/install_records.h"
 #include "data/path_buffer.h"
 #include "data/run_state.h"
+#include "removal/file_pass.h"
 #include "removal/primitives.h"
 #include "removal/progress.h"
 
@@ -11,19 +12,8 @@
 // folder parts), or the recorded folder itself, without a trailing backslash. False when the
 // path names no folder, or would not fit: a shortened path names a different folder.
 static bool BuildRecordFolder(const FileEntry* entry) {
-    WorkPath[0] = 0;
-    const WCHAR* directory = entry->directory;
-    bool fits;
-    if (directory[0] == L'.')
-        fits = CopyPath(WorkPath, kPathCapacity, InstallDir) &&
-               (directory[1] != L'\\' || AppendPath(WorkPath, kPathCapacity, directory + 2));
-    else
-        fits = CopyPath(WorkPath, kPathCapacity, directory);
-    if (!fits) return false;
-    if (entry->fileName[0]) {
-        if (!JoinPath(WorkPath, kPathCapacity, entry->fileName)) return false;
-        if (!CutAtLastBackslash(WorkPath)) return false;
-    }
+    if (!BuildFileRecordPath(entry->directory, entry->fileName)) return false;
+    if (entry->fileName[0] && !CutAtLastBackslash(WorkPath)) return false;
     StripBackslash(WorkPath);
     return true;
 }
