@@ -30,7 +30,7 @@ bool AppendPath(WCHAR* dst, size_t cchDst, const WCHAR* text) {
     return true;
 }
 
-bool TryAppendBackslash(WCHAR* path, size_t cchPath) {
+bool AppendBackslash(WCHAR* path, size_t cchPath) {
     if (!path) return false;
     size_t cch = PathLength(path);
     if (cch == 0 || path[cch - 1] == L'\\') return cch < cchPath;
@@ -42,7 +42,7 @@ bool TryAppendBackslash(WCHAR* path, size_t cchPath) {
 
 bool JoinPath(WCHAR* path, size_t cchPath, const WCHAR* text) {
     size_t cchOld = PathLength(path);
-    if (!TryAppendBackslash(path, cchPath)) return false;
+    if (!AppendBackslash(path, cchPath)) return false;
     if (AppendPath(path, cchPath, text)) return true;
     path[cchOld] = 0;
     return false;

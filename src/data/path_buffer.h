@@ -21,7 +21,7 @@ bool AppendPath(WCHAR* dst, size_t cchDst, const WCHAR* text);
 
 // Appends a backslash unless the path is empty or already ends in one. False, path
 // unchanged, when there is no room for it.
-bool TryAppendBackslash(WCHAR* path, size_t cchPath = kPathCapacity);
+bool AppendBackslash(WCHAR* path, size_t cchPath = kPathCapacity);
 
 // A backslash unless the path is empty or already ends in one, then text; all or nothing.
 bool JoinPath(WCHAR* path, size_t cchPath, const WCHAR* text);

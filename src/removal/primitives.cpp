@@ -7,12 +7,6 @@
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 
-size_t AppendBackslash(WCHAR* path, size_t cchPath) {
-    size_t cch = PathLength(path);
-    TryAppendBackslash(path, cchPath);
-    return cch;
-}
-
 size_t StripBackslash(WCHAR* path) {
     size_t cch = PathLength(path);
     if (cch > 3 && path[cch - 1] == L'\\') path[cch - 1] = 0;

@@ -19,13 +19,8 @@ enum FileResult : int {
 const int kAccessWrite = 2;
 const int kAccessRead = 4;
 
-// Appends a backslash unless the path is empty or ends in one; returns the length before the
-// call. With no room in cchPath (terminator included) the path is left as it was; callers
-// that must know use TryAppendBackslash (path_buffer.h).
-size_t AppendBackslash(WCHAR* path, size_t cchPath = kPathCapacity);
-
 // Removes a trailing backslash from a path longer than 3 characters (C:\ keeps its own);
-// returns the length before the call.
+// returns the length before the call. Its counterpart is AppendBackslash (path_buffer.h).
 size_t StripBackslash(WCHAR* path);
 
 bool ChangeDirectory(const WCHAR* path);

@@ -24,7 +24,7 @@ static bool CutToFolder(WCHAR* path) {
 static bool ComposeRelative(const WCHAR* text, size_t p) {
     WorkPath[0] = 0;
     bool ok = (text[0] != L'"' || CopyPath(WorkPath, kPathCapacity, L"\"")) &&
-              AppendPath(WorkPath, kPathCapacity, InstallDir) && TryAppendBackslash(WorkPath, kPathCapacity) &&
+              AppendPath(WorkPath, kPathCapacity, InstallDir) && AppendBackslash(WorkPath, kPathCapacity) &&
               AppendPath(WorkPath, kPathCapacity, text + p);
     if (!ok) WorkPath[0] = 0;
     return ok;

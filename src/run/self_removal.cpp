@@ -61,7 +61,7 @@ HANDLE CreateTempCopyFile(WCHAR* buffer, const WCHAR* pattern) {
         WCHAR name[32];
         if (!FormatTempName(name, ARRAYSIZE(name), pattern, i)) return INVALID_HANDLE_VALUE;
         // A cut name could be an existing file that CREATE_ALWAYS would empty.
-        if (!TryAppendBackslash(buffer, kPathCapacity) || !AppendPath(buffer, kPathCapacity, name))
+        if (!AppendBackslash(buffer, kPathCapacity) || !AppendPath(buffer, kPathCapacity, name))
             return INVALID_HANDLE_VALUE;
 
         WIN32_FIND_DATAW found;
