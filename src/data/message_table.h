@@ -4,7 +4,9 @@
 #pragma once
 #include <windows.h>
 
-const int kMessageBufferCch = 1024;  // buffer of FormatMessageText, terminator included
+// The buffer of FormatMessageText, terminator included. Every formatted message is made the
+// same way, in a buffer of this size on the caller's stack: no allocation that could fail.
+const int kMessageBufferCch = 1024;
 
 // Table 0: n + 1 text pointers, the last null; each text is its own block. Null: none loaded.
 extern WCHAR** MessageTable;

@@ -4,7 +4,6 @@
 // never touches files.
 #include "run/ui_windows.h"
 #include "data/install_records.h"
-#include "data/memory_ops.h"
 #include "data/message_table.h"
 #include "data/run_state.h"
 #include "platform/api_table.h"
@@ -25,7 +24,6 @@ static SetThemeAppPropertiesFn ThemeEntry = nullptr;
 static const int kMainWindowWidth = 320;
 static const int kMainWindowHeight = 200;
 static const DWORD kAllowNonClient = 1;  // STAP_ALLOW_NONCLIENT
-static const int kPromptTextCch = 1024;
 
 void LoadThemeLibrary() {
     // By its full path: the program runs elevated, and its folder (or its temporary copy's)
@@ -144,18 +142,12 @@ INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 
 int AskReadOnlyFile(const WCHAR* path) {
-    WCHAR* text = nullptr;
-    if (!AllocZeroed(kPromptTextCch * sizeof(WCHAR), &text)) return IDNO;
+    WCHAR text[kMessageBufferCch];
     FormatMessageText(text, 9, path);
-    int result = IDC_YESTOALL;
-    if (text[0]) {
-        result = static_cast<int>(ApiTable.DialogBoxParam(ModuleInstance, MAKEINTRESOURCEW(kPromptDialogId),
-                                                          MainWindow, PromptDialogProc,
-                                                          reinterpret_cast<LPARAM>(text)));
-        if (result == -1) result = IDNO;
-    }
-    FreeBlock(&text);
-    return result;
+    if (!text[0]) return IDC_YESTOALL;
+    int result = static_cast<int>(ApiTable.DialogBoxParam(ModuleInstance, MAKEINTRESOURCEW(kPromptDialogId),
+                                                          MainWindow, PromptDialogProc, reinterpret_cast<LPARAM>(text)));
+    return result == -1 ? IDNO : result;
 }
 
 int ShowMessage(const WCHAR* text, UINT type) {

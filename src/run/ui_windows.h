@@ -51,8 +51,8 @@ int ShowMessage(const WCHAR* text, UINT type);
 
 // Asks whether to remove a read-only file (message 9 with the path; buttons messages 3 to 6).
 // Returns IDYES (6), IDNO (7), IDC_YESTOALL (1001), IDC_NOTOALL (1002) or IDCANCEL (2) for Esc
-// or the close box. IDNO when memory or the dialog cannot be had; IDC_YESTOALL without asking
-// when message 9 is empty.
+// or the close box. IDNO when the dialog cannot be had; IDC_YESTOALL without asking when
+// message 9 is empty.
 int AskReadOnlyFile(const WCHAR* path);
 
 // Dispatches every message in the queue and returns once it is empty; never blocks.
