@@ -10,7 +10,11 @@
 #include "data/run_state.h"
 #include "platform/api_table.h"
 
-int ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destination) {
+// Reads a whole payload (low 32 bits of its size) into a new block (not zero-filled):
+// 0 with the block in *destination; 8 for a refused chunk (nothing allocated, *destination
+// unchanged); 7 when the block cannot be allocated; 8 when the payload cannot be read whole
+// (block released, *destination null).
+static int ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destination) {
     if (header.flags & kChunkRefused) return kReadDamaged;
     void* block = nullptr;
     if (!AllocBlock(header.sizeLow, &block)) return kReadOutOfMemory;

@@ -36,9 +36,3 @@ const int kReadNoData = 1;
 // The program's file is closed again on return. What was loaded before a failure is released
 // by ReleaseUninstallData.
 int LoadUninstallData();
-
-// Reads a whole payload (low 32 bits of its size) into a new block (not zero-filled):
-// 0 with the block in *destination; 8 for a refused chunk (nothing allocated, *destination
-// unchanged); 7 when the block cannot be allocated; 8 when the payload cannot be read whole
-// (block released, *destination null).
-int ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destination);

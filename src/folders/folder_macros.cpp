@@ -19,7 +19,8 @@ const FolderMacro FolderMacroTable[10] = {
     {nullptr, 0},
 };
 
-const WCHAR kInstallDirMacro[] = L"#InstallDir#";
+// The macro for the installation directory (InstallDir), which is not a folder code.
+static const WCHAR kInstallDirMacro[] = L"#InstallDir#";
 
 static bool TokenIs(const WCHAR* token, size_t cchToken, const WCHAR* macro) {
     return PathLength(macro) == cchToken && EqualNoCaseAscii(token, macro, cchToken);

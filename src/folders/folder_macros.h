@@ -12,9 +12,6 @@ struct FolderMacro {
 // The macros in search order, ended by an entry with a null text.
 extern const FolderMacro FolderMacroTable[10];
 
-// The macro for the installation directory (InstallDir), which is not a folder code.
-extern const WCHAR kInstallDirMacro[];
-
 // WCHARs of the work buffer of ExpandFolderMacros, terminator included.
 const size_t kMacroWorkCapacity = 65500;
 

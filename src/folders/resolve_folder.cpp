@@ -34,7 +34,9 @@ static size_t BoundedLength(const WCHAR* text, size_t cch) {
     return i;
 }
 
-bool QueryShellFolder(WCHAR* path, int csidl) {
+// Asks the shell for one CSIDL_ folder. False, path untouched, when the shell has no file
+// system folder for it.
+static bool QueryShellFolder(WCHAR* path, int csidl) {
     PIDLIST_ABSOLUTE items = nullptr;
     if (::SHGetSpecialFolderLocation(nullptr, csidl, &items) != S_OK || !items) return false;
     WCHAR found[kPathCapacity];
@@ -81,7 +83,9 @@ static bool CutTwoLevels(WCHAR* path) {
     return true;
 }
 
-bool GetAllUsersFolder(WCHAR* path, const WCHAR* suffix) {
+// Builds an all-users folder by hand: the profiles root (NT) or the Windows directory (9x),
+// then suffix. False only when the Windows directory cannot be read or the result does not fit.
+static bool GetAllUsersFolder(WCHAR* path, const WCHAR* suffix) {
     if (!IsNT) return WindowsDirectoryPlus(path, suffix);
     // The user's application data lies two levels below the profiles root on NT.
     if (QueryShellFolder(path, CSIDL_APPDATA) && CutTwoLevels(path))

@@ -4,7 +4,8 @@
 #include "platform/system_library.h"
 #include "platform/api_table.h"
 
-bool DllSearchRestricted = false;
+// True once RestrictDllSearch found SetDefaultDllDirectories and it succeeded.
+static bool DllSearchRestricted = false;
 
 // Values of the newer SDK headers, spelt out so the build does not depend on their version.
 static const DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
@@ -65,7 +66,10 @@ HMODULE LoadLibraryBesideItself(const WCHAR* path) {
     return ::LoadLibraryExW(path, nullptr, flags);
 }
 
-HMODULE CommonControlsModule() {
+// The common controls, loaded on first use (after RestrictDllSearch) and kept for the process;
+// null when they cannot be loaded. A static import would be resolved before the program's
+// first instruction, and the version-6 controls load uxtheme.dll by name as they start.
+static HMODULE CommonControlsModule() {
     static HMODULE module = nullptr;
     // By name, not by path: the manifest's dependency redirects the name to the version-6
     // controls of the side-by-side store, which a path into the system directory would bypass.

@@ -10,9 +10,6 @@
 // system directory alone.
 bool RestrictDllSearch();
 
-// True once RestrictDllSearch found SetDefaultDllDirectories and it succeeded.
-extern bool DllSearchRestricted;
-
 // Full path of `name` in the system directory into path (cchPath WCHARs). False, path empty,
 // when the system directory cannot be read or the result does not fit.
 bool SystemFilePath(const WCHAR* name, WCHAR* path, size_t cchPath);
@@ -25,9 +22,5 @@ HMODULE LoadSystemLibrary(const WCHAR* name);
 // the system directory, not from the program's folder or the current directory.
 HMODULE LoadLibraryBesideItself(const WCHAR* path);
 
-// The common controls, loaded on first use (after RestrictDllSearch) and kept for the process;
-// null when they cannot be loaded. A static import would be resolved before the program's
-// first instruction, and the version-6 controls load uxtheme.dll by name as they start.
-HMODULE CommonControlsModule();
 // An export of the common controls (by name, or by ordinal through MAKEINTRESOURCEA), or null.
 FARPROC CommonControlsExport(const char* name);

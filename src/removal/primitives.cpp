@@ -26,7 +26,7 @@ bool RemoveDir(const WCHAR* path) {
     return path && ApiTable.RemoveDirectory(path) != FALSE;
 }
 
-FileResult MapErrorCode(DWORD error) {
+static FileResult MapErrorCode(DWORD error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -53,7 +53,7 @@ FileResult MapErrorCode(DWORD error) {
     }
 }
 
-FileResult MapLastError() {
+static FileResult MapLastError() {
     return MapErrorCode(::GetLastError());
 }
 

@@ -30,9 +30,6 @@ DWORD GetCurrentDir(WCHAR* buffer, DWORD cchBuffer = kPathCapacity);
 // Removes an empty folder; a folder that holds anything stays.
 bool RemoveDir(const WCHAR* path);
 
-FileResult MapErrorCode(DWORD error);
-FileResult MapLastError();  // MapErrorCode(GetLastError())
-
 // mode: 0 existence, 2 write, 4 read, or 6. A folder is always accessible; a read-only file
 // refuses write access. Read access is never refused.
 FileResult CheckAccess(const WCHAR* path, int mode);

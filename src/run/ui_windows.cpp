@@ -48,6 +48,11 @@ void DeleteDialogFont() {
     DialogFont = nullptr;
 }
 
+static LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) ::PostQuitMessage(0);
+    return ApiTable.DefWindowProc(hwnd, message, wParam, lParam);
+}
+
 bool RegisterMainWindowClass() {
     WNDCLASSW windowClass;
     ZeroMemory(&windowClass, sizeof(windowClass));
@@ -84,12 +89,8 @@ void DestroyMainWindow() {
     while (ApiTable.GetMessage(&msg, nullptr, 0, 0) > 0) ApiTable.DispatchMessage(&msg);
 }
 
-LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) ::PostQuitMessage(0);
-    return ApiTable.DefWindowProc(hwnd, message, wParam, lParam);
-}
-
-void ApplyDialogFont(HWND dialog) {
+// Gives every child of the dialog the normal-weight font, made once from the first dialog.
+static void ApplyDialogFont(HWND dialog) {
     if (!DialogFont) {
         HFONT font = reinterpret_cast<HFONT>(ApiTable.SendMessage(dialog, WM_GETFONT, 0, 0));
         LOGFONTW logFont;
@@ -103,7 +104,7 @@ void ApplyDialogFont(HWND dialog) {
         ApiTable.SendMessage(child, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont), FALSE);
 }
 
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         ApplyDialogFont(dialog);
@@ -128,7 +129,7 @@ static void LabelPrompt(HWND dialog, const WCHAR* text) {
     ApiTable.SetDlgItemText(dialog, IDC_NOTOALL, GetMessageText(0, 6));
 }
 
-INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+static INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         LabelPrompt(dialog, reinterpret_cast<const WCHAR*>(lParam));

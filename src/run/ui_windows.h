@@ -37,12 +37,6 @@ bool CreateMainWindow();
 // destruction posts. Does nothing when there is no main window (the queue would never end).
 void DestroyMainWindow();
 
-LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// Gives every child of the dialog the normal-weight font, made once from the first dialog.
-void ApplyDialogFont(HWND dialog);
-
 // Fills PassUi with the windows below, so the passes show their progress and questions.
 void ConnectPassUi();
 
