@@ -21,8 +21,10 @@ static const WCHAR kAllUsersDesktop[] = L"All Users\\Desktop";
 static const WCHAR kAllUsersAppData[] = L"All Users\\Application Data";
 static const WCHAR kAllUsersDocuments[] = L"All Users\\Documents";
 static const WCHAR kAdminAppData[] = L"Profiles\\Administrator\\Application Data";
-static const WCHAR kLocalSettingsTail[] = L"\\Local Settings\\Application Data";
-static const WCHAR* const kAppData = kLocalSettingsTail + 16;  // "Application Data"
+// "Application Data" on its own is the end of the local-settings tail: one copy of the text.
+#define LOCAL_SETTINGS L"\\Local Settings\\"
+static const WCHAR kLocalSettingsTail[] = LOCAL_SETTINGS L"Application Data";
+static const WCHAR* const kAppData = kLocalSettingsTail + ARRAYSIZE(LOCAL_SETTINGS) - 1;
 static const WCHAR kAdminLocalAppData[] = L"Profiles\\Administrator\\Local Settings\\Application Data";
 static const WCHAR kProfiles[] = L"Profiles\\";
 

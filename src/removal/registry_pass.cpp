@@ -70,6 +70,8 @@ void RemoveRegistryEntries() {
             int separator = ValueSeparator(path);
             if (separator >= 0) {
                 DeleteRecordedValue(root, path, separator);
+                // On purpose a value record reports no progress: only key records and empty
+                // ones move the bar. The steps it leaves are made up by the run's final 100.
                 continue;
             }
             // The 9x RegDeleteKey removes the subkeys too; there the table holds its narrow form.
