@@ -63,19 +63,19 @@ std::vector<std::u16string> Messages() {
     return m;
 }
 
-const Bytes kTable = EncodeChunk(uninstpack::kTagMessageTable, uninstpack::EncodeMessageTable(Messages()));
-const Bytes kSettings = EncodeChunk(uninstpack::kTagRunSettings, uninstpack::EncodeRunSettings({}));
-const Bytes kEnd = EncodeChunkHeader(uninstpack::kTagEnd, 0, 0);
+const Bytes kTable = EncodeChunk(ChunkTag::MessageTable, uninstpack::EncodeMessageTable(Messages()));
+const Bytes kSettings = EncodeChunk(ChunkTag::RunSettings, uninstpack::EncodeRunSettings({}));
+const Bytes kEnd = EncodeChunkHeader(ChunkTag::End, 0, 0);
 
 // `stream` followed by an integrity chunk over it, as the authoring tool seals what it writes.
 Bytes Sealed(const Bytes& stream) {
-    return Cat({stream, EncodeChunk(uninstpack::kTagIntegrity, U32(uninstpack::Crc32(stream.data(), stream.size())))});
+    return Cat({stream, EncodeChunk(ChunkTag::Integrity, U32(uninstpack::Crc32(stream.data(), stream.size())))});
 }
 
-Bytes Settings(const Bytes& block, uint16_t flags = 0) { return EncodeChunk(uninstpack::kTagRunSettings, block, flags); }
-Bytes Files(const std::vector<uninstpack::FileRecord>& r) { return EncodeChunk(uninstpack::kTagFileList, uninstpack::EncodeFileList(r)); }
+Bytes Settings(const Bytes& block, uint16_t flags = 0) { return EncodeChunk(ChunkTag::RunSettings, block, flags); }
+Bytes Files(const std::vector<uninstpack::FileRecord>& r) { return EncodeChunk(ChunkTag::FileList, uninstpack::EncodeFileList(r)); }
 Bytes Registry(const std::vector<uninstpack::RegistryRecord>& r) {
-    return EncodeChunk(uninstpack::kTagRegistryList, uninstpack::EncodeRegistryList(r));
+    return EncodeChunk(ChunkTag::RegistryList, uninstpack::EncodeRegistryList(r));
 }
 
 const DWORD kProgramPartSize = 40;
@@ -142,7 +142,7 @@ TEST_F(Loader, ReadsEveryKindOfRecordAndTheSettings) {
     d.files = {{u".", u"", 0}, {u".\\bin", u"app.exe", 0x0B}};
     d.shortcuts = {{2, u"C:\\Menu\\App", u"C:\\Desk", u"App.lnk"}};
     d.registry = {{0x80000002u, u"Software\\Vendor\\\\Value"}};
-    d.settings = {uninstpack::kRunWaitForCommand, u"pre.exe /x", u"https://example.invalid/"};
+    d.settings = {kRunWaitForCommand, u"pre.exe /x", u"https://example.invalid/"};
     ASSERT_TRUE(Load(uninstpack::EncodeStream(d)));
     EXPECT_TRUE(Boxes.empty());
     EXPECT_STREQ(program_.c_str(), ModulePath);
@@ -282,10 +282,10 @@ TEST_F(Loader, DamagedStreamsShowMessage8) {
         {"a recorded name changed after sealing",
          [&] {
              Bytes stream = Cat({Sealed(Cat({kTable, Files({{u"C:\\App", u"keep.txt", 0}}), kSettings})), kEnd});
-             stream[kTable.size() + uninstpack::kChunkHeaderSize + 4 + 2 + 12 + 2] ^= 0x01;  // "keep" -> "jeep"
+             stream[kTable.size() + kChunkHeaderSize + 4 + 2 + 12 + 2] ^= 0x01;  // "keep" -> "jeep"
              return stream;
          }()},
-        {"integrity chunk of 3 bytes", Cat({kTable, kSettings, EncodeChunk(uninstpack::kTagIntegrity, Bytes(3, 0)), kEnd})},
+        {"integrity chunk of 3 bytes", Cat({kTable, kSettings, EncodeChunk(ChunkTag::Integrity, Bytes(3, 0)), kEnd})},
     };
     for (const Case& c : cases) {
         Boxes.clear();
@@ -297,7 +297,7 @@ TEST_F(Loader, DamagedStreamsShowMessage8) {
 
 TEST_F(Loader, ALaterRunSettingsChunkReplacesTheEarlierOne) {
     Bytes stream = Cat({kTable, Settings(uninstpack::EncodeRunSettings({0, u"first", std::nullopt})),
-                        Settings(uninstpack::EncodeRunSettings({uninstpack::kRunFullVisualStyles, std::nullopt, u"second"})), kEnd});
+                        Settings(uninstpack::EncodeRunSettings({kRunFullVisualStyles, std::nullopt, u"second"})), kEnd});
     ASSERT_TRUE(Load(stream));
     EXPECT_EQ(kRunFullVisualStyles, RunSettings->flags);
     EXPECT_EQ(nullptr, PreRemovalCommandText());
@@ -651,7 +651,7 @@ TEST(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
     const DWORD saved = DataOffset();
     SetDataOffset(0x11223344);
     const unsigned char expected[kDataLocatorSize] = {'w', 'w', 'g', 'T', ')', 'H', 0x44, 0x33, 0x22, 0x11};
-    for (int i = 0; i < kDataLocatorSize; ++i) {
+    for (size_t i = 0; i < kDataLocatorSize; ++i) {
         unsigned char actual = DataLocator[i];
         EXPECT_EQ(expected[i], actual) << i;
     }
