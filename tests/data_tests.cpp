@@ -17,6 +17,7 @@
 #include "data/uninstall_data.h"
 #include "pack/uninst_data.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -84,6 +85,7 @@ const DWORD kProgramPartSize = 40;
 // check at the end that ReleaseUninstallData gave back every block the loader took.
 class Loader : public testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         program_ = dir_.Join(L"uninst.exe");
@@ -91,7 +93,6 @@ protected:
         ModuleFileNameFails = false;
         Boxes.clear();
         BoxAnswer = IDOK;
-        MainWindow = nullptr;
         ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
         baseline_ = LiveBlockCount;
     }
@@ -103,7 +104,6 @@ protected:
         EXPECT_EQ(nullptr, RunSettings);
         EXPECT_EQ(nullptr, MessageTable);
         FreeBlock(&ModulePath);
-        SetDataOffset(0);
     }
 
     // Writes a program part followed by `stream` and loads it.
@@ -481,14 +481,13 @@ namespace {
 // A table the formatting tests own: message 0 is the text under test.
 class Formatting : public testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void Use(const std::wstring& text) {
         text_ = text;
         entries_[0] = &text_[0];
         entries_[1] = nullptr;
         MessageTable = entries_;
     }
-    void TearDown() override { MessageTable = nullptr; }
-
     std::wstring Format(const WCHAR* argument) {
         std::vector<WCHAR> buffer(kMessageBufferCch + 1, L'#');
         FormatMessageText(buffer.data(), 0, argument);
@@ -553,6 +552,7 @@ TEST_F(Formatting, LongResultsAreCutTo1023Units) {
 }
 
 TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
+    ProcessGlobalsGuard globals;
     ApiEntryGuard<decltype(ApiTable.MessageBox)> guard(ApiTable.MessageBox, RecordMessageBox);
     std::wstring caption = L"Caption";
     WCHAR* entries[] = {&caption[0], nullptr};
@@ -561,8 +561,6 @@ TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
     BoxAnswer = IDRETRY;
     MainWindow = reinterpret_cast<HWND>(0x1234);
     EXPECT_EQ(IDRETRY, ShowMessage(L"Body", MB_RETRYCANCEL | MB_ICONINFORMATION));
-    MainWindow = nullptr;
-    MessageTable = nullptr;
     BoxAnswer = IDOK;
     ASSERT_EQ(1u, Boxes.size());
     EXPECT_EQ(reinterpret_cast<HWND>(0x1234), Boxes[0].owner);
@@ -648,7 +646,7 @@ TEST(FileOps, OpenReadWriteAndPositions) {
 }
 
 TEST(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
-    const DWORD saved = DataOffset();
+    ProcessGlobalsGuard globals;
     SetDataOffset(0x11223344);
     const unsigned char expected[kDataLocatorSize] = {'w', 'w', 'g', 'T', ')', 'H', 0x44, 0x33, 0x22, 0x11};
     for (size_t i = 0; i < kDataLocatorSize; ++i) {
@@ -656,5 +654,4 @@ TEST(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
         EXPECT_EQ(expected[i], actual) << i;
     }
     EXPECT_EQ(0x11223344u, DataOffset());
-    SetDataOffset(saved);
 }

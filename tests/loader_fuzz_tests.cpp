@@ -25,6 +25,7 @@
 #include "run/command_line.h"
 #include "run/run_sequence.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -584,10 +585,10 @@ struct Tally {
 // UNINST_TEST_FUZZ_FILE=1 the inputs are written to that file and read from disk instead.
 class LoaderFuzz : public testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         FakeModulePath = dir_.Join(L"uninst.exe");
-        MainWindow = nullptr;
         ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
         if (!onDisk_) {
             ASSERT_TRUE(read_.Active() && seek_.Active() && close_.Active())
@@ -597,7 +598,6 @@ protected:
     void TearDown() override {
         ReleaseUninstallData();
         FreeBlock(&ModulePath);
-        SetDataOffset(0);
     }
 
     // Loads one input and checks everything a load must guarantee; "" when all holds.
