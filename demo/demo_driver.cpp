@@ -268,7 +268,7 @@ void InstallFiles(Demo& demo, std::wstring& program) {
         }
         std::wstring path = folder + L"\\" + Wide(r.fileName);
         bool ok;
-        if (r.flags & uninstpack::kFileInUseCheck) {
+        if (r.flags & kFileInUseCheck) {
             // The application itself: this very program, so the pre-removal command can run it.
             ok = CopyFileW(self, path.c_str(), FALSE) != 0;
             if (program.empty()) program = path;
@@ -276,7 +276,7 @@ void InstallFiles(Demo& demo, std::wstring& program) {
             ok = WriteText(path, "Sample Notes: " + Utf8(Wide(r.fileName)) + "\r\n");
         }
         if (!ok) demo.Problem("cannot write " + Utf8(path));
-        if (r.flags & uninstpack::kFileShared) {
+        if (r.flags & kFileShared) {
             // Our installation and the other product's each count once.
             SetNumber(HKEY_LOCAL_MACHINE, kSharedDlls, path, 2);
             demo.Add(Kind::File, path, Fate::Remains,

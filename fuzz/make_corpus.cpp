@@ -18,7 +18,7 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 
 Bytes ProgramPart() {
     Bytes part(24, 'P');
-    part.insert(part.begin() + 8, std::begin(kLocatorMarker), std::end(kLocatorMarker));
+    part.insert(part.begin() + 8, std::begin(kDataLocatorMarker), std::end(kDataLocatorMarker));
     part.insert(part.begin() + 14, 4, 0);
     return part;
 }
@@ -60,9 +60,9 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     UninstallData minimal;
     minimal.messages = Messages();
-    const Bytes table = EncodeChunk(kTagMessageTable, EncodeMessageTable(Messages()));
-    const Bytes settings = EncodeChunk(kTagRunSettings, EncodeRunSettings({}));
-    const Bytes end = EncodeChunkHeader(kTagEnd, 0, 0);
+    const Bytes table = EncodeChunk(ChunkTag::MessageTable, EncodeMessageTable(Messages()));
+    const Bytes settings = EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings({}));
+    const Bytes end = EncodeChunkHeader(ChunkTag::End, 0, 0);
 
     UninstallData atLimits = minimal;
     atLimits.files = {{std::u16string(259, u'd'), std::u16string(259, u'f'), 0}};
@@ -85,17 +85,17 @@ int main(int argc, char** argv) {
         {"full", EncodeStream(Full())},
         {"at-limits", EncodeStream(atLimits)},
         {"lists-in-two-chunks",
-         Cat({table, EncodeChunk(kTagFileList, EncodeFileList({{u"a", u"1", 0}})), settings,
-              EncodeChunk(kTagFileList, EncodeFileList({{u"b", u"2", 1}})), end})},
+         Cat({table, EncodeChunk(ChunkTag::FileList, EncodeFileList({{u"a", u"1", 0}})), settings,
+              EncodeChunk(ChunkTag::FileList, EncodeFileList({{u"b", u"2", 1}})), end})},
         {"unknown-and-empty-chunks",
-         Cat({table, EncodeChunk(0x1238, {1, 2, 3}), EncodeChunkHeader(kTagFileList, 0, 0), settings, end})},
-        {"end-with-payload", Cat({table, settings, EncodeChunk(kTagEnd, {9, 9, 9})})},
-        {"two-run-settings", Cat({table, settings, EncodeChunk(kTagRunSettings, EncodeRunSettings(Full().settings)), end})},
+         Cat({table, EncodeChunk(0x1238, {1, 2, 3}), EncodeChunkHeader(ChunkTag::FileList, 0, 0), settings, end})},
+        {"end-with-payload", Cat({table, settings, EncodeChunk(ChunkTag::End, {9, 9, 9})})},
+        {"two-run-settings", Cat({table, settings, EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings(Full().settings)), end})},
         {"no-end", Cat({table, settings})},
-        {"refused-run-settings", Cat({table, EncodeChunk(kTagRunSettings, EncodeRunSettings({}), kChunkRefused), end})},
+        {"refused-run-settings", Cat({table, EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings({}), kChunkRefused), end})},
         {"size-high-half", Cat({table, EncodeChunkHeader(0x1238, 0, 0x100000004ull), Bytes{0, 0, 0, 0}, settings, end})},
-        {"count-past-payload", Cat({table, EncodeChunk(kTagRegistryList, {0xFF, 0xFF, 0xFF, 0xFF}), settings, end})},
-        {"record-over-limit", Cat({table, EncodeChunk(kTagFileList, overLimit), settings, end})},
+        {"count-past-payload", Cat({table, EncodeChunk(ChunkTag::RegistryList, {0xFF, 0xFF, 0xFF, 0xFF}), settings, end})},
+        {"record-over-limit", Cat({table, EncodeChunk(ChunkTag::FileList, overLimit), settings, end})},
     };
     for (const auto& s : seeds) {
         if (!Write(dir, s.name, s.stream)) {

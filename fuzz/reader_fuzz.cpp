@@ -41,14 +41,14 @@ void CheckResult(const DecodeResult& r) {
         return;
     }
     if (!r.error.empty()) Broken("an accepted stream with an error text");
-    if (r.chunks.empty() || r.chunks.back().tag != kTagEnd) Broken("accepted without ending at an End chunk");
+    if (r.chunks.empty() || r.chunks.back().tag != ChunkTag::End) Broken("accepted without ending at an End chunk");
     for (const FileRecord& f : r.data.files)
-        if (f.directory.size() + f.fileName.size() > kFileRecordTextLimit) Broken("file record past its limit");
+        if (f.directory.size() + f.fileName.size() > kFileEntryTextLimit) Broken("file record past its limit");
     for (const ShortcutRecord& s : r.data.shortcuts)
-        if (s.firstFolder.size() + s.secondFolder.size() + s.fileName.size() > kShortcutRecordTextLimit)
+        if (s.firstFolder.size() + s.secondFolder.size() + s.fileName.size() > kShortcutEntryTextLimit)
             Broken("shortcut record past its limit");
     for (const RegistryRecord& g : r.data.registry)
-        if (g.path.size() > kRegistryRecordTextLimit) Broken("registry record past its limit");
+        if (g.path.size() > kRegistryEntryTextLimit) Broken("registry record past its limit");
 
     // What was read must be writable, and read back the same. The writer throws for data it
     // cannot carry; here that would mean the reader accepted something no writer produces.

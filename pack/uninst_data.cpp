@@ -5,11 +5,10 @@
 #include "pack/uninst_data.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 namespace uninstpack {
-
-const uint8_t kLocatorMarker[6] = {0x77, 0x77, 0x67, 0x54, 0x29, 0x48};
 
 namespace {
 
@@ -67,7 +66,7 @@ Bytes EncodeFileList(const std::vector<FileRecord>& records) {
     PutU32(out, CheckedCount(records.size(), "file list"));
     for (size_t i = 0; i < records.size(); ++i) {
         const FileRecord& r = records[i];
-        CheckRecordLimit(r.directory.size() + r.fileName.size(), kFileRecordTextLimit, "file record", i);
+        CheckRecordLimit(r.directory.size() + r.fileName.size(), kFileEntryTextLimit, "file record", i);
         PutText(out, r.directory, "file record directory");
         PutText(out, r.fileName, "file record file name");
         PutU8(out, r.flags);
@@ -81,7 +80,7 @@ Bytes EncodeShortcutList(const std::vector<ShortcutRecord>& records) {
     for (size_t i = 0; i < records.size(); ++i) {
         const ShortcutRecord& r = records[i];
         CheckRecordLimit(r.firstFolder.size() + r.secondFolder.size() + r.fileName.size(),
-                         kShortcutRecordTextLimit, "shortcut record", i);
+                         kShortcutEntryTextLimit, "shortcut record", i);
         PutU8(out, r.levels);
         PutText(out, r.firstFolder, "shortcut record first folder");
         PutText(out, r.secondFolder, "shortcut record second folder");
@@ -95,7 +94,7 @@ Bytes EncodeRegistryList(const std::vector<RegistryRecord>& records) {
     PutU32(out, CheckedCount(records.size(), "registry list"));
     for (size_t i = 0; i < records.size(); ++i) {
         const RegistryRecord& r = records[i];
-        CheckRecordLimit(r.path.size(), kRegistryRecordTextLimit, "registry record", i);
+        CheckRecordLimit(r.path.size(), kRegistryEntryTextLimit, "registry record", i);
         PutU32(out, r.root);
         PutText(out, r.path, "registry record path");
     }
@@ -153,13 +152,19 @@ Bytes EncodeStream(const UninstallData& data) {
     Bytes out;
     auto append = [&out](const Bytes& chunk) { out.insert(out.end(), chunk.begin(), chunk.end()); };
     // The message table goes first: a failure later in the stream is reported in its texts.
-    append(EncodeChunk(kTagMessageTable, EncodeMessageTable(data.messages)));
-    append(EncodeChunk(kTagFileList, EncodeFileList(data.files)));
-    append(EncodeChunk(kTagShortcutList, EncodeShortcutList(data.shortcuts)));
-    append(EncodeChunk(kTagRegistryList, EncodeRegistryList(data.registry)));
-    append(EncodeChunk(kTagRunSettings, EncodeRunSettings(data.settings)));
-    append(EncodeChunkHeader(kTagEnd, 0, 0));
+    append(EncodeChunk(ChunkTag::MessageTable, EncodeMessageTable(data.messages)));
+    append(EncodeChunk(ChunkTag::FileList, EncodeFileList(data.files)));
+    append(EncodeChunk(ChunkTag::ShortcutList, EncodeShortcutList(data.shortcuts)));
+    append(EncodeChunk(ChunkTag::RegistryList, EncodeRegistryList(data.registry)));
+    append(EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings(data.settings)));
+    append(EncodeChunkHeader(ChunkTag::End, 0, 0));
     return out;
+}
+
+std::string Hex(uint64_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
+    return buf;
 }
 
 uint32_t Crc32(const uint8_t* bytes, size_t count) {
@@ -180,28 +185,39 @@ Bytes EncodeSealedStream(const UninstallData& data) {
     out.resize(out.size() - kChunkHeaderSize);
     Bytes crc;
     PutU32(crc, Crc32(out.data(), out.size()));
-    Bytes integrity = EncodeChunk(kTagIntegrity, crc);
+    Bytes integrity = EncodeChunk(ChunkTag::Integrity, crc);
     out.insert(out.end(), integrity.begin(), integrity.end());
-    Bytes end = EncodeChunkHeader(kTagEnd, 0, 0);
+    Bytes end = EncodeChunkHeader(ChunkTag::End, 0, 0);
     out.insert(out.end(), end.begin(), end.end());
     return out;
 }
 
+LocatorSearch SearchDataLocator(const Bytes& file) {
+    LocatorSearch found;
+    auto begin = file.begin(), end = file.end();
+    auto first = std::search(begin, end, std::begin(kDataLocatorMarker), std::end(kDataLocatorMarker));
+    if (first == end) return found;
+    found.at = static_cast<size_t>(first - begin);
+    auto second = std::search(first + 1, end, std::begin(kDataLocatorMarker), std::end(kDataLocatorMarker));
+    if (second != end) {
+        found.outcome = LocatorSearch::Repeated;
+        found.again = static_cast<size_t>(second - begin);
+    } else {
+        found.outcome = file.size() - found.at < kDataLocatorSize ? LocatorSearch::CutShort : LocatorSearch::Found;
+    }
+    return found;
+}
+
 std::optional<size_t> FindDataLocator(const Bytes& program) {
-    auto begin = program.begin(), end = program.end();
-    auto first = std::search(begin, end, std::begin(kLocatorMarker), std::end(kLocatorMarker));
-    if (first == end) return std::nullopt;
-    auto second = std::search(first + 1, end, std::begin(kLocatorMarker), std::end(kLocatorMarker));
-    if (second != end) return std::nullopt;
-    size_t offset = static_cast<size_t>(first - begin);
-    if (program.size() - offset < kLocatorSize) return std::nullopt;
-    return offset;
+    LocatorSearch found = SearchDataLocator(program);
+    if (found.outcome != LocatorSearch::Found) return std::nullopt;
+    return found.at;
 }
 
 bool SetDataOffset(Bytes& program, uint32_t offset) {
     std::optional<size_t> at = FindDataLocator(program);
     if (!at) return false;
-    for (int i = 0; i < 4; ++i) program[*at + 6 + i] = static_cast<uint8_t>(offset >> (8 * i));
+    for (int i = 0; i < 4; ++i) program[*at + kDataLocatorMarkerSize + i] = static_cast<uint8_t>(offset >> (8 * i));
     return true;
 }
 
@@ -209,7 +225,7 @@ std::optional<uint32_t> GetDataOffset(const Bytes& program) {
     std::optional<size_t> at = FindDataLocator(program);
     if (!at) return std::nullopt;
     uint32_t offset = 0;
-    for (int i = 0; i < 4; ++i) offset |= static_cast<uint32_t>(program[*at + 6 + i]) << (8 * i);
+    for (int i = 0; i < 4; ++i) offset |= static_cast<uint32_t>(program[*at + kDataLocatorMarkerSize + i]) << (8 * i);
     return offset;
 }
 

@@ -9,39 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "src/data/data_format.h"
+
 namespace uninstpack {
 
 using Bytes = std::vector<uint8_t>;
-
-enum : uint16_t {
-    kTagMessageTable = 0x1234,
-    kTagFileList = 0x1235,
-    kTagShortcutList = 0x1236,
-    kTagRegistryList = 0x1237,
-    kTagRunSettings = 0x123A,
-    kTagIntegrity = 0x1240,  // u32 CRC-32 of every stream byte before this chunk's header
-    kTagEnd = 0x7F7F
-};
-
-// FileRecord::flags
-enum : uint8_t { kFileShared = 0x01, kFileFont = 0x02, kFileCom = 0x04, kFileInUseCheck = 0x08 };
-
-// RunSettingsBlock::flags
-enum : uint32_t { kRunWaitForCommand = 0x01, kRunFullVisualStyles = 0x02, kRun64BitApplication = 0x04 };
-
-// Chunk header flag bit 0: the program refuses a RunSettings chunk that carries it.
-enum : uint16_t { kChunkRefused = 0x0001 };
-
-const size_t kChunkHeaderSize = 12;
-const size_t kRunSettingsHeaderSize = 12;
-const size_t kLocatorSize = 10;  // 6 marker bytes, then the u32 DataOffset
-extern const uint8_t kLocatorMarker[6];
-
-// The program stages each record's texts (each with a terminator) in a fixed area; a record
-// whose texts exceed it is refused, so the writer refuses it too.
-const size_t kFileRecordTextLimit = 518;      // directory + fileName
-const size_t kShortcutRecordTextLimit = 777;  // firstFolder + secondFolder + fileName
-const size_t kRegistryRecordTextLimit = 519;  // path
 
 struct FileRecord {
     std::u16string directory, fileName;
@@ -86,10 +58,21 @@ Bytes EncodeStream(const UninstallData&);
 // The same with an Integrity chunk just before the End chunk, as the authoring tool writes it:
 // a program that knows the tag refuses the data when a byte before it changed, older ones skip it.
 Bytes EncodeSealedStream(const UninstallData&);
+// "0x" and the value in upper-case hexadecimal digits, as the tool and the reader print numbers.
+std::string Hex(uint64_t v);
 // CRC-32 (the polynomial of zip and PNG, reflected, initial and final inversion).
 uint32_t Crc32(const uint8_t* bytes, size_t count);
 
-// Offset of the marker when it occurs exactly once and the four offset bytes follow it.
+// The one search for the locator's marker: where it occurs first and, when it occurs again,
+// where it does so the second time; the locator is usable when it occurs exactly once with the
+// four offset bytes after it.
+struct LocatorSearch {
+    enum Outcome { Found, Missing, Repeated, CutShort } outcome = Missing;
+    size_t at = 0;     // the first marker, unless Missing
+    size_t again = 0;  // the second marker, when Repeated
+};
+LocatorSearch SearchDataLocator(const Bytes& file);
+// Offset of the marker when SearchDataLocator finds it usable.
 std::optional<size_t> FindDataLocator(const Bytes& program);
 // Writes offset (u32 LE) after the marker; false when FindDataLocator finds no single locator.
 bool SetDataOffset(Bytes& program, uint32_t offset);
@@ -110,7 +93,8 @@ struct ChunkInfo {
 
 struct DecodeResult {
     bool ok = false;
-    std::string error;  // when !ok: what is wrong and at which stream offset
+    std::string error;       // when !ok: what is wrong and at which stream offset
+    size_t errorOffset = 0;  // when !ok: that stream offset
     UninstallData data;
     std::vector<ChunkInfo> chunks;  // every chunk walked, the End chunk included
     bool sealed = false;            // an Integrity chunk was found and its CRC-32 matched

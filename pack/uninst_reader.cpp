@@ -3,17 +3,9 @@
 // writer never produces, naming the offset of the first fault.
 #include "pack/uninst_data.h"
 
-#include <cstdio>
-
 namespace uninstpack {
 
 namespace {
-
-std::string Hex(uint64_t v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
-    return buf;
-}
 
 // Thrown inside this file only; DecodeStream turns it into an error text.
 struct Fault {
@@ -97,7 +89,7 @@ FileRecord ReadFileRecord(PayloadCursor& c) {
     r.directory = c.Text("file record directory");
     r.fileName = c.Text("file record file name");
     r.flags = c.U8("file record flags");
-    CheckLimit(r.directory.size() + r.fileName.size(), kFileRecordTextLimit, at, "file record");
+    CheckLimit(r.directory.size() + r.fileName.size(), kFileEntryTextLimit, at, "file record");
     return r;
 }
 
@@ -108,7 +100,7 @@ ShortcutRecord ReadShortcutRecord(PayloadCursor& c) {
     r.firstFolder = c.Text("shortcut record first folder");
     r.secondFolder = c.Text("shortcut record second folder");
     r.fileName = c.Text("shortcut record file name");
-    CheckLimit(r.firstFolder.size() + r.secondFolder.size() + r.fileName.size(), kShortcutRecordTextLimit, at,
+    CheckLimit(r.firstFolder.size() + r.secondFolder.size() + r.fileName.size(), kShortcutEntryTextLimit, at,
                "shortcut record");
     return r;
 }
@@ -118,7 +110,7 @@ RegistryRecord ReadRegistryRecord(PayloadCursor& c) {
     RegistryRecord r;
     r.root = c.U32("registry record root");
     r.path = c.Text("registry record path");
-    CheckLimit(r.path.size(), kRegistryRecordTextLimit, at, "registry record");
+    CheckLimit(r.path.size(), kRegistryEntryTextLimit, at, "registry record");
     return r;
 }
 
@@ -170,33 +162,33 @@ DecodeResult DecodeStream(const Bytes& stream) {
             result.chunks.push_back(chunk);
             size_t begin = pos + kChunkHeaderSize;
             // The uninstaller never reads past the End chunk's header, whatever its size says.
-            if (chunk.tag == kTagEnd) break;
+            if (chunk.tag == ChunkTag::End) break;
             if (chunk.size > stream.size() - begin)
                 throw Fault{pos, "chunk " + Hex(chunk.tag) + " declares " + std::to_string(chunk.size) +
                                      " payload bytes, only " + std::to_string(stream.size() - begin) + " follow"};
             size_t end = begin + static_cast<size_t>(chunk.size);
             switch (chunk.tag) {
-            case kTagMessageTable: {
+            case ChunkTag::MessageTable: {
                 PayloadCursor c(stream, begin, end, "message table");
                 if (chunk.size) ReadMessageTable(c, data.messages);
                 break;
             }
-            case kTagFileList: {
+            case ChunkTag::FileList: {
                 PayloadCursor c(stream, begin, end, "file list");
                 if (chunk.size) ReadList(c, data.files, ReadFileRecord);
                 break;
             }
-            case kTagShortcutList: {
+            case ChunkTag::ShortcutList: {
                 PayloadCursor c(stream, begin, end, "shortcut list");
                 if (chunk.size) ReadList(c, data.shortcuts, ReadShortcutRecord);
                 break;
             }
-            case kTagRegistryList: {
+            case ChunkTag::RegistryList: {
                 PayloadCursor c(stream, begin, end, "registry list");
                 if (chunk.size) ReadList(c, data.registry, ReadRegistryRecord);
                 break;
             }
-            case kTagIntegrity: {
+            case ChunkTag::Integrity: {
                 if (chunk.size != 4)
                     throw Fault{pos, "integrity chunk of " + std::to_string(chunk.size) + " bytes; it holds a 4-byte CRC-32"};
                 uint32_t stored = 0;
@@ -208,7 +200,7 @@ DecodeResult DecodeStream(const Bytes& stream) {
                 result.sealed = true;
                 break;
             }
-            case kTagRunSettings:
+            case ChunkTag::RunSettings:
                 // An empty chunk is passed over by the uninstaller like every empty chunk.
                 if (!chunk.size) break;
                 if (chunk.flags & kChunkRefused)
@@ -225,6 +217,7 @@ DecodeResult DecodeStream(const Bytes& stream) {
         result.ok = true;
     } catch (const Fault& f) {
         result.ok = false;
+        result.errorOffset = f.offset;
         result.error = "offset " + std::to_string(f.offset) + " (" + Hex(f.offset) + "): " + f.what;
     }
     return result;

@@ -18,6 +18,7 @@
 #include "run/run_sequence.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -64,19 +65,19 @@ std::vector<std::u16string> Messages() {
     return m;
 }
 
-const Bytes kTable = EncodeChunk(uninstpack::kTagMessageTable, uninstpack::EncodeMessageTable(Messages()));
-const Bytes kSettings = EncodeChunk(uninstpack::kTagRunSettings, uninstpack::EncodeRunSettings({}));
-const Bytes kEnd = EncodeChunkHeader(uninstpack::kTagEnd, 0, 0);
+const Bytes kTable = EncodeChunk(ChunkTag::MessageTable, uninstpack::EncodeMessageTable(Messages()));
+const Bytes kSettings = EncodeChunk(ChunkTag::RunSettings, uninstpack::EncodeRunSettings({}));
+const Bytes kEnd = EncodeChunkHeader(ChunkTag::End, 0, 0);
 
 // `stream` followed by an integrity chunk over it, as the authoring tool seals what it writes.
 Bytes Sealed(const Bytes& stream) {
-    return Cat({stream, EncodeChunk(uninstpack::kTagIntegrity, U32(uninstpack::Crc32(stream.data(), stream.size())))});
+    return Cat({stream, EncodeChunk(ChunkTag::Integrity, U32(uninstpack::Crc32(stream.data(), stream.size())))});
 }
 
-Bytes Settings(const Bytes& block, uint16_t flags = 0) { return EncodeChunk(uninstpack::kTagRunSettings, block, flags); }
-Bytes Files(const std::vector<uninstpack::FileRecord>& r) { return EncodeChunk(uninstpack::kTagFileList, uninstpack::EncodeFileList(r)); }
+Bytes Settings(const Bytes& block, uint16_t flags = 0) { return EncodeChunk(ChunkTag::RunSettings, block, flags); }
+Bytes Files(const std::vector<uninstpack::FileRecord>& r) { return EncodeChunk(ChunkTag::FileList, uninstpack::EncodeFileList(r)); }
 Bytes Registry(const std::vector<uninstpack::RegistryRecord>& r) {
-    return EncodeChunk(uninstpack::kTagRegistryList, uninstpack::EncodeRegistryList(r));
+    return EncodeChunk(ChunkTag::RegistryList, uninstpack::EncodeRegistryList(r));
 }
 
 const DWORD kProgramPartSize = 40;
@@ -85,6 +86,7 @@ const DWORD kProgramPartSize = 40;
 // check at the end that ReleaseUninstallData gave back every block the loader took.
 class Loader : public testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         program_ = dir_.Join(L"uninst.exe");
@@ -92,7 +94,6 @@ protected:
         ModuleFileNameFails = false;
         Boxes.clear();
         BoxAnswer = IDOK;
-        MainWindow = nullptr;
         ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
         baseline_ = LiveBlockCount;
     }
@@ -104,7 +105,6 @@ protected:
         EXPECT_EQ(nullptr, RunSettings);
         EXPECT_EQ(nullptr, MessageTable);
         FreeBlock(&ModulePath);
-        SetDataOffset(0);
     }
 
     // Writes a program part followed by `stream` and loads it.
@@ -143,7 +143,7 @@ TEST_F(Loader, ReadsEveryKindOfRecordAndTheSettings) {
     d.files = {{u".", u"", 0}, {u".\\bin", u"app.exe", 0x0B}};
     d.shortcuts = {{2, u"C:\\Menu\\App", u"C:\\Desk", u"App.lnk"}};
     d.registry = {{0x80000002u, u"Software\\Vendor\\\\Value"}};
-    d.settings = {uninstpack::kRunWaitForCommand, u"pre.exe /x", u"https://example.invalid/"};
+    d.settings = {kRunWaitForCommand, u"pre.exe /x", u"https://example.invalid/"};
     ASSERT_TRUE(Load(uninstpack::EncodeStream(d)));
     EXPECT_TRUE(Boxes.empty());
     EXPECT_STREQ(program_.c_str(), ModulePath);
@@ -283,10 +283,10 @@ TEST_F(Loader, DamagedStreamsShowMessage8) {
         {"a recorded name changed after sealing",
          [&] {
              Bytes stream = Cat({Sealed(Cat({kTable, Files({{u"C:\\App", u"keep.txt", 0}}), kSettings})), kEnd});
-             stream[kTable.size() + uninstpack::kChunkHeaderSize + 4 + 2 + 12 + 2] ^= 0x01;  // "keep" -> "jeep"
+             stream[kTable.size() + kChunkHeaderSize + 4 + 2 + 12 + 2] ^= 0x01;  // "keep" -> "jeep"
              return stream;
          }()},
-        {"integrity chunk of 3 bytes", Cat({kTable, kSettings, EncodeChunk(uninstpack::kTagIntegrity, Bytes(3, 0)), kEnd})},
+        {"integrity chunk of 3 bytes", Cat({kTable, kSettings, EncodeChunk(ChunkTag::Integrity, Bytes(3, 0)), kEnd})},
     };
     for (const Case& c : cases) {
         Boxes.clear();
@@ -298,7 +298,7 @@ TEST_F(Loader, DamagedStreamsShowMessage8) {
 
 TEST_F(Loader, ALaterRunSettingsChunkReplacesTheEarlierOne) {
     Bytes stream = Cat({kTable, Settings(uninstpack::EncodeRunSettings({0, u"first", std::nullopt})),
-                        Settings(uninstpack::EncodeRunSettings({uninstpack::kRunFullVisualStyles, std::nullopt, u"second"})), kEnd});
+                        Settings(uninstpack::EncodeRunSettings({kRunFullVisualStyles, std::nullopt, u"second"})), kEnd});
     ASSERT_TRUE(Load(stream));
     EXPECT_EQ(kRunFullVisualStyles, RunSettings->flags);
     EXPECT_EQ(nullptr, PreRemovalCommandText());
@@ -482,14 +482,13 @@ namespace {
 // A table the formatting tests own: message 0 is the text under test.
 class Formatting : public testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void Use(const std::wstring& text) {
         text_ = text;
         entries_[0] = &text_[0];
         entries_[1] = nullptr;
         MessageTable = entries_;
     }
-    void TearDown() override { MessageTable = nullptr; }
-
     std::wstring Format(const WCHAR* argument) {
         std::vector<WCHAR> buffer(kMessageBufferCch + 1, L'#');
         FormatMessageText(buffer.data(), 0, argument);
@@ -554,6 +553,7 @@ TEST_F(Formatting, LongResultsAreCutTo1023Units) {
 }
 
 TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
+    ProcessGlobalsGuard globals;
     ApiEntryGuard<decltype(ApiTable.MessageBox)> guard(ApiTable.MessageBox, RecordMessageBox);
     std::wstring caption = L"Caption";
     WCHAR* entries[] = {&caption[0], nullptr};
@@ -562,8 +562,6 @@ TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
     BoxAnswer = IDRETRY;
     MainWindow = reinterpret_cast<HWND>(0x1234);
     EXPECT_EQ(IDRETRY, ShowMessage(L"Body", MB_RETRYCANCEL | MB_ICONINFORMATION));
-    MainWindow = nullptr;
-    MessageTable = nullptr;
     BoxAnswer = IDOK;
     ASSERT_EQ(1u, Boxes.size());
     EXPECT_EQ(reinterpret_cast<HWND>(0x1234), Boxes[0].owner);
@@ -649,13 +647,12 @@ TEST(FileOps, OpenReadWriteAndPositions) {
 }
 
 TEST(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
-    const DWORD saved = DataOffset();
+    ProcessGlobalsGuard globals;
     SetDataOffset(0x11223344);
     const unsigned char expected[kDataLocatorSize] = {'w', 'w', 'g', 'T', ')', 'H', 0x44, 0x33, 0x22, 0x11};
-    for (int i = 0; i < kDataLocatorSize; ++i) {
+    for (size_t i = 0; i < kDataLocatorSize; ++i) {
         unsigned char actual = DataLocator[i];
         EXPECT_EQ(expected[i], actual) << i;
     }
     EXPECT_EQ(0x11223344u, DataOffset());
-    SetDataOffset(saved);
 }

@@ -25,6 +25,7 @@
 #include "run/run_sequence.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -114,17 +115,17 @@ uninstpack::UninstallData RandomData(Rng& rng) {
     uninstpack::UninstallData d;
     d.messages = RandomMessages(rng);
     for (uint32_t i = 0, n = rng.Below(5); i < n; ++i) {
-        std::vector<size_t> len = SplitLength(rng, RandomLength(rng, uninstpack::kFileRecordTextLimit), 2);
+        std::vector<size_t> len = SplitLength(rng, RandomLength(rng, kFileEntryTextLimit), 2);
         d.files.push_back({RandomText(rng, len[0], true), RandomText(rng, len[1], true), uint8_t(rng.Next())});
     }
     for (uint32_t i = 0, n = rng.Below(4); i < n; ++i) {
-        std::vector<size_t> len = SplitLength(rng, RandomLength(rng, uninstpack::kShortcutRecordTextLimit), 3);
+        std::vector<size_t> len = SplitLength(rng, RandomLength(rng, kShortcutEntryTextLimit), 3);
         d.shortcuts.push_back({uint8_t(rng.Next()), RandomText(rng, len[0], true), RandomText(rng, len[1], true),
                                RandomText(rng, len[2], true)});
     }
     for (uint32_t i = 0, n = rng.Below(4); i < n; ++i)
         d.registry.push_back({static_cast<uint32_t>(rng.Next()),
-                              RandomText(rng, RandomLength(rng, uninstpack::kRegistryRecordTextLimit), true)});
+                              RandomText(rng, RandomLength(rng, kRegistryEntryTextLimit), true)});
     d.settings.flags = rng.Percent(80) ? rng.Below(4) : static_cast<uint32_t>(rng.Next());
     if (rng.Percent(50)) d.settings.command = RandomText(rng, rng.Below(40), false);
     if (rng.Percent(50)) d.settings.finishPage = RandomText(rng, rng.Below(40), false);
@@ -156,10 +157,10 @@ void AddListChunks(Rng& rng, std::vector<Chunk>& chunks, uint16_t tag, const std
 std::vector<Chunk> ValidChunks(Rng& rng) {
     uninstpack::UninstallData d = RandomData(rng);
     std::vector<Chunk> body;
-    AddListChunks(rng, body, uninstpack::kTagFileList, d.files, uninstpack::EncodeFileList);
-    AddListChunks(rng, body, uninstpack::kTagShortcutList, d.shortcuts, uninstpack::EncodeShortcutList);
-    AddListChunks(rng, body, uninstpack::kTagRegistryList, d.registry, uninstpack::EncodeRegistryList);
-    body.push_back({uninstpack::kTagRunSettings, 0, uninstpack::EncodeRunSettings(d.settings)});
+    AddListChunks(rng, body, ChunkTag::FileList, d.files, uninstpack::EncodeFileList);
+    AddListChunks(rng, body, ChunkTag::ShortcutList, d.shortcuts, uninstpack::EncodeShortcutList);
+    AddListChunks(rng, body, ChunkTag::RegistryList, d.registry, uninstpack::EncodeRegistryList);
+    body.push_back({ChunkTag::RunSettings, 0, uninstpack::EncodeRunSettings(d.settings)});
     for (uint32_t i = 0, n = rng.Below(3); i < n; ++i) {
         static const uint16_t kTags[] = {0x0000, 0x1238, 0x1239, 0x123B, 0x7F7E, 0xFFFF, 0x1235, 0x1236, 0x1237, 0x1234};
         Chunk extra{rng.Pick(kTags), 0, {}};
@@ -170,9 +171,9 @@ std::vector<Chunk> ValidChunks(Rng& rng) {
     }
     for (size_t i = body.size(); i > 1; --i) std::swap(body[i - 1], body[rng.Below(static_cast<uint32_t>(i))]);
 
-    std::vector<Chunk> chunks{{uninstpack::kTagMessageTable, 0, uninstpack::EncodeMessageTable(d.messages)}};
+    std::vector<Chunk> chunks{{ChunkTag::MessageTable, 0, uninstpack::EncodeMessageTable(d.messages)}};
     chunks.insert(chunks.end(), body.begin(), body.end());
-    Chunk end{uninstpack::kTagEnd, 0, {}};
+    Chunk end{ChunkTag::End, 0, {}};
     if (rng.Percent(10)) end.payload = Bytes(rng.Below(9), 0xEE);  // skipped with its chunk
     chunks.push_back(end);
     return chunks;
@@ -187,31 +188,31 @@ Chunk OverLimitRecord(Rng& rng) {
     // The longest text a length field can announce is costly to build and read here: rare.
     switch (rng.Below(100) == 0 ? 3 : rng.Below(3)) {
     case 0: {
-        c.tag = uninstpack::kTagFileList;
-        std::vector<size_t> len = SplitLength(rng, uninstpack::kFileRecordTextLimit + over, 2);
+        c.tag = ChunkTag::FileList;
+        std::vector<size_t> len = SplitLength(rng, kFileEntryTextLimit + over, 2);
         PutText(p, RandomText(rng, len[0], true));
         PutText(p, RandomText(rng, len[1], true));
         p.push_back(0);
         break;
     }
     case 1: {
-        c.tag = uninstpack::kTagShortcutList;
-        std::vector<size_t> len = SplitLength(rng, uninstpack::kShortcutRecordTextLimit + over, 3);
+        c.tag = ChunkTag::ShortcutList;
+        std::vector<size_t> len = SplitLength(rng, kShortcutEntryTextLimit + over, 3);
         p.push_back(1);
         for (size_t l : len) PutText(p, RandomText(rng, l, true));
         break;
     }
     case 2:
-        c.tag = uninstpack::kTagRegistryList;
+        c.tag = ChunkTag::RegistryList;
         PutU32(p, 0x80000001u);
-        PutText(p, RandomText(rng, uninstpack::kRegistryRecordTextLimit + over, true));
+        PutText(p, RandomText(rng, kRegistryEntryTextLimit + over, true));
         break;
     default:
         // The longest text a length field can announce.
-        c.tag = rng.Pick({uninstpack::kTagFileList, uninstpack::kTagRegistryList});
-        if (c.tag == uninstpack::kTagRegistryList) PutU32(p, 0x80000002u);
+        c.tag = rng.Pick({ChunkTag::FileList, ChunkTag::RegistryList});
+        if (c.tag == ChunkTag::RegistryList) PutU32(p, 0x80000002u);
         PutText(p, std::u16string(0xFFFF, u'\\'));
-        if (c.tag == uninstpack::kTagFileList) {
+        if (c.tag == ChunkTag::FileList) {
             PutU16(p, 0);
             p.push_back(0);
         }
@@ -246,7 +247,7 @@ void MutateChunks(Rng& rng, std::vector<Chunk>& chunks) {
         break;
     }
     case 5:  // a count, or a message table's table or message count, at an extreme
-        if (c.payload.size() >= 4 && c.tag >= uninstpack::kTagFileList && c.tag <= uninstpack::kTagRegistryList) {
+        if (c.payload.size() >= 4 && c.tag >= ChunkTag::FileList && c.tag <= ChunkTag::RegistryList) {
             uint32_t v = rng.Pick(kExtremes32);
             for (int b = 0; b < 4; ++b) c.payload[b] = uint8_t(v >> (8 * b));
         } else if (c.payload.size() >= 4) {
@@ -259,7 +260,7 @@ void MutateChunks(Rng& rng, std::vector<Chunk>& chunks) {
     case 6: chunks.insert(chunks.begin() + j, OverLimitRecord(rng)); break;
     default: {
         // A run-settings block whose header or offsets are out of line.
-        Chunk s{uninstpack::kTagRunSettings, 0, {}};
+        Chunk s{ChunkTag::RunSettings, 0, {}};
         uint32_t cb = rng.Pick({0u, 1u, 11u, 12u, 13u, 14u, 16u, 40u});
         for (uint32_t b = 0; b < cb; ++b) s.payload.push_back(uint8_t(rng.Percent(40) ? 0 : rng.Next()));
         if (cb >= 12 && rng.Percent(70)) {
@@ -485,7 +486,7 @@ uint32_t EnvNumber(const char* name, uint32_t fallback) {
     return static_cast<uint32_t>(std::strtoul(v, nullptr, 0));
 }
 
-std::string Hex(const Bytes& b, size_t limit = 160) {
+std::string HexDump(const Bytes& b, size_t limit = 160) {
     std::string out;
     char two[4];
     for (size_t i = 0; i < b.size() && i < limit; ++i) {
@@ -584,10 +585,10 @@ struct Tally {
 // UNINST_TEST_FUZZ_FILE=1 the inputs are written to that file and read from disk instead.
 class LoaderFuzz : public testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         FakeModulePath = dir_.Join(L"uninst.exe");
-        MainWindow = nullptr;
         ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
         if (!onDisk_) {
             ASSERT_TRUE(read_.Active() && seek_.Active() && close_.Active())
@@ -597,7 +598,6 @@ protected:
     void TearDown() override {
         ReleaseUninstallData();
         FreeBlock(&ModulePath);
-        SetDataOffset(0);
     }
 
     // Loads one input and checks everything a load must guarantee; "" when all holds.
@@ -684,7 +684,7 @@ TEST_F(LoaderFuzz, EveryInputLoadsOrFailsCleanly) {
         std::string fault = Run(in, &tally);
         if (!fault.empty())
             ADD_FAILURE() << "seed " << seed << " input " << i << " (data offset " << in.dataOffset << "): " << fault
-                          << "\n  stream " << Hex(in.stream);
+                          << "\n  stream " << HexDump(in.stream);
     }
     const DWORD ms = GetTickCount() - started;
     std::printf("loader fuzz: seed %u, %u inputs in %lu ms (%.0f inputs/s): %u loaded (%u checked against the "

@@ -425,10 +425,10 @@ void LayNotes(Installer& in, const ShellFolders& shell) {
 
     // Shared with the second product, which counted them first; and two only this one uses.
     std::wstring vendorCommon = shell.commonFiles + L"\\Quillsoft";
-    in.OutsideFile(vendorCommon, L"qsruntime.dll", uninstpack::kFileShared, true);
-    in.OutsideFile(vendorCommon, L"qsnet.dll", uninstpack::kFileShared, true);
-    in.OutsideFile(vendorCommon, kNotesUncounted, uninstpack::kFileShared, false);
-    in.OutsideFile(shell.system, kNotesShared, uninstpack::kFileShared, true);
+    in.OutsideFile(vendorCommon, L"qsruntime.dll", kFileShared, true);
+    in.OutsideFile(vendorCommon, L"qsnet.dll", kFileShared, true);
+    in.OutsideFile(vendorCommon, kNotesUncounted, kFileShared, false);
+    in.OutsideFile(shell.system, kNotesShared, kFileShared, true);
 
     std::wstring menu = shell.commonPrograms + L"\\Quillsoft\\Harbor Notes";
     std::wstring userMenu = shell.userPrograms + L"\\Quillsoft\\Harbor Notes";
@@ -497,7 +497,7 @@ void LayNotes(Installer& in, const ShellFolders& shell) {
 void LaySync(Installer& in, const ShellFolders& shell) {
     const std::wstring& dir = in.InstallDir();
     // Its author marked it a 64-bit product; on a 32-bit system that changes nothing.
-    in.Data().settings.flags = uninstpack::kRun64BitApplication;
+    in.Data().settings.flags = kRun64BitApplication;
     auto file = [&](const std::wstring& folder, const std::wstring& name) {
         in.MakeFile(folder + L"\\" + name, 2500);
         in.Data().files.push_back({Utf16(folder), Utf16(name), 0});
@@ -507,8 +507,8 @@ void LaySync(Installer& in, const ShellFolders& shell) {
     for (int i = 0; i < 12; ++i) file(dir + L"\\lib", L"hs" + std::to_wstring(i) + L".dll");
     for (const wchar_t* lang : {L"en", L"de", L"fr"}) file(dir + L"\\lang\\" + lang, L"sync.txt");
     std::wstring vendorCommon = shell.commonFiles + L"\\Quillsoft";
-    in.OutsideFile(vendorCommon, L"qsruntime.dll", uninstpack::kFileShared, true);
-    in.OutsideFile(vendorCommon, L"qsnet.dll", uninstpack::kFileShared, true);
+    in.OutsideFile(vendorCommon, L"qsruntime.dll", kFileShared, true);
+    in.OutsideFile(vendorCommon, L"qsnet.dll", kFileShared, true);
     in.Shortcut(1, shell.commonPrograms + L"\\Quillsoft\\Harbor Sync", L"", L"Harbor Sync.lnk");
     in.Shortcut(0, shell.commonDesktop, L"", L"Harbor Sync.lnk");
 

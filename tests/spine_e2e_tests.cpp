@@ -23,15 +23,15 @@ Bytes Join(std::initializer_list<Bytes> parts) {
 Bytes FirstBytes(const Bytes& bytes, size_t count) { return Bytes(bytes.begin(), bytes.begin() + count); }
 
 Bytes MessagesChunk() {
-    return uninstpack::EncodeChunk(uninstpack::kTagMessageTable, uninstpack::EncodeMessageTable(StandardMessages()));
+    return uninstpack::EncodeChunk(ChunkTag::MessageTable, uninstpack::EncodeMessageTable(StandardMessages()));
 }
 
 Bytes SettingsChunk(uint16_t chunkFlags = 0) {
-    return uninstpack::EncodeChunk(uninstpack::kTagRunSettings,
+    return uninstpack::EncodeChunk(ChunkTag::RunSettings,
                                    uninstpack::EncodeRunSettings(uninstpack::RunSettingsBlock{}), chunkFlags);
 }
 
-Bytes EndChunk() { return uninstpack::EncodeChunkHeader(uninstpack::kTagEnd, 0, 0); }
+Bytes EndChunk() { return uninstpack::EncodeChunkHeader(ChunkTag::End, 0, 0); }
 
 std::vector<int> VisibleButtonIds(HWND dialog) {
     std::vector<int> ids;
@@ -85,19 +85,19 @@ TEST(QuietRun, ValidDataEndsWithZeroAndShowsNothing) {
 
 TEST(DamagedData, ShowsMessage8WithOwnPathAndEndsWithMinusOne) {
     Bytes whole = uninstpack::EncodeStream(StandardData());
-    ASSERT_EQ(EndChunk(), Bytes(whole.end() - uninstpack::kChunkHeaderSize, whole.end()));
+    ASSERT_EQ(EndChunk(), Bytes(whole.end() - kChunkHeaderSize, whole.end()));
     Bytes settings = SettingsChunk();
-    ASSERT_GT(settings.size(), uninstpack::kChunkHeaderSize + 4);
+    ASSERT_GT(settings.size(), kChunkHeaderSize + 4);
 
     struct Case {
         const char* name;
         Bytes stream;
     };
     const Case cases[] = {
-        {"end chunk missing", FirstBytes(whole, whole.size() - uninstpack::kChunkHeaderSize)},
+        {"end chunk missing", FirstBytes(whole, whole.size() - kChunkHeaderSize)},
         {"cut inside the run-settings payload", Join({MessagesChunk(), FirstBytes(settings, settings.size() - 4)})},
         {"no run-settings chunk", Join({MessagesChunk(), EndChunk()})},
-        {"run-settings chunk with flag bit 0", Join({MessagesChunk(), SettingsChunk(uninstpack::kChunkRefused), EndChunk()})},
+        {"run-settings chunk with flag bit 0", Join({MessagesChunk(), SettingsChunk(kChunkRefused), EndChunk()})},
     };
     const std::wstring title = Wide(StandardMessages()[0]);
     for (const Case& c : cases) {

@@ -20,6 +20,7 @@
 #include "tools/uninstpack/manifest.h"
 #include "pack/uninst_data.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Json;
@@ -164,12 +165,12 @@ std::string AtTheLimits(size_t fileExtra = 0, size_t shortcutExtra = 0, size_t r
 
 class ToolRoundTrip : public testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         exe_ = dir_.Join(L"uninst.exe");
         FakeModulePath = exe_;
         Boxes.clear();
-        MainWindow = nullptr;
         ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
         baseline_ = LiveBlockCount;
     }
@@ -177,7 +178,6 @@ protected:
         ReleaseUninstallData();
         EXPECT_EQ(baseline_, LiveBlockCount) << "blocks left after ReleaseUninstallData";
         FreeBlock(&ModulePath);
-        SetDataOffset(0);
     }
 
     // Writes the manifest, runs the tool's build with the real uninst.exe as the stub, and

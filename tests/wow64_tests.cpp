@@ -164,13 +164,13 @@ TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
 
         uninstpack::UninstallData data = StandardData();
         data.messages[10] = u"";  // no question about the shared file
-        data.settings.flags = flag ? uninstpack::kRun64BitApplication : 0;
+        data.settings.flags = flag ? kRun64BitApplication : 0;
         data.files = {{Utf16(programFiles_), u"", 0},
                       {Utf16(installDir_), u"", 0},
                       {Utf16(installDir_), u"app.exe", 0},
                       {Utf16(installDir_ + L"\\data"), u"", 0},
                       {Utf16(installDir_ + L"\\data"), u"notes.txt", 0},
-                      {Utf16(SystemFolder()), Utf16(kServer), uninstpack::kFileShared | uninstpack::kFileCom}};
+                      {Utf16(SystemFolder()), Utf16(kServer), kFileShared | kFileCom}};
         const uint32_t hklm = 0x80000002;
         data.registry = {{hklm, Utf16(kProduct)}, {hklm, Utf16(kEntry)}, {hklm, Utf16(kSettings) + u"\\\\"}};
         std::wstring exe = dir_.Join(L"uninst.exe");

@@ -2,13 +2,16 @@
 // finds exactly one place to patch; the build writes the file's own length after them.
 #include "data/data_locator.h"
 
-volatile unsigned char DataLocator[kDataLocatorSize] = {0x77, 0x77, 0x67, 0x54, 0x29, 0x48, 0, 0, 0, 0};
+volatile unsigned char DataLocator[kDataLocatorSize] = {kDataLocatorMarker[0], kDataLocatorMarker[1],
+                                                       kDataLocatorMarker[2], kDataLocatorMarker[3],
+                                                       kDataLocatorMarker[4], kDataLocatorMarker[5]};
 
 DWORD DataOffset() {
-    return static_cast<DWORD>(DataLocator[6]) | static_cast<DWORD>(DataLocator[7]) << 8 |
-           static_cast<DWORD>(DataLocator[8]) << 16 | static_cast<DWORD>(DataLocator[9]) << 24;
+    volatile unsigned char* field = DataLocator + kDataLocatorMarkerSize;
+    return static_cast<DWORD>(field[0]) | static_cast<DWORD>(field[1]) << 8 | static_cast<DWORD>(field[2]) << 16 |
+           static_cast<DWORD>(field[3]) << 24;
 }
 
 void SetDataOffset(DWORD offset) {
-    for (int i = 0; i < 4; ++i) DataLocator[6 + i] = static_cast<unsigned char>(offset >> (8 * i));
+    for (int i = 0; i < 4; ++i) DataLocator[kDataLocatorMarkerSize + i] = static_cast<unsigned char>(offset >> (8 * i));
 }

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-const int kDataLocatorSize = 10;  // 6 marker bytes "wwgT)H", then DataOffset (u32 LE)
+#include "data/data_format.h"
 
 // Volatile so that the compiler neither drops it nor folds the built-in offset into the code.
 extern volatile unsigned char DataLocator[kDataLocatorSize];

@@ -4,11 +4,7 @@
 #pragma once
 #include <windows.h>
 
-// FileEntry::flags
-const BYTE kFileShared = 0x01;      // use count under SharedDLLs
-const BYTE kFileFont = 0x02;        // deregister the font first; its folder is never removed
-const BYTE kFileCom = 0x04;         // unregister the COM server first
-const BYTE kFileInUseCheck = 0x08;  // held open by another program: the application runs
+#include "data/data_format.h"
 
 // Each record is one zero-filled block: these fields, then its zero-terminated texts, which
 // the text fields point to.
@@ -28,30 +24,12 @@ struct RegistryEntry {
     WCHAR* path;
 };
 
-// Staging limits: units a record's texts may hold together, terminators not counted.
-const DWORD kFileEntryTextLimit = 518;
-const DWORD kShortcutEntryTextLimit = 777;
-const DWORD kRegistryEntryTextLimit = 519;
-
 extern FileEntry** FileEntries;
 extern DWORD FileEntryCount;
 extern ShortcutEntry** ShortcutEntries;
 extern DWORD ShortcutEntryCount;
 extern RegistryEntry** RegistryEntries;
 extern DWORD RegistryEntryCount;
-
-// RunSettings::flags
-const DWORD kRunWaitForCommand = 0x01;    // wait for the pre-removal command to end
-const DWORD kRunFullVisualStyles = 0x02;  // keep full visual styles (no theme restriction)
-const DWORD kRun64BitApplication = 0x04;  // under WOW64: the 64-bit registry view, native folders
-
-// The head of the RunSettings block; the block's texts follow it, each zero-terminated.
-struct RunSettingsHeader {
-    DWORD flags;
-    DWORD commandOffset;     // bytes from the block's start; 0: no pre-removal command
-    DWORD finishPageOffset;  // bytes from the block's start; 0: no finish page
-};
-const DWORD kRunSettingsHeaderSize = 12;
 
 // The block as stored (not zero-filled), or null. After a successful load it is never null,
 // and both offsets are 0 or name a text whose terminator lies inside the block.

@@ -78,7 +78,7 @@ static int CheckIntegrityChunk(HANDLE file, const ChunkHeader& header, DWORD off
 }
 
 static int DispatchChunk(HANDLE file, const ChunkHeader& header, DWORD offset) {
-    switch (static_cast<ChunkTag>(header.tag)) {
+    switch (header.tag) {
     case ChunkTag::MessageTable: return ReadMessageTableChunk(file);
     case ChunkTag::FileList: return ReadFileListChunk(file);
     case ChunkTag::ShortcutList: return ReadShortcutListChunk(file);
@@ -97,7 +97,7 @@ static int WalkChunks(HANDLE file, DWORD offset) {
         if (ReadExact(file, &header, sizeof(header))) return kReadDamaged;
         // Nothing after the end chunk is read, so its payload need not be skipped: a size too
         // large to seek past must not turn a complete stream into a damaged one.
-        if (header.tag == static_cast<WORD>(ChunkTag::End)) return kReadOk;
+        if (header.tag == ChunkTag::End) return kReadOk;
         if (header.sizeLow == 0 && header.sizeHigh == 0) continue;  // empty: the next header follows
 
         ULONGLONG start = GetFilePos(file);

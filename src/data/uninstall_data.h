@@ -3,25 +3,7 @@
 #pragma once
 #include <windows.h>
 
-struct ChunkHeader {
-    WORD tag;
-    WORD flags;  // bit 0: the RunSettings chunk is refused
-    DWORD sizeLow;
-    DWORD sizeHigh;
-};
-static_assert(sizeof(ChunkHeader) == 12, "a chunk header is 12 bytes in the stream");
-
-enum class ChunkTag : WORD {
-    MessageTable = 0x1234,
-    FileList = 0x1235,
-    ShortcutList = 0x1236,
-    RegistryList = 0x1237,
-    RunSettings = 0x123A,
-    Integrity = 0x1240,  // u32 CRC-32 of the stream bytes before its header; older programs skip it
-    End = 0x7F7F,
-};
-
-const WORD kChunkRefused = 0x0001;  // ChunkHeader::flags bit 0
+#include "data/data_format.h"
 
 // Chunk reader results; 7 and 8 are also the numbers of the messages that report them.
 const int kReadOk = 0;

@@ -81,8 +81,8 @@ TEST(PayloadLayout, RunSettings) {
 
 TEST(ChunkLayout, HeaderCarriesTagFlagsAndBothSizeHalves) {
     EXPECT_EQ(EncodeChunkHeader(0x1235, 1, 0x0000000100000002ull), H("3512 0100 02000000 01000000"));
-    EXPECT_EQ(EncodeChunkHeader(kTagEnd, 0, 0), H("7F7F 0000 00000000 00000000"));
-    EXPECT_EQ(EncodeChunk(kTagRunSettings, H("AABB"), 1), H("3A12 0100 02000000 00000000 AABB"));
+    EXPECT_EQ(EncodeChunkHeader(ChunkTag::End, 0, 0), H("7F7F 0000 00000000 00000000"));
+    EXPECT_EQ(EncodeChunk(ChunkTag::RunSettings, H("AABB"), 1), H("3A12 0100 02000000 00000000 AABB"));
     EXPECT_EQ(EncodeChunk(0x4242, {}), H("4242 0000 00000000 00000000"));
 }
 
@@ -211,16 +211,16 @@ TEST(Reader, RoundTripsTheWritersStreamAndFile) {
 }
 
 TEST(Reader, JoinsListsReplacesTablesAndSettingsSkipsUnknownChunks) {
-    Bytes stream = Cat({EncodeChunk(kTagMessageTable, EncodeMessageTable({u"old"})),
-                        EncodeChunk(kTagFileList, EncodeFileList({{u"a", u"1", 0}, {u"a", u"2", 0}, {u"a", u"3", 0}})),
+    Bytes stream = Cat({EncodeChunk(ChunkTag::MessageTable, EncodeMessageTable({u"old"})),
+                        EncodeChunk(ChunkTag::FileList, EncodeFileList({{u"a", u"1", 0}, {u"a", u"2", 0}, {u"a", u"3", 0}})),
                         EncodeChunk(0x1238, H("DEADBEEF")),
-                        EncodeChunk(kTagRunSettings, EncodeRunSettings({1, u"first", std::nullopt})),
-                        EncodeChunk(kTagFileList, EncodeFileList({{u"b", u"4", 0}, {u"b", u"5", 0}})),
-                        EncodeChunk(kTagMessageTable, H("0100 0000")),  // n = 0 keeps the earlier table
-                        EncodeChunk(kTagMessageTable, EncodeMessageTable({u"new", u"x"})),
-                        EncodeChunk(kTagRegistryList, EncodeRegistryList({})),
-                        EncodeChunk(kTagRunSettings, EncodeRunSettings({2, std::nullopt, u"page"})),
-                        EncodeChunk(kTagEnd, H("0102")),  // an End payload is never read
+                        EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings({1, u"first", std::nullopt})),
+                        EncodeChunk(ChunkTag::FileList, EncodeFileList({{u"b", u"4", 0}, {u"b", u"5", 0}})),
+                        EncodeChunk(ChunkTag::MessageTable, H("0100 0000")),  // n = 0 keeps the earlier table
+                        EncodeChunk(ChunkTag::MessageTable, EncodeMessageTable({u"new", u"x"})),
+                        EncodeChunk(ChunkTag::RegistryList, EncodeRegistryList({})),
+                        EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings({2, std::nullopt, u"page"})),
+                        EncodeChunk(ChunkTag::End, H("0102")),  // an End payload is never read
                         H("FF FF")});                      // nor anything after it
     DecodeResult r = DecodeStream(stream);
     ASSERT_TRUE(r.ok) << r.error;
@@ -233,7 +233,7 @@ TEST(Reader, JoinsListsReplacesTablesAndSettingsSkipsUnknownChunks) {
 }
 
 TEST(Reader, DamagedStreamsNameTheOffsetOfTheFault) {
-    const Bytes table = EncodeChunk(kTagMessageTable, EncodeMessageTable({u"m"}));  // 20 bytes
+    const Bytes table = EncodeChunk(ChunkTag::MessageTable, EncodeMessageTable({u"m"}));  // 20 bytes
     struct Case {
         const char* name;
         Bytes stream;
@@ -244,29 +244,30 @@ TEST(Reader, DamagedStreamsNameTheOffsetOfTheFault) {
         {"header cut short", Cat({table, H("7F7F 0000")}), "offset 20 (0x14): chunk header cut short (4 of 12"},
         {"size past the end", Cat({table, H("3512 0000 09000000 00000000 01000000")}), "offset 20 (0x14): chunk 0x1235 declares 9"},
         {"64-bit size", Cat({table, H("9999 0000 00000000 01000000"), kSettings, kEnd}), "offset 20 (0x14): chunk 0x9999 declares 4294967296"},
-        {"record past its chunk", Cat({table, EncodeChunk(kTagRegistryList, H("01000000 01000080 0200 4100")), kSettings, kEnd}),
+        {"record past its chunk", Cat({table, EncodeChunk(ChunkTag::RegistryList, H("01000000 01000080 0200 4100")), kSettings, kEnd}),
          "offset 40 (0x28): registry list: registry record path of 2 units runs past"},
-        {"count past its chunk", Cat({table, EncodeChunk(kTagFileList, H("02000000 0000 0000 00")), kSettings, kEnd}),
+        {"count past its chunk", Cat({table, EncodeChunk(ChunkTag::FileList, H("02000000 0000 0000 00")), kSettings, kEnd}),
          "offset 41 (0x29): file list: file record directory runs past"},
-        {"over the staging limit", Cat({table, EncodeChunk(kTagRegistryList, Cat({H("01000000 01000000 0802"), Bytes(0x208 * 2, 0x41)})), kSettings, kEnd}),
+        {"over the staging limit", Cat({table, EncodeChunk(ChunkTag::RegistryList, Cat({H("01000000 01000000 0802"), Bytes(0x208 * 2, 0x41)})), kSettings, kEnd}),
          "offset 36 (0x24): registry record: texts hold 520 units"},
         {"no run settings", Cat({table, kEnd}), "offset 20 (0x14): stream has no RunSettings chunk"},
-        {"refused run settings", Cat({table, EncodeChunk(kTagRunSettings, EncodeRunSettings({}), 1), kEnd}), "offset 20 (0x14): run settings chunk has flags bit 0"},
-        {"run settings too short", Cat({table, EncodeChunk(kTagRunSettings, H("00000000 00000000")), kEnd}), "offset 32 (0x20): run settings: block of 8 bytes"},
-        {"offset in the header", Cat({table, EncodeChunk(kTagRunSettings, H("00000000 08000000 00000000 0000")), kEnd}), "offset 32 (0x20): run settings: command offset 8 lies outside"},
-        {"offset past the block", Cat({table, EncodeChunk(kTagRunSettings, H("00000000 00000000 0E000000 0000")), kEnd}), "offset 32 (0x20): run settings: finish page offset 14 lies outside"},
-        {"no terminator", Cat({table, EncodeChunk(kTagRunSettings, H("00000000 0C000000 00000000 4100 4200")), kEnd}), "offset 44 (0x2C): run settings: command has no terminator"},
-        {"odd offset, terminator straddles the end", Cat({table, EncodeChunk(kTagRunSettings, H("00000000 0D000000 00000000 00 4100 00")), kEnd}), "offset 45 (0x2D): run settings: command has no terminator"},
+        {"refused run settings", Cat({table, EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings({}), 1), kEnd}), "offset 20 (0x14): run settings chunk has flags bit 0"},
+        {"run settings too short", Cat({table, EncodeChunk(ChunkTag::RunSettings, H("00000000 00000000")), kEnd}), "offset 32 (0x20): run settings: block of 8 bytes"},
+        {"offset in the header", Cat({table, EncodeChunk(ChunkTag::RunSettings, H("00000000 08000000 00000000 0000")), kEnd}), "offset 32 (0x20): run settings: command offset 8 lies outside"},
+        {"offset past the block", Cat({table, EncodeChunk(ChunkTag::RunSettings, H("00000000 00000000 0E000000 0000")), kEnd}), "offset 32 (0x20): run settings: finish page offset 14 lies outside"},
+        {"no terminator", Cat({table, EncodeChunk(ChunkTag::RunSettings, H("00000000 0C000000 00000000 4100 4200")), kEnd}), "offset 44 (0x2C): run settings: command has no terminator"},
+        {"odd offset, terminator straddles the end", Cat({table, EncodeChunk(ChunkTag::RunSettings, H("00000000 0D000000 00000000 00 4100 00")), kEnd}), "offset 45 (0x2D): run settings: command has no terminator"},
     };
     for (const Case& c : cases) {
         DecodeResult r = DecodeStream(c.stream);
         EXPECT_FALSE(r.ok) << c.name;
         EXPECT_EQ(r.error.rfind(c.expected, 0), 0u) << c.name << ": " << r.error;
+        EXPECT_EQ(r.error.rfind("offset " + std::to_string(r.errorOffset) + " ", 0), 0u) << c.name << ": " << r.error;
     }
 }
 
 TEST(Reader, OddRunSettingsOffsetWithTerminatorInsideIsRead) {
-    Bytes stream = Cat({EncodeChunk(kTagRunSettings, H("00000000 0D000000 00000000 00 4100 0000")), kEnd});
+    Bytes stream = Cat({EncodeChunk(ChunkTag::RunSettings, H("00000000 0D000000 00000000 00 4100 0000")), kEnd});
     DecodeResult r = DecodeStream(stream);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.data.settings.command, u"A");

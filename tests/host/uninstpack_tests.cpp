@@ -40,7 +40,7 @@ protected:
     static Bytes FakeStub() {
         Bytes stub = {'M', 'Z'};
         stub.resize(300, 0x90);
-        stub.insert(stub.end(), std::begin(kLocatorMarker), std::end(kLocatorMarker));
+        stub.insert(stub.end(), std::begin(kDataLocatorMarker), std::end(kDataLocatorMarker));
         stub.resize(stub.size() + 4, 0);
         stub.resize(700, 0xCC);
         SetDataOffset(stub, static_cast<uint32_t>(stub.size()));
@@ -326,9 +326,9 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
 // Files no writer of ours produces: each must be refused with the offset of the fault.
 TEST_F(Workspace, VerifyRefusesStreamsTheUninstallerWouldRefuse) {
     UninstallData d = ParseManifest(Manifest());
-    Bytes messages = EncodeChunk(kTagMessageTable, EncodeMessageTable(d.messages));
-    Bytes settings = EncodeChunk(kTagRunSettings, EncodeRunSettings(d.settings));
-    Bytes end = EncodeChunkHeader(kTagEnd, 0, 0);
+    Bytes messages = EncodeChunk(ChunkTag::MessageTable, EncodeMessageTable(d.messages));
+    Bytes settings = EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings(d.settings));
+    Bytes end = EncodeChunkHeader(ChunkTag::End, 0, 0);
     auto cat = [](std::initializer_list<Bytes> parts) {
         Bytes out;
         for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -345,12 +345,12 @@ TEST_F(Workspace, VerifyRefusesStreamsTheUninstallerWouldRefuse) {
         {"clean", cat({messages, settings, end}), ""},
         {"no RunSettings", cat({messages, end}), "no RunSettings chunk"},
         {"no End", cat({messages, settings}), "without an End chunk"},
-        {"bad offset", cat({messages, EncodeChunk(kTagRunSettings, badOffset), end}), "command offset 40"},
-        {"refused flag", cat({messages, EncodeChunk(kTagRunSettings, EncodeRunSettings(d.settings), 1), end}),
+        {"bad offset", cat({messages, EncodeChunk(ChunkTag::RunSettings, badOffset), end}), "command offset 40"},
+        {"refused flag", cat({messages, EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings(d.settings), 1), end}),
          "flags bit 0"},
-        {"over the staging limit", cat({messages, EncodeChunk(kTagRegistryList, longRecord), settings, end}),
+        {"over the staging limit", cat({messages, EncodeChunk(ChunkTag::RegistryList, longRecord), settings, end}),
          "more than the uninstaller's 519"},
-        {"size past the end", cat({messages, EncodeChunkHeader(kTagFileList, 0, 1000), end}), "declares 1000"},
+        {"size past the end", cat({messages, EncodeChunkHeader(ChunkTag::FileList, 0, 1000), end}), "declares 1000"},
     };
     for (const auto& c : cases) {
         Write("u.exe", BuildUninstaller(stub_, c.stream));
@@ -372,11 +372,11 @@ TEST_F(Workspace, VerifyRefusesStreamsTheUninstallerWouldRefuse) {
 
 TEST_F(Workspace, VerifyReportsOddChunksOfAReadableStream) {
     UninstallData d = ParseManifest(Manifest());
-    Bytes stream = EncodeChunk(kTagMessageTable, EncodeMessageTable(d.messages), 4);
+    Bytes stream = EncodeChunk(ChunkTag::MessageTable, EncodeMessageTable(d.messages), 4);
     Bytes more = EncodeChunk(0x1238, Bytes(3, 0));
-    Bytes settings = EncodeChunk(kTagRunSettings, EncodeRunSettings(d.settings));
+    Bytes settings = EncodeChunk(ChunkTag::RunSettings, EncodeRunSettings(d.settings));
     for (const Bytes* b : {&more, &settings, &settings}) stream.insert(stream.end(), b->begin(), b->end());
-    Bytes end = EncodeChunkHeader(kTagEnd, 0, 0);
+    Bytes end = EncodeChunkHeader(ChunkTag::End, 0, 0);
     stream.insert(stream.end(), end.begin(), end.end());
     Write("u.exe", BuildUninstaller(stub_, stream));
     Run v = Verify("u.exe");

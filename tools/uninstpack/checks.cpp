@@ -15,12 +15,6 @@ namespace uninstpack {
 
 namespace {
 
-std::string Hex(uint64_t v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
-    return buf;
-}
-
 std::string N(size_t v) { return std::to_string(v); }
 
 char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
@@ -334,9 +328,9 @@ void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out)
         CheckNoZero(r.fileName, where, "file name", out);
         PathFinding(r.directory, PathKind::Directory, where, "directory", out);
         PathFinding(r.fileName, PathKind::FileName, where, "file name", out);
-        if (r.directory.size() + r.fileName.size() > kFileRecordTextLimit)
+        if (r.directory.size() + r.fileName.size() > kFileEntryTextLimit)
             out.push_back({where, "directory and file name hold " + N(r.directory.size() + r.fileName.size()) +
-                                      " characters together, more than the uninstaller's " + N(kFileRecordTextLimit) +
+                                      " characters together, more than the uninstaller's " + N(kFileEntryTextLimit) +
                                       "; it would refuse the whole data and remove nothing", true});
         else
             CheckPathLength(r.directory, r.fileName, where, r.fileName.empty() ? "the folder's path" : "the file's path",
@@ -391,9 +385,9 @@ void CheckShortcuts(const std::vector<ShortcutRecord>& shortcuts, std::vector<Pr
         PathFinding(r.secondFolder, PathKind::Folder, where, "second folder", out);
         PathFinding(r.fileName, PathKind::FileName, where, "file name", out);
         size_t units = r.firstFolder.size() + r.secondFolder.size() + r.fileName.size();
-        if (units > kShortcutRecordTextLimit) {
+        if (units > kShortcutEntryTextLimit) {
             out.push_back({where, "texts hold " + N(units) + " characters together, more than the uninstaller's " +
-                                      N(kShortcutRecordTextLimit) + "; it would refuse the whole data and remove nothing",
+                                      N(kShortcutEntryTextLimit) + "; it would refuse the whole data and remove nothing",
                            true});
             continue;
         }
@@ -436,9 +430,9 @@ void CheckRegistry(const std::vector<RegistryRecord>& registry, std::vector<Prob
         const RegistryRecord& r = registry[i];
         std::string where = "registry record " + N(i);
         CheckNoZero(r.path, where, "path", out);
-        if (r.path.size() > kRegistryRecordTextLimit) {
+        if (r.path.size() > kRegistryEntryTextLimit) {
             out.push_back({where, "path holds " + N(r.path.size()) + " characters, more than the uninstaller's " +
-                                      N(kRegistryRecordTextLimit) + "; it would refuse the whole data and remove nothing",
+                                      N(kRegistryEntryTextLimit) + "; it would refuse the whole data and remove nothing",
                            true});
             continue;
         }
@@ -532,16 +526,17 @@ std::vector<Problem> CheckChunks(const std::vector<ChunkInfo>& chunks) {
     size_t tables = 0, settings = 0;
     for (const ChunkInfo& c : chunks) {
         std::string where = "chunk at stream offset " + N(c.offset);
-        bool known = c.tag == kTagMessageTable || c.tag == kTagFileList || c.tag == kTagShortcutList ||
-                     c.tag == kTagRegistryList || c.tag == kTagRunSettings || c.tag == kTagIntegrity || c.tag == kTagEnd;
+        bool known = c.tag == ChunkTag::MessageTable || c.tag == ChunkTag::FileList ||
+                     c.tag == ChunkTag::ShortcutList || c.tag == ChunkTag::RegistryList ||
+                     c.tag == ChunkTag::RunSettings || c.tag == ChunkTag::Integrity || c.tag == ChunkTag::End;
         if (!known) out.push_back({where, "has the unknown tag " + Hex(c.tag) + "; the uninstaller skips its " + N(c.size) + " bytes"});
-        if (c.flags && c.tag != kTagRunSettings)
+        if (c.flags && c.tag != ChunkTag::RunSettings)
             out.push_back({where, "has flags " + Hex(c.flags) + "; the uninstaller ignores them (writers store 0)"});
-        if (c.tag == kTagEnd && c.size)
+        if (c.tag == ChunkTag::End && c.size)
             out.push_back({where, "is the End chunk with a size of " + N(c.size) + "; the uninstaller never reads past its header (writers store 0)"});
-        if (c.tag == kTagMessageTable && c.size && ++tables == 2)
+        if (c.tag == ChunkTag::MessageTable && c.size && ++tables == 2)
             out.push_back({where, "is a second message table; the uninstaller replaces the first with it"});
-        if (c.tag == kTagRunSettings && c.size && ++settings == 2)
+        if (c.tag == ChunkTag::RunSettings && c.size && ++settings == 2)
             out.push_back({where, "is a second RunSettings chunk; the uninstaller replaces the first with it"});
     }
     return out;

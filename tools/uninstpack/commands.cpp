@@ -29,12 +29,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Hex(uint64_t v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
-    return buf;
-}
-
 std::string Reason(int error) { return std::strerror(error); }
 
 // A file whose status cannot be read counts as missing; the open that follows gives the reason.
@@ -170,13 +164,13 @@ uint32_t U32At(const Bytes& b, size_t at) {
 
 const char* TagName(uint16_t tag) {
     switch (tag) {
-    case kTagMessageTable: return "MessageTable";
-    case kTagFileList: return "FileList";
-    case kTagShortcutList: return "ShortcutList";
-    case kTagRegistryList: return "RegistryList";
-    case kTagRunSettings: return "RunSettings";
-    case kTagIntegrity: return "Integrity";
-    case kTagEnd: return "End";
+    case ChunkTag::MessageTable: return "MessageTable";
+    case ChunkTag::FileList: return "FileList";
+    case ChunkTag::ShortcutList: return "ShortcutList";
+    case ChunkTag::RegistryList: return "RegistryList";
+    case ChunkTag::RunSettings: return "RunSettings";
+    case ChunkTag::Integrity: return "Integrity";
+    case ChunkTag::End: return "End";
     default: return "(unknown, skipped)";
     }
 }
@@ -191,28 +185,26 @@ struct Located {
 
 Located Locate(const Bytes& file) {
     Located l;
-    std::vector<size_t> found;
-    for (size_t i = 0; i + sizeof kLocatorMarker <= file.size() && found.size() < 2; ++i)
-        if (std::equal(std::begin(kLocatorMarker), std::end(kLocatorMarker), file.begin() + i)) found.push_back(i);
-    if (found.empty()) {
+    LocatorSearch found = SearchDataLocator(file);
+    if (found.outcome == LocatorSearch::Missing) {
         l.error = "not an uninstaller nor its program part (no data locator in its " + std::to_string(file.size()) +
                   " bytes), and not a manifest (a JSON object)";
-    } else if (found.size() > 1) {
-        l.error = "the locator marker occurs at file offset " + std::to_string(found[0]) + " and again at " +
-                  std::to_string(found[1]) + "; no writer can tell which one the program reads";
-    } else if (file.size() - found[0] < kLocatorSize) {
-        l.error = "the locator at file offset " + std::to_string(found[0]) + " is cut short by the end of the file";
+    } else if (found.outcome == LocatorSearch::Repeated) {
+        l.error = "the locator marker occurs at file offset " + std::to_string(found.at) + " and again at " +
+                  std::to_string(found.again) + "; no writer can tell which one the program reads";
+    } else if (found.outcome == LocatorSearch::CutShort) {
+        l.error = "the locator at file offset " + std::to_string(found.at) + " is cut short by the end of the file";
     } else {
-        l.markerAt = found[0];
+        l.markerAt = found.at;
         l.dataOffset = *GetDataOffset(file);
         if (l.dataOffset == 0)
-            l.error = "the DataOffset at file offset " + std::to_string(found[0] + 6) +
+            l.error = "the DataOffset at file offset " + std::to_string(found.at + kDataLocatorMarkerSize) +
                       " is 0: the file carries no uninstall data";
         else if (l.dataOffset > file.size())
-            l.error = "the DataOffset at file offset " + std::to_string(found[0] + 6) + " is " +
+            l.error = "the DataOffset at file offset " + std::to_string(found.at + kDataLocatorMarkerSize) + " is " +
                       std::to_string(l.dataOffset) + ", past the end of the " + std::to_string(file.size()) +
                       "-byte file";
-        else if (l.markerAt + kLocatorSize > l.dataOffset)
+        else if (l.markerAt + kDataLocatorSize > l.dataOffset)
             l.error = "the locator at file offset " + std::to_string(l.markerAt) + " lies inside the data at " +
                       std::to_string(l.dataOffset) + ", not in the program part";
         else
@@ -232,9 +224,7 @@ DecodeResult Decode(const Bytes& file, const Located& l) {
     DecodeResult r = DecodeStream(Bytes(file.begin() + l.dataOffset, file.begin() + StreamEnd(file, l)));
     if (!r.ok) {
         // The reader names stream offsets; a person with a hex viewer wants the file's.
-        size_t streamOffset = 0;
-        std::sscanf(r.error.c_str(), "offset %zu", &streamOffset);
-        r.error = "file offset " + std::to_string(l.dataOffset + streamOffset) + ", stream " + r.error;
+        r.error = "file offset " + std::to_string(l.dataOffset + r.errorOffset) + ", stream " + r.error;
     }
     return r;
 }
@@ -357,10 +347,10 @@ void CheckFile(const Bytes& file, const Located& l, const DecodeResult& r, std::
                                     "would remove whatever a damaged record names (build writes the chunk)"});
     bool afterSeal = false;
     for (const ChunkInfo& c : r.chunks) {
-        if (afterSeal && c.tag != kTagEnd)
+        if (afterSeal && c.tag != ChunkTag::End)
             problems.push_back({"chunk at stream offset " + std::to_string(c.offset),
                                 "follows the integrity chunk, so damage to it cannot be detected"});
-        afterSeal = afterSeal || c.tag == kTagIntegrity;
+        afterSeal = afterSeal || c.tag == ChunkTag::Integrity;
     }
     std::optional<CertificateTable> cert = FindCertificateTable(file);
     if (cert && cert->offset < l.dataOffset)

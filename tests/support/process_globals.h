@@ -1,0 +1,17 @@
+// Every process global the program declares, saved when a test begins and put back when it ends,
+// so that no test's run state, loaded-data slots or swapped system calls reach the next one.
+// A fixture holds one as its first member: built before SetUp, destroyed after TearDown.
+#pragma once
+#include <memory>
+
+class ProcessGlobalsGuard {
+public:
+    ProcessGlobalsGuard();
+    ~ProcessGlobalsGuard();
+    ProcessGlobalsGuard(const ProcessGlobalsGuard&) = delete;
+    ProcessGlobalsGuard& operator=(const ProcessGlobalsGuard&) = delete;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> saved_;
+};
