@@ -142,13 +142,13 @@ public:
             e.path = it->path();
             e.name = NameOf(e.path);
             std::string mistake = NameMistake(e.name);
-            if (!mistake.empty()) throw HarvestError(e.path.string() + ": the name " + mistake + "; rename it");
+            if (!mistake.empty()) throw HarvestError(e.path.u8string() + ": the name " + mistake + "; rename it");
             std::error_code sec;
             fs::file_status own = fs::symlink_status(e.path, sec);
             if (fs::is_symlink(own)) {
                 fs::file_status target = fs::status(e.path, sec);
                 e.folder = fs::is_directory(target);
-                err_ << "uninstpack harvest: " << e.path.string() << ": a symbolic link "
+                err_ << "uninstpack harvest: " << e.path.u8string() << ": a symbolic link "
                      << (e.folder ? "to a folder; recorded as a folder record, and what the folder holds is not"
                                   : sec ? "that points nowhere; recorded as a file record"
                                         : "to a file; recorded as a file record")
@@ -156,27 +156,27 @@ public:
             } else if (fs::is_directory(own)) {
                 e.folder = e.descend = true;
             } else if (!fs::is_regular_file(own)) {
-                err_ << "uninstpack harvest: " << e.path.string()
+                err_ << "uninstpack harvest: " << e.path.u8string()
                      << ": neither a file nor a folder (a device, pipe or socket); not recorded\n";
                 continue;
             }
             entries.push_back(e);
         }
-        if (ec) throw HarvestError(folder.string() + ": cannot read the folder: " + ec.message());
+        if (ec) throw HarvestError(folder.u8string() + ": cannot read the folder: " + ec.message());
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
             std::u16string fa = Fold(a.name), fb = Fold(b.name);
             return fa != fb ? fa < fb : a.name < b.name;
         });
         for (size_t i = 1; i < entries.size(); ++i)
             if (Fold(entries[i].name) == Fold(entries[i - 1].name))
-                throw HarvestError(entries[i].path.string() + ": differs from " + entries[i - 1].path.filename().string() +
+                throw HarvestError(entries[i].path.u8string() + ": differs from " + entries[i - 1].path.filename().u8string() +
                                    " only in case; one Windows folder holds only one of them");
         for (const Entry& e : entries)
-            if (!e.folder) records_.push_back({directory, e.name, FlagsFor(e.name, Join(relative, e.name)), e.path.string()});
+            if (!e.folder) records_.push_back({directory, e.name, FlagsFor(e.name, Join(relative, e.name)), e.path.u8string()});
         for (const Entry& e : entries) {
             if (!e.folder) continue;
             std::u16string sub = directory + u'\\' + e.name;
-            records_.push_back({sub, u"", 0, e.path.string()});
+            records_.push_back({sub, u"", 0, e.path.u8string()});
             if (e.descend) Walk(e.path, sub, Join(relative, e.name));
         }
     }
@@ -226,7 +226,7 @@ std::u16string EntryKey(const Json& entry) {
 }
 
 std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(fs::u8path(path), std::ios::binary);
     if (!in) throw HarvestError(path + ": cannot open the manifest to merge into");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) throw HarvestError(path + ": cannot read the manifest to merge into");
