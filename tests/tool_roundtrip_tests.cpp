@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/uninstpack/commands.h"
+#include "tools/uninstpack/harvest.h"
 #include "data/data_locator.h"
 #include "data/install_records.h"
 #include "data/memory_ops.h"
@@ -315,6 +316,45 @@ TEST_F(ToolRoundTrip, TextOneOverTheLimitIsNotWritten) {
         EXPECT_NE(std::string::npos, err_.str().find(c.said)) << err_.str();
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(exe_.c_str())) << "a file was written";
     }
+}
+
+// A staged tree harvested here, where names reach the tool as UTF-16, built with the German
+// texts, and removed whole by the real uninstaller: the harvested order is one it can empty.
+// Names stay ASCII: the test machine's Wine runs without a UTF-8 locale and cannot create
+// others on its disk (CreateFileW failed with 2 for "Größe.txt").
+TEST_F(ToolRoundTrip, HarvestedTreeWithGermanTextsIsRemovedWhole) {
+    const std::wstring app = dir_.MakeFolder(L"Notizen");
+    for (const wchar_t* folder : {L"Notizen\\daten\\stile", L"Notizen\\leer", L"Notizen\\mit Leerzeichen"})
+        dir_.MakeFolder(folder);
+    for (const wchar_t* file : {L"notizen.exe", L"daten\\vorlage 1.txt", L"daten\\stile\\schlicht.css",
+                                L"mit Leerzeichen\\lies mich.txt"})
+        ASSERT_TRUE(WriteFileBytes(app + L"\\" + file, {'x'}));
+
+    uninstpack::HarvestOptions harvest;
+    harvest.dir = Narrow(app);
+    harvest.installDir = Narrow(app);
+    harvest.flags = {"in-use=*.exe"};
+    harvest.output = Narrow(dir_.Join(L"harvested.json"));
+    std::ostringstream out, err;
+    ASSERT_EQ(0, uninstpack::RunHarvest(harvest, out, err)) << err.str();
+    const uninstpack::Bytes harvested = ReadFileBytes(dir_.Join(L"harvested.json"));
+    Json manifest = Json::parse(harvested.begin(), harvested.end());
+    EXPECT_EQ(9u, manifest["files"].size()) << manifest.dump(1);
+    manifest["language"] = "de";
+    manifest["product"] = "Notizen";
+    ASSERT_EQ(uninstpack::kExitClean, Build(manifest.dump())) << err_.str();
+
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(std::wstring(L"&Ja"), GetMessageText(0, 3));
+    EXPECT_EQ(std::wstring(L"Deinstallation von Notizen"), GetMessageText(0, 0));
+    EXPECT_NE(nullptr, wcsstr(GetMessageText(0, 1), L"zugeh\u00f6rigen")) << Narrow(GetMessageText(0, 1));
+    ASSERT_EQ(9u, FileEntryCount);
+    EXPECT_EQ(kFileInUseCheck, FileEntries[1]->flags);
+    ReleaseUninstallData();
+
+    EXPECT_EQ(0u, RunProgram(exe_, L"/S"));
+    EXPECT_FALSE(Exists(app)) << "the staged tree, or part of it, is still there";
+    EXPECT_TRUE(Exists(exe_));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "pack/uninst_data.h"
 #include "tools/uninstpack/cli.h"
 #include "tools/uninstpack/commands.h"
+#include "tools/uninstpack/languages.h"
 #include "tools/uninstpack/manifest.h"
 
 using namespace uninstpack;
@@ -207,6 +208,11 @@ TEST_F(Workspace, ManifestMistakesAreRefusedNamingTheField) {
         {R"({"settings": {"wait": "yes"}})", "settings.wait"},
         {R"({"settings": {"command": "a\u0000b"}})", "settings.command"},
         {R"({"files": [)", "not a JSON manifest"},
+        {R"({"language": "xx", "product": "P"})", "language: no default texts for \"xx\""},
+        {R"({"language": "pt", "product": "P"})", "texts for this language are pt-BR"},
+        {R"({"language": "de"})", "\"language\" needs \"product\""},
+        {R"({"language": "de", "product": ""})", "product: is empty"},
+        {R"({"product": "P"})", "product: is put only into the default texts"},
     };
     for (const auto& c : cases) {
         Write("m.json", std::string(c.manifest));
@@ -263,6 +269,11 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
         {Manifest("", "", "", withMessage(7, "100%% of %s")), ""},
         {Manifest("", "", "", withMessage(7, "100%%")), "message 7: holds \"%%\" but no"},
         {Manifest("", "", "", withMessage(2, "done: %s")), "message 2: holds \"%s\", but this message is shown as it is"},
+        {Manifest("", "", "", withMessage(3, "&Yes")), ""},
+        {Manifest("", "", "", withMessage(6, "&yes to none").replace(msg.find("text 3"), 6, "&Yes")),
+         "message 6: marks the access key \"y\", as message 3 does"},
+        {Manifest("", "", "", withMessage(5, "&&No&w").replace(msg.find("text 4"), 6, "&W")), "message 5: marks the access key \"w\""},
+        {Manifest("", "", "", withMessage(5, "&Ж").replace(msg.find("text 4"), 6, "&ж")), "message 5: marks"},
         // A file path of 259 characters fits with its terminator, 260 does not.
         {Manifest(R"({"directory": ")" + longDir(254) + R"(", "fileName": "f"})"), ""},
         {Manifest(R"({"directory": ")" + longDir(255) + R"(", "fileName": "f"})"),
@@ -680,13 +691,16 @@ TEST_F(Workspace, CommandLine) {
         {{"--version"}, "", 0, "uninstpack 1.", ""},
         {{"help", "build"}, "", 0, "usage: uninstpack build MANIFEST", ""},
         {{"verify", "--help"}, "", 0, "usage: uninstpack verify FILE", ""},
-        {{}, "", 2, "", "no command given (commands: build, inspect, verify, help)"},
-        {{"frobnicate"}, "", 2, "", "unknown command \"frobnicate\" (commands: build, inspect, verify, help)"},
+        {{}, "", 2, "", "no command given (commands: build, inspect, verify, harvest, languages, help)"},
+        {{"frobnicate"}, "", 2, "", "unknown command \"frobnicate\" (commands: build, inspect, verify, harvest, languages, help)"},
         {{"help", "frobnicate"}, "", 2, "", "unknown command \"frobnicate\""},
         {{"build", Path("m.json")}, "", 2, "", "uninstpack build: --stub STUB is missing"},
         {{"build"}, "", 2, "", "usage: uninstpack build MANIFEST --stub"},
         {{"inspect", "--strict", "x"}, "", 2, "", "unknown option \"--strict\""},
         {{"verify", "a", "b"}, "", 2, "", "one FILE only"},
+        {{"languages", "de"}, "", 2, "", "takes no operand"},
+        {{"harvest", dir_.string()}, "", 2, "", "--install-dir PATH is missing"},
+        {{"harvest", "--install-dir", "."}, "", 2, "", "DIR is missing"},
         {{"verify", "-"}, Manifest(), 0, "-: no problems found", ""},
         {{"verify", "--json", "-"}, "{\"files\": []}", 0, "\"severity\": \"warning\"", ""},
         {{"verify", "--strict", "--json", "-"}, "{}", 1, "\"exitCode\": 1", ""},
@@ -709,6 +723,149 @@ TEST_F(Workspace, CommandLine) {
     Run built = Command({"build", "--stub=" + Path("stub.exe"), "--output=-", "-"}, Manifest());
     std::ostringstream out, err;
     EXPECT_EQ(InspectBytes(Bytes(built.out.begin(), built.out.end()), "-", false, out, err), 0) << err.str();
+}
+
+// A staged tree with what trips a harvester: nested and empty folders, spaces and letters beyond
+// ASCII, names that sort differently with and without case, and links to a file, to a folder
+// (its contents must not come twice) and to nothing.
+TEST_F(Workspace, HarvestRecordsTheTreeInInstallationOrder) {
+    const fs::path stage = dir_ / "stage";
+    for (const char* folder : {"data/sub/deep", "empty", "sub dir", "Zeta"}) fs::create_directories(stage / folder);
+    for (const char* file : {"App.EXE", "readme.txt", "data/Größe ü.txt", "data/sub/deep/x.dll", "sub dir/a b.txt",
+                             "alpha.txt"})
+        Write("stage/" + std::string(file), std::string("x"));
+    fs::create_symlink("readme.txt", stage / "link.txt");
+    fs::create_symlink("data", stage / "linked");
+    fs::create_symlink("missing", stage / "dangling");
+    Run r = Command({"harvest", stage.string(), "--install-dir", "C:/Program Files/Ünï App/", "--flag", "in-use=*.exe",
+                     "--flag=com=data/sub/*/*.dll", "--flag", "shared=*.none"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string app = "C:\\Program Files\\Ünï App";
+    const std::vector<std::vector<std::string>> expected = {
+        {app, ""}, {app, "alpha.txt"}, {app, "App.EXE", "in-use"}, {app, "dangling"}, {app, "link.txt"},
+        {app, "readme.txt"}, {app + "\\data", ""}, {app + "\\data", "Größe ü.txt"}, {app + "\\data\\sub", ""},
+        {app + "\\data\\sub\\deep", ""}, {app + "\\data\\sub\\deep", "x.dll", "com"}, {app + "\\empty", ""},
+        {app + "\\linked", ""}, {app + "\\sub dir", ""}, {app + "\\sub dir", "a b.txt"}, {app + "\\Zeta", ""}};
+    Json files = Json::parse(r.out)["files"];
+    ASSERT_EQ(files.size(), expected.size()) << r.out;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(files[i]["directory"], expected[i][0]) << i;
+        EXPECT_EQ(files[i]["fileName"], expected[i][1]) << i;
+        EXPECT_EQ(files[i]["flags"], expected[i].size() > 2 ? Json::array({expected[i][2]}) : Json::array()) << i;
+    }
+    for (const char* said : {"link.txt: a symbolic link to a file", "linked: a symbolic link to a folder",
+                             "dangling: a symbolic link that points nowhere", "shared=*.none matched no file"})
+        EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
+    EXPECT_EQ(Command({"harvest", stage.string(), "--install-dir", "C:/Program Files/Ünï App/", "--flag",
+                       "in-use=*.exe", "--flag=com=data/sub/*/*.dll", "--flag", "shared=*.none"}).out, r.out);
+    Write("h.json", r.out);
+    EXPECT_EQ(Verify("h.json").out.find("file record"), std::string::npos) << Verify("h.json").out;
+}
+
+// Each case: a staged folder, options, and words of the refusal; nothing may be written.
+TEST_F(Workspace, HarvestRefusesWhatAWindowsFolderCannotHold) {
+    struct {
+        const char* files;  // "|"-separated, below a fresh "stage" folder
+        std::vector<std::string> options;
+        const char* expect;
+    } cases[] = {
+        {"a:b.txt", {}, "a:b.txt: the name holds the character \":\""},
+        {"con.txt", {}, "is a device name on Windows"},
+        {"trailing.", {}, "ends in a space or a dot"},
+        {"Readme|README", {}, "differs from"},
+        {"ok", {"--install-dir", "data"}, "--install-dir \"data\" is relative to the uninstaller's current folder"},
+        {"ok", {"--install-dir", "C:\\Windows"}, "is a folder record that names the system folder"},
+        {"ok", {"--flag", "readonly=*"}, "write NAME=PATTERN"},
+        {"ok", {"-o", "stage/out.json"}, "lies in the staged folder"},
+        {"", {}, "no such folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expect);
+        fs::remove_all(dir_ / "stage");
+        std::string files = c.files;
+        for (size_t start = 0; *c.files && start <= files.size();) {
+            size_t bar = std::min(files.find('|', start), files.size());
+            fs::create_directories(dir_ / "stage");
+            Write("stage/" + files.substr(start, bar - start), std::string("x"));
+            start = bar + 1;
+        }
+        std::vector<std::string> args = {"harvest", Path("stage"), "--install-dir", "C:\\App", "-o", Path("h.json")};
+        for (size_t i = 0; i < c.options.size(); i += 2) {
+            std::string value = c.options[i] == "-o" ? Path(c.options[i + 1]) : c.options[i + 1];
+            auto at = std::find(args.begin(), args.end(), c.options[i]);
+            if (at != args.end()) *(at + 1) = value;
+            else args.insert(args.end(), {c.options[i], value});
+        }
+        Run r = Command(args);
+        EXPECT_EQ(r.rc, 2) << r.err;
+        EXPECT_NE(r.err.find(c.expect), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(Path("h.json")) || fs::exists(Path("stage/out.json")));
+    }
+}
+
+// The hand-written manifest keeps its fields; its record for a harvested file (written with "/"
+// and other case) takes that record's place, its other records follow the tree's.
+TEST_F(Workspace, HarvestMergesIntoAHandWrittenManifest) {
+    fs::create_directories(dir_ / "stage/bin");
+    Write("stage/bin/app.exe", std::string("x"));
+    Write("hand.json", std::string(R"({"language": "de", "product": "Beispiel", "messages": {"2": ""},
+        "files": [{"directory": "C:\\Windows\\System32", "fileName": "rt.dll", "flags": ["shared"]},
+                  {"directory": "c:/app/BIN/", "fileName": "App.exe", "flags": ["in-use", "com"]}],
+        "settings": {"wait": true}})"));
+    Run r = Command({"harvest", Path("stage"), "--install-dir", "C:\\App", "--merge", Path("hand.json"), "-o",
+                     Path("merged.json")});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    std::ifstream in(Path("merged.json"));
+    Json m = Json::parse(in);
+    EXPECT_EQ(m["language"], "de");
+    EXPECT_EQ(m["settings"]["wait"], true);
+    ASSERT_EQ(m["files"].size(), 4u) << m.dump();
+    EXPECT_EQ(m["files"][0]["directory"], "C:\\App");
+    EXPECT_EQ(m["files"][1]["directory"], "C:\\App\\bin");
+    EXPECT_EQ(m["files"][2]["flags"], Json::array({"in-use", "com"}));
+    EXPECT_EQ(m["files"][3]["fileName"], "rt.dll");
+    Run v = Verify("merged.json");
+    EXPECT_EQ(v.rc, 0) << v.out;
+    UninstallData d = ParseManifest(m.dump());
+    EXPECT_EQ(d.messages[2], u"");  // a message the manifest gives, even empty, is not replaced
+    EXPECT_EQ(d.messages[5], u"&Nein");
+}
+
+// Every set: sixteen texts, none empty, the product's name in the caption, "%s" once in each text
+// the uninstaller formats with a path and nowhere else, and clean under the tool's own checks
+// (which also look at the buttons' access keys).
+TEST_F(Workspace, EveryLanguageSetIsCompleteAndClean) {
+    Run list = Command({"languages"});
+    ASSERT_EQ(list.rc, 0);
+    EXPECT_GE(LanguageSets().size(), 11u);
+    EXPECT_EQ(static_cast<size_t>(std::count(list.out.begin(), list.out.end(), '\n')), LanguageSets().size());
+    for (const char* tag : {"en", "de", "fr", "es", "it", "pt-BR", "nl", "pl", "ru", "ja", "zh-CN"})
+        EXPECT_NE(list.out.find(std::string(tag) + "\t"), std::string::npos) << tag;
+    for (const LanguageSet& set : LanguageSets()) {
+        SCOPED_TRACE(set.tag);
+        EXPECT_EQ(FindLanguage(set.tag, nullptr), &set);
+        Write("m.json", std::string(R"({"language": ")") + set.tag + R"(", "product": "50% Notes"})");
+        Run v = Verify("m.json");
+        EXPECT_EQ(v.rc, 0) << v.out << v.err;
+        EXPECT_NE(v.out.find("no problems found"), std::string::npos) << v.out;
+        UninstallData d = ParseManifest(std::string(R"({"language": ")") + set.tag + R"(", "product": "50% Notes"})");
+        ASSERT_EQ(d.messages.size(), 16u);
+        EXPECT_NE(d.messages[0].find(u"50% Notes"), std::u16string::npos);
+        for (size_t n = 0; n < 16; ++n) {
+            EXPECT_FALSE(d.messages[n].empty()) << n;
+            EXPECT_EQ(d.messages[n].find(u"{product}"), std::u16string::npos) << n;
+            size_t percents = std::count(d.messages[n].begin(), d.messages[n].end(), u'%');
+            size_t ownPercents = d.messages[n].find(u"50% Notes") == std::u16string::npos ? 0 : 1;
+            bool formatted = n >= 7 && n <= 10;
+            EXPECT_EQ(percents - ownPercents, formatted ? 1u : 0u) << n;
+            if (formatted) {
+                EXPECT_EQ(ownPercents, 0u) << n << ": a product's % would be read as a format";
+                EXPECT_NE(d.messages[n].find(u"%s"), std::u16string::npos) << n;
+            }
+        }
+    }
+    EXPECT_EQ(FindLanguage("DE_at", nullptr), FindLanguage("de", nullptr));
+    EXPECT_EQ(FindLanguage("pt-PT", nullptr), nullptr);
 }
 
 }  // namespace

@@ -257,6 +257,36 @@ void CheckFormat(size_t number, const std::u16string& text, std::vector<Problem>
     }
 }
 
+// The access key a button label marks with "&" ("&&" is a plain ampersand), folded as the
+// system matches keys without regard to case; 0 when it marks none.
+char16_t AccessKey(const std::u16string& label) {
+    for (size_t i = 0; i + 1 < label.size(); ++i) {
+        if (label[i] != u'&') continue;
+        char16_t c = label[++i];
+        if (c == u'&') continue;
+        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x410 && c <= 0x42F)) c += 0x20;
+        else if (c >= 0x400 && c <= 0x40F) c += 0x50;
+        return c;
+    }
+    return 0;
+}
+
+// Buttons 3 to 6 share one dialog: two with the same access key make the key move between
+// them instead of choosing one.
+void CheckAccessKeys(const std::vector<std::u16string>& messages, std::vector<Problem>& out) {
+    for (size_t i = 4; i <= 6 && i < messages.size(); ++i) {
+        char16_t key = AccessKey(messages[i]);
+        for (size_t j = 3; j < i && key; ++j)
+            if (AccessKey(messages[j]) == key) {
+                out.push_back({"message " + N(i), "marks the access key " + Printable(std::u16string(1, key)) +
+                                                      ", as message " + N(j) + " does; both are buttons of the "
+                                                      "read-only prompt, where the key would move between them "
+                                                      "instead of choosing one"});
+                break;
+            }
+    }
+}
+
 void CheckNoZero(const std::u16string& text, const std::string& where, const char* field, std::vector<Problem>& out) {
     size_t z = text.find(u'\0');
     if (z != std::u16string::npos)
@@ -502,6 +532,7 @@ std::vector<Problem> CheckData(const UninstallData& data) {
         CheckNoZero(data.messages[i], "message " + N(i), "text", out);
         CheckFormat(i, data.messages[i], out);
     }
+    CheckAccessKeys(data.messages, out);
     if (data.messages.size() > 0xFFFF)
         out.push_back({"message table", "holds " + N(data.messages.size()) + " messages, more than 65535; it cannot be written"});
     CheckFiles(data.files, out);

@@ -1,8 +1,9 @@
-// Hand-written parsing: five subcommands and a handful of options do not need a parser's
+// Hand-written parsing: seven subcommands and a handful of options do not need a parser's
 // messages, and each mistake should name the command and show its usage line.
 #include "tools/uninstpack/cli.h"
 
 #include "tools/uninstpack/commands.h"
+#include "tools/uninstpack/harvest.h"
 
 namespace uninstpack {
 
@@ -31,6 +32,18 @@ const Command kCommands[] = {
      "Checks an uninstaller or a manifest: exit 0 when clean or only warnings, 1 with errors (or\n"
      "warnings under --strict), 2 when unusable. --json prints the findings as JSON. FILE \"-\" reads\n"
      "standard input.\n"},
+    {"harvest", "uninstpack harvest DIR --install-dir PATH [-o FILE] [--flag NAME=PATTERN]... [--merge MANIFEST]",
+     "Writes the file and folder records of the staged folder DIR as its tree will stand below PATH (a\n"
+     "full path, or \".\" for the uninstaller's own folder): PATH's record first, then in each folder\n"
+     "its files, then each subfolder's record and what it holds, by name. Symbolic links are recorded,\n"
+     "not followed. --flag in-use=*.exe sets a flag (shared, font, com, in-use) on files whose name\n"
+     "matches; a pattern with \"/\" matches the path below DIR (bin/*.dll). --merge puts the records\n"
+     "in front of those of a hand-written MANIFEST and keeps the rest of it; its own record for a\n"
+     "harvested path replaces the harvested one in place. Writes standard output unless -o FILE.\n"},
+    {"languages", "uninstpack languages",
+     "Lists the languages of the default texts, one per line: the tag a manifest's \"language\" names,\n"
+     "then the language's name. With \"language\" and \"product\", every message a manifest leaves\n"
+     "out is taken from that set.\n"},
     {"help", "uninstpack help [COMMAND]", "Shows the commands, or how to use one of them.\n"},
 };
 
@@ -84,6 +97,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     options.input = &in;
     bool json = false;
     std::string stub, output;
+    HarvestOptions harvest;
     std::vector<std::string> positional;
     bool optionsEnd = false;
     for (size_t i = 2; i < args.size(); ++i) {
@@ -108,17 +122,24 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
             a = a.substr(0, eq);
             inlineValue = true;
         }
-        bool takesValue = name == "build" && (a == "--stub" || a == "-o" || a == "--output");
+        bool takesValue = (name == "build" && (a == "--stub" || a == "-o" || a == "--output")) ||
+                          (name == "harvest" && (a == "--install-dir" || a == "-o" || a == "--output" ||
+                                                 a == "--flag" || a == "--merge"));
         if (takesValue) {
             if (!inlineValue) {
-                if (i + 1 >= args.size()) return Mistake(*command, a + " needs a file name", err);
+                if (i + 1 >= args.size())
+                    return Mistake(*command, a + (a == "--flag" ? " needs NAME=PATTERN" : a == "--install-dir" ? " needs a path" : " needs a file name"), err);
                 value = args[++i];
             }
-            (a == "--stub" ? stub : output) = value;
+            if (a == "--stub") stub = value;
+            else if (a == "-o" || a == "--output") output = harvest.output = value;
+            else if (a == "--install-dir") harvest.installDir = value;
+            else if (a == "--merge") harvest.merge = value;
+            else harvest.flags.push_back(value);
             continue;
         }
         if (inlineValue) return Mistake(*command, a + " takes no value", err);
-        if (a == "--strict" && name != "help" && name != "inspect") options.strict = true;
+        if (a == "--strict" && (name == "build" || name == "verify")) options.strict = true;
         else if (a == "--force" && name == "build") options.force = true;
         else if (a == "--json" && (name == "inspect" || name == "verify")) json = true;
         else return Mistake(*command, "unknown option \"" + a + "\"", err);
@@ -137,13 +158,23 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         out << "usage: " << about->usage << "\n\n" << about->help;
         return kExitClean;
     }
-    const char* operand = name == "build" ? "MANIFEST" : "FILE";
+    if (name == "languages") {
+        if (!positional.empty()) return Mistake(*command, "takes no operand, not \"" + positional[0] + "\"", err);
+        return RunLanguages(out);
+    }
+    const char* operand = name == "build" ? "MANIFEST" : name == "harvest" ? "DIR" : "FILE";
     if (positional.empty()) return Mistake(*command, std::string(operand) + " is missing", err);
     if (positional.size() > 1) return Mistake(*command, "one " + std::string(operand) + " only, not also \"" + positional[1] + "\"", err);
     if (name == "build") {
         if (stub.empty()) return Mistake(*command, "--stub STUB is missing (the bare program part, uninst.exe)", err);
         if (output.empty()) return Mistake(*command, "-o OUTPUT is missing (the uninstaller to write)", err);
         return RunBuild(positional[0], stub, output, out, err, options);
+    }
+    if (name == "harvest") {
+        harvest.dir = positional[0];
+        if (harvest.installDir.empty())
+            return Mistake(*command, "--install-dir PATH is missing (where the tree will stand, or \".\")", err);
+        return RunHarvest(harvest, out, err);
     }
     if (name == "inspect") return RunInspect(positional[0], json, out, err, options);
     options.json = json;

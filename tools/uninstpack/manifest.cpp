@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "tools/uninstpack/checks.h"
+#include "tools/uninstpack/languages.h"
 #include "tools/uninstpack/text.h"
 
 namespace uninstpack {
@@ -70,7 +71,8 @@ bool Flag(const Json& object, const char* field, const std::string& where) {
     return it->get<bool>();
 }
 
-std::vector<std::u16string> Messages(const Json& messages) {
+// `given` marks the numbers the manifest wrote, so default texts fill only the others.
+std::vector<std::u16string> Messages(const Json& messages, std::vector<bool>& given) {
     std::vector<std::u16string> out;
     if (messages.is_array()) {
         for (size_t i = 0; i < messages.size(); ++i) {
@@ -80,6 +82,7 @@ std::vector<std::u16string> Messages(const Json& messages) {
             if (!text) Fail(where, "not valid UTF-8");
             out.push_back(*text);
         }
+        given.assign(out.size(), true);
         return out;
     }
     if (!messages.is_object()) Fail("messages", "expected an object of texts by number (\"0\": \"...\")");
@@ -93,8 +96,12 @@ std::vector<std::u16string> Messages(const Json& messages) {
         if (!it->is_string()) Fail(where, "expected a text");
         std::optional<std::u16string> text = Utf8ToUtf16(it->get<std::string>());
         if (!text) Fail(where, "not valid UTF-8");
-        if (out.size() <= n) out.resize(n + 1);  // numbers left out are empty texts
+        if (out.size() <= n) {
+            out.resize(n + 1);  // numbers left out are empty texts
+            given.resize(n + 1, false);
+        }
         out[n] = *text;
+        given[n] = true;
     }
     return out;
 }
@@ -146,6 +153,26 @@ std::u16string PathText(const Json& object, const char* field, const std::string
     return text;
 }
 
+// With "language", the messages the manifest leaves out come from the tool's set for it, with
+// "product" put in; both fields or neither, since a set without the name would show a gap.
+void DefaultTexts(const Json& m, std::vector<std::u16string>& messages, const std::vector<bool>& given) {
+    bool hasLanguage = m.contains("language"), hasProduct = m.contains("product");
+    if (!hasLanguage && !hasProduct) return;
+    if (!hasLanguage) Fail("product", "is put only into the default texts of a \"language\"; name one, or leave it out");
+    if (!m["language"].is_string()) Fail("language", "expected a language tag such as \"de\" or \"pt-BR\"");
+    if (!hasProduct) Fail("manifest", "\"language\" needs \"product\", the name its texts put in");
+    std::u16string product = Text(m, "product", "manifest", true);
+    if (product.empty()) Fail("product", "is empty; the texts would name nothing");
+    if (product.find(u'\0') != std::u16string::npos) Fail("product", "holds a zero character, where the uninstaller would cut it");
+    std::string advice;
+    const LanguageSet* set = FindLanguage(m["language"].get<std::string>(), &advice);
+    if (!set) Fail("language", "no default texts for \"" + m["language"].get<std::string>() + "\": " + advice);
+    std::vector<std::u16string> defaults = DefaultMessages(*set, product);
+    if (messages.size() < defaults.size()) messages.resize(defaults.size());
+    for (size_t n = 0; n < defaults.size(); ++n)
+        if (n >= given.size() || !given[n]) messages[n] = defaults[n];
+}
+
 Json FromText(const std::u16string& text, const std::string& where) {
     std::optional<std::string> utf8 = Utf16ToUtf8(text);
     if (!utf8) Fail(where, "text " + Printable(text) + " holds an unpaired surrogate, which a manifest cannot carry");
@@ -174,9 +201,11 @@ RegistryTarget SplitRegistryPath(const std::u16string& path) {
 }
 
 UninstallData ManifestFromJson(const Json& m) {
-    CheckKeys(m, "manifest", {"messages", "files", "shortcuts", "registry", "settings"});
+    CheckKeys(m, "manifest", {"language", "product", "messages", "files", "shortcuts", "registry", "settings"});
     UninstallData data;
-    if (m.contains("messages")) data.messages = Messages(m["messages"]);
+    std::vector<bool> given;
+    if (m.contains("messages")) data.messages = Messages(m["messages"], given);
+    DefaultTexts(m, data.messages, given);
 
     auto list = [&m](const char* name) -> const Json& {
         static const Json kEmpty = Json::array();

@@ -1,0 +1,24 @@
+// `uninstpack harvest`: the file and folder records of a staged folder, as its tree will stand
+// in the installation folder, optionally put into a hand-written manifest; and
+// `uninstpack languages`, the tool's sets of default texts.
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace uninstpack {
+
+struct HarvestOptions {
+    std::string dir;                 // the staged folder
+    std::string installDir;          // where it will stand: absolute, "." or ".\NAME" below the uninstaller
+    std::string output = "-";        // "-" is standard output
+    std::string merge;               // a hand-written manifest to put the records into; empty: none
+    std::vector<std::string> flags;  // "NAME=PATTERN", as --flag gives them
+};
+
+// Exit code 0, or 2 with nothing written: a bad option, a name Windows cannot hold, a record
+// the uninstaller would refuse, an unreadable folder or manifest.
+int RunHarvest(const HarvestOptions& options, std::ostream& out, std::ostream& err);
+int RunLanguages(std::ostream& out);
+
+}  // namespace uninstpack
