@@ -25,7 +25,7 @@ test: build
 
 # The sample application installed into a fresh Wine prefix and removed by its uninstaller, built
 # with uninstpack from examples/sample-manifest.json; prints before and after, screenshots in
-# build/demo/screenshots.
+# build/demo/screenshots; then the same again with the tool's German texts.
 demo: build-program
 	@demo/run-demo.sh
 

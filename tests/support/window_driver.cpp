@@ -278,6 +278,12 @@ bool SaveScreenshot(HWND window, const std::wstring& bmpPath) {
     if (window) {
         // Not painted within the bound: the picture shows what there is.
         WaitUntil([&] { return Painted(window); }, WindowProcess(window), 30000);
+        // Wine paints into a copy of the window and hands it to the screen only when the
+        // painting thread next finds its queue empty; a picture taken at once lacked the control
+        // painted last (the read-only prompt's fourth button, in every demo run). Each message
+        // answered is one more pass of that thread through its queue.
+        for (int pass = 0; pass < 2; ++pass)
+            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, nullptr);
         RECT windowArea;
         // Wine 8 copies nothing but black when the source reaches off the screen, as a
         // maximized window's frame does; so only the visible part is taken.
