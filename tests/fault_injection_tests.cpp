@@ -380,12 +380,9 @@ protected:
         for (size_t i = 0; i < ARRAYSIZE(steps); ++i) {
             if (fileStepsOnly && i != 0 && i != 2) continue;
             g.callsInStep = 0;
-            const DWORD started = GetTickCount();
             steps[i].run();
-            stepMs_[i] += GetTickCount() - started;
         }
     }
-    DWORD stepMs_[9] = {};
 
     // One case: a fresh installation, the failure in place for the steps only.
     // fileStepsOnly: the running check and the file pass alone, where the errors that the
@@ -512,7 +509,6 @@ protected:
 // checks would prove nothing.
 TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
     {
-        const DWORD started = GetTickCount();
         Installation at;
         ASSERT_TRUE(at.Make(dir_, ++cases_));
         ASSERT_TRUE(Load(at));
@@ -538,9 +534,6 @@ TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
         g_tempCopies.clear();
         at.SetSharedCount(L"shared.dll", 0);
         at.SetSharedCount(L"shared1.dll", 0);
-        std::printf("one case: %lu ms; steps:", static_cast<unsigned long>(GetTickCount() - started));
-        for (DWORD ms : stepMs_) std::printf(" %lu", static_cast<unsigned long>(ms));
-        std::printf("\n");
     }
 }
 
