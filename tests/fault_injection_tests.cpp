@@ -28,6 +28,7 @@
 #include "run/self_removal.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -307,15 +308,12 @@ struct Outcome {
 
 class FaultInjection : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
-        savedNT_ = IsNT;
-        savedNT6_ = IsNT6OrLater;
         IsNT = true;
         IsNT6OrLater = true;  // regsvr32 first, the in-process call as its fallback
         ModuleInstance = GetModuleHandleW(nullptr);
-        MainWindow = nullptr;
-        ProgressTotal = 0;
         WCHAR current[MAX_PATH];
         GetCurrentDirectoryW(MAX_PATH, current);
         savedDir_ = current;
@@ -330,9 +328,6 @@ protected:
         FreeBlock(&InstallDir);
         FreeBlock(&WorkPath);
         FreeBlock(&ModulePath);
-        SetDataOffset(0);
-        IsNT = savedNT_;
-        IsNT6OrLater = savedNT6_;
         SetCurrentDirectoryW(savedDir_.c_str());
         DeleteTree(kKeyBase);
     }
@@ -491,7 +486,6 @@ protected:
     TempFolder dir_;
     int cases_ = 0;
     int failedCalls_ = 0;
-    bool savedNT_ = false, savedNT6_ = false;
     std::wstring savedDir_;
     DWORD savedOffset_ = 0;
     ApiEntryGuard<decltype(ApiTable.MessageBox)> box_{ApiTable.MessageBox, AnswerBoxNo};
