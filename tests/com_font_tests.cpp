@@ -14,6 +14,7 @@
 #include "removal/com_servers.h"
 #include "removal/fonts.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -51,16 +52,13 @@ std::wstring SystemRegsvr32() {
 
 class ComServers : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
-        savedNT6_ = IsNT6OrLater;
         savedDir_ = CurrentDirectory();
         elsewhere_ = dir_.MakeFolder(L"elsewhere");
         ASSERT_TRUE(SetCurrentDirectoryW(elsewhere_.c_str()));
     }
-    void TearDown() override {
-        IsNT6OrLater = savedNT6_;
-        SetCurrentDirectoryW(savedDir_.c_str());
-    }
+    void TearDown() override { SetCurrentDirectoryW(savedDir_.c_str()); }
     // A copy of a built helper DLL in a folder of its own (with a blank in its name).
     std::wstring Server(const wchar_t* helper, const wchar_t* name) {
         std::wstring folder = dir_.MakeFolder(std::wstring(L"server ") + name);
@@ -71,7 +69,6 @@ protected:
 
     TempFolder dir_;
     std::wstring elsewhere_;
-    bool savedNT6_ = false;
     std::wstring savedDir_;
 };
 
@@ -380,15 +377,13 @@ LRESULT WINAPI RecordBroadcast(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 class FontDeregistration : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
-        savedNT_ = IsNT;
         g_fontRemovals.clear();
         g_fontRemovalResults.clear();
         g_fontChangeBroadcasts = 0;
     }
-    void TearDown() override { IsNT = savedNT_; }
     TempFolder dir_;
-    bool savedNT_ = false;
 };
 
 TEST_F(FontDeregistration, RemovesResourceAndThePlatformsValueAndBroadcasts) {

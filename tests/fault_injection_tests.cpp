@@ -27,6 +27,7 @@
 #include "run/self_removal.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -306,15 +307,12 @@ struct Outcome {
 
 class FaultInjection : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
-        savedNT_ = IsNT;
-        savedNT6_ = IsNT6OrLater;
         IsNT = true;
         IsNT6OrLater = true;  // regsvr32 first, the in-process call as its fallback
         ModuleInstance = GetModuleHandleW(nullptr);
-        MainWindow = nullptr;
-        ProgressTotal = 0;
         ConnectPassUi();
         WCHAR current[MAX_PATH];
         GetCurrentDirectoryW(MAX_PATH, current);
@@ -330,9 +328,6 @@ protected:
         FreeBlock(&InstallDir);
         FreeBlock(&WorkPath);
         FreeBlock(&ModulePath);
-        SetDataOffset(0);
-        IsNT = savedNT_;
-        IsNT6OrLater = savedNT6_;
         SetCurrentDirectoryW(savedDir_.c_str());
         DeleteTree(kKeyBase);
         PassUi = PassUiT{};
@@ -381,12 +376,9 @@ protected:
         for (size_t i = 0; i < ARRAYSIZE(steps); ++i) {
             if (fileStepsOnly && i != 0 && i != 2) continue;
             g.callsInStep = 0;
-            const DWORD started = GetTickCount();
             steps[i].run();
-            stepMs_[i] += GetTickCount() - started;
         }
     }
-    DWORD stepMs_[9] = {};
 
     // One case: a fresh installation, the failure in place for the steps only.
     // fileStepsOnly: the running check and the file pass alone, where the errors that the
@@ -495,7 +487,6 @@ protected:
     TempFolder dir_;
     int cases_ = 0;
     int failedCalls_ = 0;
-    bool savedNT_ = false, savedNT6_ = false;
     std::wstring savedDir_;
     DWORD savedOffset_ = 0;
     ApiEntryGuard<decltype(ApiTable.MessageBox)> box_{ApiTable.MessageBox, AnswerBoxNo};
@@ -513,7 +504,6 @@ protected:
 // checks would prove nothing.
 TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
     {
-        const DWORD started = GetTickCount();
         Installation at;
         ASSERT_TRUE(at.Make(dir_, ++cases_));
         ASSERT_TRUE(Load(at));
@@ -539,9 +529,6 @@ TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
         g_tempCopies.clear();
         at.SetSharedCount(L"shared.dll", 0);
         at.SetSharedCount(L"shared1.dll", 0);
-        std::printf("one case: %lu ms; steps:", static_cast<unsigned long>(GetTickCount() - started));
-        for (DWORD ms : stepMs_) std::printf(" %lu", static_cast<unsigned long>(ms));
-        std::printf("\n");
     }
 }
 

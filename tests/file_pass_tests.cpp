@@ -20,6 +20,7 @@
 #include "removal/progress.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 #include "support/window_driver.h"
 
@@ -153,6 +154,7 @@ private:
 
 class FilePass : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     static void SetUpTestSuite() {
         InitCommonControls();
         resources_ = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
@@ -169,9 +171,6 @@ protected:
         OSVERSIONINFOW version = {};
         version.dwOSVersionInfoSize = sizeof(version);
         IsNT = GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-        IsNT6OrLater = false;
-        YesToAllState = -1;
-        ProgressTotal = 0;
         ConnectPassUi();
         wcscpy(installDir_, (dir_.Path() + L"\\").c_str());
         ASSERT_TRUE(LoadMessages(StandardMessages()));
@@ -182,12 +181,6 @@ protected:
         DestroyMainWindow();
         UnregisterClassW(L"VorlixClass", resources_);
         ReleaseUninstallData();
-        InstallDir = WorkPath = nullptr;
-        ModuleInstance = nullptr;
-        ProgressTotal = 0;
-        LastPercent = 0;
-        YesToAllState = -1;
-        PassUi = PassUiT{};
     }
 
     // Runs the pass over `records` while `answers` are given; returns what was shown.

@@ -15,6 +15,7 @@
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -128,13 +129,13 @@ LSTATUS WINAPI FakeQueryValue(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE 
 
 class FolderTest : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     static void SetUpTestSuite() {
         static bool selected = false;
         if (!selected) SelectPlatform();
         selected = true;
     }
     void SetUp() override {
-        savedNT_ = IsNT;
         OSVERSIONINFOA version = {};
         version.dwOSVersionInfoSize = sizeof(version);
         IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
@@ -146,9 +147,6 @@ protected:
         ASSERT_FALSE(windows_.empty());
     }
     void TearDown() override {
-        IsNT = savedNT_;
-        InstallDir = nullptr;
-        WorkPath = nullptr;
         g_shellOverrides.clear();
         g_fakeValues.clear();
     }
@@ -157,7 +155,6 @@ protected:
     std::wstring windows_;
 
 private:
-    bool savedNT_ = false;
     WCHAR installDir_[MAX_PATH];
     WCHAR workPath_[MAX_PATH];
 };

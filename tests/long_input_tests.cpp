@@ -22,6 +22,7 @@
 #include "run/command_line.h"
 #include "run/pre_removal.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -72,6 +73,7 @@ std::wstring Path(size_t cch, wchar_t fill) { return L"C:\\" + std::wstring(cch 
 
 class LongPaths : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         InstallDir = installDir_.Buffer();
         WorkPath = workPath_.Buffer();
@@ -84,11 +86,6 @@ protected:
         EXPECT_TRUE(workPath_.Intact()) << "WorkPath overrun";
         EXPECT_TRUE(modulePath_.Intact()) << "ModulePath overrun";
         EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
-        FileEntries = nullptr;
-        FileEntryCount = 0;
-        ShortcutEntries = nullptr;
-        ShortcutEntryCount = 0;
-        InstallDir = WorkPath = ModulePath = nullptr;
     }
 
     Guarded installDir_{kPathCapacity}, workPath_{kPathCapacity}, modulePath_{kPathCapacity};

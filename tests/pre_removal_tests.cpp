@@ -12,6 +12,7 @@
 #include "folders/resolve_folder.h"
 #include "run/pre_removal.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/record_run.h"
 #include "support/uninst_runner.h"
 
@@ -34,6 +35,7 @@ std::wstring MacroFolder(DWORD code) {
 
 class PathBuffers : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         InstallDir = installDir_;
         WorkPath = workPath_;
@@ -43,11 +45,8 @@ protected:
         startDir_ = CurrentDir();
     }
     void TearDown() override {
-        FailAllocationCountdown = 0;
         EXPECT_EQ(blocks_, LiveBlockCount) << "a block was not released";
         EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDir())) << "the current directory changed";
-        InstallDir = nullptr;
-        WorkPath = nullptr;
     }
 
     WCHAR installDir_[MAX_PATH];

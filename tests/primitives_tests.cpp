@@ -16,6 +16,7 @@
 #include "platform/wow64.h"
 #include "removal/primitives.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -119,13 +120,13 @@ private:
 
 class PrimitivesTest : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     static void SetUpTestSuite() {
         static bool selected = false;
         if (!selected) SelectPlatform();
         selected = true;
     }
     void SetUp() override {
-        savedNT_ = IsNT;
         OSVERSIONINFOA version = {};
         version.dwOSVersionInfoSize = sizeof(version);
         IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
@@ -134,14 +135,8 @@ protected:
         InstallDir = installDir_;
         WorkPath = workPath_;
     }
-    void TearDown() override {
-        IsNT = savedNT_;
-        InstallDir = nullptr;
-        WorkPath = nullptr;
-    }
 
 private:
-    bool savedNT_ = false;
     WCHAR installDir_[MAX_PATH];
     WCHAR workPath_[MAX_PATH];
 };

@@ -16,6 +16,7 @@
 #include "removal/registry_pass.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 
 namespace {
 
@@ -101,11 +102,10 @@ private:
 
 class RegistryPassTest : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         base_ = L"Software\\UninstRegistryPassTest-" + std::to_wstring(GetCurrentProcessId());
-        savedNT_ = IsNT;
         IsNT = true;
-        ProgressTotal = 0;
         ConnectPassUi();
         g_deleteKeyCalls.clear();
         g_openCalls = 0;
@@ -116,18 +116,10 @@ protected:
         RegDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, base_.c_str());
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, base_.c_str());
-        IsNT = savedNT_;
-        ProgressTotal = 0;
-        ProgressBar = nullptr;
-        LastPercent = 0;
-        PassUi = PassUiT{};
     }
     std::wstring Key(const std::wstring& relative) const { return base_ + L"\\" + relative; }
 
     std::wstring base_;
-
-private:
-    bool savedNT_ = false;
 };
 
 // --- the pass --------------------------------------------------------------------------------
@@ -210,8 +202,6 @@ TEST_F(RegistryPassTest, ReportsKeyAndEmptyRecordsFromItsBase) {
 
     RemoveRegistryEntries();
 
-    FileEntryCount = 0;
-    ShortcutEntryCount = 0;
     EXPECT_EQ((std::vector<WPARAM>{4, 5}), g_progress);
 }
 

@@ -14,6 +14,7 @@
 #include "folders/resolve_folder.h"
 #include "run/self_removal.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/record_run.h"
 #include "support/uninst_runner.h"
 
@@ -136,17 +137,16 @@ HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW) {
 
 class SelfRemoval : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         InstallDir = installDir_;
         WorkPath = workPath_;
         installDir_[0] = 0;
         workPath_[0] = 0;
-        savedNT_ = IsNT;
         OSVERSIONINFOA version = {};
         version.dwOSVersionInfoSize = sizeof(version);
         IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
         ASSERT_TRUE(IsNT) << "the test platform reports the NT family";
-        savedOffset_ = DataOffset();
         blocks_ = LiveBlockCount;
         temp_ = dir_.MakeFolder(L"temp");
         g_tempPath = temp_ + L"\\";
@@ -154,13 +154,8 @@ protected:
         g_createCalls = 0;
     }
     void TearDown() override {
-        FailAllocationCountdown = 0;
         for (int i = 1; i <= 4; ++i) Unschedule(TempCopy(i));
         EXPECT_EQ(blocks_, LiveBlockCount) << "a block was not released";
-        SetDataOffset(savedOffset_);
-        IsNT = savedNT_;
-        InstallDir = nullptr;
-        WorkPath = nullptr;
     }
     std::wstring TempCopy(int n) const { return temp_ + L"\\_uins" + std::to_wstring(n) + L".exe"; }
 
@@ -168,8 +163,6 @@ protected:
     std::wstring temp_;
     WCHAR installDir_[MAX_PATH];
     WCHAR workPath_[MAX_PATH];
-    bool savedNT_ = false;
-    DWORD savedOffset_ = 0;
     LONG blocks_ = 0;
 };
 

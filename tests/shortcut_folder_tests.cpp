@@ -19,6 +19,7 @@
 #include "removal/progress.h"
 #include "removal/shortcut_pass.h"
 #include "run/ui_windows.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -151,6 +152,7 @@ private:
 
 class PassTest : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     static void SetUpTestSuite() {
         static bool selected = false;
         if (!selected) SelectPlatform();
@@ -163,9 +165,7 @@ protected:
         workPath_[0] = 0;
         InstallDir = installDir_;
         WorkPath = workPath_;
-        savedNT_ = IsNT;
         IsNT = true;
-        ProgressTotal = 0;
         ConnectPassUi();
         g_removeDirCalls.clear();
         g_deleteFileCalls.clear();
@@ -173,13 +173,6 @@ protected:
     }
     void TearDown() override {
         SetCurrentDirectoryW(savedCurrent_.c_str());
-        InstallDir = nullptr;
-        WorkPath = nullptr;
-        IsNT = savedNT_;
-        ProgressTotal = 0;
-        ProgressBar = nullptr;
-        LastPercent = 0;
-        PassUi = PassUiT{};
     }
     // InstallDir = temp\app\, holding the running program as a real installation does.
     std::wstring MakeInstallDir() {
@@ -195,7 +188,6 @@ protected:
 
 private:
     std::wstring savedCurrent_;
-    bool savedNT_ = false;
     WCHAR workPath_[MAX_PATH];
 };
 

@@ -18,6 +18,7 @@
 #include "removal/progress.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/process_globals.h"
 #include "support/uninst_runner.h"
 #include "support/window_driver.h"
 
@@ -291,20 +292,12 @@ BOOL WINAPI CountPeek(LPMSG, HWND, UINT, UINT, UINT) {
 
 class ProgressReports : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     void SetUp() override {
         g_sent.clear();
         g_peeks = 0;
-        LastPercent = 0;
-        ProgressTotal = 0;
         ProgressBar = reinterpret_cast<HWND>(0x4242);
         ConnectPassUi();
-    }
-    void TearDown() override {
-        PassUi = PassUiT{};
-        ProgressBar = nullptr;
-        ProgressTotal = 0;
-        LastPercent = 0;
-        FileEntryCount = ShortcutEntryCount = RegistryEntryCount = 0;
     }
     // Percentages sent to the bar since the last call.
     std::vector<WPARAM> Sent() {
@@ -462,6 +455,7 @@ bool LoadFileRecords(const std::vector<uninstpack::FileRecord>& records) {
 
 class RunWindows : public ::testing::Test {
 protected:
+    ProcessGlobalsGuard globals_;
     static void SetUpTestSuite() {
         InitCommonControls();
         resources_ = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
@@ -484,10 +478,6 @@ protected:
         DestroyMainWindow();
         DeleteDialogFont();
         ReleaseUninstallData();
-        LastPercent = 0;
-        InstallDir = nullptr;
-        WorkPath = nullptr;
-        ModuleInstance = nullptr;
     }
 
     static HMODULE resources_;

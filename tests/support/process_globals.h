@@ -2,7 +2,8 @@
 // so that no test's run state, loaded-data slots or swapped system calls reach the next one.
 // A fixture holds one as its first member: built before SetUp, destroyed after TearDown.
 #pragma once
-#include <memory>
+#include <functional>
+#include <vector>
 
 class ProcessGlobalsGuard {
 public:
@@ -12,6 +13,9 @@ public:
     ProcessGlobalsGuard& operator=(const ProcessGlobalsGuard&) = delete;
 
 private:
-    struct Saved;
-    std::unique_ptr<Saved> saved_;
+    template <typename T>
+    void Keep(T& global) {
+        restore_.push_back([&global, saved = global] { global = saved; });
+    }
+    std::vector<std::function<void()>> restore_;
 };
