@@ -131,8 +131,9 @@ TEST(ConversionHelpers, NarrowDupKeepsNullAndCopiesOnlyTheCount) {
 TEST(NarrowTable, EntriesFollowThePlatformTable) {
     ApiTableT table = ApiTable;
     InstallNarrowTable(&table);
-    const void* const* entries = reinterpret_cast<const void* const*>(&table);
-    for (int i = 0; i < kApiTableEntryCount; ++i) EXPECT_NE(nullptr, entries[i]) << "entry " << i;
+#define EXPECT_FILLED(field, wide, narrow) EXPECT_NE(nullptr, table.field) << #field;
+    API_TABLE_ENTRIES(EXPECT_FILLED, EXPECT_FILLED)
+#undef EXPECT_FILLED
 
     EXPECT_EQ(&MessageBoxW, table.MessageBox);
     EXPECT_EQ(&FallbackSetWindowText, table.SetWindowText);
