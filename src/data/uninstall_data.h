@@ -24,9 +24,11 @@ enum class ChunkTag : WORD {
 const WORD kChunkRefused = 0x0001;  // ChunkHeader::flags bit 0
 
 // Chunk reader results; 7 and 8 are also the numbers of the messages that report them.
-const int kReadOk = 0;
-const int kReadOutOfMemory = 7;
-const int kReadDamaged = 8;
+enum ReadResult : int {
+    kReadOk = 0,
+    kReadOutOfMemory = 7,
+    kReadDamaged = 8,
+};
 
 // Reads the stream up to its end chunk. False when there is no data (DataOffset 0), the
 // program's path or file is unavailable (no message), or the data are damaged or memory ran
@@ -38,4 +40,4 @@ bool LoadUninstallData();
 // 0 with the block in *destination; 8 for a refused chunk (nothing allocated, *destination
 // unchanged); 7 when the block cannot be allocated; 8 when the payload cannot be read whole
 // (block released, *destination null).
-int ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destination);
+ReadResult ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destination);
