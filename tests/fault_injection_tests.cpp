@@ -28,6 +28,7 @@
 #include "run/self_removal.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/file_errors.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -88,12 +89,13 @@ struct Fake<R(WINAPI*)(A...), Field> {
 #define FAKE(entry) Fake<decltype(ApiTable.entry), &ApiTableT::entry>
 
 // Every error that the file primitives turn into a result of their own, and two they do not.
-const std::vector<DWORD> kMappedErrors = {
-    ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,     ERROR_NO_MORE_FILES,  ERROR_BAD_NETPATH,
-    ERROR_BAD_NET_NAME,   ERROR_BAD_PATHNAME,       ERROR_FILENAME_EXCED_RANGE, ERROR_ACCESS_DENIED,
-    ERROR_CURRENT_DIRECTORY, ERROR_LOCK_VIOLATION,  ERROR_NETWORK_ACCESS_DENIED, ERROR_CANNOT_MAKE,
-    ERROR_FAIL_I24,       ERROR_DRIVE_LOCKED,       ERROR_SEEK_ON_DEVICE, ERROR_NOT_LOCKED,
-    ERROR_LOCK_FAILED,    ERROR_SHARING_VIOLATION,  ERROR_INVALID_PARAMETER};
+const std::vector<DWORD> kMappedErrors = [] {
+    std::vector<DWORD> errors;
+    int others = 0;
+    for (const ErrorMapping& mapping : kFileErrors)
+        if (mapping.result != FileOtherError || ++others <= 2) errors.push_back(mapping.error);
+    return errors;
+}();
 // The other entries' results are only ever compared with success (and, for RegEnumKeyEx, with
 // the end of the list), so one error stands for all.
 const std::vector<DWORD> kTypicalErrors = {ERROR_ACCESS_DENIED};
