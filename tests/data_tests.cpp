@@ -575,26 +575,26 @@ TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
 TEST(MemoryOps, BlocksAreCountedAndAFailedResizeKeepsTheBlock) {
     const LONG before = LiveBlockCount;
     BYTE* zeroed = nullptr;
-    ASSERT_EQ(1, AllocZeroed(64, &zeroed));
+    ASSERT_TRUE(AllocZeroed(64, &zeroed));
     for (int i = 0; i < 64; ++i) ASSERT_EQ(0, zeroed[i]);
     zeroed[63] = 0x5A;
-    ASSERT_EQ(1, ResizeBlock(4096, &zeroed));
+    ASSERT_TRUE(ResizeBlock(4096, &zeroed));
     EXPECT_EQ(0x5A, zeroed[63]);
     EXPECT_EQ(before + 1, LiveBlockCount);
 
     BYTE* kept = zeroed;
-    EXPECT_EQ(0, ResizeBlock(static_cast<SIZE_T>(-64), &zeroed));
+    EXPECT_FALSE(ResizeBlock(static_cast<SIZE_T>(-64), &zeroed));
     EXPECT_EQ(kept, zeroed);
     EXPECT_EQ(0x5A, zeroed[63]);
 
     void* huge = reinterpret_cast<void*>(1);
-    EXPECT_EQ(0, AllocBlock(static_cast<SIZE_T>(-64), &huge));
+    EXPECT_FALSE(AllocBlock(static_cast<SIZE_T>(-64), &huge));
     EXPECT_EQ(nullptr, huge);
-    EXPECT_EQ(0, AllocZeroed(static_cast<SIZE_T>(-64), &huge));
+    EXPECT_FALSE(AllocZeroed(static_cast<SIZE_T>(-64), &huge));
     EXPECT_EQ(before + 1, LiveBlockCount);
 
     void* fresh = nullptr;
-    ASSERT_EQ(1, ResizeBlock(16, &fresh));  // a null block is allocated
+    ASSERT_TRUE(ResizeBlock(16, &fresh));  // a null block is allocated
     FreeBlock(&fresh);
     FreeBlock(&zeroed);
     EXPECT_EQ(nullptr, zeroed);
@@ -623,27 +623,27 @@ TEST(FileOps, OpenReadWriteAndPositions) {
     EXPECT_EQ(DWORD(FILE_SHARE_READ), SeenShare);
     EXPECT_EQ(DWORD(OPEN_EXISTING), SeenDisposition);
     BYTE buffer[16] = {};
-    EXPECT_EQ(0, ReadExact(reader, buffer, 4));
+    EXPECT_TRUE(ReadExact(reader, buffer, 4));
     EXPECT_EQ(4, buffer[3]);
     EXPECT_EQ(4u, GetFilePos(reader));
     EXPECT_EQ(10, GetFileSize32(reader));
     EXPECT_EQ(4u, GetFilePos(reader));  // the size is learnt without moving
     EXPECT_EQ(8u, SetFilePos(reader, 8));
-    EXPECT_EQ(1, ReadExact(reader, buffer, 4));  // only two bytes left
+    EXPECT_FALSE(ReadExact(reader, buffer, 4));  // only two bytes left
     EXPECT_EQ(0x100000000ull, SetFilePos(reader, 0x100000000ull));
     EXPECT_EQ(kInvalidFilePos, SetFilePos(reader, 0x8000000000000000ull));
-    EXPECT_EQ(2, WriteExact(reader, buffer, 1));  // not opened for writing
+    EXPECT_FALSE(WriteExact(reader, buffer, 1));  // not opened for writing
     EXPECT_TRUE(CloseFile(reader));
 
     HANDLE writer = OpenExistingFile(path.c_str(), GENERIC_READ | GENERIC_WRITE);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
     EXPECT_EQ(0u, SeenShare);  // exclusive while writing
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenExistingFile(path.c_str(), GENERIC_READ));
-    EXPECT_EQ(0, WriteExact(writer, "abc", 3));
+    EXPECT_TRUE(WriteExact(writer, "abc", 3));
     EXPECT_TRUE(CloseFile(writer));
 
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenExistingFile(dir.Join(L"missing").c_str(), GENERIC_READ));
-    EXPECT_EQ(1, ReadExact(INVALID_HANDLE_VALUE, buffer, 1));
+    EXPECT_FALSE(ReadExact(INVALID_HANDLE_VALUE, buffer, 1));
 }
 
 TEST(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {

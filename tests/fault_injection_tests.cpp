@@ -27,6 +27,7 @@
 #include "run/self_removal.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/file_errors.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
@@ -61,62 +62,40 @@ bool Inject() {
     return false;
 }
 
-// Each fake fails like the real call (its failure result, the error as last error or result)
-// and otherwise hands the call on to what was in the table before it.
-#define FAULT(Ret, entry, failure, params, args) \
-    decltype(ApiTable.entry) Real##entry = nullptr; \
-    Ret WINAPI Fail##entry params {                  \
-        if (Inject()) {                              \
-            SetLastError(g.error);                   \
-            return failure;                          \
-        }                                            \
-        return Real##entry args;                     \
+// The fake of one table entry, typed from the entry: it fails like the real call (the row's
+// failure result, the error as last error) and otherwise hands the call on to what the entry
+// held before it.
+template <typename Fn, Fn ApiTableT::*Field>
+struct Fake;
+template <typename R, typename... A, R(WINAPI* ApiTableT::*Field)(A...)>
+struct Fake<R(WINAPI*)(A...), Field> {
+    using Result = R;
+    static inline R(WINAPI* real)(A...) = nullptr;
+    static inline R (*failure)(DWORD error) = nullptr;
+    static R WINAPI Fail(A... args) {
+        if (Inject()) {
+            SetLastError(g.error);
+            return failure(g.error);
+        }
+        return real(args...);
     }
-
-#define REG_FAILURE static_cast<LONG>(g.error)
-
-FAULT(HANDLE, CreateFile, INVALID_HANDLE_VALUE,
-      (LPCWSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE h), (a, b, c, d, e, f, h))
-FAULT(BOOL, DeleteFile, FALSE, (LPCWSTR a), (a))
-FAULT(DWORD, GetFileAttributes, INVALID_FILE_ATTRIBUTES, (LPCWSTR a), (a))
-FAULT(BOOL, SetFileAttributes, FALSE, (LPCWSTR a, DWORD b), (a, b))
-FAULT(BOOL, CreateProcess, FALSE,
-      (LPCWSTR a, LPWSTR b, LPSECURITY_ATTRIBUTES c, LPSECURITY_ATTRIBUTES d, BOOL e, DWORD f, LPVOID h, LPCWSTR i,
-       LPSTARTUPINFOW j, LPPROCESS_INFORMATION k),
-      (a, b, c, d, e, f, h, i, j, k))
-FAULT(LONG, RegOpenKeyEx, REG_FAILURE, (HKEY a, LPCWSTR b, DWORD c, REGSAM d, PHKEY e), (a, b, c, d, e))
-FAULT(LONG, RegQueryValueEx, REG_FAILURE, (HKEY a, LPCWSTR b, LPDWORD c, LPDWORD d, LPBYTE e, LPDWORD f),
-      (a, b, c, d, e, f))
-FAULT(LONG, RegSetValueEx, REG_FAILURE, (HKEY a, LPCWSTR b, DWORD c, DWORD d, const BYTE* e, DWORD f),
-      (a, b, c, d, e, f))
-FAULT(LONG, RegEnumKeyEx, REG_FAILURE,
-      (HKEY a, DWORD b, LPWSTR c, LPDWORD d, LPDWORD e, LPWSTR f, LPDWORD h, PFILETIME i), (a, b, c, d, e, f, h, i))
-FAULT(LONG, RegDeleteKey, REG_FAILURE, (HKEY a, LPCWSTR b), (a, b))
-FAULT(LONG, RegDeleteValue, REG_FAILURE, (HKEY a, LPCWSTR b), (a, b))
-FAULT(HINSTANCE, ShellExecute, reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED),
-      (HWND a, LPCWSTR b, LPCWSTR c, LPCWSTR d, LPCWSTR e, INT f), (a, b, c, d, e, f))
-FAULT(BOOL, RemoveFontResource, FALSE, (LPCWSTR a), (a))
-FAULT(DWORD, GetModuleFileName, 0, (HMODULE a, LPWSTR b, DWORD c), (a, b, c))
-FAULT(DWORD, GetTempPath, 0, (DWORD a, LPWSTR b), (a, b))
-FAULT(UINT, GetSystemDirectory, 0, (LPWSTR a, UINT b), (a, b))
-FAULT(UINT, GetWindowsDirectory, 0, (LPWSTR a, UINT b), (a, b))
-FAULT(BOOL, SetCurrentDirectory, FALSE, (LPCWSTR a), (a))
-FAULT(DWORD, GetCurrentDirectory, 0, (DWORD a, LPWSTR b), (a, b))
-FAULT(BOOL, RemoveDirectory, FALSE, (LPCWSTR a), (a))
-FAULT(HMODULE, LoadLibrary, nullptr, (LPCWSTR a), (a))
-FAULT(HANDLE, FindFirstFile, INVALID_HANDLE_VALUE, (LPCWSTR a, LPWIN32_FIND_DATAW b), (a, b))
-FAULT(int, MessageBox, 0, (HWND a, LPCWSTR b, LPCWSTR c, UINT d), (a, b, c, d))
-FAULT(INT_PTR, DialogBoxParam, -1, (HINSTANCE a, LPCWSTR b, HWND c, DLGPROC d, LPARAM e), (a, b, c, d, e))
-FAULT(LRESULT, SendMessage, 0, (HWND a, UINT b, WPARAM c, LPARAM d), (a, b, c, d))
-FAULT(BOOL, SHGetPathFromIDList, FALSE, (PCIDLIST_ABSOLUTE a, LPWSTR b), (a, b))
+    static void Install(R (*fails)(DWORD)) {
+        failure = fails;
+        real = ApiTable.*Field;
+        ApiTable.*Field = Fail;
+    }
+    static void Restore() { ApiTable.*Field = real; }
+};
+#define FAKE(entry) Fake<decltype(ApiTable.entry), &ApiTableT::entry>
 
 // Every error that the file primitives turn into a result of their own, and two they do not.
-const std::vector<DWORD> kMappedErrors = {
-    ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,     ERROR_NO_MORE_FILES,  ERROR_BAD_NETPATH,
-    ERROR_BAD_NET_NAME,   ERROR_BAD_PATHNAME,       ERROR_FILENAME_EXCED_RANGE, ERROR_ACCESS_DENIED,
-    ERROR_CURRENT_DIRECTORY, ERROR_LOCK_VIOLATION,  ERROR_NETWORK_ACCESS_DENIED, ERROR_CANNOT_MAKE,
-    ERROR_FAIL_I24,       ERROR_DRIVE_LOCKED,       ERROR_SEEK_ON_DEVICE, ERROR_NOT_LOCKED,
-    ERROR_LOCK_FAILED,    ERROR_SHARING_VIOLATION,  ERROR_INVALID_PARAMETER};
+const std::vector<DWORD> kMappedErrors = [] {
+    std::vector<DWORD> errors;
+    int others = 0;
+    for (const ErrorMapping& mapping : kFileErrors)
+        if (mapping.result != FileOtherError || ++others <= 2) errors.push_back(mapping.error);
+    return errors;
+}();
 // The other entries' results are only ever compared with success (and, for RegEnumKeyEx, with
 // the end of the list), so one error stands for all.
 const std::vector<DWORD> kTypicalErrors = {ERROR_ACCESS_DENIED};
@@ -132,27 +111,42 @@ struct Entry {
     bool asksSharedQuestion;
 };
 
-#define ENTRY(entry, errors, asks)                                                   \
-    Entry {                                                                          \
-        #entry, [] { Real##entry = ApiTable.entry; ApiTable.entry = Fail##entry; },  \
-            [] { ApiTable.entry = Real##entry; }, ResolvesFolders(&ApiTable.entry), &errors, asks \
+// One row per entry: what the call returns when it fails (an expression that may use the
+// injected `error`), the errors to inject, and whether message 10 is expected.
+#define ENTRY(entry, fails, errors, asks)                                                            \
+    Entry {                                                                                          \
+        #entry, [] { FAKE(entry)::Install([](DWORD error) -> FAKE(entry)::Result { (void)error; return fails; }); }, \
+            FAKE(entry)::Restore, ResolvesFolders(&ApiTable.entry), &errors, asks                    \
     }
 
 std::vector<Entry> Entries() {
     return {
-        ENTRY(CreateFile, kTypicalErrors, false),       ENTRY(DeleteFile, kMappedErrors, false),
-        ENTRY(GetFileAttributes, kMappedErrors, false), ENTRY(SetFileAttributes, kMappedErrors, false),
-        ENTRY(CreateProcess, kTypicalErrors, false),    ENTRY(RegOpenKeyEx, kTypicalErrors, true),
-        ENTRY(RegQueryValueEx, kTypicalErrors, true),   ENTRY(RegSetValueEx, kTypicalErrors, false),
-        ENTRY(RegEnumKeyEx, kTypicalErrors, false),     ENTRY(RegDeleteKey, kTypicalErrors, false),
-        ENTRY(RegDeleteValue, kTypicalErrors, false),   ENTRY(ShellExecute, kTypicalErrors, false),
-        ENTRY(RemoveFontResource, kTypicalErrors, false), ENTRY(GetModuleFileName, kTypicalErrors, false),
-        ENTRY(GetTempPath, kTypicalErrors, false),      ENTRY(GetSystemDirectory, kTypicalErrors, false),
-        ENTRY(GetWindowsDirectory, kTypicalErrors, false), ENTRY(SetCurrentDirectory, kTypicalErrors, false),
-        ENTRY(GetCurrentDirectory, kTypicalErrors, false), ENTRY(RemoveDirectory, kTypicalErrors, false),
-        ENTRY(LoadLibrary, kTypicalErrors, false),      ENTRY(FindFirstFile, kTypicalErrors, false),
-        ENTRY(MessageBox, kTypicalErrors, false),       ENTRY(DialogBoxParam, kTypicalErrors, false),
-        ENTRY(SendMessage, kTypicalErrors, false),      ENTRY(SHGetPathFromIDList, kTypicalErrors, false),
+        ENTRY(CreateFile, INVALID_HANDLE_VALUE, kTypicalErrors, false),
+        ENTRY(DeleteFile, FALSE, kMappedErrors, false),
+        ENTRY(GetFileAttributes, INVALID_FILE_ATTRIBUTES, kMappedErrors, false),
+        ENTRY(SetFileAttributes, FALSE, kMappedErrors, false),
+        ENTRY(CreateProcess, FALSE, kTypicalErrors, false),
+        ENTRY(RegOpenKeyEx, static_cast<LONG>(error), kTypicalErrors, true),
+        ENTRY(RegQueryValueEx, static_cast<LONG>(error), kTypicalErrors, true),
+        ENTRY(RegSetValueEx, static_cast<LONG>(error), kTypicalErrors, false),
+        ENTRY(RegEnumKeyEx, static_cast<LONG>(error), kTypicalErrors, false),
+        ENTRY(RegDeleteKey, static_cast<LONG>(error), kTypicalErrors, false),
+        ENTRY(RegDeleteValue, static_cast<LONG>(error), kTypicalErrors, false),
+        ENTRY(ShellExecute, reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED), kTypicalErrors, false),
+        ENTRY(RemoveFontResource, FALSE, kTypicalErrors, false),
+        ENTRY(GetModuleFileName, 0, kTypicalErrors, false),
+        ENTRY(GetTempPath, 0, kTypicalErrors, false),
+        ENTRY(GetSystemDirectory, 0, kTypicalErrors, false),
+        ENTRY(GetWindowsDirectory, 0, kTypicalErrors, false),
+        ENTRY(SetCurrentDirectory, FALSE, kTypicalErrors, false),
+        ENTRY(GetCurrentDirectory, 0, kTypicalErrors, false),
+        ENTRY(RemoveDirectory, FALSE, kTypicalErrors, false),
+        ENTRY(LoadLibrary, nullptr, kTypicalErrors, false),
+        ENTRY(FindFirstFile, INVALID_HANDLE_VALUE, kTypicalErrors, false),
+        ENTRY(MessageBox, 0, kTypicalErrors, false),
+        ENTRY(DialogBoxParam, -1, kTypicalErrors, false),
+        ENTRY(SendMessage, 0, kTypicalErrors, false),
+        ENTRY(SHGetPathFromIDList, FALSE, kTypicalErrors, false),
     };
 }
 

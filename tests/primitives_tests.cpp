@@ -16,6 +16,7 @@
 #include "platform/wow64.h"
 #include "removal/primitives.h"
 #include "support/api_guard.h"
+#include "support/file_errors.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
@@ -247,24 +248,7 @@ TEST_F(PrimitivesTest, RemoveDirRemovesOnlyEmptyFolders) {
 
 TEST_F(PrimitivesTest, ErrorMapping) {
     API_GUARD(DeleteFile, DeleteFails);
-    struct Case {
-        DWORD error;
-        FileResult result;
-    } cases[] = {
-        {ERROR_FILE_NOT_FOUND, FileNotFound},         {ERROR_PATH_NOT_FOUND, FileNotFound},
-        {ERROR_NO_MORE_FILES, FileNotFound},          {ERROR_BAD_NETPATH, FileNotFound},
-        {ERROR_BAD_NET_NAME, FileNotFound},           {ERROR_BAD_PATHNAME, FileNotFound},
-        {ERROR_FILENAME_EXCED_RANGE, FileNotFound},   {ERROR_ACCESS_DENIED, FileAccessDenied},
-        {ERROR_CURRENT_DIRECTORY, FileAccessDenied},  {ERROR_LOCK_VIOLATION, FileAccessDenied},
-        {ERROR_NETWORK_ACCESS_DENIED, FileAccessDenied}, {ERROR_CANNOT_MAKE, FileAccessDenied},
-        {ERROR_FAIL_I24, FileAccessDenied},           {ERROR_DRIVE_LOCKED, FileAccessDenied},
-        {ERROR_SEEK_ON_DEVICE, FileAccessDenied},     {ERROR_NOT_LOCKED, FileAccessDenied},
-        {ERROR_LOCK_FAILED, FileAccessDenied},        {ERROR_SHARING_VIOLATION, FileOtherError},
-        {ERROR_INVALID_HANDLE, FileOtherError},       {ERROR_NOT_ENOUGH_MEMORY, FileOtherError},
-        {ERROR_WRITE_PROTECT, FileOtherError},        {ERROR_INVALID_NAME, FileOtherError},
-        {ERROR_DIR_NOT_EMPTY, FileOtherError},        {0, FileOtherError},
-    };
-    for (const Case& c : cases) {
+    for (const ErrorMapping& c : kFileErrors) {
         g_injectedError = c.error;
         EXPECT_EQ(c.result, RemoveFile(L"C:\\any.txt")) << "error " << c.error;
     }

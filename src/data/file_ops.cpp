@@ -8,16 +8,14 @@ HANDLE OpenExistingFile(const WCHAR* path, DWORD access) {
     return ApiTable.CreateFile(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-int ReadExact(HANDLE file, void* buffer, DWORD cb) {
+bool ReadExact(HANDLE file, void* buffer, DWORD cb) {
     DWORD got = 0;
-    if (!::ReadFile(file, buffer, cb, &got, nullptr)) return 1;
-    return got == cb ? 0 : 1;
+    return ::ReadFile(file, buffer, cb, &got, nullptr) && got == cb;
 }
 
-int WriteExact(HANDLE file, const void* buffer, DWORD cb) {
+bool WriteExact(HANDLE file, const void* buffer, DWORD cb) {
     DWORD written = 0;
-    if (!::WriteFile(file, buffer, cb, &written, nullptr)) return 2;
-    return written == cb ? 0 : 3;
+    return ::WriteFile(file, buffer, cb, &written, nullptr) && written == cb;
 }
 
 // SetFilePointer returns INVALID_SET_FILE_POINTER both for failure and for a position whose
@@ -41,4 +39,4 @@ LONGLONG GetFileSize32(HANDLE file) {
     return static_cast<LONG>(size);
 }
 
-BOOL CloseFile(HANDLE file) { return ::CloseHandle(file); }
+bool CloseFile(HANDLE file) { return ::CloseHandle(file) != FALSE; }

@@ -9,10 +9,10 @@ const ULONGLONG kInvalidFilePos = ~0ull;
 // Share mode FILE_SHARE_READ unless access asks for GENERIC_WRITE (then exclusive).
 // The handle, or INVALID_HANDLE_VALUE.
 HANDLE OpenExistingFile(const WCHAR* path, DWORD access);
-int ReadExact(HANDLE file, void* buffer, DWORD cb);         // 0 all read; 1 failed or short
-int WriteExact(HANDLE file, const void* buffer, DWORD cb);  // 0 all written; 2 failed; 3 short
-ULONGLONG GetFilePos(HANDLE file);                          // or kInvalidFilePos
-ULONGLONG SetFilePos(HANDLE file, ULONGLONG position);      // new position, or kInvalidFilePos
+bool ReadExact(HANDLE file, void* buffer, DWORD cb);         // true: all cb bytes read
+bool WriteExact(HANDLE file, const void* buffer, DWORD cb);  // true: all cb bytes written
+ULONGLONG GetFilePos(HANDLE file);                           // or kInvalidFilePos
+ULONGLONG SetFilePos(HANDLE file, ULONGLONG position);       // new position, or kInvalidFilePos
 // The file's size as a signed 32-bit value widened to 64 bits; the position is kept.
 LONGLONG GetFileSize32(HANDLE file);
-BOOL CloseFile(HANDLE file);
+bool CloseFile(HANDLE file);

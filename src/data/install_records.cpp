@@ -32,12 +32,12 @@ struct Staging {
 // Reads a length-prefixed text into the staging area after the previous one. A text that would
 // not fit with its terminator is refused (8): the data are not what a writer produces, and
 // reading on would overrun the area. *start gets the text's index in the area.
-static int ReadStagedText(HANDLE file, Staging* staging, DWORD* start) {
+static ReadResult ReadStagedText(HANDLE file, Staging* staging, DWORD* start) {
     WORD cch = 0;
-    if (ReadExact(file, &cch, sizeof(cch))) return kReadDamaged;
+    if (!ReadExact(file, &cch, sizeof(cch))) return kReadDamaged;
     if (static_cast<DWORD>(cch) + 1 > staging->capacity - staging->used) return kReadDamaged;
     *start = staging->used;
-    if (cch && ReadExact(file, staging->units + staging->used, cch * sizeof(WCHAR))) return kReadDamaged;
+    if (cch && !ReadExact(file, staging->units + staging->used, cch * sizeof(WCHAR))) return kReadDamaged;
     staging->units[staging->used + cch] = 0;
     staging->used += cch + 1;
     return kReadOk;
@@ -46,7 +46,7 @@ static int ReadStagedText(HANDLE file, Staging* staging, DWORD* start) {
 // Allocates a record: its fixed fields (zero), then a copy of the staged texts; *texts gets the
 // copy's start, where the indexes of ReadStagedText apply.
 template <typename Entry>
-static int AllocRecord(const Staging& staging, Entry** record, WCHAR** texts) {
+static ReadResult AllocRecord(const Staging& staging, Entry** record, WCHAR** texts) {
     BYTE* block = nullptr;
     if (!AllocZeroed(sizeof(Entry) + staging.used * sizeof(WCHAR), &block)) return kReadOutOfMemory;
     *texts = reinterpret_cast<WCHAR*>(block + sizeof(Entry));
@@ -55,12 +55,12 @@ static int AllocRecord(const Staging& staging, Entry** record, WCHAR** texts) {
     return kReadOk;
 }
 
-static int ReadFileRecord(HANDLE file, Staging* staging, FileEntry** record) {
+static ReadResult ReadFileRecord(HANDLE file, Staging* staging, FileEntry** record) {
     DWORD directory = 0, fileName = 0;
     BYTE flags = 0;
-    int result = ReadStagedText(file, staging, &directory);
+    ReadResult result = ReadStagedText(file, staging, &directory);
     if (result == kReadOk) result = ReadStagedText(file, staging, &fileName);
-    if (result == kReadOk && ReadExact(file, &flags, sizeof(flags))) result = kReadDamaged;
+    if (result == kReadOk && !ReadExact(file, &flags, sizeof(flags))) result = kReadDamaged;
     WCHAR* texts = nullptr;
     if (result == kReadOk) result = AllocRecord(*staging, record, &texts);
     if (result != kReadOk) return result;
@@ -70,10 +70,10 @@ static int ReadFileRecord(HANDLE file, Staging* staging, FileEntry** record) {
     return kReadOk;
 }
 
-static int ReadShortcutRecord(HANDLE file, Staging* staging, ShortcutEntry** record) {
+static ReadResult ReadShortcutRecord(HANDLE file, Staging* staging, ShortcutEntry** record) {
     BYTE levels = 0;
     DWORD firstFolder = 0, secondFolder = 0, fileName = 0;
-    int result = ReadExact(file, &levels, sizeof(levels)) ? kReadDamaged : kReadOk;
+    ReadResult result = ReadExact(file, &levels, sizeof(levels)) ? kReadOk : kReadDamaged;
     if (result == kReadOk) result = ReadStagedText(file, staging, &firstFolder);
     if (result == kReadOk) result = ReadStagedText(file, staging, &secondFolder);
     if (result == kReadOk) result = ReadStagedText(file, staging, &fileName);
@@ -87,9 +87,9 @@ static int ReadShortcutRecord(HANDLE file, Staging* staging, ShortcutEntry** rec
     return kReadOk;
 }
 
-static int ReadRegistryRecord(HANDLE file, Staging* staging, RegistryEntry** record) {
+static ReadResult ReadRegistryRecord(HANDLE file, Staging* staging, RegistryEntry** record) {
     DWORD root = 0, path = 0;
-    int result = ReadExact(file, &root, sizeof(root)) ? kReadDamaged : kReadOk;
+    ReadResult result = ReadExact(file, &root, sizeof(root)) ? kReadOk : kReadDamaged;
     if (result == kReadOk) result = ReadStagedText(file, staging, &path);
     WCHAR* texts = nullptr;
     if (result == kReadOk) result = AllocRecord(*staging, record, &texts);
@@ -102,10 +102,10 @@ static int ReadRegistryRecord(HANDLE file, Staging* staging, RegistryEntry** rec
 // The list readers share this walk. Each record is counted as soon as it is stored, so after a
 // failure ReleaseUninstallData still finds and frees every record read so far.
 template <typename Entry>
-static int ReadListChunk(HANDLE file, Entry*** entries, DWORD* count, DWORD stagingCch,
-                         int (*readRecord)(HANDLE, Staging*, Entry**)) {
+static ReadResult ReadListChunk(HANDLE file, Entry*** entries, DWORD* count, DWORD stagingCch,
+                                ReadResult (*readRecord)(HANDLE, Staging*, Entry**)) {
     DWORD n = 0;
-    if (ReadExact(file, &n, sizeof(n))) return kReadDamaged;
+    if (!ReadExact(file, &n, sizeof(n))) return kReadDamaged;
     if (n == 0) return kReadOk;
 
     const DWORD old = *count;
@@ -121,7 +121,7 @@ static int ReadListChunk(HANDLE file, Entry*** entries, DWORD* count, DWORD stag
 
     Staging staging = {nullptr, stagingCch, 0};
     if (!AllocZeroed(stagingCch * sizeof(WCHAR), &staging.units)) return kReadOutOfMemory;
-    int result = kReadOk;
+    ReadResult result = kReadOk;
     for (DWORD i = 0; i < n && result == kReadOk; ++i) {
         staging.used = 0;
         ZeroMemory(staging.units, stagingCch * sizeof(WCHAR));
@@ -136,15 +136,15 @@ static int ReadListChunk(HANDLE file, Entry*** entries, DWORD* count, DWORD stag
     return result;
 }
 
-int ReadFileListChunk(HANDLE file) {
+ReadResult ReadFileListChunk(HANDLE file) {
     return ReadListChunk(file, &FileEntries, &FileEntryCount, kFileStagingCch, ReadFileRecord);
 }
 
-int ReadShortcutListChunk(HANDLE file) {
+ReadResult ReadShortcutListChunk(HANDLE file) {
     return ReadListChunk(file, &ShortcutEntries, &ShortcutEntryCount, kShortcutStagingCch, ReadShortcutRecord);
 }
 
-int ReadRegistryListChunk(HANDLE file) {
+ReadResult ReadRegistryListChunk(HANDLE file) {
     return ReadListChunk(file, &RegistryEntries, &RegistryEntryCount, kRegistryStagingCch, ReadRegistryRecord);
 }
 

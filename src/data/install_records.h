@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "data/data_format.h"
+#include "data/uninstall_data.h"
 
 // Each record is one zero-filled block: these fields, then its zero-terminated texts, which
 // the text fields point to.
@@ -48,9 +49,9 @@ bool IsValidRunSettingsBlock(const BYTE* block, DWORD cb);
 // Chunk readers for the three lists (file at the payload's first byte): 0, 7 (memory) or 8
 // (a read failed or came back short, a record's texts exceed the staging limit, or the count
 // cannot be addressed). Records read before a failure stay in the list and are counted.
-int ReadFileListChunk(HANDLE file);
-int ReadShortcutListChunk(HANDLE file);
-int ReadRegistryListChunk(HANDLE file);
+ReadResult ReadFileListChunk(HANDLE file);
+ReadResult ReadShortcutListChunk(HANDLE file);
+ReadResult ReadRegistryListChunk(HANDLE file);
 
 // Frees the registry, shortcut and file records and arrays, the RunSettings block and the
 // message table; leaves every list empty and every slot null. Safe after a failed load.

@@ -21,21 +21,21 @@ static void* HeapAllocWithRetry(DWORD flags, SIZE_T cb) {
     return block;
 }
 
-int AllocBlock(SIZE_T cb, void** out) {
+bool AllocBlock(SIZE_T cb, void** out) {
     *out = InjectedFailure() ? nullptr : HeapAllocWithRetry(0, cb);
-    if (!*out) return 0;
+    if (!*out) return false;
     ++LiveBlockCount;
-    return 1;
+    return true;
 }
 
-int AllocZeroed(SIZE_T cb, void** out) {
+bool AllocZeroed(SIZE_T cb, void** out) {
     *out = InjectedFailure() ? nullptr : HeapAllocWithRetry(HEAP_ZERO_MEMORY, cb);
-    if (!*out) return 0;
+    if (!*out) return false;
     ++LiveBlockCount;
-    return 1;
+    return true;
 }
 
-int ResizeBlock(SIZE_T cb, void** inout) {
+bool ResizeBlock(SIZE_T cb, void** inout) {
     if (!*inout) return AllocBlock(cb, inout);
     HANDLE heap = ::GetProcessHeap();
     void* block = ::HeapReAlloc(heap, 0, *inout, cb);
@@ -43,9 +43,9 @@ int ResizeBlock(SIZE_T cb, void** inout) {
         ::HeapCompact(heap, 0);
         block = ::HeapReAlloc(heap, 0, *inout, cb);
     }
-    if (!block) return 0;
+    if (!block) return false;
     *inout = block;
-    return 1;
+    return true;
 }
 
 void FreeBlock(void** inout) {

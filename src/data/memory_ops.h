@@ -1,6 +1,6 @@
 // Heap blocks of the process heap for every reader and pass: allocation with one retry after
 // heap compaction, and a count of live blocks so tests can prove that all were released.
-// Results are 1 (success) or 0; nothing throws.
+// Results are true (done) or false; nothing throws.
 #pragma once
 #include <windows.h>
 
@@ -12,29 +12,29 @@ extern LONG LiveBlockCount;
 // fails as an exhausted heap would. The program never sets it.
 extern LONG FailAllocationCountdown;
 
-int AllocBlock(SIZE_T cb, void** out);   // 1 with the block in *out, or 0 with null in *out
-int AllocZeroed(SIZE_T cb, void** out);  // as AllocBlock, zero-filled
+bool AllocBlock(SIZE_T cb, void** out);   // true with the block in *out, or false with null in *out
+bool AllocZeroed(SIZE_T cb, void** out);  // as AllocBlock, zero-filled
 // Resizes *inout (a null *inout is allocated); the added part is not zero-filled.
-// 1 with the new block in *inout; 0 with the old block left in *inout.
-int ResizeBlock(SIZE_T cb, void** inout);
+// True with the new block in *inout; false with the old block left in *inout.
+bool ResizeBlock(SIZE_T cb, void** inout);
 void FreeBlock(void** inout);  // frees *inout when it holds a block, then sets it to null
 
 // Typed forms, so callers need no casts.
-template <typename T> inline int AllocBlock(SIZE_T cb, T** out) {
+template <typename T> inline bool AllocBlock(SIZE_T cb, T** out) {
     void* p = nullptr;
-    int result = AllocBlock(cb, &p);
+    bool result = AllocBlock(cb, &p);
     *out = static_cast<T*>(p);
     return result;
 }
-template <typename T> inline int AllocZeroed(SIZE_T cb, T** out) {
+template <typename T> inline bool AllocZeroed(SIZE_T cb, T** out) {
     void* p = nullptr;
-    int result = AllocZeroed(cb, &p);
+    bool result = AllocZeroed(cb, &p);
     *out = static_cast<T*>(p);
     return result;
 }
-template <typename T> inline int ResizeBlock(SIZE_T cb, T** inout) {
+template <typename T> inline bool ResizeBlock(SIZE_T cb, T** inout) {
     void* p = *inout;
-    int result = ResizeBlock(cb, &p);
+    bool result = ResizeBlock(cb, &p);
     *inout = static_cast<T*>(p);
     return result;
 }

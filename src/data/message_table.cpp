@@ -10,13 +10,13 @@ WCHAR** MessageTable = nullptr;
 // What a lookup gives for a missing message; never released.
 static const WCHAR kEmptyText[1] = {0};
 
-int ReadMessageTableChunk(HANDLE file) {
+ReadResult ReadMessageTableChunk(HANDLE file) {
     WORD tables = 0;
-    if (ReadExact(file, &tables, sizeof(tables))) return kReadDamaged;
+    if (!ReadExact(file, &tables, sizeof(tables))) return kReadDamaged;
     if (tables == 0) return kReadOk;
     // Only the first table is read; the loader skips the others with the rest of the payload.
     WORD count = 0;
-    if (ReadExact(file, &count, sizeof(count))) return kReadDamaged;
+    if (!ReadExact(file, &count, sizeof(count))) return kReadDamaged;
     if (count == 0) return kReadOk;
 
     WCHAR** table = nullptr;
@@ -28,11 +28,11 @@ int ReadMessageTableChunk(HANDLE file) {
     // ReleaseMessageTable frees exactly what was allocated.
     for (WORD i = 0; i < count; ++i) {
         WORD cch = 0;
-        if (ReadExact(file, &cch, sizeof(cch))) return kReadDamaged;
+        if (!ReadExact(file, &cch, sizeof(cch))) return kReadDamaged;
         WCHAR* text = nullptr;
         if (!AllocZeroed((static_cast<SIZE_T>(cch) + 1) * sizeof(WCHAR), &text)) return kReadOutOfMemory;
         table[i] = text;
-        if (cch && ReadExact(file, text, cch * sizeof(WCHAR))) return kReadDamaged;
+        if (cch && !ReadExact(file, text, cch * sizeof(WCHAR))) return kReadDamaged;
     }
     return kReadOk;
 }

@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include "data/uninstall_data.h"
+
 // The buffer of FormatMessageText, terminator included. Every formatted message is made the
 // same way, in a buffer of this size on the caller's stack: no allocation that could fail.
 const int kMessageBufferCch = 1024;
@@ -13,7 +15,7 @@ extern WCHAR** MessageTable;
 
 // Chunk reader of a MessageTable payload (file at its first byte): 0, 7 (memory) or 8 (read
 // failed). Only the first table counts; a table with messages replaces the earlier one.
-int ReadMessageTableChunk(HANDLE file);
+ReadResult ReadMessageTableChunk(HANDLE file);
 
 // Message `number` of table `table`, or the static empty text. Valid until the table goes.
 const WCHAR* GetMessageText(int table, int number);

@@ -14,11 +14,11 @@
 // 0 with the block in *destination; 8 for a refused chunk (nothing allocated, *destination
 // unchanged); 7 when the block cannot be allocated; 8 when the payload cannot be read whole
 // (block released, *destination null).
-static int ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destination) {
+static ReadResult ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destination) {
     if (header.flags & kChunkRefused) return kReadDamaged;
     void* block = nullptr;
     if (!AllocBlock(header.sizeLow, &block)) return kReadOutOfMemory;
-    if (ReadExact(file, block, header.sizeLow)) {
+    if (!ReadExact(file, block, header.sizeLow)) {
         FreeBlock(&block);
         *destination = nullptr;
         return kReadDamaged;
@@ -30,11 +30,11 @@ static int ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** destina
 // A later RunSettings chunk replaces the block of an earlier one. A block the run could not
 // use safely (too short for its header, an offset outside it, a text without terminator) is
 // damage: the run reads its fields and texts without further checks.
-static int ReadRunSettingsChunk(HANDLE file, const ChunkHeader& header) {
+static ReadResult ReadRunSettingsChunk(HANDLE file, const ChunkHeader& header) {
     FreeBlock(&RunSettings);
     RunSettingsSize = 0;
     void* block = nullptr;
-    int result = ReadChunkBlock(file, header, &block);
+    ReadResult result = ReadChunkBlock(file, header, &block);
     if (result != kReadOk) return result;
     if (!IsValidRunSettingsBlock(static_cast<const BYTE*>(block), header.sizeLow)) {
         FreeBlock(&block);
@@ -58,11 +58,11 @@ static DWORD UpdateCrc32(DWORD crc, const BYTE* bytes, DWORD cb) {
 // The writer's seal over every stream byte before this chunk's header, read a second time from
 // the file; a stream that changed after it was written is damage like any other. The caller
 // repositions to the chunk's end afterwards.
-static int CheckIntegrityChunk(HANDLE file, const ChunkHeader& header, DWORD offset) {
+static ReadResult CheckIntegrityChunk(HANDLE file, const ChunkHeader& header, DWORD offset) {
     ULONGLONG payload = GetFilePos(file);
     DWORD stored = 0;
     if (header.sizeLow != sizeof(stored) || header.sizeHigh || payload == kInvalidFilePos ||
-        ReadExact(file, &stored, sizeof(stored)))
+        !ReadExact(file, &stored, sizeof(stored)))
         return kReadDamaged;
     ULONGLONG left = payload - sizeof(ChunkHeader) - offset;
     if (SetFilePos(file, offset) != offset) return kReadDamaged;
@@ -70,14 +70,14 @@ static int CheckIntegrityChunk(HANDLE file, const ChunkHeader& header, DWORD off
     DWORD crc = 0xFFFFFFFFu;
     while (left) {
         DWORD cb = left < sizeof(buffer) ? static_cast<DWORD>(left) : sizeof(buffer);
-        if (ReadExact(file, buffer, cb)) return kReadDamaged;
+        if (!ReadExact(file, buffer, cb)) return kReadDamaged;
         crc = UpdateCrc32(crc, buffer, cb);
         left -= cb;
     }
     return ~crc == stored ? kReadOk : kReadDamaged;
 }
 
-static int DispatchChunk(HANDLE file, const ChunkHeader& header, DWORD offset) {
+static ReadResult DispatchChunk(HANDLE file, const ChunkHeader& header, DWORD offset) {
     switch (header.tag) {
     case ChunkTag::MessageTable: return ReadMessageTableChunk(file);
     case ChunkTag::FileList: return ReadFileListChunk(file);
@@ -90,11 +90,11 @@ static int DispatchChunk(HANDLE file, const ChunkHeader& header, DWORD offset) {
 }
 
 // Reads chunk after chunk up to the end chunk: 0, or the first reader's error code.
-static int WalkChunks(HANDLE file, DWORD offset) {
+static ReadResult WalkChunks(HANDLE file, DWORD offset) {
     if (SetFilePos(file, offset) != offset) return kReadDamaged;
     for (;;) {
         ChunkHeader header;
-        if (ReadExact(file, &header, sizeof(header))) return kReadDamaged;
+        if (!ReadExact(file, &header, sizeof(header))) return kReadDamaged;
         // Nothing after the end chunk is read, so its payload need not be skipped: a size too
         // large to seek past must not turn a complete stream into a damaged one.
         if (header.tag == ChunkTag::End) return kReadOk;
@@ -106,13 +106,13 @@ static int WalkChunks(HANDLE file, DWORD offset) {
         // A size that wraps, or one the file pointer cannot reach, would leave the next header
         // read at a place the writer never put one.
         if (next < start) return kReadDamaged;
-        int result = DispatchChunk(file, header, offset);
+        ReadResult result = DispatchChunk(file, header, offset);
         if (result != kReadOk) return result;
         if (SetFilePos(file, next) != next) return kReadDamaged;
     }
 }
 
-int LoadUninstallData() {
+ReadResult LoadUninstallData() {
     const DWORD offset = DataOffset();
     if (offset == 0 || !ModulePath) return kReadNoData;
     // A path cut at the buffer's end names another file; only a whole path is opened.
@@ -121,7 +121,7 @@ int LoadUninstallData() {
     HANDLE file = OpenExistingFile(ModulePath, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) return kReadNoData;
 
-    int code = WalkChunks(file, offset);
+    ReadResult code = WalkChunks(file, offset);
     CloseFile(file);
     // The run reads the settings' fields unconditionally, so a stream without them is damaged.
     if (code == kReadOk && !RunSettings) code = kReadDamaged;

@@ -6,15 +6,16 @@
 #include "data/data_format.h"
 
 // Chunk reader results; 7 and 8 are also the numbers of the messages that report them.
-const int kReadOk = 0;
-const int kReadOutOfMemory = 7;
-const int kReadDamaged = 8;
-// The loader's result when there is nothing to read: no message is shown for it.
-const int kReadNoData = 1;
+enum ReadResult : int {
+    kReadOk = 0,
+    kReadNoData = 1,  // the loader's only: nothing to read, and no message is shown for it
+    kReadOutOfMemory = 7,
+    kReadDamaged = 8,
+};
 
-// Reads the stream up to its end chunk and shows nothing. 0 when loaded; kReadNoData when
+// Reads the stream up to its end chunk and shows nothing. kReadOk when loaded; kReadNoData when
 // there is no data (DataOffset 0) or the program's path or file is unavailable; 7 when memory
 // ran out or 8 when the data are damaged, the numbers of the messages the run shows for them.
 // The program's file is closed again on return. What was loaded before a failure is released
 // by ReleaseUninstallData.
-int LoadUninstallData();
+ReadResult LoadUninstallData();

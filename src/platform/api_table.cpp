@@ -7,20 +7,12 @@
 bool WidePlatform = false;
 static HMODULE Shell32Module = nullptr;
 
-ApiTableT ApiTable = {
-    ::RegisterClassW, ::CreateWindowExW, ::DefWindowProcW, ::CreateDialogParamW, ::DialogBoxParamW,
-    ::IsDialogMessageW, ::CreateFontIndirectW, ::GetObjectW, ::SetWindowTextW, ::SetDlgItemTextW,
-    ::MessageBoxW, ::SetWindowLongW, ::SendMessageW, ::PeekMessageW, ::GetMessageW, ::DispatchMessageW,
-    ::CreateFileW, ::DeleteFileW, ::GetFileAttributesW, ::SetFileAttributesW, ::CreateProcessW,
-    ::RegOpenKeyExW, ::RegQueryValueExW, ::RegSetValueExW, ::RegEnumKeyExW, ::RegDeleteKeyW,
-    ::RegDeleteValueW,
-    ::ShellExecuteW, ::RemoveFontResourceW,
-    ::GetModuleFileNameW, ::GetWindowsDirectoryW, ::GetSystemDirectoryW, ::GetTempPathW,
-    ::GetShortPathNameW, ::SetCurrentDirectoryW, ::GetCurrentDirectoryW, ::RemoveDirectoryW,
-    ::LoadLibraryW, ::FindFirstFileW,
-    ::WritePrivateProfileStringW, ::LoadIconW, ::LoadCursorW,
-    FallbackSHGetPathFromIDList,
-};
+// Constant-initialised, by name: the program runs no constructors before its entry point.
+#define WIDE_DEFAULT(field, wide, narrow) .field = ::wide,
+#define BOUND_DEFAULT(field, wide, narrow) .field = narrow,
+ApiTableT ApiTable = {API_TABLE_ENTRIES(WIDE_DEFAULT, BOUND_DEFAULT)};
+#undef WIDE_DEFAULT
+#undef BOUND_DEFAULT
 
 void SelectPlatform() {
     OSVERSIONINFOW version;

@@ -9,63 +9,73 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+// Every entry, in the table's order, each on one line: the field, the wide call whose prototype
+// types it (and which the table starts with), and what the narrow platform puts there instead:
+// a converting fallback, the plain A call where no text crosses, or ByNumber(A call) where the
+// only text is a resource number (those names are declared in narrow_fallbacks.h, which
+// expands that column). BOUND marks the entry that starts on its fallback on every
+// platform and gets the wide export only when SelectPlatform finds it at run time. Struct,
+// initialiser and narrow table are all expanded from here, by field name, so an entry cannot
+// land in a same-typed neighbour's slot.
+#define API_TABLE_ENTRIES(X, BOUND)                                                           \
+    /* user interface (user32, gdi32) */                                                      \
+    X(RegisterClass, RegisterClassW, FallbackRegisterClass)                                   \
+    X(CreateWindowEx, CreateWindowExW, FallbackCreateWindowEx)                                \
+    X(DefWindowProc, DefWindowProcW, ::DefWindowProcA)                                        \
+    X(CreateDialogParam, CreateDialogParamW, ByNumber(::CreateDialogParamA))                  \
+    X(DialogBoxParam, DialogBoxParamW, ByNumber(::DialogBoxParamA))                           \
+    X(IsDialogMessage, IsDialogMessageW, ::IsDialogMessageA)                                  \
+    X(CreateFontIndirect, CreateFontIndirectW, FallbackCreateFontIndirect)                    \
+    X(GetObject, GetObjectW, FallbackGetObject)                                               \
+    X(SetWindowText, SetWindowTextW, FallbackSetWindowText)                                   \
+    X(SetDlgItemText, SetDlgItemTextW, FallbackSetDlgItemText)                                \
+    X(MessageBox, MessageBoxW, ::MessageBoxW)                                                 \
+    X(SetWindowLong, SetWindowLongW, ::SetWindowLongA)                                        \
+    X(SendMessage, SendMessageW, ::SendMessageA)                                              \
+    X(PeekMessage, PeekMessageW, ::PeekMessageA)                                              \
+    X(GetMessage, GetMessageW, ::GetMessageA)                                                 \
+    X(DispatchMessage, DispatchMessageW, ::DispatchMessageA)                                  \
+    /* files and processes (kernel32) */                                                      \
+    X(CreateFile, CreateFileW, FallbackCreateFile)                                            \
+    X(DeleteFile, DeleteFileW, FallbackDeleteFile)                                            \
+    X(GetFileAttributes, GetFileAttributesW, FallbackGetFileAttributes)                       \
+    X(SetFileAttributes, SetFileAttributesW, FallbackSetFileAttributes)                       \
+    X(CreateProcess, CreateProcessW, FallbackCreateProcess)                                   \
+    /* registry (advapi32) */                                                                 \
+    X(RegOpenKeyEx, RegOpenKeyExW, FallbackRegOpenKeyEx)                                      \
+    X(RegQueryValueEx, RegQueryValueExW, FallbackRegQueryValueEx)                             \
+    X(RegSetValueEx, RegSetValueExW, FallbackRegSetValueEx)                                   \
+    X(RegEnumKeyEx, RegEnumKeyExW, FallbackRegEnumKeyEx)                                      \
+    X(RegDeleteKey, RegDeleteKeyW, FallbackRegDeleteKey)                                      \
+    X(RegDeleteValue, RegDeleteValueW, FallbackRegDeleteValue)                                \
+    /* shell and fonts */                                                                     \
+    X(ShellExecute, ShellExecuteW, FallbackShellExecute)                                      \
+    X(RemoveFontResource, RemoveFontResourceW, FallbackRemoveFontResource)                    \
+    /* paths and modules (kernel32, shell32) */                                               \
+    X(GetModuleFileName, GetModuleFileNameW, FallbackGetModuleFileName)                       \
+    X(GetWindowsDirectory, GetWindowsDirectoryW, FallbackGetWindowsDirectory)                 \
+    X(GetSystemDirectory, GetSystemDirectoryW, FallbackGetSystemDirectory)                    \
+    X(GetTempPath, GetTempPathW, FallbackGetTempPath)                                         \
+    X(GetShortPathName, GetShortPathNameW, FallbackGetShortPathName)                          \
+    X(SetCurrentDirectory, SetCurrentDirectoryW, FallbackSetCurrentDirectory)                 \
+    X(GetCurrentDirectory, GetCurrentDirectoryW, FallbackGetCurrentDirectory)                 \
+    X(RemoveDirectory, RemoveDirectoryW, FallbackRemoveDirectory)                             \
+    X(LoadLibrary, LoadLibraryW, FallbackLoadLibrary)                                         \
+    X(FindFirstFile, FindFirstFileW, FallbackFindFirstFile)                                   \
+    /* profiles, icons and cursors */                                                         \
+    X(WritePrivateProfileString, WritePrivateProfileStringW, FallbackWritePrivateProfileString) \
+    X(LoadIcon, LoadIconW, ByNumber(::LoadIconA))                                             \
+    X(LoadCursor, LoadCursorW, ByNumber(::LoadCursorA))                                       \
+    /* the shell entry bound at run time */                                                   \
+    BOUND(SHGetPathFromIDList, SHGetPathFromIDListW, FallbackSHGetPathFromIDList)
+
+#define API_TABLE_FIELD(field, wide, narrow) decltype(&::wide) field;
 struct ApiTableT {
-    // user interface (user32, gdi32)
-    decltype(&::RegisterClassW) RegisterClass;
-    decltype(&::CreateWindowExW) CreateWindowEx;
-    decltype(&::DefWindowProcW) DefWindowProc;
-    decltype(&::CreateDialogParamW) CreateDialogParam;
-    decltype(&::DialogBoxParamW) DialogBoxParam;
-    decltype(&::IsDialogMessageW) IsDialogMessage;
-    decltype(&::CreateFontIndirectW) CreateFontIndirect;
-    decltype(&::GetObjectW) GetObject;
-    decltype(&::SetWindowTextW) SetWindowText;
-    decltype(&::SetDlgItemTextW) SetDlgItemText;
-    decltype(&::MessageBoxW) MessageBox;
-    decltype(&::SetWindowLongW) SetWindowLong;
-    decltype(&::SendMessageW) SendMessage;
-    decltype(&::PeekMessageW) PeekMessage;
-    decltype(&::GetMessageW) GetMessage;
-    decltype(&::DispatchMessageW) DispatchMessage;
-    // files and processes (kernel32)
-    decltype(&::CreateFileW) CreateFile;
-    decltype(&::DeleteFileW) DeleteFile;
-    decltype(&::GetFileAttributesW) GetFileAttributes;
-    decltype(&::SetFileAttributesW) SetFileAttributes;
-    decltype(&::CreateProcessW) CreateProcess;
-    // registry (advapi32)
-    decltype(&::RegOpenKeyExW) RegOpenKeyEx;
-    decltype(&::RegQueryValueExW) RegQueryValueEx;
-    decltype(&::RegSetValueExW) RegSetValueEx;
-    decltype(&::RegEnumKeyExW) RegEnumKeyEx;
-    decltype(&::RegDeleteKeyW) RegDeleteKey;
-    decltype(&::RegDeleteValueW) RegDeleteValue;
-    // shell and fonts
-    decltype(&::ShellExecuteW) ShellExecute;
-    decltype(&::RemoveFontResourceW) RemoveFontResource;
-    // paths and modules (kernel32, shell32)
-    decltype(&::GetModuleFileNameW) GetModuleFileName;
-    decltype(&::GetWindowsDirectoryW) GetWindowsDirectory;
-    decltype(&::GetSystemDirectoryW) GetSystemDirectory;
-    decltype(&::GetTempPathW) GetTempPath;
-    decltype(&::GetShortPathNameW) GetShortPathName;
-    decltype(&::SetCurrentDirectoryW) SetCurrentDirectory;
-    decltype(&::GetCurrentDirectoryW) GetCurrentDirectory;
-    decltype(&::RemoveDirectoryW) RemoveDirectory;
-    decltype(&::LoadLibraryW) LoadLibrary;
-    decltype(&::FindFirstFileW) FindFirstFile;
-    // profiles, icons and cursors
-    decltype(&::WritePrivateProfileStringW) WritePrivateProfileString;
-    decltype(&::LoadIconW) LoadIcon;
-    decltype(&::LoadCursorW) LoadCursor;
-    // the shell entry bound at run time
-    decltype(&::SHGetPathFromIDListW) SHGetPathFromIDList;
+    API_TABLE_ENTRIES(API_TABLE_FIELD, API_TABLE_FIELD)
 };
+#undef API_TABLE_FIELD
 
 extern ApiTableT ApiTable;
-
-// Number of entries, for tests that walk the table as an array of pointers.
-const int kApiTableEntryCount = sizeof(ApiTableT) / sizeof(void*);
 
 // Converts a GetProcAddress result to the function type it names (through void*, which
 // keeps -Wcast-function-type quiet for this one deliberate conversion).

@@ -116,55 +116,7 @@ BOOL WINAPI FallbackSHGetPathFromIDList(PCIDLIST_ABSOLUTE itemList, LPWSTR path)
 }
 
 void InstallNarrowTable(ApiTableT* table) {
-    table->RegisterClass = FallbackRegisterClass;
-    table->CreateWindowEx = FallbackCreateWindowEx;
-    table->DefWindowProc = ::DefWindowProcA;
-    // Dialogs are named by number and take no text; the A and W forms differ only in type.
-    table->CreateDialogParam = reinterpret_cast<decltype(table->CreateDialogParam)>(::CreateDialogParamA);
-    table->DialogBoxParam = reinterpret_cast<decltype(table->DialogBoxParam)>(::DialogBoxParamA);
-    table->IsDialogMessage = ::IsDialogMessageA;
-    table->CreateFontIndirect = FallbackCreateFontIndirect;
-    table->GetObject = FallbackGetObject;
-    table->SetWindowText = FallbackSetWindowText;
-    table->SetDlgItemText = FallbackSetDlgItemText;
-    table->MessageBox = ::MessageBoxW;
-    table->SetWindowLong = ::SetWindowLongA;
-    table->SendMessage = ::SendMessageA;
-    table->PeekMessage = ::PeekMessageA;
-    table->GetMessage = ::GetMessageA;
-    table->DispatchMessage = reinterpret_cast<decltype(table->DispatchMessage)>(::DispatchMessageA);
-
-    table->CreateFile = FallbackCreateFile;
-    table->DeleteFile = FallbackDeleteFile;
-    table->GetFileAttributes = FallbackGetFileAttributes;
-    table->SetFileAttributes = FallbackSetFileAttributes;
-    table->CreateProcess = FallbackCreateProcess;
-
-    table->RegOpenKeyEx = FallbackRegOpenKeyEx;
-    table->RegQueryValueEx = FallbackRegQueryValueEx;
-    table->RegSetValueEx = FallbackRegSetValueEx;
-    table->RegEnumKeyEx = FallbackRegEnumKeyEx;
-    table->RegDeleteKey = FallbackRegDeleteKey;
-    table->RegDeleteValue = FallbackRegDeleteValue;
-
-    table->ShellExecute = FallbackShellExecute;
-    table->RemoveFontResource = FallbackRemoveFontResource;
-
-    table->GetModuleFileName = FallbackGetModuleFileName;
-    table->GetWindowsDirectory = FallbackGetWindowsDirectory;
-    table->GetSystemDirectory = FallbackGetSystemDirectory;
-    table->GetTempPath = FallbackGetTempPath;
-    table->GetShortPathName = FallbackGetShortPathName;
-    table->SetCurrentDirectory = FallbackSetCurrentDirectory;
-    table->GetCurrentDirectory = FallbackGetCurrentDirectory;
-    table->RemoveDirectory = FallbackRemoveDirectory;
-    table->LoadLibrary = FallbackLoadLibrary;
-    table->FindFirstFile = FallbackFindFirstFile;
-
-    table->WritePrivateProfileString = FallbackWritePrivateProfileString;
-    // Icons and cursors are named by number.
-    table->LoadIcon = reinterpret_cast<decltype(table->LoadIcon)>(::LoadIconA);
-    table->LoadCursor = reinterpret_cast<decltype(table->LoadCursor)>(::LoadCursorA);
-
-    table->SHGetPathFromIDList = FallbackSHGetPathFromIDList;
+#define NARROW_ENTRY(field, wide, narrow) table->field = narrow;
+    API_TABLE_ENTRIES(NARROW_ENTRY, NARROW_ENTRY)
+#undef NARROW_ENTRY
 }

@@ -90,6 +90,19 @@ BOOL WINAPI FallbackWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCW
 // --- the shell entry bound at run time (narrow_fallbacks.cpp) -----------------------------------
 BOOL WINAPI FallbackSHGetPathFromIDList(PCIDLIST_ABSOLUTE itemList, LPWSTR path);
 
+// The A form of a call whose only text argument is a resource number (dialog templates, icons
+// and cursors are named by number), as the entry's wide type: the two forms differ only in type.
+template <typename Narrow>
+struct ByNumberCall {
+    Narrow call;
+    template <typename Wide>
+    operator Wide() const {
+        return reinterpret_cast<Wide>(call);
+    }
+};
+template <typename Narrow>
+inline ByNumberCall<Narrow> ByNumber(Narrow call) { return {call}; }
+
 // Replaces the entries of the table for a platform without the wide calls: the plain narrow
 // call where no text crosses, MessageBox kept wide, a converting fallback everywhere else.
 void InstallNarrowTable(ApiTableT* table);

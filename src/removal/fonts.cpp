@@ -24,18 +24,18 @@ static DWORD BigEndian32(const BYTE* p) {
 }
 
 static bool ReadAt(HANDLE file, ULONGLONG position, void* buffer, DWORD cb) {
-    return SetFilePos(file, position) == position && ReadExact(file, buffer, cb) == 0;
+    return SetFilePos(file, position) == position && ReadExact(file, buffer, cb);
 }
 
 // The name table's offset from the first kMaxTableRecords table records; false when absent.
 static bool FindNameTable(HANDLE file, DWORD* offset) {
     BYTE header[12];
-    if (ReadExact(file, header, sizeof(header)) != 0) return false;
+    if (!ReadExact(file, header, sizeof(header))) return false;
     DWORD tables = BigEndian16(header + 4);
     if (tables > kMaxTableRecords) tables = kMaxTableRecords;
     for (DWORD i = 0; i < tables; ++i) {
         BYTE record[16];
-        if (ReadExact(file, record, sizeof(record)) != 0) return false;
+        if (!ReadExact(file, record, sizeof(record))) return false;
         if (record[0] == 'n' && record[1] == 'a' && record[2] == 'm' && record[3] == 'e') {
             *offset = BigEndian32(record + 8);
             return true;

@@ -81,7 +81,7 @@ static void UninstallRun() {
 }
 
 bool LoadUninstallDataOrReport() {
-    int code = LoadUninstallData();
+    ReadResult code = LoadUninstallData();
     if (code == kReadOk) return true;
     if (code != kReadNoData) {
         WCHAR text[kMessageBufferCch];

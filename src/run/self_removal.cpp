@@ -104,7 +104,7 @@ static void RenamePlaceholder(const WCHAR* iniPath, const WCHAR* shortPath) {
     LONGLONG cb = GetFileSize32(ini);
     char* block = nullptr;
     if (cb > 4 && AllocBlock(static_cast<SIZE_T>(cb), &block)) {
-        if (ReadExact(ini, block, static_cast<DWORD>(cb)) == 0) {
+        if (ReadExact(ini, block, static_cast<DWORD>(cb))) {
             LONGLONG at = FindPlaceholderLine(block, cb, path, static_cast<size_t>(cbPath - 1));
             if (at >= 0) {
                 memcpy(block + at, "NUL", 3);
@@ -139,7 +139,7 @@ bool DeleteAtRestart(const WCHAR* path) {
 static bool CopyProgramPart(HANDLE own, HANDLE copy, DWORD cb, BYTE** block) {
     if (SetFilePos(own, 0) != 0) return false;
     if (!AllocBlock(cb, block)) return false;
-    return ReadExact(own, *block, cb) == 0 && WriteExact(copy, *block, cb) == 0;
+    return ReadExact(own, *block, cb) && WriteExact(copy, *block, cb);
 }
 
 // True when file holds exactly the cb bytes of block, and nothing after them.
@@ -149,7 +149,7 @@ static bool HoldsExactly(HANDLE file, const BYTE* block, DWORD cb) {
     BYTE chunk[1024];
     for (DWORD at = 0; at < cb;) {
         DWORD n = cb - at < sizeof(chunk) ? cb - at : static_cast<DWORD>(sizeof(chunk));
-        if (ReadExact(file, chunk, n) != 0 || !SameBytes(chunk, block + at, n)) return false;
+        if (!ReadExact(file, chunk, n) || !SameBytes(chunk, block + at, n)) return false;
         at += n;
     }
     return true;

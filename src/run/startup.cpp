@@ -23,7 +23,7 @@ void DetectPlatform() {
 }
 
 static bool AllocPathBuffer(WCHAR** buffer) {
-    return AllocZeroed(kPathCapacity * sizeof(WCHAR), buffer) != 0;
+    return AllocZeroed(kPathCapacity * sizeof(WCHAR), buffer);
 }
 
 // InstallDir is the base of every relative path in the data: a program path that was cut
