@@ -52,7 +52,8 @@ bool ProcessStartup(HINSTANCE instance) {
     ModuleInstance = instance;
     ::OleInitialize(nullptr);
     LoadThemeLibrary();
-    // By ordinal 17 from the controls loaded at run time (see CommonControlsModule).
+    // By ordinal 17 from the controls loaded at run time (see CommonControlsModule in
+    // platform/system_library.cpp).
     if (FARPROC initControls = CommonControlsExport(MAKEINTRESOURCEA(17)))
         CastProc<void(WINAPI*)()>(initControls)();
     if (!AllocPathBuffer(&ModulePath) || !AllocPathBuffer(&WorkPath) || !AllocPathBuffer(&InstallDir))

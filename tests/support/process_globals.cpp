@@ -17,7 +17,7 @@
 #include "run/ui_windows.h"
 
 ProcessGlobalsGuard::ProcessGlobalsGuard() {
-    Keep(ApiTable); Keep(WidePlatform); Keep(DllSearchRestricted); Keep(RegistryView); Keep(Wow64Calls);
+    Keep(ApiTable); Keep(WidePlatform); Keep(RegistryView); Keep(Wow64Calls);
     restore_.push_back([offset = DataOffset()] { SetDataOffset(offset); });
     Keep(ModuleInstance); Keep(IsNT); Keep(IsNT6OrLater); Keep(Quiet); Keep(OptionS); Keep(OptionX);
     Keep(ConfirmAnswer); Keep(InstallDir); Keep(WorkPath); Keep(ModulePath); Keep(RemovalPathCut);
