@@ -591,7 +591,9 @@ TEST_F(Workspace, OutputTargets) {
         int rc = RunBuild(Path("m.json"), Path("stub.exe"), c.output, out, err, options);
         bool written = std::string(c.expect).empty();
         EXPECT_EQ(rc, written ? 0 : 2) << err.str();
-        if (!written) EXPECT_NE(err.str().find(c.expect), std::string::npos) << err.str();
+        if (!written) {
+            EXPECT_NE(err.str().find(c.expect), std::string::npos) << err.str();
+        }
         EXPECT_EQ(Read("m.json"), manifest);
         EXPECT_EQ(Read("stub.exe"), stub_);
     }
