@@ -32,14 +32,15 @@ const Command kCommands[] = {
      "Checks an uninstaller or a manifest: exit 0 when clean or only warnings, 1 with errors (or\n"
      "warnings under --strict), 2 when unusable. --json prints the findings as JSON. FILE \"-\" reads\n"
      "standard input.\n"},
-    {"harvest", "uninstpack harvest DIR --install-dir PATH [-o FILE] [--flag NAME=PATTERN]... [--merge MANIFEST]",
+    {"harvest", "uninstpack harvest DIR --install-dir PATH [-o FILE] [--flag NAME=PATTERN]... [--merge MANIFEST] [--force]",
      "Writes the file and folder records of the staged folder DIR as its tree will stand below PATH (a\n"
      "full path, or \".\" for the uninstaller's own folder): PATH's record first, then in each folder\n"
      "its files, then each subfolder's record and what it holds, by name. Symbolic links are recorded,\n"
      "not followed. --flag in-use=*.exe sets a flag (shared, font, com, in-use) on files whose name\n"
      "matches; a pattern with \"/\" matches the path below DIR (bin/*.dll). --merge puts the records\n"
      "in front of those of a hand-written MANIFEST and keeps the rest of it; its own record for a\n"
-     "harvested path replaces the harvested one in place. Writes standard output unless -o FILE.\n"},
+     "harvested path replaces the harvested one in place. Writes standard output unless -o FILE,\n"
+     "which is refused as the build's output is; a read-only one needs --force.\n"},
     {"languages", "uninstpack languages",
      "Lists the languages of the default texts, one per line: the tag a manifest's \"language\" names,\n"
      "then the language's name. With \"language\" and \"product\", every message a manifest leaves\n"
@@ -141,6 +142,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         if (inlineValue) return Mistake(*command, a + " takes no value", err);
         if (a == "--strict" && (name == "build" || name == "verify")) options.strict = true;
         else if (a == "--force" && name == "build") options.force = true;
+        else if (a == "--force" && name == "harvest") harvest.force = true;
         else if (a == "--json" && (name == "inspect" || name == "verify")) json = true;
         else return Mistake(*command, "unknown option \"" + a + "\"", err);
     }

@@ -91,73 +91,6 @@ bool SameFile(const fs::path& a, const std::string& b) {
     return !ec && same;
 }
 
-// Refuses an output that is an input, not a regular file, or read-only (unless forced); then
-// writes a new file in the output's folder and renames it over the output, so a failure leaves
-// the old output, and a reader never sees half an uninstaller.
-bool WriteOutput(const std::string& outPath, const Bytes& bytes, const std::string& manifestPath,
-                 const std::string& stubPath, const Options& options, std::ostream& out, std::ostream& err) {
-    if (outPath == "-") {
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) err << "uninstpack: -: cannot write standard output\n";
-        return static_cast<bool>(out);
-    }
-    const std::string prefix = "uninstpack: " + outPath + ": ";
-    fs::path target = FollowLinks(outPath);
-    fs::file_status status = Status(target);
-    bool exists = fs::exists(status);
-    if (exists) {
-        if (fs::is_directory(status)) {
-            err << prefix << "cannot write the uninstaller: it is a folder; give a file name\n";
-            return false;
-        }
-        if (!fs::is_regular_file(status)) {
-            err << prefix << "cannot write the uninstaller: it is not a regular file (a device, a pipe or a socket); "
-                             "give a file name\n";
-            return false;
-        }
-        if (SameFile(target, manifestPath) || SameFile(target, stubPath)) {
-            err << prefix << "cannot write the uninstaller: it is the "
-                << (SameFile(target, manifestPath) ? "manifest" : "stub")
-                << " given as input, which would be destroyed; give another output\n";
-            return false;
-        }
-        if ((status.permissions() & fs::perms::owner_write) == fs::perms::none && !options.force) {
-            err << prefix << "cannot write the uninstaller: the file is read-only; give --force to replace it\n";
-            return false;
-        }
-    }
-    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    fs::path temp = folder / ("." + target.filename().string() + ".uninstpack-" + std::to_string(getpid()));
-    errno = 0;
-    std::FILE* f = std::fopen(temp.string().c_str(), "wb");
-    if (!f) {
-        err << prefix << "cannot write the uninstaller: " << Reason(errno) << "\n";
-        return false;
-    }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
-    int error = errno;
-    if (std::fclose(f) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    std::error_code ec;
-    if (!written) {
-        fs::remove(temp, ec);
-        err << prefix << "cannot write the uninstaller: " << Reason(error) << "\n";
-        return false;
-    }
-    if (exists) fs::permissions(temp, status.permissions(), ec);
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        err << prefix << "cannot replace the file: " << ec.message() << "\n";
-        return false;
-    }
-    return true;
-}
-
 uint32_t U32At(const Bytes& b, size_t at) {
     return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24);
 }
@@ -231,9 +164,8 @@ DecodeResult Decode(const Bytes& file, const Located& l) {
 
 std::string Flags(uint8_t flags) {
     std::string names;
-    const char* all[] = {"shared", "font", "com", "in-use"};
-    for (int b = 0; b < 4; ++b)
-        if (flags & (1 << b)) names += (names.empty() ? "" : ",") + std::string(all[b]);
+    for (const FlagName& f : kFileFlags)
+        if (flags & f.bit) names += (names.empty() ? "" : ",") + std::string(f.name);
     if (flags & 0xF0) names += (names.empty() ? "" : ",") + Hex(flags & 0xF0);
     return names.empty() ? "none" : names;
 }
@@ -361,6 +293,73 @@ void CheckFile(const Bytes& file, const Located& l, const DecodeResult& r, std::
 }
 
 }  // namespace
+
+// Refuses an output that is an input, not a regular file, or read-only (unless forced); then
+// writes a new file in the output's folder and renames it over the output, so a failure leaves
+// the old output, and a reader never sees half an uninstaller.
+bool WriteOutput(const std::string& outPath, const Bytes& bytes, const char* what, const std::string& manifestPath,
+                 const std::string& stubPath, const Options& options, std::ostream& out, std::ostream& err) {
+    if (outPath == "-") {
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) err << "uninstpack: -: cannot write standard output\n";
+        return static_cast<bool>(out);
+    }
+    const std::string prefix = "uninstpack: " + outPath + ": ";
+    fs::path target = FollowLinks(outPath);
+    fs::file_status status = Status(target);
+    bool exists = fs::exists(status);
+    if (exists) {
+        if (fs::is_directory(status)) {
+            err << prefix << "cannot write " << what << ": it is a folder; give a file name\n";
+            return false;
+        }
+        if (!fs::is_regular_file(status)) {
+            err << prefix << "cannot write " << what << ": it is not a regular file (a device, a pipe or a socket); "
+                             "give a file name\n";
+            return false;
+        }
+        if (SameFile(target, manifestPath) || SameFile(target, stubPath)) {
+            err << prefix << "cannot write " << what << ": it is the "
+                << (SameFile(target, manifestPath) ? "manifest" : "stub")
+                << " given as input, which would be destroyed; give another output\n";
+            return false;
+        }
+        if ((status.permissions() & fs::perms::owner_write) == fs::perms::none && !options.force) {
+            err << prefix << "cannot write " << what << ": the file is read-only; give --force to replace it\n";
+            return false;
+        }
+    }
+    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    fs::path temp = folder / ("." + target.filename().string() + ".uninstpack-" + std::to_string(getpid()));
+    errno = 0;
+    std::FILE* f = std::fopen(temp.string().c_str(), "wb");
+    if (!f) {
+        err << prefix << "cannot write " << what << ": " << Reason(errno) << "\n";
+        return false;
+    }
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+    int error = errno;
+    if (std::fclose(f) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    std::error_code ec;
+    if (!written) {
+        fs::remove(temp, ec);
+        err << prefix << "cannot write " << what << ": " << Reason(error) << "\n";
+        return false;
+    }
+    if (exists) fs::permissions(temp, status.permissions(), ec);
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        err << prefix << "cannot replace the file: " << ec.message() << "\n";
+        return false;
+    }
+    return true;
+}
 
 std::optional<CertificateTable> FindCertificateTable(const Bytes& file) {
     if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') return std::nullopt;
@@ -532,7 +531,7 @@ int RunBuild(const std::string& manifestPath, const std::string& stubPath, const
             err << "uninstpack: " << manifestPath << ": " << e.what() << "\n";
             return kExitUnusable;
         }
-        if (!WriteOutput(outPath, built, manifestPath, stubPath, options, out, err)) return kExitUnusable;
+        if (!WriteOutput(outPath, built, "the uninstaller", manifestPath, stubPath, options, out, err)) return kExitUnusable;
         // With "-o -" the uninstaller itself is the standard output; the summary goes with the errors.
         std::ostream& report = outPath == "-" ? err : out;
         report << "wrote " << outPath << ": program part of " << stub.size() << " bytes, data of "

@@ -19,6 +19,12 @@ struct Options {
     std::istream* input = nullptr;  // what the file name "-" reads (the program: standard input)
 };
 
+// Writes `bytes` to outPath ("-": `out`) through a new file renamed over it, after refusing an
+// output that is a folder, a device, one of the inputs (manifestPath, stubPath; either may be
+// empty) or read-only without options.force. `what` names the output in the messages.
+bool WriteOutput(const std::string& outPath, const Bytes& bytes, const char* what, const std::string& manifestPath,
+                 const std::string& stubPath, const Options& options, std::ostream& out, std::ostream& err);
+
 int RunBuild(const std::string& manifestPath, const std::string& stubPath, const std::string& outPath,
              std::ostream& out, std::ostream& err, const Options& options = {});
 int RunInspect(const std::string& path, bool json, std::ostream& out, std::ostream& err,

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "tools/uninstpack/checks.h"
+#include "tools/uninstpack/commands.h"
 #include "tools/uninstpack/languages.h"
 #include "tools/uninstpack/manifest.h"
 #include "tools/uninstpack/text.h"
@@ -95,15 +96,11 @@ struct FlagRule {
 };
 
 FlagRule ParseFlag(const std::string& option) {
-    const struct {
-        const char* name;
-        uint8_t bit;
-    } kNames[] = {{"shared", kFileShared}, {"font", kFileFont}, {"com", kFileCom}, {"in-use", kFileInUseCheck}};
     FlagRule rule;
     rule.option = option;
     size_t eq = option.find('=');
     std::string name = option.substr(0, eq);
-    for (const auto& n : kNames)
+    for (const FlagName& n : kFileFlags)
         if (name == n.name) rule.bit = n.bit;
     if (eq == std::string::npos || eq + 1 == option.size() || !rule.bit)
         throw HarvestError("--flag " + option + ": write NAME=PATTERN, NAME one of shared, font, com, in-use (as in "
@@ -204,12 +201,8 @@ private:
 };
 
 Json ToJson(const Record& r) {
-    const struct {
-        uint8_t bit;
-        const char* name;
-    } kNames[] = {{kFileShared, "shared"}, {kFileFont, "font"}, {kFileCom, "com"}, {kFileInUseCheck, "in-use"}};
     Json flags = Json::array();
-    for (const auto& n : kNames)
+    for (const FlagName& n : kFileFlags)
         if (r.flags & n.bit) flags.push_back(n.name);
     return Json{{"directory", Show(r.directory)}, {"fileName", Show(r.fileName)}, {"flags", flags}};
 }
@@ -294,20 +287,6 @@ bool Inside(const fs::path& path, const fs::path& folder) {
     return true;
 }
 
-void Write(const std::string& output, const std::string& text, std::ostream& out) {
-    if (output == "-") {
-        out << text;
-        if (!out) throw HarvestError("-: cannot write standard output");
-        return;
-    }
-    std::error_code ec;
-    if (fs::is_directory(fs::u8path(output), ec)) throw HarvestError(output + ": cannot write: it is a folder; give a file name");
-    std::ofstream f(fs::u8path(output), std::ios::binary | std::ios::trunc);
-    f << text;
-    f.close();
-    if (!f) throw HarvestError(output + ": cannot write the manifest");
-}
-
 int Harvest(const HarvestOptions& o, std::ostream& out, std::ostream& err) {
     if (o.dir.empty()) throw HarvestError("DIR is missing: the staged folder to harvest");
     if (o.installDir.empty())
@@ -366,8 +345,10 @@ int Harvest(const HarvestOptions& o, std::ostream& out, std::ostream& err) {
         refused = refused || p.error;
     }
     if (refused) return 2;
-    Write(o.output, Serialize(manifest), out);
-    return 0;
+    const std::string text = Serialize(manifest);
+    Options options;
+    options.force = o.force;
+    return WriteOutput(o.output, Bytes(text.begin(), text.end()), "the manifest", o.merge, "", options, out, err) ? 0 : 2;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ struct HarvestOptions {
     std::string output = "-";        // "-" is standard output
     std::string merge;               // a hand-written manifest to put the records into; empty: none
     std::vector<std::string> flags;  // "NAME=PATTERN", as --flag gives them
+    bool force = false;              // replace a read-only output
 };
 
 // Exit code 0, or 2 with nothing written: a bad option, a name Windows cannot hold, a record

@@ -12,13 +12,6 @@ namespace uninstpack {
 
 namespace {
 
-struct FlagName {
-    uint8_t bit;
-    const char* name;
-};
-const FlagName kFileFlags[] = {
-    {kFileShared, "shared"}, {kFileFont, "font"}, {kFileCom, "com"}, {kFileInUseCheck, "in-use"}};
-
 struct RootAlias {
     uint32_t root;
     const char* shortName;

@@ -18,6 +18,14 @@ struct ManifestError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The names of FileEntry's flag bits, as manifests write them and inspect shows them.
+struct FlagName {
+    uint8_t bit;
+    const char* name;
+};
+inline constexpr FlagName kFileFlags[] = {
+    {kFileShared, "shared"}, {kFileFont, "font"}, {kFileCom, "com"}, {kFileInUseCheck, "in-use"}};
+
 const uint32_t kRootClassesRoot = 0x80000000, kRootCurrentUser = 0x80000001, kRootLocalMachine = 0x80000002,
                kRootUsers = 0x80000003;
 
