@@ -99,12 +99,6 @@ std::string SystemFolderReason(const std::u16string& folder) {
     return {};
 }
 
-// A text as the author wrote it, for advice on what to write instead.
-std::string Plain(const std::u16string& text) {
-    std::optional<std::string> utf8 = Utf16ToUtf8(text);
-    return utf8 ? *utf8 : Printable(text);
-}
-
 // The steps of a path after its root: plain names, each a name a folder or file can have.
 std::string StepMistake(const std::u16string& rest, bool trailingBackslash) {
     if (rest.empty() && trailingBackslash) return {};  // a drive root: refused as a folder, fine for a file

@@ -35,11 +35,6 @@ std::u16string Fold(const std::u16string& s) {
     return out;
 }
 
-std::string Show(const std::u16string& text) {
-    std::optional<std::string> utf8 = Utf16ToUtf8(text);
-    return utf8 ? *utf8 : Printable(text);
-}
-
 // A name as the uninstaller will see it. Linux hands out bytes, which must be UTF-8 to mean a
 // Windows name; Windows hands out UTF-16 already.
 std::u16string NameOf(const fs::path& path) {
@@ -204,7 +199,7 @@ Json ToJson(const Record& r) {
     Json flags = Json::array();
     for (const FlagName& n : kFileFlags)
         if (r.flags & n.bit) flags.push_back(n.name);
-    return Json{{"directory", Show(r.directory)}, {"fileName", Show(r.fileName)}, {"flags", flags}};
+    return Json{{"directory", Plain(r.directory)}, {"fileName", Plain(r.fileName)}, {"flags", flags}};
 }
 
 // What a file entry of a manifest names, as the uninstaller compares paths.

@@ -79,6 +79,11 @@ std::optional<std::string> Utf16ToUtf8(const std::u16string& text) {
     return out;
 }
 
+std::string Plain(const std::u16string& text) {
+    std::optional<std::string> utf8 = Utf16ToUtf8(text);
+    return utf8 ? *utf8 : Printable(text);
+}
+
 std::string Printable(const std::u16string& text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size();) {

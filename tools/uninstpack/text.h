@@ -13,5 +13,7 @@ std::optional<std::string> Utf16ToUtf8(const std::u16string& text);
 // Always succeeds: quoted, with control characters, backslashes shown as they are, and
 // unpaired surrogates written as \uXXXX, so a damaged text can still be shown.
 std::string Printable(const std::u16string& text);
+// The text as UTF-8, or Printable when it holds an unpaired surrogate.
+std::string Plain(const std::u16string& text);
 
 }  // namespace uninstpack
