@@ -131,7 +131,7 @@ const char kRichManifest[] = R"({
     {"root": "HKCU", "key": "Software\\Vendor\\App", "value": ""},
     {"root": "HKEY_CLASSES_ROOT", "key": ".sample"},
     {"root": 2147483651, "key": "S-1-5-21\\Software\\Vendor"},
-    {"root": "0x80000005", "key": "Config\\Vendor"}
+    {"root": "0x80000001", "key": "Software\\Vendor\\Config"}
   ],
   "settings": {"wait": true, "keepVisualStyles": true, "otherFlags": 64,
                "command": "\"#Program Files#\\Ünï\\unreg.exe\" /x", "finishPage": "https://example.com/ü"}

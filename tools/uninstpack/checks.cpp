@@ -1,6 +1,7 @@
 // Verify's checks. Each problem says where it is, what is wrong and what the uninstaller would
-// do with it; the lists of system folders and shared registry keys are literal names only,
-// since the records are used as they stand and are never expanded.
+// do with it. System folders are matched by their shape on this machine, in the spelling Windows
+// reads; registry records by the uninstaller's own list of what Windows owns; files by the names
+// of Windows' own files (windows_files.cpp).
 #include "tools/uninstpack/checks.h"
 
 #include <algorithm>
@@ -8,8 +9,10 @@
 #include <optional>
 #include <unordered_map>
 
+#include "src/data/system_registry.h"
 #include "tools/uninstpack/manifest.h"
 #include "tools/uninstpack/text.h"
+#include "tools/uninstpack/windows_files.h"
 
 namespace uninstpack {
 
@@ -42,7 +45,18 @@ std::vector<std::u16string> Components(const std::u16string& path) {
     }
 }
 
-// Pattern components: "?:" is any drive, "*" any single name.
+// True when name is one of the "|"-separated names of alternatives.
+bool OneOf(const std::u16string& name, const std::u16string& alternatives) {
+    for (size_t start = 0;;) {
+        size_t bar = alternatives.find(u'|', start);
+        if (alternatives.compare(start, bar == std::u16string::npos ? std::u16string::npos : bar - start, name) == 0)
+            return true;
+        if (bar == std::u16string::npos) return false;
+        start = bar + 1;
+    }
+}
+
+// Pattern components: "?:" is any drive, "*" any single name, "a|b" either name.
 bool MatchComponents(const std::vector<std::u16string>& path, const std::vector<std::u16string>& pattern) {
     if (path.size() != pattern.size()) return false;
     for (size_t i = 0; i < path.size(); ++i) {
@@ -51,7 +65,7 @@ bool MatchComponents(const std::vector<std::u16string>& path, const std::vector<
             if (path[i].empty()) return false;
         } else if (p == u"?:") {
             if (path[i].size() != 2 || path[i][1] != u':') return false;
-        } else if (path[i] != p) {
+        } else if (!OneOf(path[i], p)) {
             return false;
         }
     }
@@ -77,6 +91,56 @@ const char16_t* const kSystemFolders[] = {
     u"?:\\documents and settings\\*\\start menu", u"?:\\documents and settings\\*\\start menu\\programs",
     u"?:\\documents and settings\\*\\my documents", u"?:\\documents and settings\\*\\application data"};
 
+// More of them, "a|b" for either name: every profile and every folder directly inside one (the
+// user's shell folders, other users' too), the shell folders deeper in a profile and in the
+// profile of all users, and the folders of Windows itself and of its programs.
+const char16_t* const kShellAndWindowsFolders[] = {
+    u"?:\\users|documents and settings\\*\\*",
+    u"?:\\users\\*\\documents\\my music|my pictures|my videos",
+    u"?:\\users\\*\\appdata\\locallow",
+    u"?:\\users\\*\\appdata\\local\\microsoft|temp|programs|packages",
+    u"?:\\users\\*\\appdata\\local\\microsoft\\windows",
+    u"?:\\users\\*\\appdata\\local\\microsoft\\windows\\history|inetcache|temporary internet files|burn",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\windows",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\windows\\sendto|templates|recent|network shortcuts|"
+    u"printer shortcuts|libraries|cookies|themes",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\internet explorer",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\internet explorer\\quick launch",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\internet explorer\\quick launch\\user pinned",
+    u"?:\\users\\*\\appdata\\roaming\\microsoft\\internet explorer\\quick launch\\user pinned\\taskbar|startmenu",
+    u"?:\\documents and settings\\*\\my documents\\my music|my pictures|my videos",
+    u"?:\\documents and settings\\*\\local settings\\application data|temp|history|temporary internet files",
+    u"?:\\documents and settings\\*\\application data\\microsoft",
+    u"?:\\documents and settings\\*\\application data\\microsoft\\internet explorer\\quick launch",
+    u"?:\\documents and settings\\*\\start menu\\programs\\startup",
+    u"?:\\programdata\\desktop|documents|favorites|start menu|templates|application data",
+    u"?:\\programdata\\microsoft|microsoft\\windows|microsoft\\windows\\templates",
+    u"?:\\windows|winnt",
+    u"?:\\windows|winnt\\system|system32|syswow64|sysnative|fonts|temp|inf|help|media|cursors|web|resources|"
+    u"globalization|installer|assembly|microsoft.net|winsxs|servicing|logs|tasks|debug|prefetch|boot|ime|"
+    u"policydefinitions|registration|schemas|security|shellnew|speech|performance|twain_32|command|"
+    u"offline web pages|downloaded program files|start menu|desktop|profiles|all users|application data|sendto|"
+    u"recent|favorites|cookies|history|temporary internet files|spool|repair|config",
+    u"?:\\windows|winnt\\system32|syswow64|sysnative\\drivers|config|spool|catroot|catroot2|wbem|tasks|logfiles|"
+    u"oobe|grouppolicy|windowspowershell|dllcache|mui|speech|en-us|driverstore|com|ime|migration|msdtc|ras|"
+    u"restore|setup|sysprep|inetsrv",
+    u"?:\\windows|winnt\\system32|syswow64|sysnative\\drivers\\etc|umdf",
+    u"?:\\windows|winnt\\system32|syswow64|sysnative\\spool\\drivers|printers|prtprocs",
+    u"?:\\windows|winnt\\system32|syswow64|sysnative\\windowspowershell\\v1.0",
+    u"?:\\windows|winnt\\start menu\\programs",
+    u"?:\\windows|winnt\\start menu\\programs\\startup",
+    u"?:\\windows|winnt\\profiles\\*",
+    u"?:\\windows|winnt\\profiles\\*\\*",
+    u"?:\\windows|winnt\\profiles\\*\\start menu\\programs",
+    u"?:\\windows|winnt\\profiles\\*\\start menu\\programs\\startup",
+    u"?:\\program files|program files (x86)\\common files|internet explorer|windows nt|windows defender|"
+    u"windows mail|windows media player|windows photo viewer|windows sidebar|windowsapps|microsoft.net|"
+    u"reference assemblies|msbuild|windows portable devices|windows security|uninstall information|"
+    u"windowspowershell|modifiablewindowsapps",
+    u"?:\\program files|program files (x86)\\windows nt\\accessories",
+    u"?:\\program files|program files (x86)\\common files\\system|microsoft shared|services|speechengines"};
+
 // Why a folder path must not be removed, or empty when it is an ordinary folder.
 std::string SystemFolderReason(const std::u16string& folder) {
     std::u16string f = Fold(folder);
@@ -91,12 +155,121 @@ std::string SystemFolderReason(const std::u16string& folder) {
     static const std::vector<std::vector<std::u16string>> patterns = [] {
         std::vector<std::vector<std::u16string>> all;
         for (const char16_t* pattern : kSystemFolders) all.push_back(Components(pattern));
+        for (const char16_t* pattern : kShellAndWindowsFolders) all.push_back(Components(pattern));
         return all;
     }();
     std::vector<std::u16string> parts = Components(f);
     for (const std::vector<std::u16string>& pattern : patterns)
         if (MatchComponents(parts, pattern)) return "names the system folder " + Printable(folder);
     return {};
+}
+
+bool StartsWithFolded(const std::u16string& text, const char16_t* prefix) {
+    size_t i = 0;
+    for (; prefix[i]; ++i)
+        if (i >= text.size() || FoldAscii(text[i]) != prefix[i]) return false;
+    return true;
+}
+
+// A full path as Windows reads it, as far as the build machine can tell: "/" as "\", without
+// the "\\?\", "\\?\UNC\", "\??\" and "\\.\" prefixes, without empty, "." and ".." steps, and
+// without the dots and blanks at the end of a step that Windows drops (every step's: more than
+// Windows drops in the middle of a path, which only ever refuses more). A text that is not a
+// full path (relative, or a folder macro) comes back as it is.
+std::u16string CanonicalSpelling(const std::u16string& path) {
+    std::u16string p = path;
+    for (char16_t& c : p)
+        if (c == u'/') c = u'\\';
+    for (const char16_t* prefix : {u"\\\\?\\unc\\", u"\\??\\unc\\", u"\\\\.\\unc\\", u"\\\\?\\", u"\\??\\", u"\\\\.\\"}) {
+        if (!StartsWithFolded(p, prefix)) continue;
+        size_t cch = std::char_traits<char16_t>::length(prefix);
+        p = (cch > 4 ? u"\\\\" : u"") + p.substr(cch);
+        break;
+    }
+    std::u16string root;
+    size_t rest = 0;
+    bool letter = !p.empty() && ((p[0] >= u'A' && p[0] <= u'Z') || (p[0] >= u'a' && p[0] <= u'z'));
+    if (letter && p.size() >= 3 && p[1] == u':' && p[2] == u'\\') {
+        root = p.substr(0, 3);
+        rest = 3;
+    } else if (p.size() > 2 && p[0] == u'\\' && p[1] == u'\\') {
+        // The server and the share are the root: ".." never climbs above them.
+        size_t server = p.find(u'\\', 2);
+        size_t share = server == std::u16string::npos ? server : p.find(u'\\', server + 1);
+        root = p.substr(0, share);
+        rest = share == std::u16string::npos ? p.size() : share + 1;
+    } else {
+        return path;
+    }
+    std::vector<std::u16string> steps;
+    for (std::u16string step : Components(p.substr(rest))) {
+        if (step == u"..") {
+            if (!steps.empty()) steps.pop_back();
+            continue;
+        }
+        while (!step.empty() && (step.back() == u'.' || step.back() == u' ')) step.pop_back();
+        if (!step.empty()) steps.push_back(step);
+    }
+    for (size_t i = 0; i < steps.size(); ++i) root += (i || root.back() != u'\\' ? u"\\" : u"") + steps[i];
+    return root;
+}
+
+// SystemFolderReason of the folder as Windows reads it, saying so when that differs from the text.
+std::string ProtectedFolderReason(const std::u16string& folder) {
+    std::u16string canonical = CanonicalSpelling(folder);
+    std::string reason = SystemFolderReason(canonical);
+    if (!reason.empty() && TrimBackslashes(Fold(canonical)) != TrimBackslashes(Fold(folder)))
+        reason += " (Windows reads " + Printable(folder) + " as " + Printable(canonical) + ")";
+    return reason;
+}
+
+bool IsDrive(const std::u16string& step) { return step.size() == 2 && step[1] == u':'; }
+
+// Which folder of Windows the components of a folded, canonical folder path are, by shape.
+std::optional<WindowsFolder> WindowsFolderOf(const std::vector<std::u16string>& parts) {
+    if (parts.size() < 2 || !IsDrive(parts[0]) || !OneOf(parts[1], u"windows|winnt")) return std::nullopt;
+    if (parts.size() == 2) return WindowsFolder::Windows;
+    if (parts.size() == 3 && parts[2] == u"fonts") return WindowsFolder::Fonts;
+    if (!OneOf(parts[2], u"system|system32|syswow64|sysnative")) return std::nullopt;
+    if (parts.size() == 3) return WindowsFolder::System;
+    if (parts[3] != u"drivers") return std::nullopt;
+    if (parts.size() == 4) return WindowsFolder::Drivers;
+    if (parts.size() == 5 && parts[4] == u"etc") return WindowsFolder::Etc;
+    return std::nullopt;
+}
+
+bool ShipsWithWindows(WindowsFolder folder, const std::u16string& name) {
+    std::string ascii;
+    for (char16_t c : name) {
+        if (c >= 0x80) return false;
+        ascii.push_back(static_cast<char>(c));
+    }
+    for (const WindowsFileList& list : kWindowsFileLists)
+        if (list.folder == folder)
+            return std::binary_search(list.names, list.names + list.count, ascii,
+                                      [](const std::string& a, const std::string& b) { return a < b; });
+    return false;
+}
+
+// A file record in the Windows folder tree: one of Windows' own files is refused; any other
+// needs a flag that says why it is there.
+void CheckWindowsFile(const FileRecord& r, const std::string& where, std::vector<Problem>& out) {
+    if (r.fileName.empty() || r.directory.empty() || r.directory[0] == u'.') return;
+    std::u16string path = CanonicalSpelling(r.directory + u'\\' + r.fileName);
+    std::vector<std::u16string> folder = Components(Fold(path));
+    if (folder.size() < 3 || !IsDrive(folder[0]) || !OneOf(folder[1], u"windows|winnt")) return;
+    std::u16string name = folder.back();
+    folder.pop_back();
+    std::optional<WindowsFolder> own = WindowsFolderOf(folder);
+    if (own && ShipsWithWindows(*own, name)) {
+        out.push_back({where, "names " + Printable(path) + ", a file that ships with Windows; the uninstaller would "
+                                  "delete it wherever the system's own file protection does not keep it", true});
+        return;
+    }
+    if (!(r.flags & (kFileShared | kFileFont | kFileCom)))
+        out.push_back({where, "names " + Printable(path) + " in the Windows folder tree without the shared, font or "
+                                  "COM flag; the uninstaller deletes it without asking whether anything else uses "
+                                  "it (give \"shared\" for a file other programs may use)"});
 }
 
 // The steps of a path after its root: plain names, each a name a folder or file can have.
@@ -169,47 +342,22 @@ std::string PathMistake(const std::u16string& path, PathKind kind) {
 
 namespace {
 
-// Keys below HKLM or HKCU that hold every program's settings.
-const char16_t* const kSharedKeys[] = {
-    u"software\\microsoft", u"software\\microsoft\\windows", u"software\\microsoft\\windows\\currentversion",
-    u"software\\microsoft\\windows\\currentversion\\run", u"software\\microsoft\\windows\\currentversion\\runonce",
-    u"software\\microsoft\\windows\\currentversion\\uninstall",
-    u"software\\microsoft\\windows\\currentversion\\app paths",
-    u"software\\microsoft\\windows\\currentversion\\explorer",
-    u"software\\microsoft\\windows\\currentversion\\shareddlls", u"software\\microsoft\\windows nt",
-    u"software\\microsoft\\windows nt\\currentversion", u"software\\microsoft\\windows nt\\currentversion\\fonts",
-    u"software\\classes", u"software\\classes\\clsid", u"software\\classes\\interface",
-    u"software\\classes\\typelib", u"software\\classes\\appid", u"software\\classes\\*",
-    u"software\\classes\\directory", u"software\\classes\\folder", u"software\\policies",
-    u"software\\policies\\microsoft", u"software\\wow6432node", u"software\\wow6432node\\microsoft",
-    u"software\\wow6432node\\classes", u"system\\currentcontrolset", u"system\\currentcontrolset\\services",
-    u"system\\currentcontrolset\\control", u"control panel\\desktop", u"control panel\\international"};
-
-// Keys of HKCR that every program's file types and COM classes live in.
-const char16_t* const kSharedClassKeys[] = {
-    u"clsid", u"interface", u"typelib", u"appid", u"*", u"directory", u"folder", u"drive",
-    u"allfilesystemobjects", u"exefile", u"dllfile", u"lnkfile", u"txtfile", u".exe", u".dll", u".lnk", u".txt",
-    u"applications", u"systemfileassociations", u"wow6432node", u"mime", u"protocols", u"installer"};
-
-std::string SharedKeyReason(uint32_t root, const std::u16string& key) {
-    std::u16string k = Fold(TrimBackslashes(key));
-    if (k.empty()) return {};
-    size_t depth = Components(k).size();
+// Why the uninstaller leaves a registry record alone as Windows' (the list it shares with the
+// uninstaller decides), or empty when the record is the product's.
+std::string SystemRegistryReason(uint32_t root, const RegistryTarget& t) {
+    bool owned = t.isValue ? IsSystemOwnedRegistry(root, t.key.data(), t.key.size(), t.value.data(), t.value.size())
+                           : IsSystemOwnedRegistry<char16_t>(root, t.key.data(), t.key.size(), nullptr, 0);
+    if (!owned) return {};
+    if (t.isValue) return "is one Windows owns";
+    if (root > kRootUsers) return "lies in a predefined key that holds nothing of a product's";
+    std::vector<std::u16string> parts = Components(Fold(TrimBackslashes(t.key)));
     bool classes = root == kRootClassesRoot;
-    if (!classes && depth == 1) return "is a whole top-level tree of the registry";
-    if (classes) {
-        for (const char16_t* shared : kSharedClassKeys)
-            if (k == shared) return "holds every program's file types or classes, not only this one's";
-    } else {
-        for (const char16_t* shared : kSharedKeys)
-            if (k == shared) return "holds every program's entries, not only this one's";
-    }
-    // The 32-bit view of the same keys on a 64-bit system.
-    const std::u16string wow = u"software\\wow6432node\\";
-    if (!classes && k.compare(0, wow.size(), wow) == 0)
-        for (const char16_t* shared : kSharedKeys)
-            if (u"software\\" + k.substr(wow.size()) == shared) return "holds every program's entries, not only this one's";
-    return {};
+    for (size_t i = 0; i < parts.size() && i < 3; ++i)
+        classes = classes || parts[i] == u"classes" ||
+                  (parts[i].size() > 8 && parts[i].compare(parts[i].size() - 8, 8, u"_classes") == 0);
+    if (!classes && parts.size() == 1 && root != kRootUsers) return "is a whole top-level tree of the registry";
+    return classes ? "holds every program's file types or classes, or is one of Windows' own"
+                   : "holds every program's entries, or Windows' own";
 }
 
 // The printf sequences of a text that the uninstaller formats: one "%s" is the path it passes,
@@ -363,12 +511,14 @@ void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out)
             out.push_back({where, "has flag bits " + Hex(r.flags & 0xF0) +
                                       " that mean nothing; the uninstaller ignores them (writers store 0)"});
         if (r.fileName.empty()) {
-            std::string reason = SystemFolderReason(r.directory);
+            std::string reason = ProtectedFolderReason(r.directory);
             if (!reason.empty())
                 out.push_back({where, "is a folder record that " + reason +
                                           "; the uninstaller would remove that folder when it is empty, unless it "
                                           "recognises it as protected on that machine", true});
             folderRecords[FolderKey(r.directory)].push_back(i);
+        } else {
+            CheckWindowsFile(r, where, out);
         }
         std::u16string key = FolderKey(r.directory) + u'\\' + Fold(r.fileName);
         auto first = seen.emplace(key, i);
@@ -421,7 +571,7 @@ void CheckShortcuts(const std::vector<ShortcutRecord>& shortcuts, std::vector<Pr
         for (const std::u16string* folder : {&r.firstFolder, &r.secondFolder}) {
             if (folder->empty()) continue;
             const char* which = folder == &r.firstFolder ? "first" : "second";
-            std::string reason = SystemFolderReason(*folder);
+            std::string reason = ProtectedFolderReason(*folder);
             if (!reason.empty())
                 out.push_back({where, std::string(which) + " folder " + reason +
                                           "; the uninstaller would remove it when it is empty, unless it recognises "
@@ -475,14 +625,34 @@ void CheckRegistry(const std::vector<RegistryRecord>& registry, std::vector<Prob
             out.push_back({where, "is the same as registry record " + N(first.first->second) +
                                       "; the uninstaller tries it twice"});
         RegistryTarget t = SplitRegistryPath(r.path);
-        if (t.isValue) continue;
-        std::string reason = SharedKeyReason(r.root, t.key);
+        std::string reason = SystemRegistryReason(r.root, t);
         std::string rootName = RootName(r.root);
+        std::string record = t.isValue ? "value " + Printable(t.value) + " of key " : "key ";
         if (!reason.empty())
-            out.push_back({where, "key " + (rootName.empty() ? Hex(r.root) : rootName) + " " + Printable(t.key) + " " +
-                                      reason + "; the uninstaller would delete it with everything below it",
+            out.push_back({where, record + (rootName.empty() ? Hex(r.root) : rootName) + " " + Printable(t.key) + " " +
+                                      reason + "; the uninstaller leaves such a record alone, so it removes nothing",
                            true});
     }
+}
+
+// The finish page is handed to the shell: a text longer than the uninstaller's copy of it is not
+// opened, and a scheme besides http and https starts whatever program is registered for it.
+void CheckFinishPage(const std::u16string& page, std::vector<Problem>& out) {
+    if (page.size() > kMaxPathUnits)
+        out.push_back({"run settings", "the finish page holds " + N(page.size()) + " characters, more than the " +
+                                           N(kMaxPathUnits) + " the uninstaller copies; it would not open the page"});
+    // A scheme is a letter, then letters, digits, "+", "-" or ".", then ":"; one letter is a drive.
+    size_t colon = 0;
+    while (colon < page.size() && ((FoldAscii(page[colon]) >= u'a' && FoldAscii(page[colon]) <= u'z') ||
+                                   (colon && std::u16string(u"0123456789+-.").find(page[colon]) != std::u16string::npos)))
+        ++colon;
+    if (colon < 2 || colon >= page.size() || page[colon] != u':') return;
+    std::u16string scheme = Fold(page.substr(0, colon));
+    if (scheme != u"http" && scheme != u"https")
+        out.push_back({"run settings", "the finish page " + Printable(page) + " has the scheme " +
+                                           Printable(scheme + u":") + "; the uninstaller hands it to the shell, which "
+                                           "starts whatever program is registered for it; give an http or https "
+                                           "address or a file's path"});
 }
 
 // A 64-bit product's records name the native folders and the 64-bit registry view; a name of
@@ -543,6 +713,7 @@ std::vector<Problem> CheckData(const UninstallData& data) {
     if (data.settings.finishPage && data.settings.finishPage->empty())
         out.push_back({"run settings", "the finish page is present but empty; the uninstaller would ask the shell to "
                                        "open an empty name"});
+    if (data.settings.finishPage) CheckFinishPage(*data.settings.finishPage, out);
     return out;
 }
 

@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+"""Writes tools/uninstpack/windows_files.cpp: the names of the files that ship with Windows in its
+own folders (the Windows folder, the system folders, drivers, drivers\\etc, Fonts), which
+uninstpack refuses as file records.
+
+The names are those of a fresh Wine prefix's windows folder, where Wine lays out Windows' files
+under their Windows names, less Wine's own programs and the runtimes that installers bring with
+them (msvcp140.dll, d3dx9_43.dll, ...: a product may record those as shared files), plus the
+well-known names of Windows that a Wine prefix lacks (WELL_KNOWN below).
+
+usage: scripts/windows-file-names.py [--prefix WINEPREFIX] [-o FILE]
+Without --prefix a throwaway 32-bit prefix is made with wineboot and removed afterwards.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+# Group name in the generated file -> folders below drive_c/windows whose files belong to it.
+GROUPS = {
+    "Windows": ["."],
+    "System": ["system32", "syswow64", "system"],
+    "Drivers": ["system32/drivers", "syswow64/drivers"],
+    "Etc": ["system32/drivers/etc"],
+    "Fonts": ["Fonts"],
+}
+
+# Names in a Wine prefix that Windows does not ship there.
+WINE_ONLY = re.compile(
+    r"wine.*|.*16|.*\.json|uninstaller\.exe|start\.exe|termsv\.exe|view\.exe|eject\.exe|plugplay\.exe"
+    r"|icinfo\.exe|monodebg\.vxd")
+# Runtimes that installers install themselves (with the shared flag) and Windows does not ship.
+REDISTRIBUTED = re.compile(
+    r"atl[0-9]+\.dll|concrt.*|d3dcompiler_(?!47\.).*|d3dx(9|10|11)_.*|msvcm[0-9].*|msvcp(?!60\.)[0-9].*"
+    r"|msvcr[0-9].*|msvcrtd\.dll|msxml4\.dll|ucrtbase.*|vcomp.*|vcruntime.*|x3daudio.*|xapofx.*"
+    r"|xaudio2_[0-7]\.dll|xinput1_[1-3]\.dll|api-ms-win-crt-.*")
+
+WELL_KNOWN = {
+    "Windows": """bfsvc.exe explorer.exe helppane.exe hh.exe notepad.exe regedit.exe splwow64.exe system.ini
+        twain.dll twain_32.dll win.com win.ini winhelp.exe winhlp32.exe write.exe progman.exe taskman.exe""",
+    "System": """advapi32.dll bcdedit.exe calc.exe certutil.exe charmap.exe chkdsk.exe cmd.exe comctl32.dll
+        comdlg32.dll conhost.exe control.exe crypt32.dll csrss.exe ctfmon.exe cscript.exe d3d9.dll d3d11.dll
+        dllhost.exe diskpart.exe dwmapi.dll dxgi.dll format.com gdi32.dll hal.dll kernel32.dll kernelbase.dll
+        lsass.exe mfc42.dll mfc42u.dll mmc.exe more.com msiexec.exe mspaint.exe mshta.exe msvbvm60.dll msvcrt.dll
+        net.exe net1.exe netsh.exe ntdll.dll ntoskrnl.exe ole32.dll oleaut32.dll opengl32.dll powershell.exe
+        reg.exe regedt32.exe regsvr32.exe rpcrt4.dll rundll32.exe sc.exe secur32.dll services.exe setupapi.dll
+        shell32.dll shlwapi.dll shutdown.exe sihost.exe smss.exe svchost.exe taskhost.exe taskhostw.exe
+        taskmgr.exe urlmon.dll user32.dll userinit.exe uxtheme.dll version.dll win32k.sys wininet.dll
+        wininit.exe winlogon.exe winload.exe winmm.dll ws2_32.dll wscript.exe xcopy.exe""",
+    "Drivers": """acpi.sys afd.sys atapi.sys ataport.sys beep.sys cdrom.sys classpnp.sys condrv.sys disk.sys
+        dxgkrnl.sys fastfat.sys hidusb.sys i8042prt.sys kbdclass.sys ks.sys mouclass.sys msfs.sys mup.sys
+        netbt.sys npfs.sys ntfs.sys null.sys partmgr.sys pci.sys portcls.sys rdbss.sys serial.sys storport.sys
+        tcpip.sys usbccgp.sys usbhub.sys usbport.sys usbstor.sys videoprt.sys volmgr.sys volsnap.sys
+        watchdog.sys wdf01000.sys""",
+    "Etc": "hosts hosts.ics lmhosts.sam networks protocol services",
+    "Fonts": """arial.ttf arialbd.ttf arialbi.ttf ariali.ttf ariblk.ttf bahnschrift.ttf batang.ttc calibri.ttf
+        calibrib.ttf calibrii.ttf calibril.ttf calibriz.ttf cambria.ttc cambriab.ttf cambriai.ttf cambriaz.ttf
+        candara.ttf comic.ttf comicbd.ttf consola.ttf consolab.ttf consolai.ttf consolaz.ttf constan.ttf
+        corbel.ttf cour.ttf courbd.ttf courbi.ttf coure.fon courf.fon couri.ttf ebrima.ttf gadugi.ttf
+        gabriola.ttf georgia.ttf georgiab.ttf georgiai.ttf georgiaz.ttf gulim.ttc holomdl2.ttf impact.ttf
+        l_10646.ttf lucon.ttf malgun.ttf mangal.ttf marlett.ttf meiryo.ttc micross.ttf mingliu.ttc modern.fon
+        msgothic.ttc msjh.ttc msmincho.ttc msyh.ttc nirmala.ttf pala.ttf palab.ttf palabi.ttf palai.ttf
+        roman.fon script.fon segmdl2.ttf segoepr.ttf segoesc.ttf segoeui.ttf segoeuib.ttf segoeuii.ttf
+        segoeuil.ttf segoeuisl.ttf segoeuiz.ttf seguiemj.ttf seguisym.ttf serife.fon seriff.fon simhei.ttf
+        simsun.ttc smalle.fon smallf.fon sserife.fon sseriff.fon sylfaen.ttf symbol.ttf tahoma.ttf tahomabd.ttf
+        times.ttf timesbd.ttf timesbi.ttf timesi.ttf trebuc.ttf trebucbd.ttf trebucbi.ttf trebucit.ttf
+        vgafix.fon vgaoem.fon vgasys.fon verdana.ttf verdanab.ttf verdanai.ttf verdanaz.ttf webdings.ttf
+        wingding.ttf yugothm.ttc""",
+}
+
+HEADER = """\
+// The names of the files that ship with Windows in its own folders, lower case and sorted, one
+// list per folder. Generated by scripts/windows-file-names.py (run it again instead of editing)
+// from a fresh prefix of {wine} and the script's list of well-known names.
+#include "tools/uninstpack/windows_files.h"
+
+namespace uninstpack {{
+"""
+
+
+def make_prefix(root: str) -> str:
+    prefix = os.path.join(root, "prefix")
+    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
+               HOME=os.path.join(root, "home"))  # the prefix's shell folders link to $HOME
+    os.makedirs(env["HOME"])
+    subprocess.run(["wineboot", "-i"], env=env, check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-k"], env=env, check=False)
+    return prefix
+
+
+def names_in(folder: str) -> set:
+    if not os.path.isdir(folder):
+        return set()
+    found = set()
+    for entry in os.scandir(folder):
+        name = entry.name.lower()
+        if entry.is_dir(follow_symlinks=False) or not name.isascii():
+            continue
+        if WINE_ONLY.fullmatch(name) or REDISTRIBUTED.fullmatch(name):
+            continue
+        found.add(name)
+    return found
+
+
+def render(lists: dict, wine: str) -> str:
+    out = HEADER.format(wine=wine)
+    for group, names in lists.items():
+        out += f"\nstatic const char* const k{group}Files[] = {{\n"
+        line = "   "
+        for name in sorted(names):
+            item = f' "{name}",'
+            if len(line) + len(item) > 110:
+                out += line + "\n"
+                line = "   "
+            line += item
+        out += line + "\n};\n"
+    out += "\nconst WindowsFileList kWindowsFileLists[] = {\n"
+    for group in lists:
+        out += f"    {{WindowsFolder::{group}, k{group}Files, std::size(k{group}Files)}},\n"
+    out += "};\n\n}  // namespace uninstpack\n"
+    return out
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--prefix", help="an existing Wine prefix to read instead of a fresh one")
+    parser.add_argument("-o", default=os.path.join(os.path.dirname(__file__), "..", "tools", "uninstpack",
+                                                   "windows_files.cpp"))
+    args = parser.parse_args()
+    wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip() or "Wine"
+    scratch = None if args.prefix else tempfile.mkdtemp(prefix="windows-file-names-")
+    try:
+        prefix = args.prefix or make_prefix(scratch)
+        windows = os.path.join(prefix, "drive_c", "windows")
+        if not os.path.isdir(os.path.join(windows, "system32")):
+            print(f"windows-file-names: {windows}: no system32 folder; not a Wine prefix", file=sys.stderr)
+            return 1
+        lists = {}
+        for group, folders in GROUPS.items():
+            names = set(WELL_KNOWN[group].split())
+            for folder in folders:
+                names |= names_in(os.path.join(windows, folder))
+            lists[group] = names
+    finally:
+        if scratch:
+            shutil.rmtree(scratch, ignore_errors=True)
+    with open(args.o, "w", encoding="ascii") as f:
+        f.write(render(lists, wine))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
