@@ -4,6 +4,7 @@
 // renames it over the output only when it is not one of them.
 #include "tools/uninstpack/commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -259,13 +260,17 @@ std::string JsonReason(const nlohmann::json::exception& e) {
     return what[0] == '[' && close != std::string::npos ? what.substr(close + 2) : what;
 }
 
-// Parses a manifest, or reports why it cannot be used and returns nothing.
+// Parses a manifest, or reports why it cannot be used and returns nothing: every mistake, and
+// the errors of the records no mistake is in, so one run names all there is to mend.
 std::optional<UninstallData> LoadManifest(const Bytes& content, const std::string& name, std::ostream& err) {
     size_t skip = content.size() >= 3 && content[0] == 0xEF && content[1] == 0xBB && content[2] == 0xBF ? 3 : 0;
     try {
-        return ParseManifest(std::string(content.begin() + skip, content.end()));
-    } catch (const ManifestError& e) {
-        err << "uninstpack: " << name << ": " << e.what() << "\n";
+        ManifestReading reading = ReadManifestText(std::string(content.begin() + skip, content.end()));
+        if (reading.mistakes.empty()) return reading.data;
+        for (const std::string& mistake : reading.mistakes) err << "uninstpack: " << name << ": " << mistake << "\n";
+        for (const Problem& p : CheckData(reading.data))
+            if (p.error && std::find(reading.spoiled.begin(), reading.spoiled.end(), p.where) == reading.spoiled.end())
+                err << "uninstpack: " << name << ": " << p.where << ": " << p.what << "\n";
     } catch (const nlohmann::json::exception& e) {
         err << "uninstpack: " << name << ": not a JSON manifest: " << JsonReason(e) << "\n";
     }

@@ -3,6 +3,8 @@
 #include "tools/uninstpack/manifest.h"
 
 #include <initializer_list>
+#include <set>
+#include <utility>
 
 #include "tools/uninstpack/checks.h"
 #include "tools/uninstpack/languages.h"
@@ -23,6 +25,25 @@ const RootAlias kRoots[] = {{kRootClassesRoot, "HKCR", "HKEY_CLASSES_ROOT"},
                             {kRootUsers, "HKU", "HKEY_USERS"}};
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) { throw ManifestError(where + ": " + what); }
+
+// Reading goes on past a mistake, so one run names every mistake of a manifest.
+struct Reader {
+    std::vector<std::string> mistakes, spoiled;
+
+    // Runs one step of the reading; a mistake in it is noted with the record it spoils (if any)
+    // and reading goes on. True when the step had none.
+    template <typename Step>
+    bool Try(Step&& step, const std::string& record = {}) {
+        try {
+            step();
+            return true;
+        } catch (const ManifestError& e) {
+            mistakes.insert(mistakes.end(), e.mistakes.begin(), e.mistakes.end());
+            if (!record.empty() && (spoiled.empty() || spoiled.back() != record)) spoiled.push_back(record);
+            return false;
+        }
+    }
+};
 
 void CheckKeys(const Json& object, const std::string& where, std::initializer_list<const char*> known) {
     if (!object.is_object()) Fail(where, "expected an object");
@@ -64,59 +85,64 @@ bool Flag(const Json& object, const char* field, const std::string& where) {
     return it->get<bool>();
 }
 
+std::u16string MessageText(const Json& text, const std::string& where) {
+    if (!text.is_string()) Fail(where, "expected a text");
+    std::optional<std::u16string> utf16 = Utf8ToUtf16(text.get<std::string>());
+    if (!utf16) Fail(where, "not valid UTF-8");
+    return *utf16;
+}
+
 // `given` marks the numbers the manifest wrote, so default texts fill only the others.
-std::vector<std::u16string> Messages(const Json& messages, std::vector<bool>& given) {
+std::vector<std::u16string> Messages(const Json& messages, std::vector<bool>& given, Reader& read) {
     std::vector<std::u16string> out;
     if (messages.is_array()) {
-        for (size_t i = 0; i < messages.size(); ++i) {
-            std::string where = "messages[" + std::to_string(i) + "]";
-            if (!messages[i].is_string()) Fail(where, "expected a text");
-            std::optional<std::u16string> text = Utf8ToUtf16(messages[i].get<std::string>());
-            if (!text) Fail(where, "not valid UTF-8");
-            out.push_back(*text);
-        }
+        out.resize(messages.size());
+        for (size_t i = 0; i < messages.size(); ++i)
+            read.Try([&] { out[i] = MessageText(messages[i], "messages[" + std::to_string(i) + "]"); });
         given.assign(out.size(), true);
         return out;
     }
     if (!messages.is_object()) Fail("messages", "expected an object of texts by number (\"0\": \"...\")");
     for (auto it = messages.begin(); it != messages.end(); ++it) {
-        const std::string& key = it.key();
-        std::string where = "messages." + key;
-        bool canonical = !key.empty() && key.size() <= 5 && (key == "0" || key[0] != '0');
-        for (char c : key) canonical = canonical && c >= '0' && c <= '9';
-        if (!canonical || std::stoul(key) > 0xFFFE) Fail(where, "a message number is a whole number from 0 to 65534");
-        size_t n = std::stoul(key);
-        if (!it->is_string()) Fail(where, "expected a text");
-        std::optional<std::u16string> text = Utf8ToUtf16(it->get<std::string>());
-        if (!text) Fail(where, "not valid UTF-8");
-        if (out.size() <= n) {
-            out.resize(n + 1);  // numbers left out are empty texts
-            given.resize(n + 1, false);
-        }
-        out[n] = *text;
-        given[n] = true;
+        read.Try([&] {
+            const std::string& key = it.key();
+            std::string where = "messages." + key;
+            bool canonical = !key.empty() && key.size() <= 5 && (key == "0" || key[0] != '0');
+            for (char c : key) canonical = canonical && c >= '0' && c <= '9';
+            if (!canonical || std::stoul(key) > 0xFFFE) Fail(where, "a message number is a whole number from 0 to 65534");
+            size_t n = std::stoul(key);
+            std::u16string text = MessageText(*it, where);
+            if (out.size() <= n) {
+                out.resize(n + 1);  // numbers left out are empty texts
+                given.resize(n + 1, false);
+            }
+            out[n] = text;
+            given[n] = true;
+        });
     }
     return out;
 }
 
-uint8_t FileFlags(const Json& flags, const std::string& where) {
+uint8_t FileFlags(const Json& flags, const std::string& where, Reader& read, const std::string& record) {
     if (!flags.is_array()) Fail(where, "expected a list of flag names (shared, font, com, in-use)");
     uint8_t bits = 0;
     for (size_t i = 0; i < flags.size(); ++i) {
-        std::string at = where + "[" + std::to_string(i) + "]";
-        if (flags[i].is_number()) {
-            bits |= static_cast<uint8_t>(Number(flags[i], at, 255));
-            continue;
-        }
-        if (!flags[i].is_string()) Fail(at, "expected a flag name");
-        std::string name = flags[i].get<std::string>();
-        bool known = false;
-        for (const FlagName& f : kFileFlags)
-            if (name == f.name) {
-                bits |= f.bit;
-                known = true;
+        read.Try([&] {
+            std::string at = where + "[" + std::to_string(i) + "]";
+            if (flags[i].is_number()) {
+                bits |= static_cast<uint8_t>(Number(flags[i], at, 255));
+                return;
             }
-        if (!known) Fail(at, "unknown flag \"" + name + "\" (known: shared, font, com, in-use)");
+            if (!flags[i].is_string()) Fail(at, "expected a flag name");
+            std::string name = flags[i].get<std::string>();
+            bool known = false;
+            for (const FlagName& f : kFileFlags)
+                if (name == f.name) {
+                    bits |= f.bit;
+                    known = true;
+                }
+            if (!known) Fail(at, "unknown flag \"" + name + "\" (known: shared, font, com, in-use)");
+        }, record);
     }
     return bits;
 }
@@ -193,89 +219,194 @@ RegistryTarget SplitRegistryPath(const std::u16string& path) {
     return t;
 }
 
-UninstallData ManifestFromJson(const Json& m) {
-    CheckKeys(m, "manifest", {"language", "product", "messages", "files", "shortcuts", "registry", "settings"});
-    UninstallData data;
-    std::vector<bool> given;
-    if (m.contains("messages")) data.messages = Messages(m["messages"], given);
-    DefaultTexts(m, data.messages, given);
+ManifestError::ManifestError(const std::vector<std::string>& all)
+    : std::runtime_error([&all] {
+          std::string text;
+          for (const std::string& m : all) text += (text.empty() ? "" : "\n") + m;
+          return text;
+      }()),
+      mistakes(all) {}
 
-    auto list = [&m](const char* name) -> const Json& {
+ManifestReading ReadManifest(const Json& m) {
+    Reader read;
+    ManifestReading reading;
+    UninstallData& data = reading.data;
+    if (!read.Try([&] { CheckKeys(m, "manifest", {"language", "product", "messages", "files", "shortcuts", "registry",
+                                                  "settings"}); }) &&
+        !m.is_object()) {
+        reading.mistakes = read.mistakes;
+        return reading;
+    }
+    std::vector<bool> given;
+    if (m.contains("messages")) read.Try([&] { data.messages = Messages(m["messages"], given, read); });
+    read.Try([&] { DefaultTexts(m, data.messages, given); });
+
+    auto list = [&m, &read](const char* name) -> const Json& {
         static const Json kEmpty = Json::array();
         if (!m.contains(name)) return kEmpty;
-        if (!m[name].is_array()) Fail(name, "expected a list");
-        return m[name];
+        if (m[name].is_array()) return m[name];
+        read.Try([name] { Fail(name, "expected a list"); });
+        return kEmpty;
     };
 
     const Json& files = list("files");
     for (size_t i = 0; i < files.size(); ++i) {
-        std::string where = "files[" + std::to_string(i) + "]";
-        CheckKeys(files[i], where, {"directory", "fileName", "flags"});
+        std::string where = "files[" + std::to_string(i) + "]", record = "file record " + std::to_string(i);
         FileRecord r;
-        r.directory = PathText(files[i], "directory", where, true, PathKind::Directory);
-        r.fileName = PathText(files[i], "fileName", where, false, PathKind::FileName);
-        if (files[i].contains("flags")) r.flags = FileFlags(files[i]["flags"], where + ".flags");
+        read.Try([&] { CheckKeys(files[i], where, {"directory", "fileName", "flags"}); }, record);
+        if (files[i].is_object()) {
+            read.Try([&] { r.directory = PathText(files[i], "directory", where, true, PathKind::Directory); }, record);
+            read.Try([&] { r.fileName = PathText(files[i], "fileName", where, false, PathKind::FileName); }, record);
+            if (files[i].contains("flags"))
+                read.Try([&] { r.flags = FileFlags(files[i]["flags"], where + ".flags", read, record); }, record);
+        }
         data.files.push_back(r);
     }
 
     const Json& shortcuts = list("shortcuts");
     for (size_t i = 0; i < shortcuts.size(); ++i) {
-        std::string where = "shortcuts[" + std::to_string(i) + "]";
-        CheckKeys(shortcuts[i], where, {"levels", "firstFolder", "secondFolder", "fileName"});
+        std::string where = "shortcuts[" + std::to_string(i) + "]", record = "shortcut record " + std::to_string(i);
+        const Json& s = shortcuts[i];
         ShortcutRecord r;
-        if (shortcuts[i].contains("levels"))
-            r.levels = static_cast<uint8_t>(Number(shortcuts[i]["levels"], where + ".levels", 255));
-        r.firstFolder = PathText(shortcuts[i], "firstFolder", where, true, PathKind::Folder);
-        r.secondFolder = PathText(shortcuts[i], "secondFolder", where, false, PathKind::Folder);
-        r.fileName = PathText(shortcuts[i], "fileName", where, false, PathKind::FileName);
+        read.Try([&] { CheckKeys(s, where, {"levels", "firstFolder", "secondFolder", "fileName"}); }, record);
+        if (s.is_object()) {
+            if (s.contains("levels"))
+                read.Try([&] { r.levels = static_cast<uint8_t>(Number(s["levels"], where + ".levels", 255)); }, record);
+            read.Try([&] { r.firstFolder = PathText(s, "firstFolder", where, true, PathKind::Folder); }, record);
+            read.Try([&] { r.secondFolder = PathText(s, "secondFolder", where, false, PathKind::Folder); }, record);
+            read.Try([&] { r.fileName = PathText(s, "fileName", where, false, PathKind::FileName); }, record);
+        }
         data.shortcuts.push_back(r);
     }
 
     const Json& registry = list("registry");
     for (size_t i = 0; i < registry.size(); ++i) {
-        std::string where = "registry[" + std::to_string(i) + "]";
-        CheckKeys(registry[i], where, {"root", "key", "value"});
-        if (!registry[i].contains("root")) Fail(where, "missing field \"root\"");
+        std::string where = "registry[" + std::to_string(i) + "]", record = "registry record " + std::to_string(i);
+        const Json& e = registry[i];
         RegistryRecord r;
-        r.root = Root(registry[i]["root"], where + ".root");
-        std::u16string key = Text(registry[i], "key", where, true);
-        bool isValue = registry[i].contains("value");
-        std::u16string value = Text(registry[i], "value", where, false);
-        r.path = isValue ? key + u"\\\\" + value : key;
-        // The uninstaller decides key or value from the path alone; what it would read must be
-        // what the author wrote, or it deletes something else.
-        RegistryTarget read = SplitRegistryPath(r.path);
-        if (isValue && value.find(u'\\') != std::u16string::npos)
-            Fail(where + ".value", "a value name with a backslash cannot be recorded: the uninstaller would read " +
-                                       Printable(read.value) + " as the name");
-        if (!isValue && read.isValue)
-            Fail(where + ".key", "this key ends in two backslashes and a name, so the uninstaller would delete value " +
-                                     Printable(read.value) + " of key " + Printable(read.key) +
-                                     " instead of the key");
+        read.Try([&] { CheckKeys(e, where, {"root", "key", "value"}); }, record);
+        if (e.is_object()) {
+            read.Try([&] {
+                if (!e.contains("root")) Fail(where, "missing field \"root\"");
+                r.root = Root(e["root"], where + ".root");
+            }, record);
+            std::u16string key, value;
+            bool isValue = e.contains("value");
+            if (read.Try([&] { key = Text(e, "key", where, true); }, record) &&
+                read.Try([&] { value = Text(e, "value", where, false); }, record)) {
+                r.path = isValue ? key + u"\\\\" + value : key;
+                // The uninstaller decides key or value from the path alone; what it would read must
+                // be what the author wrote, or it deletes something else.
+                read.Try([&] {
+                    RegistryTarget as = SplitRegistryPath(r.path);
+                    if (isValue && value.find(u'\\') != std::u16string::npos)
+                        Fail(where + ".value", "a value name with a backslash cannot be recorded: the uninstaller "
+                                               "would read " + Printable(as.value) + " as the name");
+                    if (!isValue && as.isValue)
+                        Fail(where + ".key", "this key ends in two backslashes and a name, so the uninstaller would "
+                                             "delete value " + Printable(as.value) + " of key " + Printable(as.key) +
+                                             " instead of the key");
+                }, record);
+            }
+        }
         data.registry.push_back(r);
     }
 
     if (m.contains("settings")) {
         const Json& s = m["settings"];
-        CheckKeys(s, "settings", {"wait", "keepVisualStyles", "x64", "command", "finishPage", "otherFlags"});
-        if (Flag(s, "wait", "settings")) data.settings.flags |= kRunWaitForCommand;
-        if (Flag(s, "keepVisualStyles", "settings")) data.settings.flags |= kRunFullVisualStyles;
-        if (Flag(s, "x64", "settings")) data.settings.flags |= kRun64BitApplication;
-        if (s.contains("otherFlags"))
-            data.settings.flags |= static_cast<uint32_t>(Number(s["otherFlags"], "settings.otherFlags", 0xFFFFFFFFu));
-        for (const char* field : {"command", "finishPage"}) {
-            auto it = s.find(field);
-            if (it == s.end() || it->is_null()) continue;
-            std::u16string text = Text(s, field, "settings", true);
-            if (text.find(u'\0') != std::u16string::npos)
-                Fail(std::string("settings.") + field, "holds a zero character, where the uninstaller would cut it");
-            (std::string(field) == "command" ? data.settings.command : data.settings.finishPage) = text;
+        read.Try([&] { CheckKeys(s, "settings", {"wait", "keepVisualStyles", "x64", "command", "finishPage", "otherFlags"}); });
+        if (s.is_object()) {
+            const std::pair<const char*, uint32_t> flags[] = {
+                {"wait", kRunWaitForCommand}, {"keepVisualStyles", kRunFullVisualStyles}, {"x64", kRun64BitApplication}};
+            for (const auto& flag : flags)
+                read.Try([&] {
+                    if (Flag(s, flag.first, "settings")) data.settings.flags |= flag.second;
+                });
+            if (s.contains("otherFlags"))
+                read.Try([&] {
+                    data.settings.flags |= static_cast<uint32_t>(Number(s["otherFlags"], "settings.otherFlags", 0xFFFFFFFFu));
+                });
+            for (const char* field : {"command", "finishPage"}) {
+                auto it = s.find(field);
+                if (it == s.end() || it->is_null()) continue;
+                read.Try([&] {
+                    std::u16string text = Text(s, field, "settings", true);
+                    if (text.find(u'\0') != std::u16string::npos)
+                        Fail(std::string("settings.") + field, "holds a zero character, where the uninstaller would cut it");
+                    (std::string(field) == "command" ? data.settings.command : data.settings.finishPage) = text;
+                });
+            }
         }
     }
-    return data;
+    reading.mistakes = read.mistakes;
+    reading.spoiled = read.spoiled;
+    return reading;
 }
 
-UninstallData ParseManifest(const std::string& text) { return ManifestFromJson(Json::parse(text)); }
+Json ParseJson(const std::string& text, std::vector<std::string>& mistakes) {
+    // Where the parser is: each object or list open around it, with the key or index of what it
+    // reads in that one, and an object's keys so far.
+    struct Level {
+        bool list;
+        size_t index;
+        std::string key;
+        std::set<std::string> keys;
+    };
+    std::vector<Level> levels;
+    auto path = [&levels] {
+        std::string p;
+        for (size_t i = 0; i + 1 < levels.size(); ++i)
+            p += levels[i].list ? "[" + std::to_string(levels[i].index) + "]" : (p.empty() ? "" : ".") + levels[i].key;
+        return p.empty() ? std::string("manifest") : p;
+    };
+    auto valueRead = [&levels] {
+        if (!levels.empty() && levels.back().list) ++levels.back().index;
+    };
+    Json::parser_callback_t callback = [&](int, Json::parse_event_t event, Json& parsed) {
+        switch (event) {
+        case Json::parse_event_t::object_start:
+        case Json::parse_event_t::array_start:
+            levels.push_back({event == Json::parse_event_t::array_start, 0, {}, {}});
+            break;
+        case Json::parse_event_t::key:
+            levels.back().key = parsed.get<std::string>();
+            if (!levels.back().keys.insert(levels.back().key).second)
+                mistakes.push_back(path() + ": the field \"" + levels.back().key +
+                                   "\" is given twice; JSON readers differ in which one they keep, so write it once");
+            break;
+        case Json::parse_event_t::object_end:
+        case Json::parse_event_t::array_end:
+            levels.pop_back();
+            valueRead();
+            break;
+        case Json::parse_event_t::value:
+            valueRead();
+            break;
+        }
+        return true;
+    };
+    return Json::parse(text, callback);
+}
+
+ManifestReading ReadManifestText(const std::string& text) {
+    std::vector<std::string> twice;
+    Json json = ParseJson(text, twice);
+    ManifestReading reading = ReadManifest(json);
+    reading.mistakes.insert(reading.mistakes.begin(), twice.begin(), twice.end());
+    return reading;
+}
+
+UninstallData ManifestFromJson(const Json& m) {
+    ManifestReading reading = ReadManifest(m);
+    if (!reading.mistakes.empty()) throw ManifestError(reading.mistakes);
+    return reading.data;
+}
+
+UninstallData ParseManifest(const std::string& text) {
+    ManifestReading reading = ReadManifestText(text);
+    if (!reading.mistakes.empty()) throw ManifestError(reading.mistakes);
+    return reading.data;
+}
 
 Json ManifestToJson(const UninstallData& data) {
     Json m = Json::object();

@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "pack/uninst_data.h"
 
@@ -13,9 +14,12 @@ namespace uninstpack {
 
 using Json = nlohmann::ordered_json;
 
-// A manifest that cannot be turned into data; the text names the field ("files[2].flags: ...").
+// A manifest that cannot be turned into data: every mistake in it, each naming its field
+// ("files[2].flags[0]: unknown flag ..."); what() gives them one per line.
 struct ManifestError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit ManifestError(const std::string& mistake) : std::runtime_error(mistake), mistakes{mistake} {}
+    explicit ManifestError(const std::vector<std::string>& all);
+    std::vector<std::string> mistakes;
 };
 
 // The names of FileEntry's flag bits, as manifests write them and inspect shows them.
@@ -40,7 +44,23 @@ struct RegistryTarget {
 };
 RegistryTarget SplitRegistryPath(const std::u16string& path);
 
-// Throws ManifestError (or nlohmann's parse error, for text that is not JSON).
+// A manifest read as far as it goes: every record in its place (a field with a mistake left
+// empty), every mistake, and the records they are in, named as the checks name them ("file
+// record 2"), so a caller can still check the others.
+struct ManifestReading {
+    UninstallData data;
+    std::vector<std::string> mistakes;
+    std::vector<std::string> spoiled;
+};
+ManifestReading ReadManifest(const Json& manifest);
+// Parses JSON; a field given twice in one object is a mistake, added to `mistakes`, since JSON
+// readers differ in which of the two they keep. Throws nlohmann's parse error for text that is
+// not JSON.
+Json ParseJson(const std::string& text, std::vector<std::string>& mistakes);
+// ParseJson, then ReadManifest; its mistakes come first.
+ManifestReading ReadManifestText(const std::string& text);
+
+// Throw ManifestError with every mistake (or nlohmann's parse error, for text that is not JSON).
 UninstallData ManifestFromJson(const Json& manifest);
 UninstallData ParseManifest(const std::string& text);
 // Throws ManifestError for a text that UTF-8 cannot carry (an unpaired surrogate).
