@@ -14,10 +14,12 @@
 #include <sstream>
 
 #include "pack/uninst_data.h"
+#include "tools/uninstpack/checks.h"
 #include "tools/uninstpack/cli.h"
 #include "tools/uninstpack/commands.h"
 #include "tools/uninstpack/languages.h"
 #include "tools/uninstpack/manifest.h"
+#include "tools/uninstpack/text.h"
 
 using namespace uninstpack;
 namespace fs = std::filesystem;
@@ -213,6 +215,8 @@ TEST_F(Workspace, ManifestMistakesAreRefusedNamingTheField) {
         {R"({"language": "de"})", "\"language\" needs \"product\""},
         {R"({"language": "de", "product": ""})", "product: is empty"},
         {R"({"product": "P"})", "product: is put only into the default texts"},
+        {R"({"files": [{"directory": "C:\\A", "directory": "C:\\B"}]})", "files[0]: the field \"directory\" is given twice"},
+        {R"({"settings": {}, "messages": {"1": "a", "1": "b"}, "settings": {}})", "manifest: the field \"settings\" is"},
     };
     for (const auto& c : cases) {
         Write("m.json", std::string(c.manifest));
@@ -251,6 +255,11 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
     auto x64 = [](std::string manifest) {
         const std::string wait = "\"wait\": false";
         return manifest.replace(manifest.find(wait), wait.size(), "\"x64\": true");
+    };
+    auto finish = [](const std::string& page) {
+        std::string manifest = Manifest();
+        const std::string wait = "\"wait\": false";
+        return manifest.replace(manifest.find(wait), wait.size(), "\"finishPage\": " + Json(page).dump());
     };
     // "C:\" plus n letters as a folder, for the 259-character boundary with file name "f".
     auto longDir = [](size_t n) { return "C:\\\\" + std::string(n, 'd'); };
@@ -324,6 +333,13 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
         {x64(Manifest("", "", R"({"root": "HKLM", "key": "Software\\WOW6432Node\\Vendor"})")), "registry record 0"},
         {x64(Manifest(R"({"directory": "C:\\Program Files\\Vendor"})")), ""},
         {Manifest(R"({"directory": "C:\\Program Files (x86)\\Vendor"})"), ""},
+        {finish("ms-settings:privacy"), "run settings: the finish page \"ms-settings:privacy\" has the scheme"},
+        {finish("file:///C:/readme.html"), "has the scheme \"file:\""},
+        {finish("HTTPS://example.com/bye"), ""},
+        {finish("C:\\App\\bye.html"), ""},
+        {finish("bye.html"), ""},
+        {finish("C:\\" + std::string(256, 'p')), ""},
+        {finish("C:\\" + std::string(257, 'p')), "the finish page holds 260 characters"},
     };
     for (const auto& c : cases) {
         Write("m.json", c.manifest);
@@ -537,6 +553,25 @@ TEST_F(Workspace, RecordsNoAuthorMeansAreRefused) {
         {"", R"({"firstFolder": "C:\\Users\\jo\\Desktop"})", "", "shortcut record 0: first folder names the system"},
         {"", "", R"({"root": "HKLM", "key": "Software"})", "registry record 0: key HKLM \"Software\" is a whole top-level"},
         {"", "", R"({"root": "HKCR", "key": "CLSID"})", "registry record 0: key HKCR \"CLSID\" holds every program's"},
+        {R"({"directory": "C:\\windows\\Fonts."})", "", "", "file record 0: is a folder record that names the "
+                                                           "system folder \"C:\\windows\\Fonts\" (Windows reads"},
+        {R"({"directory": "C:/users/Public/Desktop. "})", "", "", "file record 0: is a folder record that names the"},
+        {R"({"directory": "C:\\Documents and Settings\\Administrator"})", "", "", "file record 0: is a folder record"},
+        {R"({"directory": "C:\\WINDOWS\\SysWOW64"})", "", "", "file record 0: is a folder record that names the"},
+        {"", R"({"firstFolder": "D:\\Users\\jo\\Saved Games"})", "", "shortcut record 0: first folder names the system"},
+        {"", R"({"firstFolder": "C:\\Users\\jo\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"})", "",
+         "shortcut record 0: first folder names the system"},
+        {R"({"directory": "C:\\windows", "fileName": "notepad.exe"})", "", "",
+         "file record 0: names \"C:\\windows\\notepad.exe\", a file that ships with Windows"},
+        {R"({"directory": "C:\\windows", "fileName": "system32\\kernel32.dll", "flags": ["shared"]})", "", "",
+         "file record 0: names \"C:\\windows\\system32\\kernel32.dll\", a file that ships"},
+        {R"({"directory": "C:\\Windows\\System32\\drivers\\etc", "fileName": "hosts"})", "", "", "file record 0: names"},
+        {R"({"directory": "C:\\Windows\\Fonts", "fileName": "Arial.ttf", "flags": ["font"]})", "", "", "file record 0: names"},
+        {"", "", R"({"root": "HKLM", "key": "Software\\Classes\\exefile"})",
+         "registry record 0: key HKLM \"Software\\Classes\\exefile\" holds every program's file types"},
+        {"", "", R"({"root": "HKLM", "key": "System\\ControlSet001\\Services"})", "registry record 0: key HKLM"},
+        {"", "", R"({"root": "HKCU", "key": "Environment", "value": "Path"})",
+         "registry record 0: value \"Path\" of key HKCU \"Environment\" is one Windows owns"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expect);
@@ -557,6 +592,146 @@ TEST_F(Workspace, RecordsNoAuthorMeansAreRefused) {
     strict.strict = true;
     EXPECT_EQ(RunBuild(Path("few.json"), Path("stub.exe"), Path("strict.exe"), out, err, strict), 1);
     EXPECT_FALSE(fs::exists(Path("strict.exe")));
+}
+
+// Protected folders and Windows' files in the spellings another writer may store, which a
+// manifest refuses outright: verify reports each as an error, and keeps the product's own.
+TEST_F(Workspace, DisguisedRecordsInDataFromAnotherWriter) {
+    struct {
+        const char16_t *directory, *fileName;
+        const char* expect;  // empty: no error
+    } cases[] = {
+        {u"C:\\users\\Public\\Documents\\..\\Documents\\.", u"", "names the system folder \"C:\\users\\Public\\Documents\""},
+        {u"\\\\?\\C:\\Users\\Public\\Documents", u"", "names the system folder \"C:\\Users\\Public\\Documents\""},
+        {u"\\??\\c:\\windows\\fonts", u"", "names the system folder \"c:\\windows\\fonts\""},
+        {u"\\\\.\\C:\\Windows\\\\Fonts\\", u"", "names the system folder \"C:\\Windows\\Fonts\""},
+        {u"\\\\?\\UNC\\server\\share\\x\\..", u"", "names the root of a network share"},
+        {u"C:\\Program Files\\Acme\\..\\..\\Users\\jo\\Links", u"", "names the system folder \"C:\\Users\\jo\\Links\""},
+        {u"C:\\Windows\\System32\\.\\drivers\\..", u"CMD.exe. ", "names \"C:\\Windows\\System32\\CMD.exe\", a file"},
+        {u"\\\\?\\C:\\Windows\\system32\\drivers\\etc", u"HOSTS", "a file that ships with Windows"},
+        {u"C:\\Users\\jo\\Links\\Acme", u"", ""},
+        {u"C:\\Windows.old\\Acme", u"", ""},
+        {u"C:\\Program Files\\Acme", u"notepad.exe", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expect);
+        UninstallData d = ParseManifest(Manifest());
+        d.files.push_back({c.directory, c.fileName, 0});
+        size_t errors = 0;
+        std::string found;
+        for (const Problem& p : CheckData(d))
+            if (p.error && (p.what.rfind("names ", 0) == 0 || p.what.rfind("is a folder record", 0) == 0)) {
+                ++errors;
+                found += p.what + "\n";
+            }
+        EXPECT_EQ(errors, *c.expect ? 1u : 0u) << found;
+        EXPECT_NE(found.find(c.expect), std::string::npos) << found;
+    }
+}
+
+// The registry Windows owns in the spellings a record may use, refused; the product's own keys
+// and values beside them, kept (as the uninstaller removes them).
+TEST_F(Workspace, RegistryWindowsOwnsIsRefusedInAnySpelling) {
+    const uint32_t CR = 0x80000000, CU = 0x80000001, LM = 0x80000002, U = 0x80000003;
+    struct {
+        uint32_t root;
+        const char16_t *key, *value;  // value null: a key record
+        bool refused;
+    } cases[] = {
+        {LM, u"Software\\Classes\\exefile", nullptr, true},
+        {LM, u"Software\\Microsoft\\Windows\\CurrentVersion\\Run", nullptr, true},
+        {LM, u"System\\CurrentControlSet\\Services", nullptr, true},
+        {LM, u"System\\ControlSet001\\Services", nullptr, true},
+        {LM, u"System\\ControlSet001\\Services\\AcmeSvc", nullptr, false},
+        {LM, u"System\\CurrentControlSet\\Services\\EventLog\\Application", nullptr, true},
+        {LM, u"System\\CurrentControlSet\\Services\\EventLog\\Application\\Acme", nullptr, false},
+        {CR, u"CLSID", nullptr, true},
+        {CR, u"CLSID\\{1234}", nullptr, false},
+        {CR, u".acme", nullptr, false},
+        {CR, u"Directory\\shell\\AcmeOpen", nullptr, false},
+        {CR, u"Directory\\shell", nullptr, true},
+        {CR, u"Directory\\Background\\shellex\\ContextMenuHandlers", nullptr, true},
+        {CR, u"Directory\\Background\\shellex\\ContextMenuHandlers\\Acme", nullptr, false},
+        {LM, u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\AcmeApp", nullptr, false},
+        {LM, u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", nullptr, true},
+        {LM, u"\\software\\\\microsoft\\windows\\currentversion\\uninstall\\", nullptr, true},
+        {LM, u"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall", nullptr, true},
+        {LM, u"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme", nullptr, false},
+        {LM, u"Software\\Wow6432Node", nullptr, true},
+        {LM, u"Software\\Acme", nullptr, false},
+        {LM, u"Software", nullptr, true},
+        {LM, u"Software\\Classes", nullptr, true},
+        {LM, u"Software\\Classes\\Wow6432Node\\CLSID", nullptr, true},
+        {LM, u"Software\\Wow6432Node\\Classes\\CLSID", nullptr, true},
+        {U, u"S-1-5-21-1\\Software\\Microsoft", nullptr, true},
+        {U, u"S-1-5-21-1_Classes\\CLSID", nullptr, true},
+        {U, u"S-1-5-21-1_Classes\\.acme", nullptr, false},
+        {U, u"S-1-5-21-1", nullptr, true},
+        {U, u"S-1-5-21-1\\Software\\Acme", nullptr, false},
+        {CU, u"Environment", u"Path", true},
+        {CU, u"Environment", u"ACME_HOME", false},
+        {LM, u"System\\CurrentControlSet\\Control\\Session Manager\\Environment", u"PATH", true},
+        {LM, u"System\\ControlSet002\\Control\\Session Manager\\Environment", u"windir", true},
+        {LM, u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", u"Userinit", true},
+        {LM, u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", u"AcmeThing", false},
+        {LM, u"Software\\Microsoft\\Windows\\CurrentVersion\\Run", u"AcmeTray", false},
+        {CR, u".exe", u"", true},
+        {CR, u"exefile\\shell\\open\\command", u"", true},
+        {CR, u".acme", u"", false},
+        {CR, u"CLSID\\{1234}", u"", false},
+        {0x80000005, u"Software\\Acme", nullptr, true},
+        {0x12345678, u"Software", nullptr, false},
+        {CU, u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", u"Personal", true},
+        {CU, u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer", nullptr, true},
+        {CU, u"Software\\Policies\\Acme", nullptr, false},
+        {CU, u"Software\\Policies", nullptr, true},
+        {LM, u"System", nullptr, true},
+        {LM, u"System\\Select", nullptr, true},
+        {CR, u"*\\shellex\\ContextMenuHandlers\\Acme", nullptr, false},
+        {CR, u"*", nullptr, true},
+        {CR, u"Wow6432Node\\CLSID\\{x}", nullptr, false},
+    };
+    UninstallData d = ParseManifest(Manifest());
+    for (const auto& c : cases)
+        d.registry.push_back({c.root, c.key + (c.value ? u"\\\\" + std::u16string(c.value) : std::u16string())});
+    std::vector<Problem> problems = CheckData(d);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        bool refused = std::any_of(problems.begin(), problems.end(), [i](const Problem& p) {
+            return p.error && p.where == "registry record " + std::to_string(i);
+        });
+        EXPECT_EQ(refused, cases[i].refused) << Printable(d.registry[i].path);
+    }
+}
+
+// One run names every mistake: of a manifest (its fields, and the records no mistake is in), and
+// of a staged tree.
+TEST_F(Workspace, EveryMistakeIsNamedInOneRun) {
+    Write("m.json", Manifest(R"({"directory": "data", "flags": ["bogus"]}, {"directory": "C:\\Windows\\Fonts"})", "",
+                             R"({"root": "HKXX", "key": "Software\\V"}, {"root": "HKCR", "key": "CLSID"})"));
+    Run build = Build("m.json", "out.exe");
+    EXPECT_EQ(build.rc, 2);
+    Run verify = Verify("m.json", false);
+    EXPECT_EQ(verify.rc, 2);
+    for (const char* said : {"files[0].directory: \"data\" is relative", "files[0].flags[0]: unknown flag",
+                             "registry[0].root: unknown root", "file record 1: is a folder record that names the",
+                             "registry record 1: key HKCR"}) {
+        EXPECT_NE(build.err.find(said), std::string::npos) << said << "\n" << build.err;
+        EXPECT_NE(verify.err.find(said), std::string::npos) << said << "\n" << verify.err;
+    }
+    EXPECT_EQ(build.err.find("file record 0"), std::string::npos) << "a record with a mistake is named once";
+
+    fs::create_directories(dir_ / "stage/sub");
+    for (const char* name : {"a:b.txt", "con.txt", "sub/trailing.", "sub/Same", "sub/same"})
+        Write("stage/" + std::string(name), std::string("x"));
+    Run r = Command({"harvest", Path("stage"), "--install-dir", "C:\\Windows", "--flag", "bogus=*", "-o", Path("h.json")});
+    EXPECT_EQ(r.rc, 2);
+    for (const char* said : {"--flag bogus=*: write NAME=PATTERN"}) EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+    r = Command({"harvest", Path("stage"), "--install-dir", "C:\\Windows", "-o", Path("h.json")});
+    EXPECT_EQ(r.rc, 2);
+    for (const char* said : {"a:b.txt: the name holds", "con.txt: the name is a device name", "trailing.: the name ends",
+                             "only in case", "stage: is a folder record that names the system folder", "5 errors"})
+        EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
+    EXPECT_FALSE(fs::exists(Path("h.json")));
 }
 
 // Where build may write: never over an input (also through a hard or symbolic link), never onto
@@ -733,18 +908,23 @@ TEST_F(Workspace, CommandLine) {
 
 // A staged tree with what trips a harvester: nested and empty folders, spaces and letters beyond
 // ASCII, names that sort differently with and without case, and links to a file, to a folder
-// (its contents must not come twice) and to nothing.
+// (its contents must not come twice) and to nothing; and what --exclude leaves out, by name (a
+// name Windows cannot hold too) and by path, a folder with all it holds.
 TEST_F(Workspace, HarvestRecordsTheTreeInInstallationOrder) {
     const fs::path stage = dir_ / "stage";
-    for (const char* folder : {"data/sub/deep", "empty", "sub dir", "Zeta"}) fs::create_directories(stage / folder);
+    for (const char* folder : {"data/sub/deep", "empty", "sub dir", "Zeta", "obj/x", "data/obj"})
+        fs::create_directories(stage / folder);
     for (const char* file : {"App.EXE", "readme.txt", "data/Größe ü.txt", "data/sub/deep/x.dll", "sub dir/a b.txt",
-                             "alpha.txt"})
+                             "alpha.txt", "App.pdb", "data/sub/deep/x:y.PDB", "obj/x/a.o"})
         Write("stage/" + std::string(file), std::string("x"));
     fs::create_symlink("readme.txt", stage / "link.txt");
     fs::create_symlink("data", stage / "linked");
     fs::create_symlink("missing", stage / "dangling");
-    Run r = Command({"harvest", stage.string(), "--install-dir", "C:/Program Files/Ünï App/", "--flag", "in-use=*.exe",
-                     "--flag=com=data/sub/*/*.dll", "--flag", "shared=*.none"});
+    const std::vector<std::string> args = {"harvest", stage.string(), "--install-dir", "C:/Program Files/Ünï App/",
+                                           "--flag", "in-use=*.exe", "--flag=com=data/sub/*/*.dll", "--flag",
+                                           "shared=*.none", "--exclude", "*.pdb", "--exclude=obj", "--exclude",
+                                           "data\\obj", "--exclude", "*.none"};
+    Run r = Command(args);
     ASSERT_EQ(r.rc, 0) << r.err;
     const std::string app = "C:\\Program Files\\Ünï App";
     const std::vector<std::vector<std::string>> expected = {
@@ -760,10 +940,10 @@ TEST_F(Workspace, HarvestRecordsTheTreeInInstallationOrder) {
         EXPECT_EQ(files[i]["flags"], expected[i].size() > 2 ? Json::array({expected[i][2]}) : Json::array()) << i;
     }
     for (const char* said : {"link.txt: a symbolic link to a file", "linked: a symbolic link to a folder",
-                             "dangling: a symbolic link that points nowhere", "shared=*.none matched no file"})
+                             "dangling: a symbolic link that points nowhere", "shared=*.none matched no file",
+                             "--exclude *.none matched nothing"})
         EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
-    EXPECT_EQ(Command({"harvest", stage.string(), "--install-dir", "C:/Program Files/Ünï App/", "--flag",
-                       "in-use=*.exe", "--flag=com=data/sub/*/*.dll", "--flag", "shared=*.none"}).out, r.out);
+    EXPECT_EQ(Command(args).out, r.out);
     Write("h.json", r.out);
     EXPECT_EQ(Verify("h.json").out.find("file record"), std::string::npos) << Verify("h.json").out;
 }

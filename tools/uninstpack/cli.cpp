@@ -21,7 +21,8 @@ const Command kCommands[] = {
     {"build", "uninstpack build MANIFEST --stub STUB -o OUTPUT [--strict] [--force]",
      "Writes OUTPUT: the program part STUB followed by the uninstall data of the JSON MANIFEST, sealed\n"
      "with a CRC-32. Refuses (exit 2) records no author means: folders that are drive roots or system\n"
-     "folders, whole or shared registry trees, paths the uninstaller would read otherwise than written.\n"
+     "folders in any spelling, files that ship with Windows, registry keys and values Windows owns,\n"
+     "paths the uninstaller would read otherwise than written. Every mistake is named in one run.\n"
      "Prints the other findings of verify as warnings; with --strict they fail (exit 1) and nothing is\n"
      "written. The output may not be an input, a folder or a device; a read-only one needs --force.\n"
      "MANIFEST \"-\" reads standard input; OUTPUT \"-\" writes standard output. Sign OUTPUT after build.\n"},
@@ -32,15 +33,19 @@ const Command kCommands[] = {
      "Checks an uninstaller or a manifest: exit 0 when clean or only warnings, 1 with errors (or\n"
      "warnings under --strict), 2 when unusable. --json prints the findings as JSON. FILE \"-\" reads\n"
      "standard input.\n"},
-    {"harvest", "uninstpack harvest DIR --install-dir PATH [-o FILE] [--flag NAME=PATTERN]... [--merge MANIFEST] [--force]",
+    {"harvest",
+     "uninstpack harvest DIR --install-dir PATH [-o FILE] [--flag NAME=PATTERN]... [--exclude PATTERN]... "
+     "[--merge MANIFEST] [--force]",
      "Writes the file and folder records of the staged folder DIR as its tree will stand below PATH (a\n"
      "full path, or \".\" for the uninstaller's own folder): PATH's record first, then in each folder\n"
      "its files, then each subfolder's record and what it holds, by name. Symbolic links are recorded,\n"
      "not followed. --flag in-use=*.exe sets a flag (shared, font, com, in-use) on files whose name\n"
-     "matches; a pattern with \"/\" matches the path below DIR (bin/*.dll). --merge puts the records\n"
-     "in front of those of a hand-written MANIFEST and keeps the rest of it; its own record for a\n"
-     "harvested path replaces the harvested one in place. Writes standard output unless -o FILE,\n"
-     "which is refused as the build's output is; a read-only one needs --force.\n"},
+     "matches; a pattern with \"/\" matches the path below DIR (bin/*.dll). --exclude PATTERN leaves\n"
+     "out the files and folders (with all they hold) that match, by the same rules. --merge puts\n"
+     "the records in front of those of a hand-written MANIFEST and keeps the rest of it; its own\n"
+     "record for a harvested path replaces the harvested one in place. Writes standard output unless\n"
+     "-o FILE, which is refused as the build's output is; a read-only one needs --force. Every name\n"
+     "and record refused is named in one run.\n"},
     {"languages", "uninstpack languages",
      "Lists the languages of the default texts, one per line: the tag a manifest's \"language\" names,\n"
      "then the language's name. With \"language\" and \"product\", every message a manifest leaves\n"
@@ -125,17 +130,22 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         }
         bool takesValue = (name == "build" && (a == "--stub" || a == "-o" || a == "--output")) ||
                           (name == "harvest" && (a == "--install-dir" || a == "-o" || a == "--output" ||
-                                                 a == "--flag" || a == "--merge"));
+                                                 a == "--flag" || a == "--exclude" || a == "--merge"));
         if (takesValue) {
             if (!inlineValue) {
                 if (i + 1 >= args.size())
-                    return Mistake(*command, a + (a == "--flag" ? " needs NAME=PATTERN" : a == "--install-dir" ? " needs a path" : " needs a file name"), err);
+                    return Mistake(*command, a + (a == "--flag"          ? " needs NAME=PATTERN"
+                                                  : a == "--exclude"     ? " needs a PATTERN"
+                                                  : a == "--install-dir" ? " needs a path"
+                                                                         : " needs a file name"),
+                                   err);
                 value = args[++i];
             }
             if (a == "--stub") stub = value;
             else if (a == "-o" || a == "--output") output = harvest.output = value;
             else if (a == "--install-dir") harvest.installDir = value;
             else if (a == "--merge") harvest.merge = value;
+            else if (a == "--exclude") harvest.excludes.push_back(value);
             else harvest.flags.push_back(value);
             continue;
         }

@@ -35,16 +35,24 @@ std::u16string Fold(const std::u16string& s) {
     return out;
 }
 
+// Every refusal is printed as it is found and counted, so one run names them all.
+struct Report {
+    std::ostream& err;
+    size_t errors = 0;
+    void Error(const std::string& what) {
+        err << "uninstpack harvest: " << what << "\n";
+        ++errors;
+    }
+};
+
 // A name as the uninstaller will see it. Linux hands out bytes, which must be UTF-8 to mean a
-// Windows name; Windows hands out UTF-16 already.
-std::u16string NameOf(const fs::path& path) {
+// Windows name (nothing when they are not); Windows hands out UTF-16 already.
+std::optional<std::u16string> NameOf(const fs::path& path) {
 #ifdef _WIN32
     std::wstring w = path.filename().wstring();
     return std::u16string(w.begin(), w.end());
 #else
-    std::optional<std::u16string> name = Utf8ToUtf16(path.filename().string());
-    if (!name) throw HarvestError(path.string() + ": the name is not UTF-8, so it names no Windows file; rename it");
-    return *name;
+    return Utf8ToUtf16(path.filename().string());
 #endif
 }
 
@@ -82,30 +90,47 @@ bool Glob(const std::u16string& pattern, const std::u16string& text, size_t p = 
     return t == text.size();
 }
 
+// A pattern of --flag (with the flag it sets) or of --exclude (bit 0).
 struct FlagRule {
-    std::string option;  // as given, for messages
+    std::string option;  // as given, with its option's name, for messages
     uint8_t bit = 0;
     std::u16string pattern;
     bool byPath = false;  // a pattern with "/" matches the path below DIR, else the name
     size_t matched = 0;
+
+    bool Matches(const std::u16string& name, const std::u16string& relative) const {
+        return Glob(pattern, byPath ? relative : name);
+    }
 };
+
+void SetPattern(FlagRule& rule, const std::string& text) {
+    std::optional<std::u16string> pattern = Utf8ToUtf16(text);
+    if (!pattern) throw HarvestError(rule.option + ": the pattern is not UTF-8");
+    for (char16_t& c : *pattern)
+        if (c == u'\\') c = u'/';
+    rule.pattern = *pattern;
+    rule.byPath = pattern->find(u'/') != std::u16string::npos;
+}
 
 FlagRule ParseFlag(const std::string& option) {
     FlagRule rule;
-    rule.option = option;
+    rule.option = "--flag " + option;
     size_t eq = option.find('=');
     std::string name = option.substr(0, eq);
     for (const FlagName& n : kFileFlags)
         if (name == n.name) rule.bit = n.bit;
     if (eq == std::string::npos || eq + 1 == option.size() || !rule.bit)
-        throw HarvestError("--flag " + option + ": write NAME=PATTERN, NAME one of shared, font, com, in-use (as in "
-                                                "--flag in-use=*.exe)");
-    std::optional<std::u16string> pattern = Utf8ToUtf16(option.substr(eq + 1));
-    if (!pattern) throw HarvestError("--flag " + option + ": the pattern is not UTF-8");
-    for (char16_t& c : *pattern)
-        if (c == u'\\') c = u'/';
-    rule.pattern = *pattern;
-    rule.byPath = pattern->find(u'/') != std::u16string::npos;
+        throw HarvestError(rule.option + ": write NAME=PATTERN, NAME one of shared, font, com, in-use (as in "
+                                         "--flag in-use=*.exe)");
+    SetPattern(rule, option.substr(eq + 1));
+    return rule;
+}
+
+FlagRule ParseExclude(const std::string& pattern) {
+    FlagRule rule;
+    rule.option = "--exclude " + pattern;
+    if (pattern.empty()) throw HarvestError("--exclude needs a PATTERN (as in --exclude *.pdb)");
+    SetPattern(rule, pattern);
     return rule;
 }
 
@@ -117,7 +142,8 @@ struct Record {
 
 class Walker {
 public:
-    Walker(std::vector<FlagRule>& rules, std::ostream& err) : rules_(rules), err_(err) {}
+    Walker(std::vector<FlagRule>& rules, std::vector<FlagRule>& excludes, Report& report)
+        : rules_(rules), excludes_(excludes), report_(report), err_(report.err) {}
 
     // Appends the records of what `folder` holds; `relative` is its path below DIR ("a/b").
     void Walk(const fs::path& folder, const std::u16string& directory, const std::u16string& relative) {
@@ -132,9 +158,18 @@ public:
         for (; !ec && it != end; it.increment(ec)) {
             Entry e;
             e.path = it->path();
-            e.name = NameOf(e.path);
+            std::optional<std::u16string> name = NameOf(e.path);
+            if (!name) {
+                report_.Error(e.path.string() + ": the name is not UTF-8, so it names no Windows file; rename it");
+                continue;
+            }
+            e.name = *name;
+            if (Excluded(e.name, Join(relative, e.name))) continue;
             std::string mistake = NameMistake(e.name);
-            if (!mistake.empty()) throw HarvestError(e.path.u8string() + ": the name " + mistake + "; rename it");
+            if (!mistake.empty()) {
+                report_.Error(e.path.u8string() + ": the name " + mistake + "; rename it");
+                continue;
+            }
             std::error_code sec;
             fs::file_status own = fs::symlink_status(e.path, sec);
             if (fs::is_symlink(own)) {
@@ -154,15 +189,15 @@ public:
             }
             entries.push_back(e);
         }
-        if (ec) throw HarvestError(folder.u8string() + ": cannot read the folder: " + ec.message());
+        if (ec) report_.Error(folder.u8string() + ": cannot read the folder: " + ec.message());
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
             std::u16string fa = Fold(a.name), fb = Fold(b.name);
             return fa != fb ? fa < fb : a.name < b.name;
         });
         for (size_t i = 1; i < entries.size(); ++i)
             if (Fold(entries[i].name) == Fold(entries[i - 1].name))
-                throw HarvestError(entries[i].path.u8string() + ": differs from " + entries[i - 1].path.filename().u8string() +
-                                   " only in case; one Windows folder holds only one of them");
+                report_.Error(entries[i].path.u8string() + ": differs from " + entries[i - 1].path.filename().u8string() +
+                              " only in case; one Windows folder holds only one of them");
         for (const Entry& e : entries)
             if (!e.folder) records_.push_back({directory, e.name, FlagsFor(e.name, Join(relative, e.name)), e.path.u8string()});
         for (const Entry& e : entries) {
@@ -183,14 +218,27 @@ private:
     uint8_t FlagsFor(const std::u16string& name, const std::u16string& relative) {
         uint8_t bits = 0;
         for (FlagRule& r : rules_)
-            if (Glob(r.pattern, r.byPath ? relative : name)) {
+            if (r.Matches(name, relative)) {
                 bits |= r.bit;
                 ++r.matched;
             }
         return bits;
     }
 
+    // An excluded folder is left out with everything in it.
+    bool Excluded(const std::u16string& name, const std::u16string& relative) {
+        bool excluded = false;
+        for (FlagRule& r : excludes_)
+            if (r.Matches(name, relative)) {
+                excluded = true;
+                ++r.matched;
+            }
+        return excluded;
+    }
+
     std::vector<FlagRule>& rules_;
+    std::vector<FlagRule>& excludes_;
+    Report& report_;
     std::ostream& err_;
     std::vector<Record> records_;
 };
@@ -224,13 +272,15 @@ std::string ReadText(const std::string& path) {
 // The hand-written manifest with the harvested records in front of its own; a record of its
 // own that names a harvested folder or file takes that record's place, so its flags win and the
 // order stays the tree's.
-Json Merge(const std::string& path, const Json& harvested) {
+Json Merge(const std::string& path, const Json& harvested, Report& report) {
     Json hand;
+    std::vector<std::string> twice;
     try {
-        hand = Json::parse(ReadText(path));
+        hand = ParseJson(ReadText(path), twice);
     } catch (const Json::parse_error& e) {
         throw HarvestError(path + ": not a JSON manifest: " + e.what());
     }
+    for (const std::string& mistake : twice) report.Error(path + ": " + mistake);
     if (!hand.is_object()) throw HarvestError(path + ": not a JSON manifest (an object)");
     Json own = hand.contains("files") ? hand["files"] : Json::array();
     if (!own.is_array()) throw HarvestError(path + ": files: expected a list");
@@ -282,64 +332,93 @@ bool Inside(const fs::path& path, const fs::path& folder) {
     return true;
 }
 
-int Harvest(const HarvestOptions& o, std::ostream& out, std::ostream& err) {
-    if (o.dir.empty()) throw HarvestError("DIR is missing: the staged folder to harvest");
-    if (o.installDir.empty())
-        throw HarvestError("--install-dir PATH is missing: where the tree will stand (\"C:\\Program Files\\App\", or "
-                           "\".\" for the uninstaller's own folder)");
+// Everything that can be told before the walk; false when it cannot start.
+bool CheckOptions(const HarvestOptions& o, std::u16string& root, std::vector<FlagRule>& rules,
+                  std::vector<FlagRule>& excludes, Report& report) {
+    size_t before = report.errors;
+    auto attempt = [&report](auto&& step) {
+        try {
+            step();
+        } catch (const HarvestError& e) {
+            report.Error(e.what());
+        }
+    };
+    if (o.dir.empty()) report.Error("DIR is missing: the staged folder to harvest");
     std::optional<std::u16string> install = Utf8ToUtf16(o.installDir);
-    if (!install) throw HarvestError("--install-dir: not UTF-8");
-    std::u16string root = *install;
-    for (char16_t& c : root)
-        if (c == u'/') c = u'\\';
-    while (root.size() > 1 && root.back() == u'\\' && root[root.size() - 2] != u':' && root != u".\\") root.pop_back();
-    if (root == u".\\") root = u".";
-    std::string mistake = PathMistake(root, PathKind::Directory);
-    if (!mistake.empty()) throw HarvestError("--install-dir " + Printable(root) + " " + mistake);
+    if (o.installDir.empty())
+        report.Error("--install-dir PATH is missing: where the tree will stand (\"C:\\Program Files\\App\", or "
+                     "\".\" for the uninstaller's own folder)");
+    else if (!install)
+        report.Error("--install-dir: not UTF-8");
+    else {
+        root = *install;
+        for (char16_t& c : root)
+            if (c == u'/') c = u'\\';
+        while (root.size() > 1 && root.back() == u'\\' && root[root.size() - 2] != u':' && root != u".\\") root.pop_back();
+        if (root == u".\\") root = u".";
+        std::string mistake = PathMistake(root, PathKind::Directory);
+        if (!mistake.empty()) report.Error("--install-dir " + Printable(root) + " " + mistake);
+    }
+    for (const std::string& f : o.flags) attempt([&] { rules.push_back(ParseFlag(f)); });
+    for (const std::string& x : o.excludes) attempt([&] { excludes.push_back(ParseExclude(x)); });
+    if (!o.dir.empty()) {
+        const fs::path dir = fs::u8path(o.dir);
+        std::error_code ec;
+        fs::file_status status = fs::status(dir, ec);
+        if (!fs::is_directory(status))
+            report.Error(o.dir + (fs::exists(status) ? ": not a folder; give the staged folder" : ": no such folder"));
+        else if (o.output != "-" && Inside(fs::u8path(o.output), dir))
+            report.Error(o.output + ": lies in the staged folder, where the next harvest would record it; write it "
+                                    "elsewhere");
+        if (!o.merge.empty() && o.output != "-" && fs::equivalent(fs::u8path(o.output), fs::u8path(o.merge), ec))
+            report.Error(o.output + ": is the manifest given to --merge, which would be replaced; write elsewhere");
+    }
+    return report.errors == before;
+}
 
-    std::vector<FlagRule> rules;
-    for (const std::string& f : o.flags) rules.push_back(ParseFlag(f));
+int Harvest(const HarvestOptions& o, std::ostream& out, std::ostream& err) {
+    Report report{err};
+    std::u16string root;
+    std::vector<FlagRule> rules, excludes;
+    if (!CheckOptions(o, root, rules, excludes, report)) return 2;
 
-    const fs::path dir = fs::u8path(o.dir);
-    std::error_code ec;
-    fs::file_status status = fs::status(dir, ec);
-    if (!fs::is_directory(status))
-        throw HarvestError(o.dir + (fs::exists(status) ? ": not a folder; give the staged folder"
-                                                       : ": no such folder"));
-    if (o.output != "-" && Inside(fs::u8path(o.output), dir))
-        throw HarvestError(o.output + ": lies in the staged folder, where the next harvest would record it; write it "
-                                      "elsewhere");
-    if (!o.merge.empty() && o.output != "-" && fs::equivalent(fs::u8path(o.output), fs::u8path(o.merge), ec))
-        throw HarvestError(o.output + ": is the manifest given to --merge, which would be replaced; write elsewhere");
-
-    Walker walker(rules, err);
+    Walker walker(rules, excludes, report);
     walker.Records().push_back({root, u"", 0, o.dir});
-    walker.Walk(dir, root, u"");
-    for (const FlagRule& r : rules)
-        if (!r.matched) err << "uninstpack harvest: --flag " << r.option << " matched no file\n";
+    walker.Walk(fs::u8path(o.dir), root, u"");
+    for (const std::vector<FlagRule>* list : {&rules, &excludes})
+        for (const FlagRule& r : *list)
+            if (!r.matched) err << "uninstpack harvest: " << r.option << " matched " << (r.bit ? "no file" : "nothing") << "\n";
 
     Json files = Json::array();
     for (const Record& r : walker.Records()) files.push_back(ToJson(r));
-    Json manifest = o.merge.empty() ? Json{{"files", files}} : Merge(o.merge, files);
+    Json manifest = {{"files", files}};
+    if (!o.merge.empty()) {
+        try {
+            manifest = Merge(o.merge, files, report);
+        } catch (const HarvestError& e) {
+            report.Error(e.what());
+        }
+    }
 
     // The same checks as build, so a harvested tree is refused here, naming the staged path,
     // rather than later by build.
-    UninstallData data;
-    try {
-        data = ManifestFromJson(manifest);
-    } catch (const ManifestError& e) {
-        throw HarvestError(std::string(o.merge.empty() ? "" : o.merge + " with the harvested records: ") + e.what());
-    }
-    bool refused = false;
-    for (const Problem& p : CheckData(data)) {
+    ManifestReading reading = ReadManifest(manifest);
+    for (const std::string& mistake : reading.mistakes)
+        report.Error((o.merge.empty() ? "" : o.merge + " with the harvested records: ") + mistake);
+    for (const Problem& p : CheckData(reading.data)) {
         const std::string prefix = "file record ";
         if (p.where.compare(0, prefix.size(), prefix) != 0) continue;  // the rest is the hand-written part's
+        if (std::find(reading.spoiled.begin(), reading.spoiled.end(), p.where) != reading.spoiled.end()) continue;
         size_t n = std::stoul(p.where.substr(prefix.size()));
         std::string what = n < walker.Records().size() ? walker.Records()[n].source : p.where;
-        err << "uninstpack harvest: " << (p.error ? "" : "warning: ") << what << ": " << p.what << "\n";
-        refused = refused || p.error;
+        if (p.error) report.Error(what + ": " + p.what);
+        else err << "uninstpack harvest: warning: " << what << ": " << p.what << "\n";
     }
-    if (refused) return 2;
+    if (report.errors) {
+        err << "uninstpack harvest: " << report.errors << (report.errors == 1 ? " error" : " errors")
+            << "; nothing written\n";
+        return 2;
+    }
     const std::string text = Serialize(manifest);
     Options options;
     options.force = o.force;

@@ -14,11 +14,12 @@ struct HarvestOptions {
     std::string output = "-";        // "-" is standard output
     std::string merge;               // a hand-written manifest to put the records into; empty: none
     std::vector<std::string> flags;  // "NAME=PATTERN", as --flag gives them
+    std::vector<std::string> excludes;  // patterns of --exclude: what is left out (a folder with all it holds)
     bool force = false;              // replace a read-only output
 };
 
 // Exit code 0, or 2 with nothing written: a bad option, a name Windows cannot hold, a record
-// the uninstaller would refuse, an unreadable folder or manifest.
+// the uninstaller would refuse, an unreadable folder or manifest. Every one of them is named.
 int RunHarvest(const HarvestOptions& options, std::ostream& out, std::ostream& err);
 int RunLanguages(std::ostream& out);
 
