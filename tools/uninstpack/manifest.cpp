@@ -343,49 +343,77 @@ ManifestReading ReadManifest(const Json& m) {
     return reading;
 }
 
-Json ParseJson(const std::string& text, std::vector<std::string>& mistakes) {
-    // Where the parser is: each object or list open around it, with the key or index of what it
-    // reads in that one, and an object's keys so far.
+namespace {
+
+// Finds the keys given twice in one object, naming where. A pass of its own: nlohmann's parser
+// with a callback takes time quadratic in the length of a list of objects.
+class RepeatedKeys : public nlohmann::json_sax<Json> {
+public:
+    explicit RepeatedKeys(std::vector<std::string>& mistakes) : mistakes_(mistakes) {}
+
+    bool null() override { return Value(); }
+    bool boolean(bool) override { return Value(); }
+    bool number_integer(number_integer_t) override { return Value(); }
+    bool number_unsigned(number_unsigned_t) override { return Value(); }
+    bool number_float(number_float_t, const string_t&) override { return Value(); }
+    bool string(string_t&) override { return Value(); }
+    bool binary(binary_t&) override { return Value(); }
+    bool start_object(std::size_t) override { return Open(false); }
+    bool start_array(std::size_t) override { return Open(true); }
+    bool end_object() override { return Close(); }
+    bool end_array() override { return Close(); }
+    bool key(string_t& key) override {
+        Level& level = levels_.back();
+        level.key = key;
+        if (!level.keys.insert(key).second)
+            mistakes_.push_back(Path() + ": the field \"" + key +
+                                "\" is given twice; JSON readers differ in which one they keep, so write it once");
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    // Each object or list open around the parser, with the key or index of what it reads in it,
+    // and an object's keys so far.
     struct Level {
         bool list;
-        size_t index;
+        size_t index = 0;
         std::string key;
         std::set<std::string> keys;
     };
-    std::vector<Level> levels;
-    auto path = [&levels] {
-        std::string p;
-        for (size_t i = 0; i + 1 < levels.size(); ++i)
-            p += levels[i].list ? "[" + std::to_string(levels[i].index) + "]" : (p.empty() ? "" : ".") + levels[i].key;
-        return p.empty() ? std::string("manifest") : p;
-    };
-    auto valueRead = [&levels] {
-        if (!levels.empty() && levels.back().list) ++levels.back().index;
-    };
-    Json::parser_callback_t callback = [&](int, Json::parse_event_t event, Json& parsed) {
-        switch (event) {
-        case Json::parse_event_t::object_start:
-        case Json::parse_event_t::array_start:
-            levels.push_back({event == Json::parse_event_t::array_start, 0, {}, {}});
-            break;
-        case Json::parse_event_t::key:
-            levels.back().key = parsed.get<std::string>();
-            if (!levels.back().keys.insert(levels.back().key).second)
-                mistakes.push_back(path() + ": the field \"" + levels.back().key +
-                                   "\" is given twice; JSON readers differ in which one they keep, so write it once");
-            break;
-        case Json::parse_event_t::object_end:
-        case Json::parse_event_t::array_end:
-            levels.pop_back();
-            valueRead();
-            break;
-        case Json::parse_event_t::value:
-            valueRead();
-            break;
-        }
+
+    bool Open(bool list) {
+        levels_.push_back({list, 0, {}, {}});
         return true;
-    };
-    return Json::parse(text, callback);
+    }
+    bool Close() {
+        levels_.pop_back();
+        return Value();
+    }
+    bool Value() {
+        if (!levels_.empty() && levels_.back().list) ++levels_.back().index;
+        return true;
+    }
+    // Where the innermost object is, as the reading names fields ("files[2]").
+    std::string Path() const {
+        std::string path;
+        for (size_t i = 0; i + 1 < levels_.size(); ++i)
+            path += levels_[i].list ? "[" + std::to_string(levels_[i].index) + "]"
+                                    : (path.empty() ? "" : ".") + levels_[i].key;
+        return path.empty() ? std::string("manifest") : path;
+    }
+
+    std::vector<std::string>& mistakes_;
+    std::vector<Level> levels_;
+};
+
+}  // namespace
+
+Json ParseJson(const std::string& text, std::vector<std::string>& mistakes) {
+    Json json = Json::parse(text);
+    RepeatedKeys repeated(mistakes);
+    Json::sax_parse(text, &repeated);
+    return json;
 }
 
 ManifestReading ReadManifestText(const std::string& text) {
