@@ -259,11 +259,16 @@ std::string JsonReason(const nlohmann::json::exception& e) {
     return what[0] == '[' && close != std::string::npos ? what.substr(close + 2) : what;
 }
 
-// Parses a manifest, or reports why it cannot be used and returns nothing.
-std::optional<UninstallData> LoadManifest(const Bytes& content, const std::string& name, std::ostream& err) {
+// Parses a manifest, its "${NAME}" replaced first, or reports why it cannot be used and returns
+// nothing. A definition no text uses is noted on `notes`: most likely a misspelt name.
+std::optional<UninstallData> LoadManifest(const Bytes& content, const std::string& name, const Options& options,
+                                          std::ostream& err, std::ostream& notes) {
     size_t skip = content.size() >= 3 && content[0] == 0xEF && content[1] == 0xBB && content[2] == 0xBF ? 3 : 0;
     try {
-        return ParseManifest(std::string(content.begin() + skip, content.end()));
+        Json manifest = Json::parse(std::string(content.begin() + skip, content.end()));
+        for (const std::string& unused : ApplyDefines(manifest, options.defines))
+            notes << "uninstpack: " << name << ": note: --define " << unused << " is used by no text\n";
+        return ManifestFromJson(manifest);
     } catch (const ManifestError& e) {
         err << "uninstpack: " << name << ": " << e.what() << "\n";
     } catch (const nlohmann::json::exception& e) {
@@ -421,7 +426,7 @@ int VerifyBytes(const Bytes& content, const std::string& name, std::ostream& out
     int rc = kExitUnusable;
     try {
         if (LooksLikeManifest(content)) {
-            std::optional<UninstallData> data = LoadManifest(content, name, unusable);
+            std::optional<UninstallData> data = LoadManifest(content, name, options, unusable, err);
             if (data) {
                 std::vector<Problem> problems = CheckData(*data);
                 try {
@@ -485,7 +490,7 @@ int RunBuild(const std::string& manifestPath, const std::string& stubPath, const
         Bytes manifest, stub;
         if (!ReadInput(manifestPath, options, manifest, err) || !ReadInput(stubPath, options, stub, err))
             return kExitUnusable;
-        std::optional<UninstallData> data = LoadManifest(manifest, manifestPath, err);
+        std::optional<UninstallData> data = LoadManifest(manifest, manifestPath, options, err, err);
         if (!data) return kExitUnusable;
         const std::string stubPrefix = "uninstpack: " + stubPath + ": ";
         std::optional<CertificateTable> cert = FindCertificateTable(stub);
