@@ -453,6 +453,7 @@ TEST_F(FilePass, FolderRecordsRemoveOnlyEmptyUnprotectedFolders) {
 TEST_F(FilePass, RecordsWithoutAFullPathRemoveNothing) {
     const std::wstring nowhere = dir_.MakeFolder(L"#Nowhere#");
     const std::wstring empty = dir_.MakeFolder(L"empty");
+    const std::wstring sub = dir_.MakeFolder(L"sub");
     for (const std::wstring& path : {nowhere + L"\\stray.txt", dir_.Join(L"stray.txt"), dir_.Join(L"gone.txt")})
         ASSERT_TRUE(MakeFile(path));
     WCHAR current[MAX_PATH];
@@ -462,13 +463,15 @@ TEST_F(FilePass, RecordsWithoutAFullPathRemoveNothing) {
                                         {u"#Nowhere#", u""},
                                         {u"", u"stray.txt"},
                                         {u"empty", u""},
-                                        {u"#installdir#", u"gone.txt"}});
+                                        {u"#installdir#", u"gone.txt"},
+                                        {u"#InstallDir#\\sub", u""}});
     SetCurrentDirectoryW(current);
     EXPECT_EQ(std::vector<Shown>{}, shown);
     EXPECT_TRUE(Exists(nowhere + L"\\stray.txt"));
     EXPECT_TRUE(Exists(dir_.Join(L"stray.txt")));
     EXPECT_TRUE(Exists(empty));
     EXPECT_FALSE(Exists(dir_.Join(L"gone.txt")));
+    EXPECT_FALSE(Exists(sub));
 }
 
 // --- records that do not fit, and progress ---------------------------------------------------
