@@ -58,13 +58,6 @@ std::wstring Resolve(DWORD code) {
     return path;
 }
 
-// "#Name#" of macro index, cut from the packed list.
-std::wstring MacroName(int index) {
-    const char* at = kFolderMacroNames;
-    for (int i = 0; i < index; ++i) at = strchr(at + 1, '#');
-    return std::wstring(at, static_cast<const char*>(strchr(at + 1, '#')) + 1);
-}
-
 // --- fakes -----------------------------------------------------------------------------------
 
 BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path) {
@@ -428,9 +421,11 @@ TEST_F(FolderTest, MacroExpansion) {
     for (const Case& c : cases) EXPECT_EQ(Utf8(c.expected), Utf8(Expand(c.text))) << Utf8(c.text);
 
     // Every macro of the table gives its folder, without a trailing backslash.
-    for (int i = 0; i < kInstallDirMacro; ++i)
-        EXPECT_EQ(Utf8(WithoutTrailingBackslash(Resolve(FolderMacroCode(i)))), Utf8(Expand(MacroName(i)))) << i;
-    EXPECT_EQ("#QuickLaunch#", Utf8(MacroName(kInstallDirMacro - 1)));
+    const char* name = kFolderMacroNames;
+    for (int i = 0; i < kInstallDirMacro; ++i, name = strchr(name + 1, '#')) {
+        const std::wstring macro(name, static_cast<const char*>(strchr(name + 1, '#')) + 1);
+        EXPECT_EQ(Utf8(WithoutTrailingBackslash(Resolve(FolderMacroCode(i)))), Utf8(Expand(macro))) << Utf8(macro);
+    }
 
     SetInstallDir(L"D:\\");
     EXPECT_EQ("D:\\", Utf8(Expand(L"#InstallDir#")));
