@@ -1,6 +1,8 @@
 // Demo driver (make demo): lays the sample application into this Wine prefix as its uninstaller's
 // records describe, runs that uninstaller with every question answered, saves screenshots of the
-// dialogs it passed, and prints what was installed, what went, and what remains and why.
+// dialogs it passed, and prints what was installed, what went, and what remains and why; then
+// moves the Start menu and the application data elsewhere, as another machine keeps them, and
+// does it all again with the same uninstaller file.
 // Started as the sample application's notes.exe with /unregister, it is that application's
 // pre-removal command instead, and only notes that it ran.
 #include <windows.h>
@@ -193,7 +195,7 @@ bool Present(const Item& item) {
 
 struct Demo {
     uninstpack::UninstallData data;
-    std::wstring installDir, uninstaller, shotsFolder, logPath;
+    std::wstring installDir, uninstaller, shotsFolder, shotPrefix, logPath;
     std::vector<Item> items;
     std::vector<std::string> problems;
 
@@ -212,12 +214,30 @@ struct Demo {
     void Problem(const std::string& text) { problems.push_back(text); }
 };
 
+// A path with its leading folder macro replaced by the folder as an installer finds it, through
+// the shell's own call (not the uninstaller's code, which the demo checks). The demo knows the
+// macros a sample manifest is likely to use; another stays as written and cannot be created.
+std::wstring ExpandMacro(const std::wstring& path) {
+    const struct {
+        const wchar_t* name;
+        int csidl;
+    } known[] = {{L"#system#", CSIDL_SYSTEM},          {L"#windows#", CSIDL_WINDOWS},
+                 {L"#program files#", CSIDL_PROGRAM_FILES}, {L"#appdata#", CSIDL_APPDATA},
+                 {L"#localappdata#", CSIDL_LOCAL_APPDATA}, {L"#commonappdata#", CSIDL_COMMON_APPDATA},
+                 {L"#programs#", CSIDL_PROGRAMS},      {L"#commonprograms#", CSIDL_COMMON_PROGRAMS}};
+    size_t close = path.empty() || path[0] != L'#' ? std::wstring::npos : path.find(L'#', 1);
+    if (close == std::wstring::npos) return path;
+    for (const auto& macro : known)
+        if (Lower(path.substr(0, close + 1)) == macro.name) return ShellFolder(macro.csidl) + path.substr(close + 1);
+    return path;
+}
+
 // A record's folder: "." and ".\sub" lie below the installation folder.
 std::wstring RecordFolder(const Demo& demo, const std::u16string& directory) {
     std::wstring dir = Wide(directory);
     if (dir == L".") return demo.installDir;
     if (dir.compare(0, 2, L".\\") == 0) return demo.installDir + dir.substr(1);
-    return dir;
+    return ExpandMacro(dir);
 }
 
 bool WriteText(const std::wstring& path, const std::string& text) {
@@ -298,7 +318,7 @@ void InstallFiles(Demo& demo, std::wstring& program) {
 
 void InstallShortcuts(Demo& demo, const std::wstring& program) {
     for (const uninstpack::ShortcutRecord& r : demo.data.shortcuts) {
-        std::wstring folder = Wide(r.firstFolder);
+        std::wstring folder = ExpandMacro(Wide(r.firstFolder));
         if (folder.empty()) continue;
         if (!MakeFolders(folder)) demo.Problem("cannot create " + Utf8(folder));
         demo.Add(Kind::Folder, folder, Fate::Removed);
@@ -381,7 +401,7 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
 }
 
 void Shot(Demo& demo, RunLog& log, HWND window, const std::wstring& name) {
-    std::wstring file = std::to_wstring(log.shots.size() + 1) + L"-" + name + L".bmp";
+    std::wstring file = demo.shotPrefix + std::to_wstring(log.shots.size() + 1) + L"-" + name + L".bmp";
     // A missing picture is reported but does not fail the demo: the removal is what it checks.
     if (SaveScreenshot(window, demo.shotsFolder + L"\\" + file))
         log.shots.push_back(file);
@@ -497,10 +517,11 @@ void CheckFates(Demo& demo) {
     }
 }
 
-int RunDemo() {
+int RunDemo(const std::wstring& shotPrefix) {
     Demo demo;
     demo.uninstaller = BinPath(L"sample-uninst.exe");
     demo.shotsFolder = BinFolder() + L"\\..\\shots";
+    demo.shotPrefix = shotPrefix;
     demo.logPath = BinFolder() + L"\\..\\pre-removal.log";
     uninstpack::DecodeResult decoded = uninstpack::DecodeUninstaller(ReadFileBytes(demo.uninstaller));
     if (!decoded.ok) {
@@ -513,11 +534,6 @@ int RunDemo() {
     CreateDirectoryW(demo.shotsFolder.c_str(), nullptr);
     DeleteFileW(demo.logPath.c_str());
     CoInitialize(nullptr);
-    // Saving a shortcut makes Wine start its menu builder, which writes the host's desktop menus
-    // and costs a process start; the demo's prefix is thrown away, so it is switched off.
-    WCHAR overrides[1024] = L"";
-    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, ARRAYSIZE(overrides));
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (std::wstring(overrides) + L";winemenubuilder.exe=d").c_str());
 
     DWORD phase = GetTickCount();
     std::printf("== Installing %s into %s\n", Utf8(kProduct).c_str(), Utf8(demo.installDir).c_str());
@@ -597,6 +613,21 @@ int RunDemo() {
     return 1;
 }
 
+// Moves the all-users Start menu's programs and the user's application data below root, as
+// another machine (another Windows version or language, or a policy) keeps them, through the
+// values the shell reads them from. True when the shell then reports the new folders.
+bool MoveShellFolders(const std::wstring& root) {
+    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const std::wstring programs = root + L"\\Start Menu\\Programs", appData = root + L"\\Roaming";
+    bool moved = MakeFolders(programs) && MakeFolders(appData) &&
+                 SetText(HKEY_LOCAL_MACHINE, kUserShellFolders, L"Common Programs", programs) &&
+                 SetText(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", appData);
+    std::printf("Common Programs: %s\nAppData: %s\n", Utf8(ShellFolder(CSIDL_COMMON_PROGRAMS)).c_str(),
+                Utf8(ShellFolder(CSIDL_APPDATA)).c_str());
+    return moved && Lower(ShellFolder(CSIDL_COMMON_PROGRAMS)) == Lower(programs) &&
+           Lower(ShellFolder(CSIDL_APPDATA)) == Lower(appData);
+}
+
 // notes.exe /unregister: notes the run, with its folder, for the demo's report.
 int Unregister() {
     WCHAR log[MAX_PATH], folder[MAX_PATH];
@@ -618,5 +649,17 @@ int main() {
         std::printf("usage: demo_driver.exe   (notes.exe /unregister as the sample's pre-removal command)\n");
         return 2;
     }
-    return RunDemo();
+    // Saving a shortcut makes Wine start its menu builder, which writes the host's desktop menus
+    // and costs a process start; the demo's prefix is thrown away, so it is switched off.
+    WCHAR overrides[1024] = L"";
+    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, ARRAYSIZE(overrides));
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (std::wstring(overrides) + L";winemenubuilder.exe=d").c_str());
+    std::printf("== Layout 1: the shell folders where this prefix keeps them\n");
+    int rc = RunDemo(L"");
+    std::printf("\n== Layout 2: the same uninstaller file, with the Start menu and the application data elsewhere\n");
+    if (!MoveShellFolders(L"C:\\Layout2")) {
+        std::printf("\nDEMO FAILED:\n  the shell folders could not be moved\n");
+        return 1;
+    }
+    return RunDemo(L"layout2-") | rc;
 }

@@ -448,6 +448,32 @@ TEST_F(FilePass, FolderRecordsRemoveOnlyEmptyUnprotectedFolders) {
     EXPECT_EQ(expected, g_removeDirCalls) << "never asked to remove the drive root or the Fonts folder";
 }
 
+// Only a full path is used: what the current directory would lend a record stays (a record
+// "#Nowhere#" once removed C:\#Nowhere#\stray.txt), and a leading macro names its folder.
+TEST_F(FilePass, RecordsWithoutAFullPathRemoveNothing) {
+    const std::wstring nowhere = dir_.MakeFolder(L"#Nowhere#");
+    const std::wstring empty = dir_.MakeFolder(L"empty");
+    const std::wstring sub = dir_.MakeFolder(L"sub");
+    for (const std::wstring& path : {nowhere + L"\\stray.txt", dir_.Join(L"stray.txt"), dir_.Join(L"gone.txt")})
+        ASSERT_TRUE(MakeFile(path));
+    WCHAR current[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, current));
+    ASSERT_TRUE(SetCurrentDirectoryW(dir_.Path().c_str()));
+    std::vector<Shown> shown = RunPass({{u"#Nowhere#", u"stray.txt", kFileShared},
+                                        {u"#Nowhere#", u""},
+                                        {u"", u"stray.txt"},
+                                        {u"empty", u""},
+                                        {u"#installdir#", u"gone.txt"},
+                                        {u"#InstallDir#\\sub", u""}});
+    SetCurrentDirectoryW(current);
+    EXPECT_EQ(std::vector<Shown>{}, shown);
+    EXPECT_TRUE(Exists(nowhere + L"\\stray.txt"));
+    EXPECT_TRUE(Exists(dir_.Join(L"stray.txt")));
+    EXPECT_TRUE(Exists(empty));
+    EXPECT_FALSE(Exists(dir_.Join(L"gone.txt")));
+    EXPECT_FALSE(Exists(sub));
+}
+
 // --- records that do not fit, and progress ---------------------------------------------------
 
 std::vector<WPARAM> g_positions;

@@ -192,9 +192,10 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
             if (code & 0x80000000) continue;
             EXPECT_EQ(Utf8(SystemPath(code)), Utf8(WithoutTrailingBackslash(Resolve(code)))) << "csidl " << code;
         }
-        for (const FolderMacro* m = FolderMacroTable; m->text; ++m) {
-            if (m->code & 0x80000000) continue;
-            EXPECT_EQ(Utf8(SystemPath(m->code)), Utf8(WithoutTrailingBackslash(Resolve(m->code)))) << "csidl " << m->code;
+        for (int i = 0; i < kInstallDirMacro; ++i) {
+            DWORD code = FolderMacroCode(i);
+            if (code & 0x80000000) continue;
+            EXPECT_EQ(Utf8(SystemPath(code)), Utf8(WithoutTrailingBackslash(Resolve(code)))) << "csidl " << code;
         }
     }
     EXPECT_EQ(FOLDER_LIST_END, ProtectedFolderList[ProtectedFolderCount]);
@@ -401,6 +402,17 @@ TEST_F(FolderTest, MacroExpansion) {
         {L"#Common Files#", L"#Common Files#"},
         {L"#System##Windows#", WithoutTrailingBackslash(Resolve(FOLDER_SYSTEM)) + win},
         {L"#Windows# #Windows#", win + L" " + win},
+        {L"#Programs#\\V", SystemPath(CSIDL_PROGRAMS) + L"\\V"},
+        {L"#commonprograms#", SystemPath(CSIDL_COMMON_PROGRAMS)},
+        {L"#StartMenu#", SystemPath(CSIDL_STARTMENU)},
+        {L"#CommonStartMenu#", SystemPath(CSIDL_COMMON_STARTMENU)},
+        {L"#Startup#", SystemPath(CSIDL_STARTUP)},
+        {L"#CommonStartup#", SystemPath(CSIDL_COMMON_STARTUP)},
+        {L"#CommonDesktop#", SystemPath(CSIDL_COMMON_DESKTOPDIRECTORY)},
+        {L"#FONTS#\\a.ttf", SystemPath(CSIDL_FONTS) + L"\\a.ttf"},
+        {L"#CommonAppData#", SystemPath(CSIDL_COMMON_APPDATA)},
+        {L"#CommonDocuments#", SystemPath(CSIDL_COMMON_DOCUMENTS)},
+        {L"#QuickLaunch#", SystemPath(CSIDL_APPDATA) + L"\\Microsoft\\Internet Explorer\\Quick Launch"},
         {L"", L""},
         {L"#", L"#"},
         {L"##", L"##"},
@@ -409,11 +421,11 @@ TEST_F(FolderTest, MacroExpansion) {
     for (const Case& c : cases) EXPECT_EQ(Utf8(c.expected), Utf8(Expand(c.text))) << Utf8(c.text);
 
     // Every macro of the table gives its folder, without a trailing backslash.
-    for (const FolderMacro* m = FolderMacroTable; m->text; ++m)
-        EXPECT_EQ(Utf8(WithoutTrailingBackslash(Resolve(m->code))), Utf8(Expand(m->text))) << Utf8(m->text);
-    int macros = 0;
-    while (FolderMacroTable[macros].text) ++macros;
-    EXPECT_EQ(9, macros);
+    const char* name = kFolderMacroNames;
+    for (int i = 0; i < kInstallDirMacro; ++i, name = strchr(name + 1, '#')) {
+        const std::wstring macro(name, static_cast<const char*>(strchr(name + 1, '#')) + 1);
+        EXPECT_EQ(Utf8(WithoutTrailingBackslash(Resolve(FolderMacroCode(i)))), Utf8(Expand(macro))) << Utf8(macro);
+    }
 
     SetInstallDir(L"D:\\");
     EXPECT_EQ("D:\\", Utf8(Expand(L"#InstallDir#")));

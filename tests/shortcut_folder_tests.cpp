@@ -285,8 +285,8 @@ TEST_F(PassTest, ShortcutFolderWalks) {
          {L"v\\p", L"v"}, {L"v\\p", L"v"}},
         {"both folders walk up in step", 1, L"s1\\a\\b", L"s2\\c\\d", false,
          {L"s1\\a\\b", L"s2\\c\\d", L"s1\\a", L"s2\\c"}, {L"s1", L"s2"}},
-        {"the walk stops at a text without a backslash", 3, L"w\\x", L"plain", false,
-         {L"w\\x", L"plain"}, {L"w"}},
+        {"a second folder that is not a full path leaves the record alone", 3, L"w\\x", L"plain", false, {},
+         {L"w\\x", L"plain"}},
     };
     SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
     for (const Case& c : cases) {
@@ -364,6 +364,28 @@ TEST_F(PassTest, ShortcutFolderTextMustFitAPathBuffer) {
         RemoveShortcutFolders();
         EXPECT_EQ(c.tried, g_removeDirCalls);
     }
+}
+
+// The walk works on expanded copies: the record keeps its texts, and a record whose macro is
+// unknown here is left alone.
+TEST_F(PassTest, ShortcutFoldersThroughMacros) {
+    wcscpy(installDir_, (temp_.Path() + L"\\").c_str());
+    Folder(L"m\\a\\b");
+    Folder(L"n\\c");
+    ASSERT_TRUE(MakeFile(temp_.Join(L"m\\a\\b\\x.lnk")));
+    Records records;
+    ShortcutEntry* entry = records.Shortcut(1, L"#installdir#\\m\\a\\b", L"#InstallDir#\\n\\c", L"x.lnk");
+    records.Shortcut(1, L"#Nowhere#\\m", L"", L"x.lnk");
+    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+
+    RemoveShortcutFiles();
+    RemoveShortcutFolders();
+
+    EXPECT_EQ((Paths{temp_.Join(L"m\\a\\b"), temp_.Join(L"n\\c"), temp_.Join(L"m\\a"), temp_.Join(L"n")}),
+              g_removeDirCalls);
+    EXPECT_EQ(L"#installdir#\\m\\a\\b", std::wstring(entry->firstFolder));
+    EXPECT_EQ(L"#InstallDir#\\n\\c", std::wstring(entry->secondFolder));
+    EXPECT_EQ(1u, entry->levels);
 }
 
 // --- emptied folders -------------------------------------------------------------------------

@@ -318,6 +318,19 @@ TEST_F(ToolRoundTrip, TextOneOverTheLimitIsNotWritten) {
     }
 }
 
+// During installation: uninstpack.exe takes a --define value from the wide command line, with
+// letters the ANSI code page lacks, and build keeps the leading macro as written.
+TEST_F(ToolRoundTrip, DefineOnTheCommandLineReachesTheRecordWhole) {
+    const std::string manifest = R"({"shortcuts": [{"firstFolder": "#CommonPrograms#\\${Menu}", "fileName": "a.lnk"}]})";
+    const std::wstring path = dir_.Join(L"m.json");
+    ASSERT_TRUE(WriteFileBytes(path, uninstpack::Bytes(manifest.begin(), manifest.end())));
+    EXPECT_EQ(0u, RunProgram(BinPath(L"uninstpack.exe"), L"build \"" + path + L"\" --stub \"" + BinPath(L"uninst.exe") +
+                                                           L"\" -o \"" + exe_ + L"\" --define \"Menu=Zubeh\u00f6r \u03a9\""));
+    uninstpack::DecodeResult built = uninstpack::DecodeUninstaller(ReadFileBytes(exe_));
+    ASSERT_TRUE(built.ok);
+    EXPECT_EQ(u"#CommonPrograms#\\Zubeh\u00f6r \u03a9", built.data.shortcuts[0].firstFolder);
+}
+
 // A staged tree harvested here, where names reach the tool as UTF-16, built with the German
 // texts, and removed whole by the real uninstaller: the harvested order is one it can empty.
 // Names stay ASCII: the test machine's Wine runs without a UTF-8 locale and cannot create

@@ -16,6 +16,8 @@
 #include "platform/api_table.h"
 #include "removal/file_pass.h"
 #include "removal/progress.h"
+#include "removal/record_paths.h"
+#include "folders/resolve_folder.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/process_globals.h"
@@ -665,34 +667,63 @@ TEST_F(RunWindows, ReadOnlyPromptWithoutDialogSaysNoAndEmptyMessage9SaysYesToAll
 // ---------------------------------------------------------------------------------------------
 // The running check
 
-TEST_F(RunWindows, BuildFileRecordPathAppliesTheDotRuleWithinWorkPath) {
+BOOL WINAPI NoShellPath(PCIDLIST_ABSOLUTE, LPWSTR) { return FALSE; }
+
+// A record's path: the dot rule, a leading macro, and nothing that is not full afterwards.
+TEST_F(RunWindows, BuildFileRecordPathExpandsALeadingMacroAndUsesOnlyFullPaths) {
     wcscpy(installDir_, L"C:\\App\\");
+    WCHAR fonts[MAX_PATH];
+    ASSERT_TRUE(ResolveFolder(fonts, CSIDL_FONTS));
+    const std::wstring f = fonts;
     struct Case {
-        const wchar_t* directory;
+        std::wstring directory;
         const wchar_t* fileName;
-        const wchar_t* expected;  // null: refused
+        std::wstring expected;  // empty: refused with the verdict
+        PathVerdict verdict;
     };
     const Case cases[] = {
-        {L".", L"a.dll", L"C:\\App\\a.dll"},
-        {L".\\bin", L"a.dll", L"C:\\App\\bin\\a.dll"},
-        {L".\\bin\\", L"a.dll", L"C:\\App\\bin\\a.dll"},
-        {L".x", L"a.dll", L"C:\\App\\a.dll"},  // only ".\" continues with the rest
-        {L"D:\\Other", L"a.dll", L"D:\\Other\\a.dll"},
-        {L"D:\\Other", L"", L"D:\\Other"},
+        {L".", L"a.dll", L"C:\\App\\a.dll", PathUsable},
+        {L".\\bin", L"a.dll", L"C:\\App\\bin\\a.dll", PathUsable},
+        {L".\\bin\\", L"a.dll", L"C:\\App\\bin\\a.dll", PathUsable},
+        {L".x", L"a.dll", L"C:\\App\\a.dll", PathUsable},  // only ".\" continues with the rest
+        {L"D:\\Other", L"a.dll", L"D:\\Other\\a.dll", PathUsable},
+        {L"D:\\Other", L"", L"D:\\Other", PathUsable},
+        {L"\\\\srv\\share\\d", L"a", L"\\\\srv\\share\\d\\a", PathUsable},
+        {L"\\\\?\\D:\\d", L"a", L"\\\\?\\D:\\d\\a", PathUsable},
+        {L"\\\\?\\unc\\srv\\share", L"a", L"\\\\?\\unc\\srv\\share\\a", PathUsable},
+        {L"#Fonts#", L"a.ttf", f + L"\\a.ttf", PathUsable},
+        {L"#fonts#\\sub", L"", f + L"\\sub", PathUsable},
+        {L"#InstallDir#\\bin", L"a.dll", L"C:\\App\\bin\\a.dll", PathUsable},
+        {L"D:\\x#Fonts#", L"a", L"D:\\x#Fonts#\\a", PathUsable},  // a later "#" is part of a name
+        {L"#Nowhere#", L"stray.txt", L"", PathUnknownMacro},
+        {L"#Fonts", L"a", L"", PathUnknownMacro},
+        {L"Nowhere", L"stray.txt", L"", PathNotFull},
+        {L"", L"stray.txt", L"", PathNotFull},
+        {L"\\Nowhere", L"a", L"", PathNotFull},
+        {L"D:Nowhere", L"a", L"", PathNotFull},
+        {L"\\\\.\\C:\\x", L"a", L"", PathNotFull},
+        {L"\\??\\C:\\x", L"a", L"", PathNotFull},
+        {L"\\\\?\\GLOBALROOT\\Device\\x", L"a", L"", PathNotFull},
+        {L"\\\\?\\UNC\\", L"", L"", PathNotFull},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::string(c.directory, c.directory + wcslen(c.directory)));
-        EXPECT_TRUE(BuildFileRecordPath(c.directory, c.fileName));
-        EXPECT_EQ(std::wstring(c.expected), std::wstring(WorkPath));
+        SCOPED_TRACE(Utf8(c.directory));
+        EXPECT_EQ(c.verdict, BuildFileRecordPath(c.directory.c_str(), c.fileName));
+        EXPECT_EQ(c.expected, std::wstring(WorkPath));
     }
     // Bounds: "C:\App\" (7) + "d\" (2) + name; 259 characters fit, 260 do not.
-    for (size_t length : {258u, 259u, 260u}) {
-        SCOPED_TRACE(length);
-        std::wstring name(length - 9, L'n');
-        bool fits = BuildFileRecordPath(L".\\d", name.c_str());
-        EXPECT_EQ(length <= 259, fits);
-        EXPECT_EQ(fits ? L"C:\\App\\d\\" + name : L"", std::wstring(WorkPath));
+    for (const wchar_t* directory : {L".\\d", L"#InstallDir#\\d"}) {
+        for (size_t length : {258u, 259u, 260u}) {
+            SCOPED_TRACE(length);
+            std::wstring name(length - 9, L'n');
+            PathVerdict verdict = BuildFileRecordPath(directory, name.c_str());
+            EXPECT_EQ(length <= 259 ? PathUsable : PathTooLong, verdict);
+            EXPECT_EQ(verdict == PathUsable ? L"C:\\App\\d\\" + name : L"", std::wstring(WorkPath));
+        }
     }
+    // A macro whose folder does not resolve here is refused too.
+    API_GUARD(SHGetPathFromIDList, NoShellPath);
+    EXPECT_EQ(PathUnknownMacro, BuildFileRecordPath(L"#Fonts#", L"a.ttf"));
 }
 
 TEST_F(RunWindows, CheckFilesInUseFindsOnlyHeldGuardedFiles) {

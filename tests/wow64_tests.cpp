@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/install_records.h"
+#include "folders/folder_macros.h"
 #include "folders/protected_folders.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
@@ -145,9 +146,12 @@ protected:
 // With the flag the 64-bit views go and their 32-bit namesakes stay; without it the reverse, as
 // before the flag existed. Files under the native Program Files are not redirected and go in
 // both runs, and the native Program Files itself, named by a folder record, stays.
+// With the flag, records written with macros ("#Program Files#", "#System#") name the same
+// native files as the literal paths.
 TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
-    for (bool flag : {true, false}) {
-        SCOPED_TRACE(flag ? "64-bit flag" : "no flag");
+    for (int run = 0; run < 3; ++run) {
+        const bool flag = run < 2, macros = run == 1;
+        SCOPED_TRACE(flag ? (macros ? "64-bit flag, macros" : "64-bit flag") : "no flag");
         const REGSAM gone = flag ? k64 : k32, kept = flag ? k32 : k64;
         LayProductKeys(k32);
         LayProductKeys(k64);
@@ -165,12 +169,14 @@ TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
         uninstpack::UninstallData data = StandardData();
         data.messages[10] = u"";  // no question about the shared file
         data.settings.flags = flag ? kRun64BitApplication : 0;
-        data.files = {{Utf16(programFiles_), u"", 0},
-                      {Utf16(installDir_), u"", 0},
-                      {Utf16(installDir_), u"app.exe", 0},
-                      {Utf16(installDir_ + L"\\data"), u"", 0},
-                      {Utf16(installDir_ + L"\\data"), u"notes.txt", 0},
-                      {Utf16(SystemFolder()), Utf16(kServer), kFileShared | kFileCom}};
+        const std::u16string root = macros ? u"#Program Files#" : Utf16(programFiles_);
+        const std::u16string install = root + u"\\Uninst Wow Product";
+        data.files = {{root, u"", 0},
+                      {install, u"", 0},
+                      {install, u"app.exe", 0},
+                      {install + u"\\data", u"", 0},
+                      {install + u"\\data", u"notes.txt", 0},
+                      {macros ? u"#System#" : Utf16(SystemFolder()), Utf16(kServer), kFileShared | kFileCom}};
         const uint32_t hklm = 0x80000002;
         data.registry = {{hklm, Utf16(kProduct)}, {hklm, Utf16(kEntry)}, {hklm, Utf16(kSettings) + u"\\\\"}};
         std::wstring exe = dir_.Join(L"uninst.exe");
@@ -207,6 +213,21 @@ TEST_F(Wow64Test, NativeFoldersAreProtected) {
         for (const std::wstring& folder : {programFiles_, programFiles_ + L"\\", common, std::wstring(windows) + L"\\sysnative"})
             EXPECT_TRUE(IsProtectedFolder(folder.c_str())) << Utf8(folder) << " flag " << flag;
         EXPECT_FALSE(IsProtectedFolder(installDir_.c_str()));
+    }
+}
+
+// Under the flag a record's "#Program Files#" and "#CommonFiles#" are the native folders, while
+// the pre-removal command's stay the 32-bit ones: it starts with redirection on, as a 32-bit
+// process of the 32-bit views.
+TEST_F(Wow64Test, RecordMacrosNameNativeFoldersAndCommandMacros32BitOnes) {
+    Use64BitViews(true);
+    for (const wchar_t* macro : {L"#Program Files#", L"#CommonFiles#"}) {
+        const wchar_t* value = macro[1] == L'P' ? L"ProgramFilesDir" : L"CommonFilesDir";
+        WCHAR path[MAX_PATH];
+        ASSERT_EQ(PathUsable, ExpandLeadingMacro(path, (macro + std::wstring(L"\\x")).c_str()));
+        EXPECT_EQ(ReadText(k64, kCurrentVersion, value) + L"\\x", path);
+        ExpandFolderMacros(path, (macro + std::wstring(L"\\x")).c_str(), MAX_PATH);
+        EXPECT_EQ(ReadText(k32, kCurrentVersion, value) + L"\\x", path);
     }
 }
 

@@ -13,23 +13,11 @@
 #include "removal/fonts.h"
 #include "removal/primitives.h"
 #include "removal/progress.h"
+#include "removal/record_paths.h"
 
 int YesToAllState = -1;
 
 const WCHAR kSharedDllsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-
-bool BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName) {
-    bool fits;
-    if (directory[0] == L'.') {
-        fits = CopyPath(WorkPath, kPathCapacity, InstallDir);
-        if (fits && directory[1] == L'\\') fits = AppendPath(WorkPath, kPathCapacity, directory + 2);
-    } else {
-        fits = CopyPath(WorkPath, kPathCapacity, directory);
-    }
-    if (fits && fileName[0]) fits = JoinPath(WorkPath, kPathCapacity, fileName);
-    if (!fits) WorkPath[0] = 0;
-    return fits;
-}
 
 // Message 10 about path, when it has a text; true only for an explicit Yes, or when there is
 // no question to ask. The buffer is on the stack, so a question is never skipped for want of
@@ -121,7 +109,7 @@ static void WaitForServerRelease(const WCHAR* path) {
 }
 
 static void RemoveFileRecord(const FileEntry* entry) {
-    if (!BuildFileRecordPath(entry->directory, entry->fileName)) return;
+    if (BuildFileRecordPath(entry->directory, entry->fileName) != PathUsable) return;
     if (!entry->fileName[0]) {
         if (!IsProtectedFolder(WorkPath)) RemoveDir(WorkPath);
         return;
@@ -150,7 +138,7 @@ bool CheckFilesInUse() {
     for (DWORD i = 0; i < FileEntryCount; ++i) {
         const FileEntry* entry = FileEntries[i];
         if (!entry->fileName[0] || !(entry->flags & kFileInUseCheck)) continue;
-        if (!BuildFileRecordPath(entry->directory, entry->fileName)) continue;
+        if (BuildFileRecordPath(entry->directory, entry->fileName) != PathUsable) continue;
         if (IsFileLocked(WorkPath)) return true;
     }
     return false;

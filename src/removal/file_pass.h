@@ -1,8 +1,8 @@
 // The file removal pass: every FileEntry from last to first, with the shared-file counts, the
 // shared-file question, font and COM deregistration, and the read-only prompt; and the check
 // that no guarded file is in use. Owns YesToAllState. Never deletes a file another process
-// holds open, never removes a protected folder, and passes over a record whose path does not
-// fit WorkPath.
+// holds open, never removes a protected folder, and passes over a record whose path is not
+// usable (record_paths.h).
 #pragma once
 #include <windows.h>
 
@@ -12,12 +12,6 @@ extern int YesToAllState;
 
 // The SharedDLLs key below HKEY_LOCAL_MACHINE.
 extern const WCHAR kSharedDllsKey[];
-
-// A record's path in WorkPath: a directory starting with "." stands for InstallDir (".\rest"
-// for InstallDir + rest), then a backslash and fileName unless fileName is empty. False, with
-// WorkPath empty, when the path would not fit WorkPath. The one place that reads "."; the
-// emptied-folder pass builds its folders with it too.
-bool BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName);
 
 void RemoveInstalledFiles();
 

@@ -4,15 +4,15 @@
 #include "data/install_records.h"
 #include "data/path_buffer.h"
 #include "data/run_state.h"
-#include "removal/file_pass.h"
 #include "removal/primitives.h"
 #include "removal/progress.h"
+#include "removal/record_paths.h"
 
 // WorkPath = the folder that held the record's file (its innermost folder when fileName has
 // folder parts), or the recorded folder itself, without a trailing backslash. False when the
-// path names no folder, or would not fit: a shortened path names a different folder.
+// path names no folder or is not usable (record_paths.h).
 static bool BuildRecordFolder(const FileEntry* entry) {
-    if (!BuildFileRecordPath(entry->directory, entry->fileName)) return false;
+    if (BuildFileRecordPath(entry->directory, entry->fileName) != PathUsable) return false;
     if (entry->fileName[0] && !CutAtLastBackslash(WorkPath)) return false;
     StripBackslash(WorkPath);
     return true;

@@ -1,11 +1,12 @@
-// Shortcut-file and shortcut-folder passes. Owns nothing between calls; the folder pass cuts
-// the records' folder texts in place, which nothing reads afterwards.
+// Shortcut-file and shortcut-folder passes. Owns nothing between calls; the folder pass walks
+// up copies of the records' folders, expanded into buffers of its own.
 #include "removal/shortcut_pass.h"
 #include "data/install_records.h"
 #include "data/path_buffer.h"
 #include "data/run_state.h"
 #include "removal/primitives.h"
 #include "removal/progress.h"
+#include "removal/record_paths.h"
 
 // The current directory without a trailing backslash, or empty when it cannot be read whole:
 // an empty text equals no folder text the walk compares it with.
@@ -22,25 +23,17 @@ static void ReadCurrentDirectory(WCHAR* current) {
 void RemoveShortcutFiles() {
     for (DWORD i = 0; i < ShortcutEntryCount; ++i) {
         const ShortcutEntry* entry = ShortcutEntries[i];
-        // Without a folder the name would be taken in whatever folder is current, which is
-        // not where the installation put the shortcut.
-        if (entry->fileName[0] && entry->firstFolder[0] &&
-            CopyPath(WorkPath, kPathCapacity, entry->firstFolder) &&
-            JoinPath(WorkPath, kPathCapacity, entry->fileName))
-            RemoveFile(WorkPath);
+        if (entry->fileName[0] && BuildShortcutFilePath(entry) == PathUsable) RemoveFile(WorkPath);
         ReportProgress(ShortcutPassBase() + i);
     }
 }
 
-static void RemoveRecordFolders(ShortcutEntry* entry) {
-    WCHAR* first = entry->firstFolder;
-    WCHAR* second = entry->secondFolder;
-    if (!first[0]) return;
-    // Every call below takes a path of at most MAX_PATH; a longer text is no folder we could
-    // name safely, and cutting it would name a different one.
-    if (PathLength(first) >= kPathCapacity || PathLength(second) >= kPathCapacity) return;
-    for (;;) {
-        bool hasSecond = second[0] != 0;
+static void RemoveRecordFolders(const ShortcutEntry* entry) {
+    WCHAR first[kPathCapacity];
+    WCHAR second[kPathCapacity];
+    if (BuildShortcutFolders(entry, first, second) != PathUsable) return;
+    bool hasSecond = second[0] != 0;
+    for (DWORD levels = entry->levels;; --levels) {
         if (IsProtectedFolder(first)) return;
         if (hasSecond && IsProtectedFolder(second)) return;
         // Windows refuses to remove a process's current directory; step out of it first.
@@ -52,8 +45,7 @@ static void RemoveRecordFolders(ShortcutEntry* entry) {
             if (SamePath(second, current)) ChangeDirectory(L"..");
             RemoveDir(second);
         }
-        if (entry->levels == 0) return;
-        --entry->levels;
+        if (levels == 0) return;
         if (!CutAtLastBackslash(first)) return;
         if (hasSecond && !CutAtLastBackslash(second)) return;
     }

@@ -5,11 +5,11 @@
 #include <windows.h>
 
 // Deletes firstFolder\fileName of every shortcut record that names a file. A record whose
-// path would not fit WorkPath, or that names no folder, deletes nothing.
+// folders are not usable (record_paths.h), or whose path would not fit WorkPath, deletes nothing.
 void RemoveShortcutFiles();
 
 // Removes each record's firstFolder and secondFolder when empty, then walks both up in step,
-// at most `levels` parents, stopping at the first protected folder. Spends the records: their
-// folder texts are cut and `levels` counted down. A record whose folder text would not fit a
-// path buffer is left alone. Changes the current directory when it stands in a folder to go.
+// at most `levels` parents, stopping at the first protected folder. Works on expanded copies of
+// the folders and leaves the records as they were. A record whose folders are not usable is
+// left alone. Changes the current directory when it stands in a folder to go.
 void RemoveShortcutFolders();

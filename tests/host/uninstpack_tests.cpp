@@ -198,6 +198,10 @@ TEST_F(Workspace, ManifestMistakesAreRefusedNamingTheField) {
         {R"({"files": [{"fileName": "x"}]})", "files[0]: missing field \"directory\""},
         {R"({"files": [{"directory": "C:\\A", "flags": ["readonly"]}]})", "files[0].flags[0]: unknown flag"},
         {R"({"files": [{"directory": "C:\\A", "flags": [256]}]})", "files[0].flags[0]"},
+        {R"({"files": [{"directory": "C:\\A", "fileName": "#system#"}]})", "files[0].fileName: \"#system#\" holds"},
+        {R"({"shortcuts": [{"firstFolder": "#Nowhere#\\V"}]})", "shortcuts[0].firstFolder"},
+        {R"({"shortcuts": [{"firstFolder": "#Programs#\\${Menu}"}]})", "shortcuts[0].firstFolder: ${Menu} is not defined"},
+        {R"({"messages": {"0": "${Product"}})", "messages.0: \"${\" is never closed"},
         {R"({"shortcuts": [{"firstFolder": "C:\\A", "levels": 256}]})", "shortcuts[0].levels"},
         {R"({"shortcuts": [{"firstFolder": "C:\\A", "levels": -1}]})", "shortcuts[0].levels"},
         {R"({"registry": [{"root": "HKXX", "key": "Software\\V"}]})", "registry[0].root: unknown root"},
@@ -302,6 +306,13 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
         {Manifest(R"({"directory": "C:\\Program Files\\Vendor"})"), ""},
         {Manifest(R"({"directory": "C:\\Windows", "fileName": "vendor.ini"})"), "in the Windows folder tree without"},
         {Manifest(R"({"directory": "C:\\Windows\\System32", "fileName": "vendor.dll", "flags": ["shared"]})"), ""},
+        {Manifest(R"({"directory": "#Fonts#\\"})"), R"(file record 0: is a folder record that names the system folder "#Fonts#")"},
+        {Manifest(R"({"directory": "#CommonAppData#\\Microsoft\\Windows\\Start Menu"})"), "names the system folder"},
+        {Manifest(R"({"directory": "#AppData#\\Vendor"}, {"directory": "#appdata#\\Vendor", "fileName": "a"})"), ""},
+        {Manifest("", R"({"firstFolder": "#StartMenu#"})"), R"(first folder names the system folder "#StartMenu#")"},
+        {Manifest("", R"({"levels": 1, "firstFolder": "#Programs#\\Vendor"})"), ""},
+        {Manifest(R"({"directory": "#Programs#\\)" + std::string(194, 'd') + R"(", "fileName": "f"})"),
+         R"(261 characters long with "#Programs#" where it usually lies)"},
         {Manifest("", R"({"firstFolder": "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"})"),
          "shortcut record 0: first folder names the system folder"},
         {Manifest("", "", R"({"root": "HKLM", "key": "Software"})"), "is a whole top-level tree"},
@@ -505,8 +516,16 @@ TEST_F(Workspace, PathsAreWhatTheySay) {
         {"data", R"(write ".\data")"},
         {"C:data", "relative to the current folder of drive C:"},
         {R"(\x)", "relative to the root of whatever drive"},
-        {R"(%X%\y)", "expands them only in the pre-removal command"},
-        {R"(#Program Files#\App)", "expands them only in the pre-removal command"},
+        {R"(%X%\y)", "does not expand"},
+        {R"(#Program Files#\App)", ""},
+        {R"(#appdata#)", ""},
+        {R"(#Nowhere#\App)", R"("#Nowhere#", which is no folder macro the uninstaller knows)"},
+        {R"(#Program Files)", "which is no folder macro"},
+        {R"(#Program Files#App)", "runs on from its macro"},
+        {R"(#AppData#\..\x)", R"(".." step)"},
+        {R"(C:\App\#System#)", R"(holds the folder macro "#System#" after its start)"},
+        {R"(.\#installdir#)", "after its start"},
+        {R"(C:\App\#Nowhere#)", ""},  // a "#" elsewhere is part of a name
         {R"(..\..)", R"(begins with "." but not with)"},
         {".foo", R"(begins with "." but not with)"},
         {R"(.\a\\b)", "empty step"},
@@ -890,6 +909,10 @@ TEST_F(Workspace, CommandLine) {
         {{"verify", dir_.string()}, "", 2, "", "cannot read: it is a folder"},
         {{"build", "-", "--stub", Path("stub.exe"), "-o", Path("from-stdin.exe")}, Manifest(), 0, "wrote", ""},
         {{"build", "--stub=" + Path("stub.exe"), "--output=-", "-"}, Manifest(), 0, "MZ", "wrote -"},
+        {{"verify", "--define", "Version", "-"}, Manifest(), 2, "", "--define needs NAME=VALUE"},
+        {{"verify", "--define", "V=1", "--define=V=2", "-"}, Manifest(), 2, "", "--define V is given twice"},
+        {{"verify", "--define", "Vrsion=1", "-"}, Manifest(), 0, "no problems", "--define Vrsion is used by no text"},
+        {{"inspect", "--define", "V=1", "x"}, "", 2, "", "unknown option \"--define\""},
     };
     for (const auto& c : cases) {
         std::string line;
@@ -904,6 +927,29 @@ TEST_F(Workspace, CommandLine) {
     Run built = Command({"build", "--stub=" + Path("stub.exe"), "--output=-", "-"}, Manifest());
     std::ostringstream out, err;
     EXPECT_EQ(InspectBytes(Bytes(built.out.begin(), built.out.end()), "-", false, out, err), 0) << err.str();
+}
+
+// "${NAME}" is filled in every text before any check, "$${" stays a literal "${"; macros are kept
+// as written, and inspect shows them so.
+TEST_F(Workspace, DefinesFillTheManifestBeforeAnyCheck) {
+    Write("m.json", Manifest(R"({"directory": "${Dir}", "fileName": "a.txt"})",
+                             R"({"firstFolder": "#Programs#\\${Menu}", "fileName": "$${Menu}.lnk"})"));
+    const std::vector<std::string> build = {"build", Path("m.json"), "--stub", Path("stub.exe"), "-o", Path("o.exe")};
+    std::vector<std::string> args = build;
+    args.insert(args.end(), {"--define", "Dir=#Program Files#\\App", "--define=Menu=Sample Notes"});
+    Run r = Command(args);
+    ASSERT_EQ(r.rc, 0) << r.err;
+    DecodeResult d = DecodeUninstaller(Read("o.exe"));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.data.files[0].directory, u"#Program Files#\\App");
+    EXPECT_EQ(d.data.shortcuts[0].firstFolder, u"#Programs#\\Sample Notes");
+    EXPECT_EQ(d.data.shortcuts[0].fileName, u"${Menu}.lnk");
+    EXPECT_NE(Inspect("o.exe", false).out.find(R"(directory "#Program Files#\App")"), std::string::npos);
+    args = build;
+    args.insert(args.end(), {"--define", "Dir=data", "--define", "Menu=M"});
+    r = Command(args);
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_NE(r.err.find(R"(files[0].directory: "data" is relative)"), std::string::npos) << r.err;
 }
 
 // A staged tree with what trips a harvester: nested and empty folders, spaces and letters beyond
@@ -961,6 +1007,8 @@ TEST_F(Workspace, HarvestRefusesWhatAWindowsFolderCannotHold) {
         {"Readme|README", {}, "differs from"},
         {"ok", {"--install-dir", "data"}, "--install-dir \"data\" is relative to the uninstaller's current folder"},
         {"ok", {"--install-dir", "C:\\Windows"}, "is a folder record that names the system folder"},
+        {"ok", {"--install-dir", "#Program Files#"}, "names the system folder \"#Program Files#\""},
+        {"ok", {"--install-dir", "#Nowhere#\\App"}, "which is no folder macro"},
         {"ok", {"--flag", "readonly=*"}, "write NAME=PATTERN"},
         {"ok", {"-o", "stage/out.json"}, "lies in the staged folder"},
         {"", {}, "no such folder"},
@@ -996,9 +1044,9 @@ TEST_F(Workspace, HarvestMergesIntoAHandWrittenManifest) {
     Write("stage/bin/app.exe", std::string("x"));
     Write("hand.json", std::string(R"({"language": "de", "product": "Beispiel", "messages": {"2": ""},
         "files": [{"directory": "C:\\Windows\\System32", "fileName": "rt.dll", "flags": ["shared"]},
-                  {"directory": "c:/app/BIN/", "fileName": "App.exe", "flags": ["in-use", "com"]}],
+                  {"directory": "#program files#/App/BIN/", "fileName": "App.exe", "flags": ["in-use", "com"]}],
         "settings": {"wait": true}})"));
-    Run r = Command({"harvest", Path("stage"), "--install-dir", "C:\\App", "--merge", Path("hand.json"), "-o",
+    Run r = Command({"harvest", Path("stage"), "--install-dir", "#Program Files#\\App", "--merge", Path("hand.json"), "-o",
                      Path("merged.json")});
     ASSERT_EQ(r.rc, 0) << r.err;
     std::ifstream in(Path("merged.json"));
@@ -1006,8 +1054,8 @@ TEST_F(Workspace, HarvestMergesIntoAHandWrittenManifest) {
     EXPECT_EQ(m["language"], "de");
     EXPECT_EQ(m["settings"]["wait"], true);
     ASSERT_EQ(m["files"].size(), 4u) << m.dump();
-    EXPECT_EQ(m["files"][0]["directory"], "C:\\App");
-    EXPECT_EQ(m["files"][1]["directory"], "C:\\App\\bin");
+    EXPECT_EQ(m["files"][0]["directory"], "#Program Files#\\App");
+    EXPECT_EQ(m["files"][1]["directory"], "#Program Files#\\App\\bin");
     EXPECT_EQ(m["files"][2]["flags"], Json::array({"in-use", "com"}));
     EXPECT_EQ(m["files"][3]["fileName"], "rt.dll");
     Run v = Verify("merged.json");

@@ -1,6 +1,7 @@
 // Verify's checks. Each problem says where it is, what is wrong and what the uninstaller would
 // do with it. System folders are matched by their shape on this machine, in the spelling Windows
-// reads; registry records by the uninstaller's own list of what Windows owns; files by the names
+// reads, and a path that begins with a folder macro as the folder the macro names on an English
+// system; registry records by the uninstaller's own list of what Windows owns; files by the names
 // of Windows' own files (windows_files.cpp).
 #include "tools/uninstpack/checks.h"
 
@@ -10,6 +11,7 @@
 #include <unordered_map>
 
 #include "src/data/system_registry.h"
+#include "src/folders/folder_macro_names.h"
 #include "tools/uninstpack/manifest.h"
 #include "tools/uninstpack/text.h"
 #include "tools/uninstpack/windows_files.h"
@@ -141,9 +143,66 @@ const char16_t* const kShellAndWindowsFolders[] = {
     u"?:\\program files|program files (x86)\\windows nt\\accessories",
     u"?:\\program files|program files (x86)\\common files\\system|microsoft shared|services|speechengines"};
 
+// The folder each macro names, in kFolderMacroNames' order, where an English Windows keeps it
+// (user "u"): what the safety checks compare and the length check counts. "#InstallDir#" is the
+// uninstaller's own folder, ".".
+const char16_t* const kMacroShapes[] = {
+    u"C:\\Windows", u"C:\\Windows\\System32", u"C:\\Program Files\\Common Files", u"C:\\Program Files",
+    u"C:\\Users\\u\\Documents", u"C:\\Users\\u\\Desktop", u"C:\\Users\\u\\AppData\\Roaming",
+    u"C:\\Users\\u\\AppData\\Local", u"C:\\Users\\u",
+    u"C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
+    u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs",
+    u"C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+    u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu",
+    u"C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+    u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup", u"C:\\Users\\Public\\Desktop",
+    u"C:\\Windows\\Fonts", u"C:\\ProgramData", u"C:\\Users\\Public\\Documents",
+    u"C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch", u"."};
+static_assert(sizeof(kMacroShapes) / sizeof(*kMacroShapes) == kFolderMacroCount, "one shape per macro");
+
+// "#Name#" of every macro, as kFolderMacroNames spells them.
+const std::vector<std::u16string>& MacroNames() {
+    static const std::vector<std::u16string> names = [] {
+        std::vector<std::u16string> all;
+        const std::string packed = kFolderMacroNames;
+        for (size_t at = 0; at + 1 < packed.size(); at = packed.find('#', at + 1))
+            all.emplace_back(packed.begin() + at, packed.begin() + packed.find('#', at + 1) + 1);
+        return all;
+    }();
+    return names;
+}
+
+// The index of the macro a token ("#" to "#") names, ignoring the case of ASCII letters; -1 if none.
+int MacroIndex(const std::u16string& token) {
+    std::u16string folded = Fold(token);
+    for (size_t i = 0; i < MacroNames().size(); ++i)
+        if (Fold(MacroNames()[i]) == folded) return static_cast<int>(i);
+    return -1;
+}
+
+// The leading "#...#" token of a path: empty when it does not begin with "#", the whole text
+// when no second "#" closes it.
+std::u16string LeadingToken(const std::u16string& path) {
+    if (path.empty() || path[0] != u'#') return {};
+    size_t close = path.find(u'#', 1);
+    return close == std::u16string::npos ? path : path.substr(0, close + 1);
+}
+
+// The path with a leading known macro replaced by its shape; any other path as it is.
+std::u16string WithMacroShape(const std::u16string& path) {
+    std::u16string token = LeadingToken(path);
+    int index = token.empty() ? -1 : MacroIndex(token);
+    return index < 0 ? path : kMacroShapes[index] + path.substr(token.size());
+}
+
 // Why a folder path must not be removed, or empty when it is an ordinary folder.
 std::string SystemFolderReason(const std::u16string& folder) {
-    std::u16string f = Fold(folder);
+    // A macro on its own names a folder of the system or the shell on every machine.
+    std::u16string token = LeadingToken(folder);
+    int macro = token.empty() ? -1 : MacroIndex(token);
+    if (macro >= 0 && macro != kInstallDirMacro && TrimBackslashes(Fold(folder.substr(token.size()))).empty())
+        return "names the system folder " + Printable(token);
+    std::u16string f = Fold(WithMacroShape(folder));
     if (f.empty() || f[0] == u'.') return {};  // relative to the installation directory
     while (!f.empty() && f.back() == u'\\') f.pop_back();
     if (f.empty()) return "names the root of the current drive";
@@ -214,13 +273,21 @@ std::u16string CanonicalSpelling(const std::u16string& path) {
     return root;
 }
 
-// SystemFolderReason of the folder as Windows reads it, saying so when that differs from the text.
+// SystemFolderReason of the folder as Windows reads it (a leading macro as the folder it names),
+// saying so when that differs from the text.
 std::string ProtectedFolderReason(const std::u16string& folder) {
-    std::u16string canonical = CanonicalSpelling(folder);
-    std::string reason = SystemFolderReason(canonical);
-    if (!reason.empty() && TrimBackslashes(Fold(canonical)) != TrimBackslashes(Fold(folder)))
-        reason += " (Windows reads " + Printable(folder) + " as " + Printable(canonical) + ")";
-    return reason;
+    std::string reason = SystemFolderReason(folder);
+    if (!reason.empty()) return reason;
+    std::u16string shaped = WithMacroShape(folder);
+    std::u16string canonical = CanonicalSpelling(shaped);
+    reason = SystemFolderReason(canonical);
+    if (reason.empty() || TrimBackslashes(Fold(canonical)) == TrimBackslashes(Fold(folder))) return reason;
+    if (shaped != folder) {
+        std::u16string token = LeadingToken(folder);
+        std::u16string shape = shaped.substr(0, shaped.size() - (folder.size() - token.size()));
+        return reason + " (" + Printable(token) + " names " + Printable(shape) + " on an English system)";
+    }
+    return reason + " (Windows reads " + Printable(folder) + " as " + Printable(canonical) + ")";
 }
 
 bool IsDrive(const std::u16string& step) { return step.size() == 2 && step[1] == u':'; }
@@ -255,7 +322,7 @@ bool ShipsWithWindows(WindowsFolder folder, const std::u16string& name) {
 // needs a flag that says why it is there.
 void CheckWindowsFile(const FileRecord& r, const std::string& where, std::vector<Problem>& out) {
     if (r.fileName.empty() || r.directory.empty() || r.directory[0] == u'.') return;
-    std::u16string path = CanonicalSpelling(r.directory + u'\\' + r.fileName);
+    std::u16string path = CanonicalSpelling(WithMacroShape(r.directory) + u'\\' + r.fileName);
     std::vector<std::u16string> folder = Components(Fold(path));
     if (folder.size() < 3 || !IsDrive(folder[0]) || !OneOf(folder[1], u"windows|winnt")) return;
     std::u16string name = folder.back();
@@ -294,12 +361,41 @@ std::string StepMistake(const std::u16string& rest, bool trailingBackslash) {
     return {};
 }
 
+// A known macro anywhere but at the start: the uninstaller would take it as part of a name.
+std::string LaterMacroMistake(const std::u16string& p, size_t from) {
+    for (size_t at = p.find(u'#', from); at != std::u16string::npos; at = p.find(u'#', at + 1)) {
+        size_t close = p.find(u'#', at + 1);
+        if (close == std::u16string::npos) break;
+        if (MacroIndex(p.substr(at, close - at + 1)) >= 0)
+            return "holds the folder macro " + Printable(p.substr(at, close - at + 1)) +
+                   " after its start; the uninstaller expands a macro only at the start of a directory or folder, "
+                   "and elsewhere takes it as part of a name";
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string PathMistake(const std::u16string& path, PathKind kind) {
     std::u16string p = path;
     for (char16_t& c : p)
         if (c == u'/') c = u'\\';
+    std::string later = LaterMacroMistake(p, kind == PathKind::FileName ? 0 : 1);
+    if (!later.empty()) return later;
+    std::u16string token = kind == PathKind::FileName ? std::u16string() : LeadingToken(p);
+    if (!token.empty()) {
+        if (MacroIndex(token) < 0) {
+            std::string known;
+            for (const std::u16string& name : MacroNames()) known += (known.empty() ? "" : ", ") + Plain(name);
+            return "begins with " + Printable(token) +
+                   ", which is no folder macro the uninstaller knows, so it would remove nothing for the record; "
+                   "the macros are " + known;
+        }
+        if (p.size() > token.size() && p[token.size()] != u'\\')
+            return "runs on from its macro " + Printable(token) + " without a backslash; write \"" + Plain(token) +
+                   "\\NAME\"";
+        return p.size() > token.size() + 1 ? StepMistake(p.substr(token.size() + 1), true) : std::string();
+    }
     if (p.empty())
         return kind == PathKind::Directory
                    ? "is empty; write \".\" for the uninstaller's own folder or a full path such as \"C:\\App\""
@@ -331,9 +427,9 @@ std::string PathMistake(const std::u16string& path, PathKind kind) {
     if (p[0] == u'\\')
         return "is relative to the root of whatever drive is current; write the drive too, as in \"C:" + Plain(p) +
                "\"";
-    if (p[0] == u'%' || p[0] == u'#')
-        return "begins with a variable or folder macro, but the uninstaller expands them only in the pre-removal "
-               "command; write the full path";
+    if (p[0] == u'%')
+        return "begins with an environment variable, which the uninstaller does not expand; write a folder macro "
+               "such as \"#AppData#\\...\" or the full path";
     if (kind == PathKind::Directory)
         return "is relative to the uninstaller's current folder, not to its own folder; write \".\\" + Plain(p) +
                "\" for a folder below the uninstaller's, or a full path";
@@ -440,7 +536,7 @@ void CheckNoZero(const std::u16string& text, const std::string& where, const cha
 // Length of the path the passes compose for a directory (and file name); the installation
 // directory counts as its shortest form, "C:\", so an overlong result cannot fit anywhere.
 size_t ComposedLength(const std::u16string& directory, const std::u16string& fileName, bool* relative) {
-    std::u16string dir = directory;
+    std::u16string dir = WithMacroShape(directory);
     *relative = !dir.empty() && dir[0] == u'.';
     if (*relative) dir = u"C:\\" + (dir.size() > 1 && dir[1] == u'\\' ? dir.substr(2) : std::u16string());
     if (fileName.empty()) return dir.size();
@@ -452,8 +548,13 @@ void CheckPathLength(const std::u16string& directory, const std::u16string& file
     bool relative = false;
     size_t n = ComposedLength(directory, fileName, &relative);
     if (n <= kMaxPathUnits) return;
+    std::u16string token = LeadingToken(directory);
+    bool macro = !relative && WithMacroShape(token) != token;
     out.push_back({where, std::string(what) + " is " + N(n) + " characters long" +
                               (relative ? " even below the shortest installation directory (\"C:\\\")" : "") +
+                              (macro ? " with " + Printable(token) + " where it usually lies, " +
+                                           Printable(WithMacroShape(token))
+                                     : "") +
                               ", more than the " + N(kMaxPathUnits) +
                               " a Windows path holds; the uninstaller passes over the record and removes nothing "
                               "for it"});
@@ -480,9 +581,10 @@ void PathFinding(const std::u16string& text, PathKind kind, const std::string& w
 }
 
 // How many folders lie between a path and its drive root (or share): "C:\A\B" has 2.
-size_t Depth(const std::u16string& folder) {
+size_t Depth(const std::u16string& path) {
+    std::u16string folder = WithMacroShape(path);
     std::u16string f = TrimBackslashes(Fold(folder));
-    if (f.empty()) return 0;
+    if (f.empty() || f[0] == u'.') return 0;  // below the installation folder, wherever that lies
     bool unc = folder.size() > 1 && (folder[0] == u'\\' || folder[0] == u'/') && (folder[1] == u'\\' || folder[1] == u'/');
     size_t parts = Components(f).size();
     size_t root = unc ? 2 : 1;

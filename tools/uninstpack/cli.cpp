@@ -18,21 +18,24 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"build", "uninstpack build MANIFEST --stub STUB -o OUTPUT [--strict] [--force]",
+    {"build", "uninstpack build MANIFEST --stub STUB -o OUTPUT [--define NAME=VALUE]... [--strict] [--force]",
      "Writes OUTPUT: the program part STUB followed by the uninstall data of the JSON MANIFEST, sealed\n"
      "with a CRC-32. Refuses (exit 2) records no author means: folders that are drive roots or system\n"
      "folders in any spelling, files that ship with Windows, registry keys and values Windows owns,\n"
      "paths the uninstaller would read otherwise than written. Every mistake is named in one run.\n"
      "Prints the other findings of verify as warnings; with --strict they fail (exit 1) and nothing is\n"
      "written. The output may not be an input, a folder or a device; a read-only one needs --force.\n"
-     "MANIFEST \"-\" reads standard input; OUTPUT \"-\" writes standard output. Sign OUTPUT after build.\n"},
+     "MANIFEST \"-\" reads standard input; OUTPUT \"-\" writes standard output. Sign OUTPUT after build.\n"
+     "--define NAME=VALUE puts VALUE for every \"${NAME}\" in the manifest's texts before anything else\n"
+     "(\"$${\" is a literal \"${\"); an undefined NAME is an error. A path field may begin with a folder\n"
+     "macro (#Programs#, #AppData#, ...), which the uninstaller expands on the machine it runs on.\n"},
     {"inspect", "uninstpack inspect FILE [--json]",
      "Shows the locator, the signature, every chunk and every record of an uninstaller; --json prints\n"
      "a manifest that build turns into the same data. FILE \"-\" reads standard input.\n"},
-    {"verify", "uninstpack verify FILE [--strict] [--json]",
+    {"verify", "uninstpack verify FILE [--define NAME=VALUE]... [--strict] [--json]",
      "Checks an uninstaller or a manifest: exit 0 when clean or only warnings, 1 with errors (or\n"
      "warnings under --strict), 2 when unusable. --json prints the findings as JSON. FILE \"-\" reads\n"
-     "standard input.\n"},
+     "standard input. --define fills a manifest's \"${NAME}\" as for build.\n"},
     {"harvest",
      "uninstpack harvest DIR --install-dir PATH [-o FILE] [--flag NAME=PATTERN]... [--exclude PATTERN]... "
      "[--merge MANIFEST] [--force]",
@@ -129,6 +132,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
             inlineValue = true;
         }
         bool takesValue = (name == "build" && (a == "--stub" || a == "-o" || a == "--output")) ||
+                          ((name == "build" || name == "verify") && a == "--define") ||
                           (name == "harvest" && (a == "--install-dir" || a == "-o" || a == "--output" ||
                                                  a == "--flag" || a == "--exclude" || a == "--merge"));
         if (takesValue) {
@@ -136,11 +140,15 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
                 if (i + 1 >= args.size())
                     return Mistake(*command, a + (a == "--flag"          ? " needs NAME=PATTERN"
                                                   : a == "--exclude"     ? " needs a PATTERN"
+                                                  : a == "--define"      ? " needs NAME=VALUE"
                                                   : a == "--install-dir" ? " needs a path"
                                                                          : " needs a file name"),
                                    err);
                 value = args[++i];
             }
+            std::string why;
+            if (a == "--define" && !ParseDefine(value, options.defines, &why)) return Mistake(*command, why, err);
+            if (a == "--define") continue;
             if (a == "--stub") stub = value;
             else if (a == "-o" || a == "--output") output = harvest.output = value;
             else if (a == "--install-dir") harvest.installDir = value;

@@ -260,17 +260,26 @@ std::string JsonReason(const nlohmann::json::exception& e) {
     return what[0] == '[' && close != std::string::npos ? what.substr(close + 2) : what;
 }
 
-// Parses a manifest, or reports why it cannot be used and returns nothing: every mistake, and
-// the errors of the records no mistake is in, so one run names all there is to mend.
-std::optional<UninstallData> LoadManifest(const Bytes& content, const std::string& name, std::ostream& err) {
+// Parses a manifest, its "${NAME}" replaced first, or reports why it cannot be used and returns
+// nothing: every mistake, and the errors of the records no mistake is in, so one run names all
+// there is to mend. A definition no text uses is noted on `notes`: most likely a misspelt name.
+std::optional<UninstallData> LoadManifest(const Bytes& content, const std::string& name, const Options& options,
+                                          std::ostream& err, std::ostream& notes) {
     size_t skip = content.size() >= 3 && content[0] == 0xEF && content[1] == 0xBB && content[2] == 0xBF ? 3 : 0;
     try {
-        ManifestReading reading = ReadManifestText(std::string(content.begin() + skip, content.end()));
+        std::vector<std::string> twice;
+        Json manifest = ParseJson(std::string(content.begin() + skip, content.end()), twice);
+        for (const std::string& unused : ApplyDefines(manifest, options.defines))
+            notes << "uninstpack: " << name << ": note: --define " << unused << " is used by no text\n";
+        ManifestReading reading = ReadManifest(manifest);
+        reading.mistakes.insert(reading.mistakes.begin(), twice.begin(), twice.end());
         if (reading.mistakes.empty()) return reading.data;
         for (const std::string& mistake : reading.mistakes) err << "uninstpack: " << name << ": " << mistake << "\n";
         for (const Problem& p : CheckData(reading.data))
             if (p.error && std::find(reading.spoiled.begin(), reading.spoiled.end(), p.where) == reading.spoiled.end())
                 err << "uninstpack: " << name << ": " << p.where << ": " << p.what << "\n";
+    } catch (const ManifestError& e) {
+        err << "uninstpack: " << name << ": " << e.what() << "\n";
     } catch (const nlohmann::json::exception& e) {
         err << "uninstpack: " << name << ": not a JSON manifest: " << JsonReason(e) << "\n";
     }
@@ -426,7 +435,7 @@ int VerifyBytes(const Bytes& content, const std::string& name, std::ostream& out
     int rc = kExitUnusable;
     try {
         if (LooksLikeManifest(content)) {
-            std::optional<UninstallData> data = LoadManifest(content, name, unusable);
+            std::optional<UninstallData> data = LoadManifest(content, name, options, unusable, err);
             if (data) {
                 std::vector<Problem> problems = CheckData(*data);
                 try {
@@ -490,7 +499,7 @@ int RunBuild(const std::string& manifestPath, const std::string& stubPath, const
         Bytes manifest, stub;
         if (!ReadInput(manifestPath, options, manifest, err) || !ReadInput(stubPath, options, stub, err))
             return kExitUnusable;
-        std::optional<UninstallData> data = LoadManifest(manifest, manifestPath, err);
+        std::optional<UninstallData> data = LoadManifest(manifest, manifestPath, options, err, err);
         if (!data) return kExitUnusable;
         const std::string stubPrefix = "uninstpack: " + stubPath + ": ";
         std::optional<CertificateTable> cert = FindCertificateTable(stub);

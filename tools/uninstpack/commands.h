@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pack/uninst_data.h"
+#include "tools/uninstpack/defines.h"
 
 namespace uninstpack {
 
@@ -17,6 +18,7 @@ struct Options {
     bool force = false;             // build: replace a read-only output
     bool json = false;              // verify: findings as JSON
     std::istream* input = nullptr;  // what the file name "-" reads (the program: standard input)
+    std::vector<Define> defines;    // build, verify: put into a manifest's "${NAME}"
 };
 
 // Writes `bytes` to outPath ("-": `out`) through a new file renamed over it, after refusing an

@@ -10,9 +10,31 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#include <shellapi.h>
 #endif
 
 #include "tools/uninstpack/cli.h"
+
+#ifdef _WIN32
+// The values of --define as UTF-8, taken from the wide command line: argv holds them in the ANSI
+// code page, which lacks letters a user's folder name may hold, and a manifest's texts are UTF-8.
+// The other arguments, file names among them, stay as the C library's file calls want them.
+static void DefinesAsUtf8(std::vector<std::string>& args) {
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide) return;
+    for (size_t i = 1; i < args.size() && static_cast<int>(args.size()) == count; ++i) {
+        bool inlineValue = args[i].compare(0, 9, "--define=") == 0;
+        if (!inlineValue && args[i - 1] != "--define") continue;
+        int cb = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string utf8(cb > 0 ? cb - 1 : 0, '\0');
+        if (cb > 1) ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &utf8[0], cb, nullptr, nullptr);
+        args[i] = utf8;
+    }
+    ::LocalFree(wide);
+}
+#endif
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
@@ -22,6 +44,9 @@ int main(int argc, char** argv) {
 #endif
     try {
         std::vector<std::string> args(argv, argv + argc);
+#ifdef _WIN32
+        DefinesAsUtf8(args);
+#endif
         int rc = uninstpack::RunCommandLine(args, std::cin, std::cout, std::cerr);
         std::cout.flush();
         if (!std::cout) {
