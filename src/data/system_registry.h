@@ -19,7 +19,8 @@ namespace system_registry_detail {
 // How names are read, the same for the lists and for a record: ASCII letters in lower case, a
 // dot at a name's start and the digits after "controlset" left out (so ".exe" reads as "exe",
 // and "ControlSet001" as "controlset"). Names are separated by backslashes (in the lists also by
-// "|", between a key and its value's name); empty names are dropped.
+// "|", between a key and its value's name); a record's empty names are dropped, and so are its
+// "Wow6432Node" names, while "CurrentControlSet" reads as "controlset" (no list names either).
 constexpr uint32_t kHashMask = (1u << 29) - 1;
 constexpr uint32_t kHashFactor = 0x01000193;
 
@@ -103,9 +104,8 @@ constexpr NameList<N> BuildList(const char (&text)[S]) {
 #define SYSTEM_REGISTRY_NT_CURRENT_VERSION "software\\microsoft\\windows nt\\currentversion\\"
 #define SYSTEM_REGISTRY_ENVIRONMENT "system\\controlset\\control\\session manager\\environment|"
 
-// Keys are compared after reading them as above and then: every HKU "<user>" as HKCU, HKU
-// "<user>_Classes" and HKLM and HKCU "Software\Classes" as the classes tree (HKCR),
-// "CurrentControlSet" as "ControlSet", and without any "Wow6432Node".
+// Keys are compared after reading them as above, every HKU "<user>" as HKCU, and HKU
+// "<user>_Classes" and HKLM and HKCU "Software\Classes" as the classes tree (HKCR).
 
 // Keys below HKLM and HKCU (and any user's hive) that Windows owns. A key record is left when its
 // key is one of these or contains one (an ancestor). Below SYSTEM every key is Windows' except a

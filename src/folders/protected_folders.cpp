@@ -69,11 +69,15 @@ struct FolderKey {
     DWORD id[3];                // volume serial number, file index high and low; all 0 when unknown
 };
 
+// One entry of the list once resolved, in one block per entry: each place that names the cache
+// costs the program a relocation entry.
+struct CachedFolder {
+    BYTE state;  // kNotResolved, kResolved or kUnresolvable
+    WCHAR path[kPathCapacity];
+    FolderKey key;
+};
 enum CacheState : BYTE { kNotResolved, kResolved, kUnresolvable };
-
-static BYTE CachedState[ProtectedFolderCount];
-static WCHAR CachedPath[ProtectedFolderCount][kPathCapacity];
-static FolderKey CachedKey[ProtectedFolderCount];
+static CachedFolder Cache[ProtectedFolderCount];
 
 // The canonical text of path into out (kPathCapacity WCHARs); false when its full path cannot be
 // computed. The \\?\ and \??\ forms name the same folders as the plain ones: Windows passes them
@@ -118,30 +122,30 @@ static void ReadIdentity(const WCHAR* path, DWORD* id) {
     ::CloseHandle(folder);
 }
 
+// The same folder by identity (where it is known: a folder's file index is never 0) or by text.
 static bool SameFolder(const FolderKey& a, const FolderKey& b) {
-    if ((a.id[1] | a.id[2]) && a.id[0] == b.id[0] && a.id[1] == b.id[1] && a.id[2] == b.id[2]) return true;
+    if (a.id[2] && a.id[0] == b.id[0] && a.id[1] == b.id[1] && a.id[2] == b.id[2]) return true;
     return SamePath(a.text, b.text);
 }
 
-// Resolves the entry once; its key from the path as resolved, whose text stays as it is when its
-// full form cannot be computed.
-static bool FillCache(int index) {
-    if (CachedState[index] == kNotResolved) {
-        CachedState[index] = kUnresolvable;
-        const WCHAR* path = CachedPath[index];
-        FolderKey* key = &CachedKey[index];
-        if (ResolveFolder(CachedPath[index], ProtectedFolderList[index])) {
-            if (!CanonicalText(path, key->text)) CopyPath(key->text, kPathCapacity, path);
-            ReadIdentity(path, key->id);
-            CachedState[index] = kResolved;
+// The entry, resolved once, or null where it does not resolve. Its key comes from the path as
+// resolved, whose text stays as it is when its full form cannot be computed.
+static const CachedFolder* FillCache(int index) {
+    CachedFolder* entry = &Cache[index];
+    if (entry->state == kNotResolved) {
+        entry->state = kUnresolvable;
+        if (ResolveFolder(entry->path, ProtectedFolderList[index])) {
+            if (!CanonicalText(entry->path, entry->key.text)) CopyPath(entry->key.text, kPathCapacity, entry->path);
+            ReadIdentity(entry->path, entry->key.id);
+            entry->state = kResolved;
         }
     }
-    return CachedState[index] == kResolved;
+    return entry->state == kResolved ? entry : nullptr;
 }
 
 bool ResolveProtectedFolder(int index, WCHAR* path) {
-    if (index < 0 || index >= ProtectedFolderCount || !FillCache(index)) return false;
-    return CopyPath(path, kPathCapacity, CachedPath[index]);
+    const CachedFolder* entry = index >= 0 && index < ProtectedFolderCount ? FillCache(index) : nullptr;
+    return entry && CopyPath(path, kPathCapacity, entry->path);
 }
 
 bool MatchesProtectedFolder(const WCHAR* path) {
@@ -161,10 +165,11 @@ bool MatchesProtectedFolder(const WCHAR* path) {
             ReadIdentity(key.text, key.id);
             i = ProtectedFolderCount - 1;
         }
-        if (CachedState[i] == kResolved && SameFolder(key, CachedKey[i])) return true;
+        const CachedFolder* entry = FillCache(i);
+        if (entry && SameFolder(key, entry->key)) return true;
     }
 }
 
 void ForgetProtectedFolders() {
-    for (int i = 0; i < ProtectedFolderCount; ++i) CachedState[i] = kNotResolved;
+    for (CachedFolder& entry : Cache) entry.state = kNotResolved;
 }

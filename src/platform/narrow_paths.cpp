@@ -84,8 +84,7 @@ DWORD WINAPI FallbackGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD 
     return ConvertedPathCall(longPath, shortPath, cchShortPath, false);
 }
 
-DWORD WINAPI FallbackGetFullPathName(LPCWSTR path, DWORD cchBuffer, LPWSTR buffer, LPWSTR* filePart) {
-    if (filePart) *filePart = nullptr;
+DWORD WINAPI FallbackGetFullPathName(LPCWSTR path, DWORD cchBuffer, LPWSTR buffer, LPWSTR*) {
     return ConvertedPathCall(path, buffer, cchBuffer, true);
 }
 
