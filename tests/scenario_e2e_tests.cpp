@@ -861,7 +861,6 @@ bool KeyThere(uint32_t root, const std::wstring& path) {
 
 // Data from another writer: records naming Windows' folders and keys in other spellings, beside
 // the product's own. The silent run leaves all of Windows' and removes all of the product's.
-// Windows' keys that a faulty run could delete are copied first and copied back at the end.
 TEST_F(RemovalScenario, DisguisedWindowsFoldersAndKeysStayTheProductsGo) {
     Installer in(journal_, shell_.programFiles + L"\\Guard Scenario");
     auto& records = in.Data();
@@ -891,36 +890,20 @@ TEST_F(RemovalScenario, DisguisedWindowsFoldersAndKeysStayTheProductsGo) {
     }
     in.Shortcut(2, shell_.commonDesktop + L".", L"", L"");
 
-    const std::wstring cv = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    // Windows' values are set again as they are, so the journal puts them back after a faulty run.
+    const std::wstring run = std::wstring(kRunKey), guid = L"CLSID\\{6E2B4F31-8C0A-4D5E-9F17-3A2B1C0D4E5F}";
     const std::wstring env = L"System\\CurrentControlSet\\Control\\Session Manager\\Environment";
     const std::wstring winlogon = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
     const std::wstring eventLog = L"System\\CurrentControlSet\\Services\\Eventlog\\Application";
-    int backups = 0;
-    for (const auto& key : {std::make_pair(HKEY_LOCAL_MACHINE, cv), std::make_pair(HKEY_LOCAL_MACHINE, env),
-                            std::make_pair(HKEY_LOCAL_MACHINE, winlogon), std::make_pair(HKEY_LOCAL_MACHINE, eventLog),
-                            std::make_pair(HKEY_CURRENT_USER, std::wstring(L"Environment"))}) {
-        std::wstring backup = L"Software\\Guard Scenario Backup\\" + std::to_wstring(++backups);
-        HKEY from, to;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(key.first, key.second.c_str(), 0, KEY_READ, &from));
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, backup.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &to, nullptr));
-        EXPECT_EQ(ERROR_SUCCESS, RegCopyTreeW(from, nullptr, to));
-        RegCloseKey(from);
-        RegCloseKey(to);
-        journal_.Add([key, backup] {
-            HKEY saved, target;
-            if (RegOpenKeyExW(HKEY_CURRENT_USER, backup.c_str(), 0, KEY_READ, &saved) == ERROR_SUCCESS) {
-                if (RegCreateKeyExW(key.first, key.second.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target,
-                                    nullptr) == ERROR_SUCCESS) {
-                    RegCopyTreeW(saved, nullptr, target);
-                    RegCloseKey(target);
-                }
-                RegCloseKey(saved);
-            }
-            RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Guard Scenario Backup");
-        });
+    for (const auto& value : {std::make_pair(kHKLM, env + L"|PATH"), std::make_pair(kHKLM, env + L"|ComSpec"),
+                              std::make_pair(kHKLM, winlogon + L"|Shell"), std::make_pair(kHKCU, std::wstring(L"Environment|TEMP"))}) {
+        std::wstring key = value.second.substr(0, value.second.find(L'|')), name = value.second.substr(key.size() + 1);
+        WCHAR data[2048];
+        DWORD cb = sizeof(data);
+        ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(RootKey(value.first), key.c_str(), name.c_str(),
+                                              RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, data, &cb));
+        in.SetText(value.first, key, name, data);
     }
-    const std::wstring guid = L"CLSID\\{6E2B4F31-8C0A-4D5E-9F17-3A2B1C0D4E5F}";
     in.SetText(kHKCU, L"Software\\Classes\\exefile\\shell\\open\\command", L"", L"\"%1\" %*");
     in.SetText(kHKCR, L"Directory\\shell\\GuardScenarioOpen\\command", L"", L"guard.exe \"%1\"");
     in.SetText(kHKCR, guid + L"\\InprocServer32", L"", L"guard.dll");
@@ -928,10 +911,10 @@ TEST_F(RemovalScenario, DisguisedWindowsFoldersAndKeysStayTheProductsGo) {
     in.SetText(kHKLM, std::wstring(kUninstallKey) + L"\\Guard Scenario", L"DisplayName", L"Guard Scenario");
     in.SetText(kHKLM, L"System\\CurrentControlSet\\Services\\GuardScenarioSvc", L"ImagePath", L"guard.exe");
     in.SetText(kHKLM, eventLog + L"\\GuardScenario", L"EventMessageFile", L"guard.dll");
-    in.SetText(kHKLM, cv, L"GuardScenarioTray", L"guard.exe");
+    in.SetText(kHKLM, run, L"GuardScenarioTray", L"guard.exe");
     in.SetText(kHKLM, env, L"GUARDSCENARIO_HOME", L"C:\\guard");
     const std::pair<uint32_t, std::wstring> windowsKeys[] = {
-        {kHKCU, L"software\\CLASSES\\ExeFile"}, {kHKCR, L"Directory\\shell"}, {kHKLM, cv},
+        {kHKCU, L"software\\CLASSES\\ExeFile"}, {kHKCR, L"Directory\\shell"}, {kHKLM, L"SOFTWARE\\" + run.substr(9)},
         {kHKLM, L"System\\CurrentControlSet\\Services\\EventLog\\Application"}, {kHKLM, env + L"\\\\PATH"},
         {kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\ENVIRONMENT\\\\ComSpec"},
         {kHKLM, winlogon + L"\\\\Shell"}, {kHKCU, L"Environment\\\\TEMP"},
@@ -940,7 +923,7 @@ TEST_F(RemovalScenario, DisguisedWindowsFoldersAndKeysStayTheProductsGo) {
         {kHKCR, L"Directory\\shell\\GuardScenarioOpen"}, {kHKLM, L"Software\\Classes\\" + guid}, {kHKCR, L".guardscenario"},
         {kHKLM, std::wstring(kUninstallKey) + L"\\Guard Scenario"},
         {kHKLM, L"System\\CurrentControlSet\\Services\\GuardScenarioSvc"}, {kHKLM, eventLog + L"\\GuardScenario"},
-        {kHKLM, cv + L"\\\\GuardScenarioTray"}, {kHKLM, env + L"\\\\GUARDSCENARIO_HOME"},
+        {kHKLM, run + L"\\\\GuardScenarioTray"}, {kHKLM, env + L"\\\\GUARDSCENARIO_HOME"},
     };
     for (const auto& key : windowsKeys) records.registry.push_back({key.first, Utf16(key.second)});
     for (const auto& key : productKeys) records.registry.push_back({key.first, Utf16(key.second)});
