@@ -141,6 +141,7 @@ std::vector<Entry> Entries() {
         ENTRY(SetCurrentDirectory, FALSE, kTypicalErrors, false),
         ENTRY(GetCurrentDirectory, 0, kTypicalErrors, false),
         ENTRY(RemoveDirectory, FALSE, kTypicalErrors, false),
+        ENTRY(GetFullPathName, 0, kTypicalErrors, false),
         ENTRY(LoadLibrary, nullptr, kTypicalErrors, false),
         ENTRY(FindFirstFile, INVALID_HANDLE_VALUE, kTypicalErrors, false),
         ENTRY(MessageBox, 0, kTypicalErrors, false),

@@ -179,6 +179,7 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
         {FOLDER_PROGRAM_FILES, SystemFolder(CSIDL_PROGRAM_FILES)},
         {FOLDER_COMMON_FILES, SystemFolder(CSIDL_PROGRAM_FILES_COMMON)},
         {FOLDER_ALL_USERS_PROFILE, Parent(SystemFolder(CSIDL_COMMON_DOCUMENTS))},
+        {FOLDER_PROFILES_ROOT, Parent(SystemFolder(CSIDL_PROFILE))},
     };
     for (bool nt : {true, false}) {
         IsNT = nt;
@@ -218,6 +219,8 @@ TEST_F(FolderTest, FallbacksWithoutTheShell) {
         {CSIDL_PROFILE, windows_, L"c:\\"},
         {FOLDER_ALL_USERS_PROFILE, w + L"All Users", w + L"Profiles\\All Users"},
         {FOLDER_WINDOWS, windows_, windows_},
+        // The parent of a profile that is the Windows directory or a drive root is no profiles root.
+        {FOLDER_PROFILES_ROOT, L"<false>", L"<false>"},
         // No rule builds these by hand.
         {FOLDER_QUICK_LAUNCH, L"<false>", L"<false>"},
         {FOLDER_COMMON_QUICK_LAUNCH, L"<false>", L"<false>"},
@@ -255,6 +258,9 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
          L"C:\\Documents and Settings\\Alice"},
         {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_ALL_USERS_PROFILE,
          L"C:\\Documents and Settings\\All Users"},
+        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_PROFILES_ROOT,
+         L"C:\\Documents and Settings"},
+        {L"C:\\AppData", nullptr, FOLDER_PROFILES_ROOT, L"<false>"},
         {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_QUICK_LAUNCH,
          L"C:\\Documents and Settings\\Alice\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch"},
         // One backslash: too shallow for a profiles root, but enough for the profile itself.

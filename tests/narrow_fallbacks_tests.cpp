@@ -228,6 +228,9 @@ struct PathGetter {
     bool returnsSizeNeeded;  // else the capacity, with ERROR_INSUFFICIENT_BUFFER
 };
 
+// A folder spelled with the steps and dots that the full path folds away.
+const wchar_t kSpelledPath[] = L"C:\\windows\\.\\system32\\..\\Fonts. ";
+
 const PathGetter kPathGetters[] = {
     {"GetWindowsDirectory", [](WCHAR* b, DWORD n) -> DWORD { return GetWindowsDirectoryW(b, n); },
      [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetWindowsDirectory(b, n); }, true},
@@ -239,6 +242,8 @@ const PathGetter kPathGetters[] = {
      [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetCurrentDirectory(n, b); }, true},
     {"GetModuleFileName", [](WCHAR* b, DWORD n) -> DWORD { return GetModuleFileNameW(nullptr, b, n); },
      [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetModuleFileName(nullptr, b, n); }, false},
+    {"GetFullPathName", [](WCHAR* b, DWORD n) -> DWORD { return GetFullPathNameW(kSpelledPath, n, b, nullptr); },
+     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetFullPathName(kSpelledPath, n, b, nullptr); }, true},
 };
 
 TEST(PathGetters, FitFitExactlyAndOneTooLong) {

@@ -367,22 +367,88 @@ TEST_F(PrimitivesTest, EveryProtectedFolderInEveryForm) {
     }
 }
 
-TEST_F(PrimitivesTest, OnlyTheLiteralSpellingMatches) {
+std::wstring Slashed(std::wstring path) {
+    for (wchar_t& c : path) c = c == L'\\' ? L'/' : c;
+    return path;
+}
+
+// The folder through Wine's Z: drive, which maps the Unix root: an alias of the C: drive, as a
+// substituted drive or a junction is on Windows. The folder itself where there is no such drive.
+std::wstring WineAlias(const std::wstring& path) {
+    typedef char*(CDECL * UnixName)(const WCHAR*);
+    FARPROC proc = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    char* name = proc ? reinterpret_cast<UnixName>(reinterpret_cast<void*>(proc))(path.c_str()) : nullptr;
+    if (!name) return path;
+    std::wstring alias = L"Z:";
+    for (const char* c = name; *c; ++c) alias += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    HeapFree(GetProcessHeap(), 0, name);
+    return alias;
+}
+
+// Every spelling that names a protected folder is protected, every one that names another folder
+// is not. The profiles root, every profile in it and every folder directly in a profile are
+// protected, another user's too, whether they exist or not, and nothing deeper.
+TEST_F(PrimitivesTest, EverySpellingOfAProtectedFolderIsProtected) {
     TempFolder dir;
     const std::wstring windows = WithoutBackslash(Resolve(FOLDER_WINDOWS));
+    const std::wstring documents = WithoutBackslash(Resolve(CSIDL_COMMON_DOCUMENTS));
+    const std::wstring fonts = WithoutBackslash(Resolve(CSIDL_FONTS));
     const std::wstring programFiles = WithoutBackslash(Resolve(FOLDER_PROGRAM_FILES));
-    ASSERT_FALSE(programFiles.empty());
+    const std::wstring profile = WithoutBackslash(Resolve(CSIDL_PROFILE));
+    const std::wstring profiles = profile.substr(0, profile.rfind(L'\\')), other = profiles + L"\\acme-other-user";
     WCHAR shortName[MAX_PATH];
-    DWORD cchShort = GetShortPathNameW(programFiles.c_str(), shortName, MAX_PATH);
-    ASSERT_GT(cchShort, 0u);
-    ASSERT_LT(cchShort, MAX_PATH);
+    ASSERT_GT(GetShortPathNameW(programFiles.c_str(), shortName, MAX_PATH), 0u);
     ASSERT_NE(Utf8(programFiles), Utf8(OtherCase(shortName))) << "no distinct short name to test";
-    const std::wstring dotted = windows + L"\\System32\\..";
-    const std::wstring dottedBack = dir.Path() + L"\\..\\" + dir.Path().substr(dir.Path().rfind(L'\\') + 1);
-    for (const std::wstring& path : {std::wstring(shortName), WithBackslash(shortName), dotted, dotted + L"\\",
-                                     windows + L"\\.", windows + L"\\\\", L"." + windows.substr(2)})
-        EXPECT_FALSE(IsProtectedFolder(path.c_str())) << Utf8(path);
-    EXPECT_FALSE(IsProtectedFolder(dottedBack.c_str())) << Utf8(dottedBack);
+    const std::pair<std::wstring, bool> rows[] = {
+        {documents + L".", true}, {documents + L" ", true}, {documents + L". .", true},
+        {Slashed(documents) + L"/", true}, {OtherCase(documents), true}, {windows + L"\\System32\\..", true},
+        {windows + L"\\System32\\..\\Fonts.", true}, {windows + L"\\.", true}, {windows + L"\\\\", true},
+        {L"Fonts.", true}, {L".", true},  // from the current directory, the Windows directory
+        {L"\\\\?\\" + documents, true}, {L"\\\\?\\" + documents + L".", true}, {L"\\??\\" + fonts, true},
+        {L"\\\\.\\" + fonts + L"\\", true}, {shortName, true}, {OtherCase(shortName) + L"\\", true},
+        {WineAlias(documents), true}, {windows + L"\\..", true}, {programFiles + L"\\No Vendor\\..", true},
+        {profiles + L"\\.", true}, {other, true}, {other + L"\\Saved Games.", true}, {profile + L"\\Links", true},
+        {Slashed(profiles) + L"/Public/Downloads", true},
+        {documents + L"\\Acme Notes.", false}, {documents + L"\\Acme\\..\\Acme Tools", false},
+        {programFiles + L"2", false}, {L"\\\\?\\" + fonts + L"\\Acme", false}, {Slashed(dir.Path()) + L"/", false},
+        {programFiles + L"\\No Vendor.", false}, {other + L"\\AppData\\Local\\Acme", false},
+        {other + L"\\Favorites\\Acme", false}, {profile + L"\\Downloads\\Acme Setup", false}, {L"C:\\Acme\\Bin", false},
+    };
+    WCHAR saved[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, saved), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(windows.c_str()));
+    for (const auto& row : rows) EXPECT_EQ(row.second, IsProtectedFolder(row.first.c_str())) << Utf8(row.first);
+    SetCurrentDirectoryW(saved);
+}
+
+DWORD WINAPI FullPathFails(LPCWSTR, DWORD, LPWSTR, LPWSTR*) { return 0; }
+HANDLE WINAPI OpenFails(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    return INVALID_HANDLE_VALUE;
+}
+BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path) {
+    path[0] = 0;
+    return FALSE;
+}
+
+// Without a full path nothing is removed; without the identity the text still decides, and an
+// ordinary folder is not protected. Where the profile is the Windows directory (the 9x family
+// without profiles) no rule protects the folders near the top of the drive.
+TEST_F(PrimitivesTest, WhenAStepOfTheComparisonFails) {
+    TempFolder dir;
+    const std::wstring documents = WithoutBackslash(Resolve(CSIDL_COMMON_DOCUMENTS));
+    ASSERT_TRUE(IsProtectedFolder(documents.c_str()));  // the cache is filled with the real calls
+    {
+        API_GUARD(GetFullPathName, FullPathFails);
+        EXPECT_TRUE(IsProtectedFolder(dir.Path().c_str()));
+    }
+    {
+        API_GUARD(CreateFile, OpenFails);
+        EXPECT_TRUE(IsProtectedFolder((documents + L".").c_str()));
+        EXPECT_FALSE(IsProtectedFolder(dir.Path().c_str()));
+    }
+    IsNT = false;
+    API_GUARD(SHGetPathFromIDList, ShellPathFails);
+    for (const wchar_t* path : {L"C:\\Acme", L"C:\\Acme\\Bin"}) EXPECT_FALSE(IsProtectedFolder(path)) << Utf8(path);
 }
 
 TEST_F(PrimitivesTest, CaseFoldingIsAsciiOnly) {

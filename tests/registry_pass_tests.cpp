@@ -205,6 +205,62 @@ TEST_F(RegistryPassTest, ReportsKeyAndEmptyRecordsFromItsBase) {
     EXPECT_EQ((std::vector<WPARAM>{4, 5}), g_progress);
 }
 
+// Records that name Windows' own keys and values, in several spellings, are left; the product's
+// beside them go. The registry calls only record that the pass asked for them: nothing of the
+// prefix's own registry is touched, whatever the pass decides.
+int g_asked = 0;
+LSTATUS WINAPI CountOpen(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) {
+    ++g_asked;
+    return ERROR_FILE_NOT_FOUND;
+}
+LSTATUS WINAPI CountDelete(HKEY, LPCWSTR) {
+    ++g_asked;
+    return ERROR_FILE_NOT_FOUND;
+}
+
+TEST_F(RegistryPassTest, WindowsKeysAndValuesStayTheProductsGo) {
+    const HKEY CR = HKEY_CLASSES_ROOT, CU = HKEY_CURRENT_USER, LM = HKEY_LOCAL_MACHINE, U = HKEY_USERS;
+    const std::wstring cv = L"Software\\Microsoft\\Windows\\CurrentVersion\\", sid = L"S-1-5-21-1004-1001";
+    const std::wstring env = L"System\\CurrentControlSet\\Control\\Session Manager\\Environment\\\\";
+    const std::wstring winlogon = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\\\";
+    const std::wstring clsid = L"CLSID\\{6E2B4F31-8C0A-4D5E-9F17-3A2B1C0D4E5F}";
+    const struct {
+        HKEY root;
+        std::wstring path;  // a key, or a key, two backslashes and a value's name
+        bool stays;
+    } rows[] = {
+        {LM, L"Software\\Classes\\exefile", true}, {LM, L"SOFTWARE\\\\Classes\\exefile\\", true},
+        {LM, L"Software\\Wow6432Node\\Classes\\.exe", true}, {CR, L"exefile\\shell\\open\\command", true},
+        {CR, L"CLSID", true}, {CR, L"Wow6432Node\\CLSID", true}, {U, sid + L"_Classes\\Interface", true},
+        {CU, L"Software\\Classes\\*\\shellex\\ContextMenuHandlers", true}, {CR, L"Directory\\shell", true},
+        {LM, cv + L"Run", true}, {U, sid + L"\\" + cv + L"RunOnce", true}, {LM, L"Software\\Microsoft", true},
+        {CU, L"Environment", true}, {LM, L"System\\CurrentControlSet\\Services", true},
+        {LM, L"System\\ControlSet001\\Services", true}, {LM, L"System\\Select", true},
+        {LM, L"System\\CurrentControlSet\\Services\\EventLog\\Application", true}, {LM, env + L"Path", true},
+        {LM, L"System\\ControlSet002\\Control\\Session Manager\\Environment\\\\PATHEXT", true},
+        {LM, env + L"ComSpec", true}, {LM, env + L"windir", true}, {CU, L"Environment\\\\Path", true},
+        {LM, winlogon + L"Shell", true}, {LM, winlogon + L"Userinit", true}, {CR, L"txtfile\\\\", true},
+        {CU, cv + L"Explorer\\Shell Folders\\\\Personal", true},
+        // the product's own
+        {CR, clsid, false}, {LM, L"Software\\Classes\\" + clsid + L"\\InprocServer32", false}, {CR, L".acme", false},
+        {U, sid + L"_Classes\\.acme", false}, {CR, L"Directory\\shell\\AcmeOpen", false},
+        {CR, L"*\\shellex\\ContextMenuHandlers\\Acme", false}, {LM, cv + L"Uninstall\\AcmeApp", false},
+        {LM, L"System\\ControlSet001\\Services\\AcmeSvc", false}, {CU, L"Software\\Acme", false},
+        {LM, L"System\\CurrentControlSet\\Services\\EventLog\\Application\\Acme", false},
+        {LM, cv + L"Run\\\\AcmeTray", false}, {LM, env + L"ACME_HOME", false}, {LM, winlogon + L"AcmeNotify", false},
+        {CR, clsid + L"\\\\", false},
+    };
+    API_GUARD(RegOpenKeyEx, CountOpen);
+    API_GUARD(RegDeleteKey, CountDelete);
+    for (const auto& row : rows) {
+        RegistryRecords records;
+        records.Add(row.root, row.path);
+        g_asked = 0;
+        RemoveRegistryEntries();
+        EXPECT_EQ(row.stays, g_asked == 0) << std::string(row.path.begin(), row.path.end());
+    }
+}
+
 // --- DeleteKeyTree ---------------------------------------------------------------------------
 
 TEST_F(RegistryPassTest, DeleteKeyTreeResults) {

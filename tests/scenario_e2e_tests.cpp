@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -812,7 +813,10 @@ TEST_F(RemovalScenario, ProtectedFoldersAndTheDriveRootStay) {
 
     Installer in(journal_, shell_.programFiles + L"\\Guard Scenario");
     const wchar_t kFile[] = L"guard-scenario.tmp";
-    std::vector<std::wstring> goes;
+    // A folder in the profiles root is a profile, and one in a profile is protected too.
+    const std::wstring profile = ShellFolder(CSIDL_PROFILE);
+    const std::wstring profiles = Lower(profile.substr(0, profile.rfind(L'\\')));
+    std::vector<std::wstring> goes, stays;
     for (size_t i = 0; i < guarded.size(); ++i) {
         const std::wstring& folder = guarded[i];
         in.MakeFolder(folder);  // a folder this prefix lacks is made, so its removal would show
@@ -822,7 +826,8 @@ TEST_F(RemovalScenario, ProtectedFoldersAndTheDriveRootStay) {
             in.Data().files.push_back({Utf16(named), u"", 0});
         in.Shortcut(3, folder, guarded[(i + 1) % guarded.size()], L"");
         in.Shortcut(5, folder + L"\\Guard Scenario Sub", L"", L"");
-        goes.push_back(folder + L"\\Guard Scenario Sub");
+        bool inProfiles = Lower(folder) == profiles || Lower(folder.substr(0, folder.rfind(L'\\'))) == profiles;
+        (inProfiles ? stays : goes).push_back(folder + L"\\Guard Scenario Sub");
     }
     in.MakeFile(L"C:\\guard-scenario.tmp", 100);
     goes.push_back(L"C:\\guard-scenario.tmp");
@@ -840,7 +845,97 @@ TEST_F(RemovalScenario, ProtectedFoldersAndTheDriveRootStay) {
     EXPECT_TRUE(log.sharedAsked.empty() && log.readOnlyAsked.empty() && log.unexpected.empty());
     EXPECT_TRUE(Exists(L"C:\\"));
     for (const std::wstring& folder : guarded) EXPECT_TRUE(Exists(folder)) << Utf8(folder);
+    for (const std::wstring& path : stays) EXPECT_TRUE(Exists(path)) << Utf8(path);
     for (const std::wstring& path : goes) EXPECT_FALSE(Exists(path)) << Utf8(path) << " should have gone";
+}
+
+bool KeyThere(uint32_t root, const std::wstring& path) {
+    size_t pair = path.find(L"\\\\");
+    HKEY key;
+    if (RegOpenKeyExW(RootKey(root), path.substr(0, pair).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    bool there = pair == std::wstring::npos ||
+                 RegQueryValueExW(key, path.substr(pair + 2).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return there;
+}
+
+// Data from another writer: records naming Windows' folders and keys in other spellings, beside
+// the product's own. The silent run leaves all of Windows' and removes all of the product's.
+TEST_F(RemovalScenario, DisguisedWindowsFoldersAndKeysStayTheProductsGo) {
+    Installer in(journal_, shell_.programFiles + L"\\Guard Scenario");
+    auto& records = in.Data();
+    const std::wstring profile = ShellFolder(CSIDL_PROFILE), documents = ShellFolder(CSIDL_COMMON_DOCUMENTS);
+    const std::wstring other = profile.substr(0, profile.rfind(L'\\')) + L"\\guard-scenario-user";
+    WCHAR games[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW((profile + L"\\Saved Games").c_str(), games, MAX_PATH), 0u);
+    std::wstring slashed = ShellFolder(CSIDL_PERSONAL);
+    for (wchar_t& c : slashed) c = c == L'\\' ? L'/' : c;
+    const std::wstring windowsFolders[][2] = {
+        {documents, documents + L"."}, {shell_.commonDesktop, shell_.commonDesktop + L" "},
+        {ShellFolder(CSIDL_PERSONAL), slashed + L"/"}, {profile + L"\\Favorites", profile + L"\\Links\\..\\Favorites"},
+        {profile + L"\\Links", L"\\\\?\\" + profile + L"\\Links"}, {profile + L"\\Contacts", Upper(profile) + L"\\CONTACTS"},
+        {profile + L"\\Saved Games", games}, {other + L"\\Favorites", other + L"\\Favorites."}, {other + L"2", other + L"2"},
+        {ShellFolder(CSIDL_FONTS), ShellFolder(CSIDL_FONTS) + L"."},
+    };
+    for (const auto& folder : windowsFolders) {
+        in.MakeFolder(folder[0]);
+        ASSERT_TRUE(PathIsDirectoryEmptyW(folder[0].c_str())) << Utf8(folder[0]) << " must be empty, or its removal would not show";
+        records.files.push_back({Utf16(folder[1]), u"", 0});
+    }
+    const std::wstring productFolders[] = {documents + L"\\Guard Scenario Notes",
+                                           profile + L"\\Favorites\\Guard Scenario Links", other + L"\\Favorites\\Guard"};
+    for (const std::wstring& folder : productFolders) {
+        in.MakeFolder(folder);
+        records.files.push_back({Utf16(folder), u"", 0});
+    }
+    in.Shortcut(2, shell_.commonDesktop + L".", L"", L"");
+
+    // Windows' values are set again as they are, so the journal puts them back after a faulty run.
+    const std::wstring run = std::wstring(kRunKey), guid = L"CLSID\\{6E2B4F31-8C0A-4D5E-9F17-3A2B1C0D4E5F}";
+    const std::wstring env = L"System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+    const std::wstring winlogon = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    const std::wstring eventLog = L"System\\CurrentControlSet\\Services\\Eventlog\\Application";
+    for (const auto& value : {std::make_pair(kHKLM, env + L"|PATH"), std::make_pair(kHKLM, env + L"|ComSpec"),
+                              std::make_pair(kHKLM, winlogon + L"|Shell"), std::make_pair(kHKCU, std::wstring(L"Environment|TEMP"))}) {
+        std::wstring key = value.second.substr(0, value.second.find(L'|')), name = value.second.substr(key.size() + 1);
+        WCHAR data[2048];
+        DWORD cb = sizeof(data);
+        ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(RootKey(value.first), key.c_str(), name.c_str(),
+                                              RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, data, &cb));
+        in.SetText(value.first, key, name, data);
+    }
+    in.SetText(kHKCU, L"Software\\Classes\\exefile\\shell\\open\\command", L"", L"\"%1\" %*");
+    in.SetText(kHKCR, L"Directory\\shell\\GuardScenarioOpen\\command", L"", L"guard.exe \"%1\"");
+    in.SetText(kHKCR, guid + L"\\InprocServer32", L"", L"guard.dll");
+    in.SetText(kHKCR, L".guardscenario", L"", L"GuardScenario.Document");
+    in.SetText(kHKLM, std::wstring(kUninstallKey) + L"\\Guard Scenario", L"DisplayName", L"Guard Scenario");
+    in.SetText(kHKLM, L"System\\CurrentControlSet\\Services\\GuardScenarioSvc", L"ImagePath", L"guard.exe");
+    in.SetText(kHKLM, eventLog + L"\\GuardScenario", L"EventMessageFile", L"guard.dll");
+    in.SetText(kHKLM, run, L"GuardScenarioTray", L"guard.exe");
+    in.SetText(kHKLM, env, L"GUARDSCENARIO_HOME", L"C:\\guard");
+    const std::pair<uint32_t, std::wstring> windowsKeys[] = {
+        {kHKCU, L"software\\CLASSES\\ExeFile"}, {kHKCR, L"Directory\\shell"}, {kHKLM, L"SOFTWARE\\" + run.substr(9)},
+        {kHKLM, L"System\\CurrentControlSet\\Services\\EventLog\\Application"}, {kHKLM, env + L"\\\\PATH"},
+        {kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\ENVIRONMENT\\\\ComSpec"},
+        {kHKLM, winlogon + L"\\\\Shell"}, {kHKCU, L"Environment\\\\TEMP"},
+    };
+    const std::pair<uint32_t, std::wstring> productKeys[] = {
+        {kHKCR, L"Directory\\shell\\GuardScenarioOpen"}, {kHKLM, L"Software\\Classes\\" + guid}, {kHKCR, L".guardscenario"},
+        {kHKLM, std::wstring(kUninstallKey) + L"\\Guard Scenario"},
+        {kHKLM, L"System\\CurrentControlSet\\Services\\GuardScenarioSvc"}, {kHKLM, eventLog + L"\\GuardScenario"},
+        {kHKLM, run + L"\\\\GuardScenarioTray"}, {kHKLM, env + L"\\\\GUARDSCENARIO_HOME"},
+    };
+    for (const auto& key : windowsKeys) records.registry.push_back({key.first, Utf16(key.second)});
+    for (const auto& key : productKeys) records.registry.push_back({key.first, Utf16(key.second)});
+    std::wstring exe = in.WriteProgram();
+    ASSERT_FALSE(HasFailure());
+
+    RunLog log = DriveRun(exe, L"/S");
+    EXPECT_EQ(0u, log.exitCode);
+    for (const auto& folder : windowsFolders) EXPECT_TRUE(Exists(folder[0])) << Utf8(folder[1]);
+    for (const std::wstring& folder : productFolders) EXPECT_FALSE(Exists(folder)) << Utf8(folder);
+    for (const auto& key : windowsKeys) EXPECT_TRUE(KeyThere(key.first, key.second)) << Utf8(key.second);
+    for (const auto& key : productKeys) EXPECT_FALSE(KeyThere(key.first, key.second)) << Utf8(key.second);
 }
 
 }  // namespace

@@ -202,7 +202,8 @@ TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
 }
 
 // Under WOW64 the native Program Files, its Common Files and System32 (as Sysnative) are
-// protected, flag or not: the folder codes of the list name only their 32-bit counterparts.
+// protected, flag or not: the folder codes of the list name only their 32-bit counterparts;
+// SysWOW64 too, by its own name.
 TEST_F(Wow64Test, NativeFoldersAreProtected) {
     WCHAR windows[MAX_PATH];
     ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
@@ -210,7 +211,8 @@ TEST_F(Wow64Test, NativeFoldersAreProtected) {
     ASSERT_FALSE(common.empty());
     for (bool flag : {false, true}) {
         Use64BitViews(flag);
-        for (const std::wstring& folder : {programFiles_, programFiles_ + L"\\", common, std::wstring(windows) + L"\\sysnative"})
+        for (const std::wstring& folder : {programFiles_, programFiles_ + L"\\", common, std::wstring(windows) + L"\\sysnative",
+                                           std::wstring(windows) + L"\\SysWOW64", std::wstring(windows) + L"\\System32."})
             EXPECT_TRUE(IsProtectedFolder(folder.c_str())) << Utf8(folder) << " flag " << flag;
         EXPECT_FALSE(IsProtectedFolder(installDir_.c_str()));
     }

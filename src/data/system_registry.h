@@ -1,205 +1,283 @@
 // The registry keys and values that Windows owns, and the one test of a registry record against
 // them that the uninstaller and its authoring tool share, so the tool refuses exactly what the
-// program leaves. A template over the character type (WCHAR in the program, char16_t in the tool)
-// and nothing but <stddef.h>/<stdint.h>, like data_format.h. The lists are packed ASCII texts
-// without pointers: every address stored in the program would cost it a relocation entry.
+// program leaves. Only the reading of the record's texts is a template over the character type
+// (WCHAR in the program, char16_t in the tool). Nothing but <stddef.h>/<stdint.h>, like
+// data_format.h.
+//
+// A key is compared name by name, each name as a 29-bit hash: the lists below are written as
+// texts and turned into hashes by the compiler, so the program carries neither the texts nor a
+// pointer (each would cost it a relocation entry). Two different names share a hash once in
+// about 500 million: such a product key would be left, never a Windows key removed.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
 
 #include "data/data_format.h"
 
-// Beginnings, each with its backslash, that the entries below spell as one byte (\1 to \3), to keep the lists small.
-// Keys are compared after normalising: lower-case ASCII, one backslash between names, none at
-// either end; "CurrentControlSet" and "ControlSetNNN" read as "ControlSet"; the Wow6432Node forms
-// as the plain ones; HKCR, HKLM and HKCU "Software\Classes" and HKU "<user>_Classes" as one
-// classes tree; every HKU "<user>" as HKCU.
-constexpr char kSystemKeyPrefixes[] =
-    "software\\microsoft\\windows\\currentversion\\\0"
-    "software\\microsoft\\windows nt\\currentversion\\\0"
-    "system\\controlset\\control\\session manager\\\0";
+namespace system_registry_detail {
+
+// How names are read, the same for the lists and for a record: ASCII letters in lower case, a
+// dot at a name's start and the digits after "controlset" left out (so ".exe" reads as "exe",
+// and "ControlSet001" as "controlset"). Names are separated by backslashes (in the lists also by
+// "|", between a key and its value's name); a record's empty names are dropped, and so are its
+// "Wow6432Node" names, while "CurrentControlSet" reads as "controlset" (no list names either).
+constexpr uint32_t kHashMask = (1u << 29) - 1;
+constexpr uint32_t kHashFactor = 0x01000193;
+
+constexpr uint32_t HashStep(uint32_t hash, uint32_t c) { return (hash * kHashFactor + c) & kHashMask; }
+
+constexpr uint32_t NameHash(const char* name) {
+    uint32_t hash = 0;
+    for (; *name; ++name) hash = HashStep(hash, static_cast<unsigned char>(*name));
+    return hash;
+}
+
+constexpr uint32_t kControlSet = NameHash("controlset");
+constexpr uint32_t kCurrentControlSet = NameHash("currentcontrolset");
+constexpr uint32_t kWow6432Node = NameHash("wow6432node");
+constexpr uint32_t kSoftware = NameHash("software");
+constexpr uint32_t kClasses = NameHash("classes");
+constexpr uint32_t kSystem = NameHash("system");
+constexpr uint32_t kServices = NameHash("services");
+constexpr uint32_t kEventLog = NameHash("eventlog");
+// What "exefile" is to "exe": the hash goes on with the four letters of "file".
+constexpr uint32_t kProgIdFactor = kHashFactor * kHashFactor * kHashFactor * kHashFactor;
+constexpr uint32_t kProgIdTail = NameHash("file");
+
+// A list: per entry its names' hashes, the first one with the number of names it shares with
+// the previous entry plus 1 in its top three bits (1 to 6), the others with 0 there; the list
+// ends with kListEnd. A hash of 0 (an empty name) in an entry stands for every name.
+constexpr uint32_t kListEnd = ~0u;
+constexpr size_t kEntryNames = 12;
+
+// Turns a list text (entries ended by \0) into the items above: writes them to out unless it is
+// null, and returns their number; 0 when an entry cannot be written so.
+constexpr size_t EncodeList(const char* text, size_t size, uint32_t* out) {
+    uint32_t previous[kEntryNames] = {};
+    size_t previousCount = 0, count = 0;
+    for (size_t at = 0; at + 1 < size; ++at) {
+        uint32_t names[kEntryNames] = {};
+        size_t m = 0;
+        for (uint32_t hash = 0, length = 0, bar = 0;; ++at) {
+            char c = text[at];
+            if (c == '\\' || c == '|' || !c) {
+                // An empty name only after "|", as the list's last: the wildcard.
+                if (m == kEntryNames || (length && !hash) || (!length && (c || !bar))) return 0;
+                names[m++] = hash;
+                hash = length = 0;
+                bar = c == '|';
+                if (!c) break;
+            } else if (c != '.' || length) {
+                hash = HashStep(hash, static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
+                ++length;
+            }
+        }
+        size_t keep = 0;
+        while (keep + 1 < m && keep < previousCount && keep < 5 && names[keep] == previous[keep]) ++keep;
+        for (size_t i = keep; i < m; ++i, ++count)
+            if (out) out[count] = names[i] | (i == keep ? static_cast<uint32_t>(keep + 1) << 29 : 0);
+        for (size_t i = 0; i < m; ++i) previous[i] = names[i];
+        previousCount = m;
+    }
+    if (out) out[count] = kListEnd;
+    return count + 1;
+}
+
+template <size_t N>
+struct NameList {
+    uint32_t item[N];
+};
+
+template <size_t N, size_t S>
+constexpr NameList<N> BuildList(const char (&text)[S]) {
+    static_assert(N > 1, "every name of a list is written as EncodeList reads it");
+    NameList<N> list = {};
+    EncodeList(text, S, list.item);
+    return list;
+}
+
+}  // namespace system_registry_detail
+
+#define SYSTEM_REGISTRY_LIST(name, text) \
+    constexpr auto name = system_registry_detail::BuildList<system_registry_detail::EncodeList(text, sizeof(text), nullptr)>(text)
+#define SYSTEM_REGISTRY_CURRENT_VERSION "software\\microsoft\\windows\\currentversion\\"
+#define SYSTEM_REGISTRY_NT_CURRENT_VERSION "software\\microsoft\\windows nt\\currentversion\\"
+#define SYSTEM_REGISTRY_ENVIRONMENT "system\\controlset\\control\\session manager\\environment|"
+
+// Keys are compared after reading them as above, every HKU "<user>" as HKCU, and HKU
+// "<user>_Classes" and HKLM and HKCU "Software\Classes" as the classes tree (HKCR).
 
 // Keys below HKLM and HKCU (and any user's hive) that Windows owns. A key record is left when its
 // key is one of these or contains one (an ancestor). Below SYSTEM every key is Windows' except a
-// service's own key and an event-log source (SystemKeyIsProducts), and every top-level key is a
-// whole tree of the registry.
-constexpr char kSystemKeys[] =
+// service's own key and an event-log source, and every top-level key is a whole tree of the
+// registry.
+SYSTEM_REGISTRY_LIST(kSystemKeys,
     "software\\policies\0"
-    "\1run\0\1runonce\0\1runonceex\0\1uninstall\0\1app paths\0\1shareddlls\0\1policies\0"
-    "\1explorer\\shell folders\0\1explorer\\user shell folders\0\1shell extensions\\approved\0"
-    "\2fonts\0\2winlogon\0\2windows\0\2image file execution options\0\2profilelist\0";
+    SYSTEM_REGISTRY_CURRENT_VERSION "run\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "runonce\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "runonceex\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "uninstall\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "app paths\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "shareddlls\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "policies\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "explorer\\shell folders\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "explorer\\user shell folders\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "shell extensions\\approved\0"
+    SYSTEM_REGISTRY_NT_CURRENT_VERSION "fonts\0"
+    SYSTEM_REGISTRY_NT_CURRENT_VERSION "winlogon\0"
+    SYSTEM_REGISTRY_NT_CURRENT_VERSION "windows\0"
+    SYSTEM_REGISTRY_NT_CURRENT_VERSION "image file execution options\0"
+    SYSTEM_REGISTRY_NT_CURRENT_VERSION "profilelist\0");
 
 // Keys of the classes tree that Windows owns: the shell's own classes, the extensions of Windows'
-// executable and document types with their ProgIDs (".exe" also lists "exefile"), and a few
-// ProgIDs of other names. Each also owns the keys of kSystemClassSubkeys below it, so a product's
-// verb ("directory\shell\acmeopen") or handler ("*\shellex\contextmenuhandlers\acme") still goes,
-// while the keys that hold them stay.
-constexpr char kSystemClasses[] =
+// executable and document types with their ProgIDs (kSystemExtensions: ".exe" also stands for
+// "exefile"), and a few ProgIDs of other names. Each also owns the keys of kSystemClassSubkeys
+// below it, so a product's verb ("directory\shell\acmeopen") or handler
+// ("*\shellex\contextmenuhandlers\acme") still goes, while the keys that hold them stay.
+SYSTEM_REGISTRY_LIST(kSystemClasses,
     "*\0allfilesystemobjects\0appid\0clsid\0directory\0drive\0folder\0interface\0typelib\0"
     "systemfileassociations\0mime\\database\0protocols\\handler\0"
+    "msi.package\0microsoft.powershellscript.1\0internetshortcut\0compressedfolder\0");
+SYSTEM_REGISTRY_LIST(kSystemExtensions,
     ".exe\0.dll\0.com\0.bat\0.cmd\0.lnk\0.msi\0.reg\0.scr\0.sys\0.vbs\0.vbe\0.js\0.jse\0.wsf\0.ps1\0"
-    ".txt\0.ini\0.inf\0.cpl\0.ocx\0.pif\0.htm\0.html\0.xml\0.url\0.zip\0"
-    "msi.package\0microsoft.powershellscript.1\0internetshortcut\0compressedfolder\0";
-
-constexpr char kSystemClassSubkeys[] =
+    ".txt\0.ini\0.inf\0.cpl\0.ocx\0.pif\0.htm\0.html\0.xml\0.url\0.zip\0");
+SYSTEM_REGISTRY_LIST(kSystemClassSubkeys,
     "shell\\open\\command\0shell\\runas\\command\0shellex\\contextmenuhandlers\0"
     "shellex\\propertysheethandlers\0shellex\\iconhandler\0defaulticon\0shellnew\0"
-    "background\\shellex\\contextmenuhandlers\0";
+    "background\\shellex\\contextmenuhandlers\0");
 
-// Values Windows needs: groups of a key and its value names, each group ended by an empty name,
-// the list by an empty key. "*" stands for every value of the key. Besides these, the default
-// value of every key the classes lists name is Windows'.
-constexpr char kSystemValues[] =
-    "\3environment\0path\0pathext\0comspec\0windir\0temp\0tmp\0\0"
-    "\3\0pendingfilerenameoperations\0\0"
-    "environment\0path\0temp\0tmp\0\0"
-    "\2winlogon\0shell\0userinit\0\0"
-    "\1\0programfilesdir\0commonfilesdir\0\0"
-    "\1explorer\\shell folders\0*\0\0"
-    "\1explorer\\user shell folders\0*\0\0";
+// Values Windows needs, each as its key, "|" and its name; a key and "|" alone stands for every
+// value of the key. Besides these, the default value of every key the classes lists name is
+// Windows'.
+SYSTEM_REGISTRY_LIST(kSystemValues,
+    SYSTEM_REGISTRY_ENVIRONMENT "path\0" SYSTEM_REGISTRY_ENVIRONMENT "pathext\0"
+    SYSTEM_REGISTRY_ENVIRONMENT "comspec\0" SYSTEM_REGISTRY_ENVIRONMENT "windir\0"
+    SYSTEM_REGISTRY_ENVIRONMENT "temp\0" SYSTEM_REGISTRY_ENVIRONMENT "tmp\0"
+    "system\\controlset\\control\\session manager|pendingfilerenameoperations\0"
+    "environment|path\0environment|temp\0environment|tmp\0"
+    SYSTEM_REGISTRY_NT_CURRENT_VERSION "winlogon|shell\0"
+    SYSTEM_REGISTRY_NT_CURRENT_VERSION "winlogon|userinit\0"
+    "software\\microsoft\\windows\\currentversion|programfilesdir\0"
+    "software\\microsoft\\windows\\currentversion|commonfilesdir\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "explorer\\shell folders|\0"
+    SYSTEM_REGISTRY_CURRENT_VERSION "explorer\\user shell folders|\0");
+
+#undef SYSTEM_REGISTRY_LIST
+#undef SYSTEM_REGISTRY_CURRENT_VERSION
+#undef SYSTEM_REGISTRY_NT_CURRENT_VERSION
+#undef SYSTEM_REGISTRY_ENVIRONMENT
 
 namespace system_registry_detail {
 
-// The spellings that name the same key, rewritten in this order: a name at the start of the key
-// (kRewriteNames, in order), and which characters of it go (kRewrites: first, count, and whether
-// the name leads into the classes tree or is looked for only there).
-constexpr char kRewriteNames[] =
-    "software\\wow6432node\0software\\classes\0system\\currentcontrolset\0system\\controlset###\0wow6432node\0";
-constexpr uint8_t kIntoClasses = 1, kInClasses = 2;
-constexpr uint8_t kRewrites[][3] = {{8, 12, 0}, {0, 17, kIntoClasses}, {7, 7, 0}, {17, 3, 0}, {0, 12, kInClasses}};
+// Names of a record: a key of the longest record, and a value's name.
+constexpr size_t kNameCapacity = kRegistryEntryTextLimit / 2 + 2;
+// The number of names of a key too long for any record.
+constexpr size_t kTooLong = ~static_cast<size_t>(0);
 
-// WCHARs of a normalised key: a record's whole path fits, terminator included.
-constexpr size_t kKeyCapacity = kRegistryEntryTextLimit + 1;
-// chars of an expanded list entry.
-constexpr size_t kEntryCapacity = 128;
-
-inline const char* NextEntry(const char* entry) {
-    while (*entry) ++entry;
-    return entry + 1;
-}
-
-// The entry with its prefix byte spelled out into out; returns its length.
-inline size_t ExpandEntry(const char* entry, char* out) {
-    size_t n = 0;
-    for (; *entry; ++entry) {
-        if (static_cast<unsigned char>(*entry) < 8) {
-            const char* prefix = kSystemKeyPrefixes;
-            for (int i = 1; i < *entry; ++i) prefix = NextEntry(prefix);
-            while (*prefix && n + 1 < kEntryCapacity) out[n++] = *prefix++;
-        } else if (n + 1 < kEntryCapacity) {
-            out[n++] = *entry;
-        }
-    }
-    if (n > 0 && out[n - 1] == '\\') --n;  // an entry that is a prefix's key itself
-    out[n] = 0;
-    return n;
-}
-
-template <typename Char>
-inline Char FoldAscii(Char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<Char>(c + ('a' - 'A')) : c;
-}
-
-template <typename Char>
-inline bool SameText(const Char* text, const char* ascii, size_t n) {
+// True when text (n names) is the entry (m names), or, with above, an ancestor of it.
+inline bool Hit(const uint32_t* text, size_t n, const uint32_t* entry, size_t m, bool above) {
+    if (n > m || (n < m && !above)) return false;
     for (size_t i = 0; i < n; ++i)
-        if (static_cast<uint32_t>(text[i]) != static_cast<unsigned char>(ascii[i])) return false;
+        if (text[i] != entry[i] && entry[i]) return false;
     return true;
 }
 
-// True when the n characters of text are the whole of entry (m characters), or, with ancestors,
-// also when they are one of its ancestors: entry begins with them and a backslash.
-template <typename Char>
-inline bool Covers(const char* entry, size_t m, const Char* text, size_t n, bool ancestors) {
-    if (n > m || !SameText(text, entry, n)) return false;
-    return n == m || (ancestors && entry[n] == '\\');
+// Reads the next entry of a list into entry, which holds the previous one; returns its number
+// of names and moves item on, or returns 0 at the end of the list.
+inline size_t NextEntry(const uint32_t*& item, uint32_t* entry) {
+    if (*item == kListEnd) return 0;
+    size_t m = (*item >> 29) - 1;
+    do entry[m++] = *item++ & kHashMask;
+    while (!(*item >> 29));
+    return m;
 }
 
-// True when text (n characters) begins with pattern as a whole name (followed by its end or a
-// backslash); "#" in the pattern stands for any digit.
-template <typename Char>
-inline bool BeginsWithName(const Char* text, size_t n, const char* pattern) {
-    size_t i = 0;
-    for (; pattern[i]; ++i) {
-        if (i >= n) return false;
-        bool digit = text[i] >= '0' && text[i] <= '9';
-        if (pattern[i] == '#' ? !digit : static_cast<uint32_t>(text[i]) != static_cast<unsigned char>(pattern[i]))
-            return false;
-    }
-    return i == n || text[i] == '\\';
-}
-
-// Removes cch characters at position at; returns the new length.
-template <typename Char>
-inline size_t Erase(Char* text, size_t n, size_t at, size_t cch) {
-    for (size_t i = at; i + cch < n; ++i) text[i] = text[i + cch];
-    return n - cch;
-}
-
-template <typename Char>
-inline bool AnyEntryCovers(const char* list, const Char* text, size_t n, bool ancestors) {
-    char entry[kEntryCapacity];
-    for (; *list; list = NextEntry(list))
-        if (Covers(entry, ExpandEntry(list, entry), text, n, ancestors)) return true;
+inline bool AnyEntry(const uint32_t* item, const uint32_t* text, size_t n, bool above) {
+    uint32_t entry[kEntryNames];
+    while (size_t m = NextEntry(item, entry))
+        if (Hit(text, n, entry, m, above)) return true;
     return false;
 }
 
-// A key of the classes tree (the tree's own name removed): one of kSystemClasses (an extension's
-// ProgID too), one of their kSystemClassSubkeys, or, with ancestors, an ancestor of either.
-template <typename Char>
-inline bool ClassKeyListed(const Char* text, size_t n, bool ancestors) {
-    char entry[kEntryCapacity];
-    for (const char* list = kSystemClasses; *list; list = NextEntry(list)) {
-        size_t m = ExpandEntry(list, entry);
-        for (bool progId = false;; progId = true) {
-            if (progId) {
-                // ".exe" gives "exefile".
-                if (entry[0] != '.') break;
-                for (size_t i = 0; i + 1 < m; ++i) entry[i] = entry[i + 1];
-                m += 3;
-                for (size_t i = 0; i < 4; ++i) entry[m - 4 + i] = "file"[i];
+// A key of the classes tree (the tree's own name removed): a listed class (an extension's ProgID
+// too), one of its kSystemClassSubkeys, or, with above, an ancestor of either.
+inline bool ClassListed(const uint32_t* text, size_t n, bool above) {
+    uint32_t entry[kEntryNames];
+    for (int extensions = 0; extensions < 2; ++extensions) {
+        const uint32_t* item = extensions ? kSystemExtensions.item : kSystemClasses.item;
+        while (size_t m = NextEntry(item, entry)) {
+            for (int progId = 0; progId <= extensions; ++progId) {
+                if (progId) entry[m - 1] = (entry[m - 1] * kProgIdFactor + kProgIdTail) & kHashMask;
+                if (Hit(text, n, entry, m, above)) return true;
+                if (n > m && Hit(text, m, entry, m, false) && AnyEntry(kSystemClassSubkeys.item, text + m, n - m, above))
+                    return true;
             }
-            if (Covers(entry, m, text, n, ancestors)) return true;
-            if (n > m + 1 && text[m] == '\\' && SameText(text, entry, m) &&
-                AnyEntryCovers(kSystemClassSubkeys, text + m + 1, n - m - 1, ancestors))
-                return true;
-            if (progId) break;
         }
     }
     return false;
 }
 
-// Below SYSTEM a product owns only its service's key ("system\controlset\services\NAME") and an
-// event-log source ("...\services\eventlog\LOG\SOURCE"), with what lies below them.
-template <typename Char>
-inline bool SystemKeyIsProducts(const Char* text, size_t n) {
-    static const char kServices[] = "system\\controlset\\services\\";
-    const size_t cch = sizeof(kServices) - 1;
-    if (n <= cch || !SameText(text, kServices, cch)) return false;
-    size_t names = 1;
-    for (size_t i = cch; i < n; ++i) names += text[i] == '\\';
-    return names >= (BeginsWithName(text + cch, n - cch, "eventlog") ? 3u : 1u);
-}
-
-template <typename Char>
-inline bool EqualFolded(const Char* text, size_t n, const char* ascii) {
-    size_t i = 0;
-    for (; i < n && ascii[i]; ++i)
-        if (static_cast<uint32_t>(FoldAscii(text[i])) != static_cast<unsigned char>(ascii[i])) return false;
-    return i == n && !ascii[i];
-}
-
-template <typename Char>
-inline bool ValueListed(const Char* key, size_t n, const Char* name, size_t cchName) {
-    char entry[kEntryCapacity];
-    const char* list = kSystemValues;
-    while (*list) {
-        bool keyMatches = Covers(entry, ExpandEntry(list, entry), key, n, false);
-        for (list = NextEntry(list); *list; list = NextEntry(list))
-            if (keyMatches && ((list[0] == '*' && !list[1]) || EqualFolded(name, cchName, list))) return true;
-        ++list;
+// IsSystemOwnedRegistry once the record's names are read: n names (kTooLong for a key too long
+// for any record), the last one the value's for a value record (0 for the default value);
+// userClasses: the first name ends in "_Classes".
+inline bool SystemOwned(uint32_t root, const uint32_t* names, size_t n, bool userClasses, bool value,
+                        bool defaultValue) {
+    if (root - 0x80000000u > 6u) return false;
+    if (root > 0x80000003u || n == kTooLong) return true;
+    bool classes = root == 0x80000000u;
+    size_t keyNames = n - value;
+    if (root == 0x80000003u) {
+        // Any user's hive reads as HKCU, and "<user>_Classes" as that user's classes tree.
+        if (keyNames <= 1) return true;  // HKU itself, or a user's whole hive
+        classes = userClasses;
+        ++names;
+        --n;
+        --keyNames;
     }
-    return false;
+    if (!classes && keyNames >= 2 && names[0] == kSoftware && names[1] == kClasses) {
+        classes = true;
+        names += 2;
+        n -= 2;
+        keyNames -= 2;
+    }
+    if (keyNames == 0) return true;  // a hive root or the classes tree itself
+    if (classes) return (!value || defaultValue) && ClassListed(names, keyNames, !value);
+    if (value) return AnyEntry(kSystemValues.item, names, n, false);
+    if (n == 1) return true;  // a whole top-level tree
+    // Below SYSTEM a product owns only its service's key ("system\controlset\services\NAME") and
+    // an event-log source ("...\services\eventlog\LOG\SOURCE"), with what lies below them.
+    if (names[0] == kSystem)
+        return !(n >= 4 && names[1] == kControlSet && names[2] == kServices && (names[3] != kEventLog || n >= 6));
+    return AnyEntry(kSystemKeys.item, names, n, true);
+}
+
+// Appends the hashes of the names of text (cch characters, names separated by separator) to
+// names; returns how many. userClasses: the first of them ends in "_classes".
+template <typename Char>
+inline size_t ReadNames(const Char* text, size_t cch, uint32_t separator, uint32_t* names, bool* userClasses) {
+    size_t n = 0;
+    uint32_t hash = 0, length = 0, tail = 1;
+    for (size_t i = 0; i <= cch; ++i) {
+        uint32_t c = i < cch ? static_cast<uint32_t>(text[i]) : separator;
+        if (c - 'A' < 26u) c += 'a' - 'A';
+        if (c != separator) {
+            if ((c == '.' && !length) || (c - '0' < 10u && hash == kControlSet)) continue;
+            hash = HashStep(hash, c);
+            // The hash of what follows the name's last "_", or of no such text.
+            tail = c == '_' ? 0 : HashStep(tail, c);
+            ++length;
+            continue;
+        }
+        if (!length) continue;
+        if (hash == kCurrentControlSet) hash = kControlSet;
+        if (hash != kWow6432Node) {
+            if (n == 0) *userClasses = tail == kClasses;
+            names[n++] = hash;
+        }
+        hash = length = 0;
+        tail = 1;
+    }
+    return n;
 }
 
 }  // namespace system_registry_detail
@@ -215,45 +293,17 @@ template <typename Char>
 inline bool IsSystemOwnedRegistry(uint32_t root, const Char* key, size_t cchKey, const Char* value,
                                   size_t cchValue) {
     using namespace system_registry_detail;
-    if (root < 0x80000000u || root > 0x80000006u) return false;
-    if (root > 0x80000003u) return true;
-    // Lower case, one backslash between names, none at either end.
-    Char text[kKeyCapacity];
-    size_t n = 0;
-    for (size_t i = 0; i < cchKey; ++i) {
-        Char c = FoldAscii(key[i]);
-        if (c == '\\' && (n == 0 || text[n - 1] == '\\')) continue;
-        if (n + 1 >= kKeyCapacity) return true;
-        text[n++] = c;
-    }
-    if (n > 0 && text[n - 1] == '\\') --n;
-    bool classes = root == 0x80000000u;
-    if (root == 0x80000003u) {
-        // Any user's hive reads as HKCU, and "<user>_Classes" as that user's classes tree.
-        size_t first = 0;
-        while (first < n && text[first] != '\\') ++first;
-        classes = first >= 8 && SameText(text + first - 8, "_classes", 8);
-        if (first == n) return true;  // HKU itself, or a user's whole hive
-        n = Erase(text, n, 0, first + 1);
-    }
-    const char* name = kRewriteNames;
-    for (const uint8_t* rewrite : kRewrites) {
-        if (classes == ((rewrite[2] & kInClasses) != 0) && BeginsWithName(text, n, name)) {
-            size_t cch = rewrite[1] < n - rewrite[0] ? rewrite[1] : n - rewrite[0];
-            n = Erase(text, n, rewrite[0], cch);
-            classes = classes || (rewrite[2] & kIntoClasses);
+    uint32_t names[kNameCapacity];
+    bool userClasses = false, valueClasses = false;
+    size_t n = kTooLong;
+    if (cchKey <= kRegistryEntryTextLimit) {
+        n = ReadNames(key, cchKey, '\\', names, &userClasses);
+        if (value) {
+            // One name, whatever it holds; none for the default value.
+            names[n] = 0;
+            ReadNames(value, cchValue, 0x10000, names + n, &valueClasses);
+            ++n;
         }
-        name = NextEntry(name);
     }
-    if (n == 0) return true;  // a hive root or the classes tree itself
-    if (value) {
-        if (classes) return cchValue == 0 && ClassKeyListed(text, n, false);
-        return ValueListed(text, n, value, cchValue);
-    }
-    if (classes) return ClassKeyListed(text, n, true);
-    size_t names = 1;
-    for (size_t i = 0; i < n; ++i) names += text[i] == '\\';
-    if (names == 1) return true;  // a whole top-level tree
-    if (BeginsWithName(text, n, "system")) return !SystemKeyIsProducts(text, n);
-    return AnyEntryCovers(kSystemKeys, text, n, true);
+    return SystemOwned(root, names, n, userClasses, value != nullptr, cchValue == 0);
 }

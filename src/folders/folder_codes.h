@@ -17,6 +17,8 @@ const DWORD FOLDER_ALL_USERS_PROFILE = 0x80000008;    // parent of the all-users
 const DWORD FOLDER_NATIVE_PROGRAM_FILES = 0x80000009;  // "ProgramFilesDir" of the 64-bit view
 const DWORD FOLDER_NATIVE_COMMON_FILES = 0x8000000A;   // "CommonFilesDir" of the 64-bit view
 const DWORD FOLDER_NATIVE_SYSTEM = 0x8000000B;         // the Windows directory's "Sysnative"
+// The parent of the user's profile; only where that is no drive root. Never in a macro.
+const DWORD FOLDER_PROFILES_ROOT = 0x8000000C;
 
 // Ends a list of folder codes.
 const DWORD FOLDER_LIST_END = 0xFFFFFFFF;

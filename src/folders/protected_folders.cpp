@@ -1,8 +1,11 @@
-// The protected-folder list and its resolution, cached for the life of the process.
+// The protected-folder list, its resolution and the comparison of a folder with it, cached for
+// the life of the process.
 #include "folders/protected_folders.h"
 #include "data/path_buffer.h"
 #include "data/run_state.h"
 #include "folders/resolve_folder.h"
+#include "platform/api_table.h"
+#include "platform/wow64.h"
 
 const DWORD ProtectedFolderList[ProtectedFolderCount + 1] = {
     FOLDER_WINDOWS,
@@ -32,24 +35,141 @@ const DWORD ProtectedFolderList[ProtectedFolderCount + 1] = {
     FOLDER_NATIVE_PROGRAM_FILES,
     FOLDER_NATIVE_COMMON_FILES,
     FOLDER_NATIVE_SYSTEM,
+    // The other shell folders of the user and of all users; where they lie in a profile, the
+    // rule on profiles covers other users' too. CSIDL_SYSTEMX86 is SysWOW64 on 64-bit Windows.
+    CSIDL_FAVORITES,
+    CSIDL_COMMON_FAVORITES,
+    CSIDL_RECENT,
+    CSIDL_SENDTO,
+    CSIDL_TEMPLATES,
+    CSIDL_COMMON_TEMPLATES,
+    CSIDL_MYMUSIC,
+    CSIDL_COMMON_MUSIC,
+    CSIDL_MYPICTURES,
+    CSIDL_COMMON_PICTURES,
+    CSIDL_MYVIDEO,
+    CSIDL_COMMON_VIDEO,
+    CSIDL_NETHOOD,
+    CSIDL_PRINTHOOD,
+    CSIDL_INTERNET_CACHE,
+    CSIDL_COOKIES,
+    CSIDL_HISTORY,
+    CSIDL_ADMINTOOLS,
+    CSIDL_COMMON_ADMINTOOLS,
+    CSIDL_SYSTEMX86,
+    CSIDL_PROGRAM_FILESX86,
+    // Last, for the rule on profiles in MatchesProtectedFolder.
+    FOLDER_PROFILES_ROOT,
     FOLDER_LIST_END,
 };
 
-enum CacheState : BYTE { kNotResolved, kResolved, kUnresolvable };
+// A folder as MatchesProtectedFolder compares it.
+struct FolderKey {
+    WCHAR text[kPathCapacity];  // canonical text
+    DWORD id[3];                // volume serial number, file index high and low; all 0 when unknown
+};
 
-static BYTE CachedState[ProtectedFolderCount];
-static WCHAR CachedPath[ProtectedFolderCount][kPathCapacity];
+// One entry of the list once resolved, in one block per entry: each place that names the cache
+// costs the program a relocation entry.
+struct CachedFolder {
+    BYTE state;  // kNotResolved, kResolved or kUnresolvable
+    WCHAR path[kPathCapacity];
+    FolderKey key;
+};
+enum CacheState : BYTE { kNotResolved, kResolved, kUnresolvable };
+static CachedFolder Cache[ProtectedFolderCount];
+
+// The canonical text of path into out (kPathCapacity WCHARs); false when its full path cannot be
+// computed. The \\?\ and \??\ forms name the same folders as the plain ones: Windows passes them
+// to the file system as they are and Wine strips trailing dots (WINE-NOTES), so the prefix goes
+// first and GetFullPathName folds the rest (dots, blanks, "/", "." and "..").
+static bool CanonicalText(const WCHAR* path, WCHAR* out) {
+    WCHAR plain[kPathCapacity];
+    size_t at = 0;
+    if (path[0] == L'\\' && (path[1] == L'\\' || path[1] == L'?') && (path[2] == L'?' || path[2] == L'.') &&
+        path[3] == L'\\') {
+        path += 4;
+        if (EqualNoCaseAscii(path, L"UNC\\", 4)) {
+            path += 3;
+            plain[at++] = L'\\';
+        }
+    }
+    if (!CopyPath(plain + at, kPathCapacity - at, path)) return false;
+    DWORD cch = ApiTable.GetFullPathName(plain, kPathCapacity, out, nullptr);
+    if (cch == 0 || cch >= kPathCapacity) return false;
+    // The short form, where the folder exists: it is the same whichever names were written.
+    cch = ApiTable.GetShortPathName(out, plain, kPathCapacity);
+    if (cch != 0 && cch < kPathCapacity) CopyPath(out, kPathCapacity, plain);
+    cch = PathLength(out);
+    if (cch > 3 && out[cch - 1] == L'\\') out[cch - 1] = 0;
+    return true;
+}
+
+// The identity of the folder path names, read through a handle as the file calls see it (a
+// junction or a substituted drive leads to its target); left all 0 where there is none, as on
+// the 9x family, which cannot open a folder.
+static void ReadIdentity(const WCHAR* path, DWORD* id) {
+    id[0] = id[1] = id[2] = 0;
+    HANDLE folder = ApiTable.CreateFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileInformationByHandle(folder, &info)) {
+        id[0] = info.dwVolumeSerialNumber;
+        id[1] = info.nFileIndexHigh;
+        id[2] = info.nFileIndexLow;
+    }
+    ::CloseHandle(folder);
+}
+
+// The same folder by identity (where it is known: a folder's file index is never 0) or by text.
+static bool SameFolder(const FolderKey& a, const FolderKey& b) {
+    if (a.id[2] && a.id[0] == b.id[0] && a.id[1] == b.id[1] && a.id[2] == b.id[2]) return true;
+    return SamePath(a.text, b.text);
+}
+
+// The entry, resolved once, or null where it does not resolve. Its key comes from the path as
+// resolved, whose text stays as it is when its full form cannot be computed.
+static const CachedFolder* FillCache(int index) {
+    CachedFolder* entry = &Cache[index];
+    if (entry->state == kNotResolved) {
+        entry->state = kUnresolvable;
+        if (ResolveFolder(entry->path, ProtectedFolderList[index])) {
+            if (!CanonicalText(entry->path, entry->key.text)) CopyPath(entry->key.text, kPathCapacity, entry->path);
+            ReadIdentity(entry->path, entry->key.id);
+            entry->state = kResolved;
+        }
+    }
+    return entry->state == kResolved ? entry : nullptr;
+}
 
 bool ResolveProtectedFolder(int index, WCHAR* path) {
-    if (index < 0 || index >= ProtectedFolderCount) return false;
-    if (CachedState[index] == kNotResolved) {
-        bool resolved = ResolveFolder(CachedPath[index], ProtectedFolderList[index]);
-        CachedState[index] = resolved ? kResolved : kUnresolvable;
+    const CachedFolder* entry = index >= 0 && index < ProtectedFolderCount ? FillCache(index) : nullptr;
+    return entry && CopyPath(path, kPathCapacity, entry->path);
+}
+
+bool MatchesProtectedFolder(const WCHAR* path) {
+    // Resolved with redirection as it is by default, like every other caller of the shell.
+    for (int i = 0; i < ProtectedFolderCount; ++i) FillCache(i);
+    NativeFileSystem native;
+    FolderKey key;
+    // A drive root is protected whatever the list holds.
+    if (!CanonicalText(path, key.text) || PathLength(key.text) <= 3) return true;
+    ReadIdentity(path, key.id);
+    // The folder itself against every entry; then its parent and grandparent against the last,
+    // the profiles root: so the root, every profile in it and every folder directly in a profile,
+    // other users' too, are protected.
+    for (int i = 0, up = 0;; ++i) {
+        if (i == ProtectedFolderCount) {
+            if (++up == 3 || !CutAtLastBackslash(key.text) || PathLength(key.text) <= 3) return false;
+            ReadIdentity(key.text, key.id);
+            i = ProtectedFolderCount - 1;
+        }
+        const CachedFolder* entry = FillCache(i);
+        if (entry && SameFolder(key, entry->key)) return true;
     }
-    if (CachedState[index] != kResolved) return false;
-    return CopyPath(path, kPathCapacity, CachedPath[index]);
 }
 
 void ForgetProtectedFolders() {
-    for (int i = 0; i < ProtectedFolderCount; ++i) CachedState[i] = kNotResolved;
+    for (CachedFolder& entry : Cache) entry.state = kNotResolved;
 }

@@ -196,6 +196,10 @@ static bool ResolveByRule(WCHAR* path, DWORD code) {
         return ResolveLocalAppData(path);
     case CSIDL_PROFILE:
         return ResolveProfile(path);
+    case FOLDER_PROFILES_ROOT:
+        // The 9x family without profiles keeps the user's folders in the Windows directory,
+        // whose parent is a drive root: no profiles root there.
+        return ResolveProfile(path) && CutAtLastBackslash(path) && PathLength(path) > 3;
     default:
         return QueryShellFolder(path, static_cast<int>(code));
     }

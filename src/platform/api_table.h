@@ -57,6 +57,7 @@
     X(GetSystemDirectory, GetSystemDirectoryW, FallbackGetSystemDirectory)                    \
     X(GetTempPath, GetTempPathW, FallbackGetTempPath)                                         \
     X(GetShortPathName, GetShortPathNameW, FallbackGetShortPathName)                          \
+    X(GetFullPathName, GetFullPathNameW, FallbackGetFullPathName)                             \
     X(SetCurrentDirectory, SetCurrentDirectoryW, FallbackSetCurrentDirectory)                 \
     X(GetCurrentDirectory, GetCurrentDirectoryW, FallbackGetCurrentDirectory)                 \
     X(RemoveDirectory, RemoveDirectoryW, FallbackRemoveDirectory)                             \

@@ -80,6 +80,8 @@ UINT WINAPI FallbackGetWindowsDirectory(LPWSTR buffer, UINT cchBuffer);
 UINT WINAPI FallbackGetSystemDirectory(LPWSTR buffer, UINT cchBuffer);
 DWORD WINAPI FallbackGetTempPath(DWORD cchBuffer, LPWSTR buffer);
 DWORD WINAPI FallbackGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD cchShortPath);
+// The file part is not computed: callers pass null for it.
+DWORD WINAPI FallbackGetFullPathName(LPCWSTR path, DWORD cchBuffer, LPWSTR buffer, LPWSTR* filePart);
 BOOL WINAPI FallbackSetCurrentDirectory(LPCWSTR path);
 DWORD WINAPI FallbackGetCurrentDirectory(DWORD cchBuffer, LPWSTR buffer);
 BOOL WINAPI FallbackRemoveDirectory(LPCWSTR path);

@@ -65,17 +65,27 @@ DWORD WINAPI FallbackGetTempPath(DWORD cchBuffer, LPWSTR buffer) {
     return DeliverPath(result, narrow, buffer, cchBuffer);
 }
 
-DWORD WINAPI FallbackGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD cchShortPath) {
-    char* longA;
-    if (!NarrowArg(longPath, &longA)) {
+// GetShortPathNameA, or with full GetFullPathNameA, of path into buffer, as the wide call gives it.
+static DWORD ConvertedPathCall(LPCWSTR path, LPWSTR buffer, DWORD cchBuffer, bool full) {
+    char* pathA;
+    if (!NarrowArg(path, &pathA)) {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
     char narrow[kNarrowPath];
     narrow[0] = 0;
-    DWORD result = ::GetShortPathNameA(longA, narrow, kNarrowPath);
-    FreeNarrow(longA);
-    return DeliverPath(result, narrow, shortPath, cchShortPath);
+    DWORD result = full ? ::GetFullPathNameA(pathA, kNarrowPath, narrow, nullptr)
+                        : ::GetShortPathNameA(pathA, narrow, kNarrowPath);
+    FreeNarrow(pathA);
+    return DeliverPath(result, narrow, buffer, cchBuffer);
+}
+
+DWORD WINAPI FallbackGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD cchShortPath) {
+    return ConvertedPathCall(longPath, shortPath, cchShortPath, false);
+}
+
+DWORD WINAPI FallbackGetFullPathName(LPCWSTR path, DWORD cchBuffer, LPWSTR buffer, LPWSTR*) {
+    return ConvertedPathCall(path, buffer, cchBuffer, true);
 }
 
 DWORD WINAPI FallbackGetCurrentDirectory(DWORD cchBuffer, LPWSTR buffer) {

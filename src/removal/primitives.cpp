@@ -89,20 +89,7 @@ FileResult RemoveFile(const WCHAR* path) {
 }
 
 bool IsProtectedFolder(const WCHAR* path) {
-    size_t cch = PathLength(path);
-    if (cch <= 3) return true;
-    // Compare without the trailing backslash on both sides when the input has one, and with
-    // the folder's own backslash removed (unless it is a root) when the input has none.
-    bool trailing = path[cch - 1] == L'\\';
-    size_t cchCompare = trailing ? cch - 1 : cch;
-    for (int i = 0; i < ProtectedFolderCount; ++i) {
-        WCHAR folder[kPathCapacity];
-        if (!ResolveProtectedFolder(i, folder)) continue;
-        size_t cchFolder = PathLength(folder);
-        if (EndsInBackslash(folder) && (trailing || cchFolder > 3)) --cchFolder;
-        if (cchFolder == cchCompare && EqualNoCaseAscii(path, folder, cchCompare)) return true;
-    }
-    return false;
+    return PathLength(path) <= 3 || MatchesProtectedFolder(path);
 }
 
 // True when nobody else has the file open: the exclusive open that a running program's

@@ -38,9 +38,10 @@ FileResult SetFileMode(const WCHAR* path, int mode);
 // Deletes a file without touching its attributes: a read-only file gives FileAccessDenied.
 FileResult RemoveFile(const WCHAR* path);
 
-// True for a drive root (3 characters or fewer) and for any folder of ProtectedFolderList,
-// with or without a trailing backslash, ignoring the case of ASCII letters. No other
-// normalisation: a short name or a ".." spelling of a protected folder does not match.
+// True for a path of 3 characters or fewer (a drive root, or less) and for every folder that
+// MatchesProtectedFolder (protected_folders.h) protects, in whatever spelling: the folders of
+// ProtectedFolderList, the users' profiles, drive and share roots, and a path whose full form
+// cannot be computed. Callers pass the very text they then remove.
 bool IsProtectedFolder(const WCHAR* path);
 
 // True when another process holds the file open, or it cannot be made writable. A missing

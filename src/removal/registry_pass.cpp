@@ -4,6 +4,7 @@
 #include "data/install_records.h"
 #include "data/path_buffer.h"
 #include "data/run_state.h"
+#include "data/system_registry.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 #include "removal/progress.h"
@@ -67,18 +68,25 @@ void RemoveRegistryEntries() {
         HKEY root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(entry->root));
         WCHAR* path = entry->path;
         if (path[0]) {
+            size_t cch = PathLength(path);
             int separator = ValueSeparator(path);
             if (separator >= 0) {
-                DeleteRecordedValue(root, path, separator);
+                // A value Windows needs stays, whoever wrote the record.
+                if (!IsSystemOwnedRegistry<WCHAR>(entry->root, path, separator, path + separator + 2,
+                                                  cch - separator - 2))
+                    DeleteRecordedValue(root, path, separator);
                 // On purpose a value record reports no progress: only key records and empty
                 // ones move the bar. The steps it leaves are made up by the run's final 100.
                 continue;
             }
-            // The 9x RegDeleteKey removes the subkeys too; there the table holds its narrow form.
-            if (IsNT)
+            if (IsSystemOwnedRegistry<WCHAR>(entry->root, path, cch, nullptr, 0)) {
+                // A key that is or holds one of Windows' own stays, whoever wrote the record.
+            } else if (IsNT) {
                 DeleteKeyTree(root, path);
-            else
+            } else {
+                // The 9x RegDeleteKey removes the subkeys too; there the table holds its narrow form.
                 ApiTable.RegDeleteKey(root, path);
+            }
         }
         ReportProgress(RegistryPassBase() + i);
     }
