@@ -24,10 +24,13 @@ void RemoveShortcutFiles() {
         const ShortcutEntry* entry = ShortcutEntries[i];
         // Without a folder the name would be taken in whatever folder is current, which is
         // not where the installation put the shortcut.
-        if (entry->fileName[0] && entry->firstFolder[0] &&
-            CopyPath(WorkPath, kPathCapacity, entry->firstFolder) &&
-            JoinPath(WorkPath, kPathCapacity, entry->fileName))
-            RemoveFile(WorkPath);
+        if (entry->fileName[0]) {
+            if (entry->firstFolder[0] && CopyPath(WorkPath, kPathCapacity, entry->firstFolder) &&
+                JoinPath(WorkPath, kPathCapacity, entry->fileName))
+                ReportRemoval(kRecordShortcut, RemoveFile(WorkPath) == FileOk ? 0 : ::GetLastError(), WorkPath);
+            else
+                ReportRecord(kRecordShortcut, kRecordSkippedPath, 0, entry->fileName);
+        }
         ReportProgress(ShortcutPassBase() + i);
     }
 }
