@@ -1,6 +1,7 @@
 // Demo driver (make demo): lays the sample application into this Wine prefix as its uninstaller's
 // records describe, runs that uninstaller with every question answered, saves screenshots of the
-// dialogs it passed, and prints what was installed, what went, and what remains and why.
+// dialogs it passed, and prints what was installed, what went, and what remains and why. With
+// /log the uninstaller writes its log (/L), which is printed too.
 // Started as the sample application's notes.exe with /unregister, it is that application's
 // pre-removal command instead, and only notes that it ran.
 #include <windows.h>
@@ -193,7 +194,7 @@ bool Present(const Item& item) {
 
 struct Demo {
     uninstpack::UninstallData data;
-    std::wstring installDir, uninstaller, shotsFolder, logPath;
+    std::wstring installDir, uninstaller, shotsFolder, logPath, runLog;
     std::vector<Item> items;
     std::vector<std::string> problems;
 
@@ -397,7 +398,7 @@ RunLog DriveRun(Demo& demo) {
     for (const std::u16string& m : demo.data.messages) messages.push_back(Wide(m));
     messages.resize(16);
     ChildProcess child;
-    if (!child.Start(demo.uninstaller, L"")) return log;
+    if (!child.Start(demo.uninstaller, demo.runLog.empty() ? L"" : L"/L \"" + demo.runLog + L"\"")) return log;
     // The next window to act on: a question, or the progress dialog once it shows a stage
     // text (so that its picture has one) and has not been taken yet.
     HWND window = nullptr;
@@ -497,11 +498,29 @@ void CheckFates(Demo& demo) {
     }
 }
 
-int RunDemo() {
+// The uninstaller's log, as it wrote it (UTF-8 after its byte-order mark); the run was complete.
+void PrintRunLog(Demo& demo) {
+    uninstpack::Bytes bytes = Exists(demo.runLog) ? ReadFileBytes(demo.runLog) : uninstpack::Bytes();
+    std::string text(bytes.begin(), bytes.end());
+    std::printf("\n== The uninstaller's log (/L \"%s\")\n", Utf8(demo.runLog).c_str());
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    std::printf("%s", text.c_str());
+    const std::string end = " complete\r\n";
+    if (text.size() < end.size() || text.compare(text.size() - end.size(), end.size(), end) != 0)
+        demo.Problem("the uninstaller's log does not end with \"complete\"");
+}
+
+int RunDemo(bool withLog) {
     Demo demo;
     demo.uninstaller = BinPath(L"sample-uninst.exe");
     demo.shotsFolder = BinFolder() + L"\\..\\shots";
     demo.logPath = BinFolder() + L"\\..\\pre-removal.log";
+    if (withLog) {
+        WCHAR full[MAX_PATH];
+        if (GetFullPathNameW((BinFolder() + L"\\..\\Sample Notes uninstall.log").c_str(), MAX_PATH, full, nullptr))
+            demo.runLog = full;
+        DeleteFileW(demo.runLog.c_str());
+    }
     uninstpack::DecodeResult decoded = uninstpack::DecodeUninstaller(ReadFileBytes(demo.uninstaller));
     if (!decoded.ok) {
         std::printf("demo: cannot read the uninstall data of %s: %s\n", Utf8(demo.uninstaller).c_str(),
@@ -585,6 +604,7 @@ int RunDemo() {
     PrintItems(demo);
     std::printf("%s", Utf8(leftByRun).c_str());
     PrintCounts(demo);
+    if (withLog) PrintRunLog(demo);
     std::printf("\nscreenshots:");
     for (const std::wstring& shot : log.shots) std::printf(" %s", Utf8(shot).c_str());
     std::printf("\n");
@@ -614,9 +634,10 @@ int main() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv && argc == 2 && _wcsicmp(argv[1], L"/unregister") == 0) return Unregister();
-    if (argc != 1) {
-        std::printf("usage: demo_driver.exe   (notes.exe /unregister as the sample's pre-removal command)\n");
+    bool withLog = argv && argc == 2 && _wcsicmp(argv[1], L"/log") == 0;
+    if (argc != 1 && !withLog) {
+        std::printf("usage: demo_driver.exe [/log]   (notes.exe /unregister as the sample's pre-removal command)\n");
         return 2;
     }
-    return RunDemo();
+    return RunDemo(withLog);
 }
