@@ -140,12 +140,13 @@ bool RunPreRemovalCommand(const WCHAR* program, const WCHAR* arguments, bool wai
     ZeroMemory(&info, sizeof(info));
     bool created = ApiTable.CreateProcess(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
                                           nullptr, nullptr, &startup, &info) != FALSE;
-    LogPrint(commandLine, created ? "command started: " : "command not started: ");
+    LogPrint(commandLine, created ? "pre-removal command started: " : "pre-removal command not started: ");
     if (created) {
         if (wait) {
             WaitForEnd(info.hProcess);
             DWORD result;
-            if (::GetExitCodeProcess(info.hProcess, &result)) LogPrint(nullptr, "command ended, exit code %u", result);
+            if (::GetExitCodeProcess(info.hProcess, &result))
+                LogPrint(nullptr, "pre-removal command ended, exit code %u", result);
         }
         ::CloseHandle(info.hThread);
         ::CloseHandle(info.hProcess);
