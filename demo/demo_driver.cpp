@@ -2,7 +2,8 @@
 // records describe, runs that uninstaller with every question answered, saves screenshots of the
 // dialogs it passed, and prints what was installed, what went, and what remains and why; then
 // moves the Start menu and the application data elsewhere, as another machine keeps them, and
-// does it all again with the same uninstaller file.
+// does it all again with the same uninstaller file. With /log the uninstaller writes its log
+// (/L), which is printed too.
 // Started as the sample application's notes.exe with /unregister, it is that application's
 // pre-removal command instead, and only notes that it ran.
 #include <windows.h>
@@ -195,7 +196,7 @@ bool Present(const Item& item) {
 
 struct Demo {
     uninstpack::UninstallData data;
-    std::wstring installDir, uninstaller, shotsFolder, shotPrefix, logPath;
+    std::wstring installDir, uninstaller, shotsFolder, shotPrefix, logPath, runLog;
     std::vector<Item> items;
     std::vector<std::string> problems;
 
@@ -417,7 +418,7 @@ RunLog DriveRun(Demo& demo) {
     for (const std::u16string& m : demo.data.messages) messages.push_back(Wide(m));
     messages.resize(16);
     ChildProcess child;
-    if (!child.Start(demo.uninstaller, L"")) return log;
+    if (!child.Start(demo.uninstaller, demo.runLog.empty() ? L"" : L"/L \"" + demo.runLog + L"\"")) return log;
     // The next window to act on: a question, or the progress dialog once it shows a stage
     // text (so that its picture has one) and has not been taken yet.
     HWND window = nullptr;
@@ -517,12 +518,30 @@ void CheckFates(Demo& demo) {
     }
 }
 
-int RunDemo(const std::wstring& shotPrefix) {
+// The uninstaller's log, as it wrote it (UTF-8 after its byte-order mark); the run was complete.
+void PrintRunLog(Demo& demo) {
+    uninstpack::Bytes bytes = Exists(demo.runLog) ? ReadFileBytes(demo.runLog) : uninstpack::Bytes();
+    std::string text(bytes.begin(), bytes.end());
+    std::printf("\n== The uninstaller's log (/L \"%s\")\n", Utf8(demo.runLog).c_str());
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    std::printf("%s", text.c_str());
+    const std::string end = " complete\r\n";
+    if (text.size() < end.size() || text.compare(text.size() - end.size(), end.size(), end) != 0)
+        demo.Problem("the uninstaller's log does not end with \"complete\"");
+}
+
+int RunDemo(const std::wstring& shotPrefix, bool withLog) {
     Demo demo;
     demo.uninstaller = BinPath(L"sample-uninst.exe");
     demo.shotsFolder = BinFolder() + L"\\..\\shots";
     demo.shotPrefix = shotPrefix;
     demo.logPath = BinFolder() + L"\\..\\pre-removal.log";
+    if (withLog) {
+        WCHAR full[MAX_PATH];
+        if (GetFullPathNameW((BinFolder() + L"\\..\\Sample Notes uninstall.log").c_str(), MAX_PATH, full, nullptr))
+            demo.runLog = full;
+        DeleteFileW(demo.runLog.c_str());
+    }
     uninstpack::DecodeResult decoded = uninstpack::DecodeUninstaller(ReadFileBytes(demo.uninstaller));
     if (!decoded.ok) {
         std::printf("demo: cannot read the uninstall data of %s: %s\n", Utf8(demo.uninstaller).c_str(),
@@ -601,6 +620,7 @@ int RunDemo(const std::wstring& shotPrefix) {
     PrintItems(demo);
     std::printf("%s", Utf8(leftByRun).c_str());
     PrintCounts(demo);
+    if (withLog) PrintRunLog(demo);
     std::printf("\nscreenshots:");
     for (const std::wstring& shot : log.shots) std::printf(" %s", Utf8(shot).c_str());
     std::printf("\n");
@@ -645,8 +665,9 @@ int main() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv && argc == 2 && _wcsicmp(argv[1], L"/unregister") == 0) return Unregister();
-    if (argc != 1) {
-        std::printf("usage: demo_driver.exe   (notes.exe /unregister as the sample's pre-removal command)\n");
+    bool withLog = argv && argc == 2 && _wcsicmp(argv[1], L"/log") == 0;
+    if (argc != 1 && !withLog) {
+        std::printf("usage: demo_driver.exe [/log]   (notes.exe /unregister as the sample's pre-removal command)\n");
         return 2;
     }
     // Saving a shortcut makes Wine start its menu builder, which writes the host's desktop menus
@@ -655,11 +676,11 @@ int main() {
     GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, ARRAYSIZE(overrides));
     SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (std::wstring(overrides) + L";winemenubuilder.exe=d").c_str());
     std::printf("== Layout 1: the shell folders where this prefix keeps them\n");
-    int rc = RunDemo(L"");
+    int rc = RunDemo(L"", withLog);
     std::printf("\n== Layout 2: the same uninstaller file, with the Start menu and the application data elsewhere\n");
     if (!MoveShellFolders(L"C:\\Layout2")) {
         std::printf("\nDEMO FAILED:\n  the shell folders could not be moved\n");
         return 1;
     }
-    return RunDemo(L"layout2-") | rc;
+    return RunDemo(L"layout2-", withLog) | rc;
 }

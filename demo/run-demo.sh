@@ -2,8 +2,9 @@
 # make demo: builds the sample application's uninstaller with uninstpack, shows what it will
 # remove, and has demo_driver.exe install the application into a fresh Wine prefix, run the
 # uninstaller through its dialogs and report before and after; then the same again with the
-# tool's German texts. Screenshots end up as PNG files in build/demo/screenshots (de-*.png for
-# the German run). Run after `make build` (the Makefile's demo target does that).
+# tool's German texts, the uninstaller writing its log (/L), which is shown. Screenshots end up
+# as PNG files in build/demo/screenshots (de-*.png for the German run). Run after `make build`
+# (the Makefile's demo target does that).
 # Environment: UNINST_DEMO_WIN32 and UNINST_DEMO_HOST name other build folders of the two presets.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,7 +19,7 @@ done
 
 # Its own build folder, so scripts/wine-run gives the demo a prefix of its own; the folder's
 # wine/ state (a display, on hosts that run Wine themselves) is kept between runs.
-rm -rf "$demo/bin" "$demo/shots" "$demo/screenshots" "$demo/pre-removal.log"
+rm -rf "$demo/bin" "$demo/shots" "$demo/screenshots" "$demo/pre-removal.log" "$demo/Sample Notes uninstall.log"
 mkdir -p "$demo/bin" "$demo/screenshots"
 echo "# Marks build/demo as a build folder for scripts/wine-run; not a CMake build." >"$demo/CMakeCache.txt"
 cp "$win32/bin/demo_driver.exe" "$demo/bin/"
@@ -37,13 +38,13 @@ echo "== uninstpack inspect ${uninst#$root/}: what the uninstaller will remove"
 echo
 
 # Installs into a fresh prefix, removes with the uninstaller, and keeps the run's screenshots as
-# PNG files named with the prefix $1.
+# PNG files named with the prefix $1; further arguments go to the driver (/log).
 shopt -s nullglob
 shot_count=0
 drive() {
   rm -rf "$demo/shots"
   local rc=0
-  UNINST_FRESH_PREFIX=1 "$root/scripts/wine-run" "$demo/bin/demo_driver.exe" || rc=$?
+  UNINST_FRESH_PREFIX=1 "$root/scripts/wine-run" "$demo/bin/demo_driver.exe" "${@:2}" || rc=$?
   for bmp in "$demo"/shots/*.bmp; do
     convert "$bmp" -strip "$demo/screenshots/$1$(basename "${bmp%.bmp}").png"
     shot_count=$((shot_count + 1))
@@ -71,7 +72,7 @@ echo "== the same with German texts: uninstpack build ${manifest_de#$root/} (\"l
 "$host/bin/uninstpack" build "$manifest_de" --stub "$win32/bin/uninst.exe" -o "$uninst"
 "$host/bin/uninstpack" verify --strict "$uninst"
 echo
-drive de- || rc=$?
+drive de- /log || rc=$?
 german_ended=$(date +%s.%N)
 
 echo

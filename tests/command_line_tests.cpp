@@ -3,20 +3,22 @@
 #include <string>
 #include "data/run_state.h"
 #include "run/command_line.h"
+#include "run/run_log.h"
 
 namespace {
 
 struct ParsedLine {
     int quiet, optionS, optionX;
-    std::wstring workPath;
+    std::wstring workPath, logPath;
 };
 
 ParsedLine Parse(const wchar_t* line) {
     WCHAR path[kPathCapacity] = {L'?', 0};
     WorkPath = path;
+    LogPath[0] = 0;
     Quiet = OptionS = OptionX = 0;
     ParseCommandLine(line);
-    ParsedLine parsed{Quiet, OptionS, OptionX, path};
+    ParsedLine parsed{Quiet, OptionS, OptionX, path, LogPath};
     WorkPath = nullptr;
     return parsed;
 }
@@ -25,6 +27,7 @@ struct Case {
     const wchar_t* line;
     int quiet, optionS, optionX;
     const wchar_t* workPath;
+    const wchar_t* logPath = L"";
 };
 
 const Case kCases[] = {
@@ -61,6 +64,17 @@ const Case kCases[] = {
     {L"u /D \"\" /S", 1, 1, 0, L""},
     // Flags are only ever set: a later /D argument replaces the earlier one.
     {L"u /S /Q /D a /D b", 1, 1, 0, L"b"},
+    // The log's full path, read as /D's argument is (so -d inside it is no option), also after
+    // LOG= in any case and on a share. Anything else opens no log and is read as before /L
+    // existed: an option after it counts, a word that is no option ends the parsing.
+    {L"u /L C:\\x-d\\u.log /S", 1, 1, 0, L"", L"C:\\x-d\\u.log"},
+    {L"u -Log=\"C:\\My Logs\\u.log\"/q", 1, 0, 0, L"", L"C:\\My Logs\\u.log"},
+    {L"u /lC:\\u.log", 0, 0, 0, L"", L"C:\\u.log"},
+    {L"u /LOG=\\\\srv\\logs\\u.log", 0, 0, 0, L"", L"\\\\srv\\logs\\u.log"},
+    {L"u /L /S", 1, 1, 0, L""},
+    {L"u /LOG= -x", 1, 0, 1, L""},
+    {L"u /L u.log /S", 0, 0, 0, L""},
+    {L"u /Lfoo /q", 1, 0, 0, L""},
 };
 
 TEST(CommandLine, OptionsAndArguments) {
@@ -71,6 +85,7 @@ TEST(CommandLine, OptionsAndArguments) {
         EXPECT_EQ(p.optionS, c.optionS);
         EXPECT_EQ(p.optionX, c.optionX);
         EXPECT_EQ(p.workPath, std::wstring(c.workPath));
+        EXPECT_EQ(p.logPath, std::wstring(c.logPath));
     }
 }
 

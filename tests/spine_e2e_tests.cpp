@@ -185,3 +185,62 @@ TEST(TestBench, HoldFileKeepsOthersOutUntilReleased) {
         EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, openError(GENERIC_WRITE));
     }
 }
+
+// The log of a partial removal (/S, a log path with blanks, a file with a line already in it):
+// a line for each record with what became of it, and the counts at the end. Appended, so the
+// old line stays and no second byte-order mark comes.
+TEST(RunLog, NamesWhatBecameOfEachRecord) {
+    TempFolder dir;
+    const std::wstring app = dir.MakeFolder(L"App"), shared = app + L"\\shared.dll";
+    const std::wstring log = dir.MakeFolder(L"log folder") + L"\\run log.txt";
+    const std::wstring key = L"Software\\uninst-log-test-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring sharedDlls = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    const DWORD count = 2;
+    ASSERT_TRUE(WriteFileBytes(shared, Bytes(8, 'x')) && WriteFileBytes(app + L"\\user.txt", Bytes(8, 'x')));
+    ASSERT_TRUE(WriteFileBytes(log, Bytes{'o', 'l', 'd', '\r', '\n'}));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"v", REG_DWORD, &count, 4));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetKeyValueW(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), shared.c_str(), REG_DWORD, &count, 4));
+    uninstpack::UninstallData data = StandardData();
+    data.files = {{Utf16(app), u"", 0}, {Utf16(app), u"shared.dll", kFileShared}, {Utf16(app), u"gone.txt", 0}};
+    data.registry = {{0x80000001, Utf16(key)}};
+    const std::wstring exe = dir.Join(L"uninst.exe");
+    ASSERT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(data)));
+
+    EXPECT_EQ(0u, RunProgram(exe, L"/S /L \"" + log + L"\""));
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), shared.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+    Bytes bytes = ReadFileBytes(log);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(0u, text.find("old\r\n")) << text;
+    for (const std::wstring& line : {L"file kept: shared, count now 1: " + shared,
+                                     L"file not there: " + app + L"\\gone.txt",
+                                     L"folder kept: holds other files: " + app, L"key removed: HKCU\\" + key})
+        EXPECT_NE(std::string::npos, text.find(" " + Utf8(line) + "\r\n")) << Utf8(line) << "\n" << text;
+    const std::string end = " end: 1 removed, 1 not there, 2 kept, 0 failed, 0 skipped, 0 scheduled; complete\r\n";
+    EXPECT_EQ(text.size() - end.size(), text.rfind(end)) << text;
+    EXPECT_EQ(std::string::npos, text.find("\xEF\xBB\xBF")) << text;
+}
+
+// A log that cannot be opened, or must not be written through, changes nothing: the run removes
+// its file and ends with 0, and no file is created or written.
+TEST(RunLog, UnusablePathChangesNothing) {
+    TempFolder dir;
+    const std::wstring readOnly = dir.Join(L"read-only.log"), linked = dir.Join(L"linked.log");
+    ASSERT_TRUE(WriteFileBytes(readOnly, Bytes{'k'}) && SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteFileBytes(linked, Bytes{'k'}) &&
+                CreateHardLinkW(dir.Join(L"second.log").c_str(), linked.c_str(), nullptr));
+    uninstpack::UninstallData data = StandardData();
+    data.files = {{Utf16(dir.Path()), u"ours.txt", 0}};
+    const std::wstring exe = dir.Join(L"uninst.exe");
+    ASSERT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(data)));
+    for (const std::wstring& log : {dir.Path(), dir.Join(L"no folder\\u.log"), readOnly, linked}) {
+        SCOPED_TRACE(Utf8(log));
+        ASSERT_TRUE(WriteFileBytes(dir.Join(L"ours.txt"), Bytes{'x'}));
+        EXPECT_EQ(0u, RunProgram(exe, L"/S /LOG=\"" + log + L"\""));
+        EXPECT_FALSE(Exists(dir.Join(L"ours.txt")));
+    }
+    EXPECT_FALSE(Exists(dir.Join(L"no folder")));
+    EXPECT_EQ(Bytes{'k'}, ReadFileBytes(readOnly));
+    EXPECT_EQ(Bytes{'k'}, ReadFileBytes(linked));
+}

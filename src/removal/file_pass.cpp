@@ -1,7 +1,8 @@
 // The file removal pass and the running check, which builds the same paths. Each record's path
 // is built in WorkPath; the SharedDLLs key is opened anew for every shared file. Failures of
 // single files are silent; the only windows are the shared-file question (message 10) and the
-// read-only prompt, both through PassUi.
+// read-only prompt, both through PassUi, through which each record's outcome also goes to the
+// run's log.
 #include "removal/file_pass.h"
 #include "data/install_records.h"
 #include "data/message_table.h"
@@ -29,20 +30,25 @@ static bool AgreeToRemoveSharedFile(const WCHAR* path) {
     return PassUi.AskQuestion && PassUi.AskQuestion(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-// Releases the file's reference under SharedDLLs and decides whether it may go.
+// Releases the file's reference under SharedDLLs and decides whether it may go; when it stays,
+// notes why: still counted, in use, or kept by the user's answer.
 static bool ReleaseSharedFile(const WCHAR* path, bool locked) {
     bool remove = !locked;
+    RecordOutcome kept = locked ? kRecordInUse : kRecordKeptByUser;
+    DWORD count = 1;
     HKEY key = nullptr;
     if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS | RegistryView, &key) != ERROR_SUCCESS)
         key = nullptr;
     if (key) {
-        DWORD count = 1;
         DWORD type = REG_DWORD;
         DWORD cb = sizeof(count);
         if (ApiTable.RegQueryValueEx(key, path, nullptr, &type, reinterpret_cast<BYTE*>(&count), &cb) ==
             ERROR_SUCCESS) {
             if (count > 0) --count;
-            if (count != 0) remove = false;
+            if (count != 0) {
+                remove = false;
+                kept = kRecordKeptShared;
+            }
             // A file in use keeps its last reference: it stays on disk and is still counted.
             if (!(locked && count == 0))
                 ApiTable.RegSetValueEx(key, path, 0, type, reinterpret_cast<const BYTE*>(&count), cb);
@@ -51,43 +57,40 @@ static bool ReleaseSharedFile(const WCHAR* path, bool locked) {
     if (remove) remove = AgreeToRemoveSharedFile(path);
     if (remove && key) ApiTable.RegDeleteValue(key, path);
     if (key) ::RegCloseKey(key);
+    if (!remove) ReportRecord(kRecordFile, kept, count, path);
     return remove;
 }
 
-static void ClearReadOnlyAndRemove(const WCHAR* path) {
-    SetFileMode(path, kAccessWrite);
-    RemoveFile(path);
+// RemoveFile, and the system's error code when it failed (0 when the file went).
+static FileResult RemoveFileNoting(const WCHAR* path, DWORD* error) {
+    FileResult result = RemoveFile(path);
+    *error = result == FileOk ? 0 : ::GetLastError();
+    return result;
 }
 
 // Deletes the file; a read-only one is removed after the prompt, or at once when it is a
-// font or a COM server, or when the user already answered for all files.
+// font or a COM server, or when the user already answered for all files. Notes the outcome.
 static void DeleteWithPrompt(const WCHAR* path, bool noQuestion) {
-    FileResult result = RemoveFile(path);
-    for (;;) {
-        if (result != FileAccessDenied) return;
-        if (CheckAccess(path, kAccessWrite) != FileAccessDenied) return;
-        if (noQuestion || YesToAllState == 1) {
-            ClearReadOnlyAndRemove(path);
+    DWORD error;
+    FileResult result = RemoveFileNoting(path, &error);
+    while (result == FileAccessDenied && CheckAccess(path, kAccessWrite) == FileAccessDenied) {
+        int answer = IDC_YESTOALL;
+        if (!noQuestion && YesToAllState != 1) {
+            // Without a prompt to show, the answer is No.
+            answer = YesToAllState == 0 || !PassUi.AskReadOnlyFile ? IDNO : PassUi.AskReadOnlyFile(path);
+            if (answer == IDC_YESTOALL) YesToAllState = 1;
+            if (answer == IDC_NOTOALL) YesToAllState = 0;
+        }
+        if (answer != IDYES && answer != IDC_YESTOALL) {
+            ReportRecord(kRecordFile, kRecordKeptByUser, 0, path);
             return;
         }
-        // Without a prompt to show, the answer is No.
-        if (YesToAllState == 0 || !PassUi.AskReadOnlyFile) return;
-        switch (PassUi.AskReadOnlyFile(path)) {
-        case IDYES:
-            SetFileMode(path, kAccessWrite);
-            result = RemoveFile(path);
-            break;  // a file that is still read-only is asked about again
-        case IDC_YESTOALL:
-            YesToAllState = 1;
-            ClearReadOnlyAndRemove(path);
-            return;
-        case IDC_NOTOALL:
-            YesToAllState = 0;
-            return;
-        default:
-            return;
-        }
+        SetFileMode(path, kAccessWrite);
+        result = RemoveFileNoting(path, &error);
+        // Only after a plain Yes is a file that is still read-only asked about again.
+        if (answer == IDC_YESTOALL) break;
     }
+    ReportRemoval(kRecordFile, error, path);
 }
 
 // Under Wine the image of a server whose tool has just faulted is released a moment after the
@@ -98,30 +101,38 @@ static void DeleteWithPrompt(const WCHAR* path, bool noQuestion) {
 static const int kServerDeleteAttempts = 20;
 static const DWORD kServerDeleteIntervalMs = 50;
 
-static void WaitForServerRelease(const WCHAR* path) {
+// True when the server went.
+static bool WaitForServerRelease(const WCHAR* path) {
     for (int attempt = 1; attempt < kServerDeleteAttempts; ++attempt) {
-        if (RemoveFile(path) == FileOk) return;
+        if (RemoveFile(path) == FileOk) return true;
         DWORD error = ::GetLastError();
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return;
-        if (CheckAccess(path, kAccessWrite) == FileAccessDenied) return;
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return false;
+        if (CheckAccess(path, kAccessWrite) == FileAccessDenied) return false;
         ::Sleep(kServerDeleteIntervalMs);
     }
+    return false;
 }
 
 static void RemoveFileRecord(const FileEntry* entry) {
-    if (BuildFileRecordPath(entry->directory, entry->fileName) != PathUsable) return;
-    if (!entry->fileName[0]) {
-        if (!IsProtectedFolder(WorkPath)) RemoveDir(WorkPath);
+    DWORD kind = entry->fileName[0] ? kRecordFile : kRecordFolder;
+    // The recorded directory names the record best when its whole path is not used.
+    PathVerdict verdict = BuildFileRecordPath(entry->directory, entry->fileName);
+    if (verdict != PathUsable) return ReportRecord(kind, SkippedOutcome(verdict), 0, entry->directory);
+    if (kind == kRecordFolder) {
+        if (IsProtectedFolder(WorkPath)) return ReportRecord(kind, kRecordKeptProtected, 0, WorkPath);
+        ReportRemoval(kind, RemoveDir(WorkPath) ? 0 : ::GetLastError(), WorkPath);
         return;
     }
     bool locked = IsFileLocked(WorkPath);
-    bool remove = !locked;
-    if (entry->flags & kFileShared) remove = ReleaseSharedFile(WorkPath, locked);
-    if (!remove) return;
+    if (entry->flags & kFileShared) {
+        if (!ReleaseSharedFile(WorkPath, locked)) return;
+    } else if (locked) {
+        return ReportRecord(kind, kRecordInUse, 0, WorkPath);
+    }
     if (entry->flags & kFileFont) UnregisterFont(WorkPath);
     if (entry->flags & kFileCom) {
         UnregisterComServer(WorkPath);
-        WaitForServerRelease(WorkPath);
+        if (WaitForServerRelease(WorkPath)) return ReportRecord(kind, kRecordRemoved, 0, WorkPath);
     }
     DeleteWithPrompt(WorkPath, (entry->flags & (kFileFont | kFileCom)) != 0);
 }

@@ -1,5 +1,5 @@
-// The passes' table of what they may show, empty until the run layer fills it in, and the
-// progress accounting from record positions to percentages.
+// The passes' table of what they may show or note, empty until the run layer fills it in, and
+// the progress accounting from record positions to percentages.
 #include "removal/progress.h"
 #include "data/install_records.h"
 
@@ -20,6 +20,10 @@ static DWORD PercentOf(DWORD position, DWORD total) {
 void ReportProgress(DWORD position) {
     if (ProgressTotal == 0 || !PassUi.ShowProgress) return;
     PassUi.ShowProgress(PercentOf(position, ProgressTotal));
+}
+
+void ReportRecord(DWORD kind, RecordOutcome outcome, DWORD detail, const WCHAR* path) {
+    if (PassUi.LogRecord) PassUi.LogRecord(kind, outcome, detail, path);
 }
 
 DWORD FilePassBase() { return 0; }

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include "data/install_records.h"
 #include "folders/folder_macros.h"
+#include "removal/progress.h"
 
 // Full: "X:\...", "\\server\share\...", "\\?\X:\..." or "\\?\UNC\..." ("/" counts as "\").
 // Never a device path ("\\.\", "\\?\GLOBALROOT", "\??\"), and never one that the system would
@@ -25,3 +26,8 @@ PathVerdict BuildShortcutFolders(const ShortcutEntry* entry, WCHAR* first, WCHAR
 
 // A shortcut record's file in WorkPath: its first folder (as above), a backslash and fileName.
 PathVerdict BuildShortcutFilePath(const ShortcutEntry* entry);
+
+// How the log names a record whose path is not used.
+inline RecordOutcome SkippedOutcome(PathVerdict verdict) {
+    return verdict == PathUnknownMacro ? kRecordSkippedMacro : kRecordSkippedPath;
+}

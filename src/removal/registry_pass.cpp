@@ -1,5 +1,6 @@
 // Registry pass and the recursive key deletion it uses on NT, where RegDeleteKey removes
-// only a key without subkeys. Every registry call but RegCloseKey goes through ApiTable.
+// only a key without subkeys. Every registry call but RegCloseKey goes through ApiTable; the
+// result of each record's deletion goes to the run's log.
 #include "removal/registry_pass.h"
 #include "data/install_records.h"
 #include "data/path_buffer.h"
@@ -52,40 +53,46 @@ static int ValueSeparator(const WCHAR* path) {
     return last - 1;
 }
 
-static void DeleteRecordedValue(HKEY root, WCHAR* path, int separator) {
+// The result of the open, or of the deletion once the key is open.
+static LONG DeleteRecordedValue(HKEY root, WCHAR* path, int separator) {
     path[separator] = 0;
     HKEY key = NULL;
-    if (ApiTable.RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS | RegistryView, &key) == ERROR_SUCCESS) {
-        ApiTable.RegDeleteValue(key, path + separator + 2);
+    LONG result = ApiTable.RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS | RegistryView, &key);
+    if (result == ERROR_SUCCESS) {
+        result = ApiTable.RegDeleteValue(key, path + separator + 2);
         RegCloseKey(key);
     }
     path[separator] = L'\\';
+    return result;
 }
 
 void RemoveRegistryEntries() {
     for (DWORD i = 0; i < RegistryEntryCount; ++i) {
         RegistryEntry* entry = RegistryEntries[i];
         HKEY root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(entry->root));
+        DWORD kind = RegistryRecordKind(kRecordKey, entry->root);
         WCHAR* path = entry->path;
         if (path[0]) {
             size_t cch = PathLength(path);
             int separator = ValueSeparator(path);
             if (separator >= 0) {
+                DWORD valueKind = kind + (kRecordValue - kRecordKey);
                 // A value Windows needs stays, whoever wrote the record.
-                if (!IsSystemOwnedRegistry<WCHAR>(entry->root, path, separator, path + separator + 2,
-                                                  cch - separator - 2))
-                    DeleteRecordedValue(root, path, separator);
+                if (IsSystemOwnedRegistry<WCHAR>(entry->root, path, separator, path + separator + 2,
+                                                 cch - separator - 2))
+                    ReportRecord(valueKind, kRecordKeptProtected, 0, path);
+                else
+                    ReportRemoval(valueKind, DeleteRecordedValue(root, path, separator), path);
                 // On purpose a value record reports no progress: only key records and empty
                 // ones move the bar. The steps it leaves are made up by the run's final 100.
                 continue;
             }
             if (IsSystemOwnedRegistry<WCHAR>(entry->root, path, cch, nullptr, 0)) {
                 // A key that is or holds one of Windows' own stays, whoever wrote the record.
-            } else if (IsNT) {
-                DeleteKeyTree(root, path);
+                ReportRecord(kind, kRecordKeptProtected, 0, path);
             } else {
                 // The 9x RegDeleteKey removes the subkeys too; there the table holds its narrow form.
-                ApiTable.RegDeleteKey(root, path);
+                ReportRemoval(kind, IsNT ? DeleteKeyTree(root, path) : ApiTable.RegDeleteKey(root, path), path);
             }
         }
         ReportProgress(RegistryPassBase() + i);

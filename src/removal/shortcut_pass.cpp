@@ -23,7 +23,13 @@ static void ReadCurrentDirectory(WCHAR* current) {
 void RemoveShortcutFiles() {
     for (DWORD i = 0; i < ShortcutEntryCount; ++i) {
         const ShortcutEntry* entry = ShortcutEntries[i];
-        if (entry->fileName[0] && BuildShortcutFilePath(entry) == PathUsable) RemoveFile(WorkPath);
+        if (entry->fileName[0]) {
+            PathVerdict verdict = BuildShortcutFilePath(entry);
+            if (verdict == PathUsable)
+                ReportRemoval(kRecordShortcut, RemoveFile(WorkPath) == FileOk ? 0 : ::GetLastError(), WorkPath);
+            else
+                ReportRecord(kRecordShortcut, SkippedOutcome(verdict), 0, entry->fileName);
+        }
         ReportProgress(ShortcutPassBase() + i);
     }
 }

@@ -2,6 +2,7 @@
 // ASCII a-z only, with no locale, so the same line means the same on every system.
 #include "run/command_line.h"
 #include "data/run_state.h"
+#include "run/run_log.h"
 
 static const WCHAR* SkipBlanks(const WCHAR* p) {
     while (*p == L' ') ++p;
@@ -43,6 +44,21 @@ static const WCHAR* SkipProgramName(const WCHAR* line) {
     return *p ? p + 1 : nullptr;
 }
 
+bool LogPathCut = false;
+
+// After /L: an optional "OG=", then, when it begins with a full path (a drive, a colon and a
+// backslash, or two backslashes), the argument as /D reads it. Any other argument (none, a
+// relative path, another option) opens no log and is read as before this option existed, from
+// just after the letter.
+static __attribute__((noinline)) const WCHAR* ParseLogArgument(const WCHAR* p) {
+    const WCHAR* argument = p;
+    if ((p[0] | 0x20) == L'o' && (p[1] | 0x20) == L'g' && p[2] == L'=') argument += 3;
+    const WCHAR* path = SkipBlanks(argument);
+    if (*path == L'"') ++path;
+    bool full = path[0] == L'\\' ? path[1] == L'\\' : path[0] > L'/' && path[1] == L':' && path[2] == L'\\';
+    return full ? ParseOptionArgument(argument, LogPath, kPathCapacity, &LogPathCut) : p;
+}
+
 void ParseCommandLine(const WCHAR* line) {
     WorkPath[0] = 0;
     const WCHAR* p = line ? SkipProgramName(line) : nullptr;
@@ -55,6 +71,7 @@ void ParseCommandLine(const WCHAR* line) {
         if (letter >= L'a' && letter <= L'z') letter = WCHAR(letter - L'a' + L'A');
         switch (letter) {
         case L'D': p = ParseOptionArgument(p, WorkPath, kPathCapacity, &RemovalPathCut); break;
+        case L'L': p = ParseLogArgument(p); break;
         case L'Q': Quiet = 1; break;
         case L'S': Quiet = 1; OptionS = 1; break;
         case L'X': Quiet = 1; OptionX = 1; break;

@@ -6,6 +6,7 @@
 #include "data/run_state.h"
 #include "folders/folder_macros.h"
 #include "platform/api_table.h"
+#include "run/run_log.h"
 #include "run/ui_windows.h"
 
 static bool IsBlank(WCHAR c) { return c == L' '; }
@@ -139,8 +140,14 @@ bool RunPreRemovalCommand(const WCHAR* program, const WCHAR* arguments, bool wai
     ZeroMemory(&info, sizeof(info));
     bool created = ApiTable.CreateProcess(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
                                           nullptr, nullptr, &startup, &info) != FALSE;
+    LogPrint(commandLine, created ? "pre-removal command started: " : "pre-removal command not started: ");
     if (created) {
-        if (wait) WaitForEnd(info.hProcess);
+        if (wait) {
+            WaitForEnd(info.hProcess);
+            DWORD result;
+            if (::GetExitCodeProcess(info.hProcess, &result))
+                LogPrint(nullptr, "pre-removal command ended, exit code %u", result);
+        }
         ::CloseHandle(info.hThread);
         ::CloseHandle(info.hProcess);
     }

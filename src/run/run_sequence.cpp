@@ -17,11 +17,13 @@
 #include "removal/shortcut_pass.h"
 #include "run/command_line.h"
 #include "run/pre_removal.h"
+#include "run/run_log.h"
 #include "run/self_removal.h"
 #include "run/startup.h"
 #include "run/ui_windows.h"
 
 static int Finish(int exitCode) {
+    CloseRunLog();
     ProcessShutdown();
     ReleasePlatform();
     return exitCode;
@@ -67,6 +69,7 @@ static void UninstallRun() {
     RemoveEmptiedFolders();
     ShowProgressText(14);
     RemoveRegistryEntries();
+    RemovalDone = true;
     // Every pass reports the record it has just finished counted from 0, so the last report
     // stops short of the end (99 in a run of more than 100 steps); the removal is complete
     // here, and the bar says so before it goes.
@@ -77,11 +80,16 @@ static void UninstallRun() {
         const WCHAR* notice = GetMessageText(0, 2);
         if (notice[0]) ShowMessage(notice, MB_OK | MB_ICONINFORMATION);
     }
-    if (!OptionX && !OptionS && RunSettings->finishPageOffset != 0) OpenFinishPage(FinishPageText());
+    if (!OptionX && !OptionS && RunSettings->finishPageOffset != 0) {
+        const WCHAR* page = FinishPageText();
+        LogPrint(page, "finish page: ");
+        OpenFinishPage(page);
+    }
 }
 
 bool LoadUninstallDataOrReport() {
     ReadResult code = LoadUninstallData();
+    LogUninstallData(code);
     if (code == kReadOk) return true;
     if (code != kReadNoData) {
         WCHAR text[kMessageBufferCch];
@@ -106,6 +114,7 @@ int RunUninstaller(HINSTANCE instance) {
         if (!RemovalPathCut) RemovalHelperMode(WorkPath);
         return Finish(0);
     }
+    OpenRunLog();
 
     if (!LoadUninstallDataOrReport()) {
         ReleaseUninstallData();

@@ -10,6 +10,7 @@
 #include "data/run_state.h"
 #include "platform/api_table.h"
 #include "removal/primitives.h"
+#include "run/run_log.h"
 
 const DWORD kParametersCapacity = kSelfRemovalNamesCapacity - kPathCapacity;
 const int kHelperAttempts = 12;
@@ -191,7 +192,10 @@ bool StartSelfRemoval() {
     parameters[0] = 0;
     bool started = whole && AppendPath(parameters, kParametersCapacity, L"/D\"") &&
                    AppendPath(parameters, kParametersCapacity, WorkPath) && AppendPath(parameters, kParametersCapacity, L"\"");
-    if (started) ApiTable.ShellExecute(nullptr, L"open", tempPath, parameters, nullptr, SW_HIDE);
+    if (started) {
+        LogPrint(tempPath, "self-removal copy started: ");
+        ApiTable.ShellExecute(nullptr, L"open", tempPath, parameters, nullptr, SW_HIDE);
+    }
     if (held != INVALID_HANDLE_VALUE) CloseFile(held);
     return started;
 }

@@ -8,6 +8,7 @@
 #include "data/run_state.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
+#include "run/run_log.h"
 
 const WCHAR kMainWindowClass[] = L"VorlixClass";
 
@@ -152,7 +153,9 @@ int AskReadOnlyFile(const WCHAR* path) {
 }
 
 int ShowMessage(const WCHAR* text, UINT type) {
-    return ApiTable.MessageBox(MainWindow, text, GetMessageText(0, 0), type);
+    int answer = ApiTable.MessageBox(MainWindow, text, GetMessageText(0, 0), type);
+    LogPrint(text, "message answered %u: ", answer);
+    return answer;
 }
 
 void ConnectPassUi() {

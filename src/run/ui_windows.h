@@ -40,7 +40,8 @@ void DestroyMainWindow();
 // Fills PassUi with the windows below, so the passes show their progress and questions.
 void ConnectPassUi();
 
-// Message box owned by MainWindow, caption message 0; returns the box's answer.
+// Message box owned by MainWindow, caption message 0; returns the box's answer, which the log
+// notes with the text.
 int ShowMessage(const WCHAR* text, UINT type);
 
 // Asks whether to remove a read-only file (message 9 with the path; buttons messages 3 to 6).

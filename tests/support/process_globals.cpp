@@ -14,18 +14,23 @@
 #include "removal/file_pass.h"
 #include "removal/progress.h"
 #include "run/command_line.h"
+#include "run/run_log.h"
 #include "run/ui_windows.h"
+
+#include <string>
 
 ProcessGlobalsGuard::ProcessGlobalsGuard() {
     Keep(ApiTable); Keep(WidePlatform); Keep(RegistryView); Keep(Wow64Calls);
     restore_.push_back([offset = DataOffset()] { SetDataOffset(offset); });
     Keep(ModuleInstance); Keep(IsNT); Keep(IsNT6OrLater); Keep(Quiet); Keep(OptionS); Keep(OptionX);
-    Keep(ConfirmAnswer); Keep(InstallDir); Keep(WorkPath); Keep(ModulePath); Keep(RemovalPathCut);
+    Keep(ConfirmAnswer); Keep(InstallDir); Keep(WorkPath); Keep(ModulePath); Keep(RemovalPathCut); Keep(LogPathCut);
     Keep(FailAllocationCountdown); Keep(MessageTable); Keep(RunSettings); Keep(RunSettingsSize);
     Keep(FileEntries); Keep(FileEntryCount); Keep(ShortcutEntries); Keep(ShortcutEntryCount);
     Keep(RegistryEntries); Keep(RegistryEntryCount);
     Keep(MainWindow); Keep(ProgressDialog); Keep(ProgressBar); Keep(ProgressTotal); Keep(PassUi); Keep(LastPercent);
-    Keep(DialogFont); Keep(YesToAllState);
+    Keep(DialogFont); Keep(YesToAllState); Keep(RemovalDone);
+    // An array, kept by its text.
+    restore_.push_back([saved = std::wstring(LogPath)] { wcscpy_s(LogPath, saved.c_str()); });
 }
 
 ProcessGlobalsGuard::~ProcessGlobalsGuard() {
