@@ -187,7 +187,8 @@ TEST(TestBench, HoldFileKeepsOthersOutUntilReleased) {
 }
 
 // The log of a partial removal (/S, a log path with blanks, a file with a line already in it):
-// a line for each record with what became of it, and the counts at the end. Appended, so the
+// a line for each record with what became of it (a record of an unknown macro skipped, a key of
+// Windows kept), and the counts at the end. Appended, so the
 // old line stays and no second byte-order mark comes.
 TEST(RunLog, NamesWhatBecameOfEachRecord) {
     TempFolder dir;
@@ -202,8 +203,9 @@ TEST(RunLog, NamesWhatBecameOfEachRecord) {
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetKeyValueW(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), shared.c_str(), REG_DWORD, &count, 4));
     uninstpack::UninstallData data = StandardData();
-    data.files = {{Utf16(app), u"", 0}, {Utf16(app), u"shared.dll", kFileShared}, {Utf16(app), u"gone.txt", 0}};
-    data.registry = {{0x80000001, Utf16(key)}};
+    data.files = {{Utf16(app), u"", 0}, {Utf16(app), u"shared.dll", kFileShared}, {Utf16(app), u"gone.txt", 0},
+                  {u"#Nowhere#", u"stray.txt", 0}};
+    data.registry = {{0x80000001, Utf16(key)}, {0x80000002, u"Software\\Microsoft\\Windows\\CurrentVersion\\Run"}};
     const std::wstring exe = dir.Join(L"uninst.exe");
     ASSERT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(data)));
 
@@ -215,9 +217,11 @@ TEST(RunLog, NamesWhatBecameOfEachRecord) {
     EXPECT_EQ(0u, text.find("old\r\n")) << text;
     for (const std::wstring& line : {L"file kept: shared, count now 1: " + shared,
                                      L"file not there: " + app + L"\\gone.txt",
-                                     L"folder kept: holds other files: " + app, L"key removed: HKCU\\" + key})
+                                     L"folder kept: holds other files: " + app, L"key removed: HKCU\\" + key,
+                                     std::wstring(L"file skipped: macro: #Nowhere#"),
+                                     std::wstring(L"key kept: protected: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run")})
         EXPECT_NE(std::string::npos, text.find(" " + Utf8(line) + "\r\n")) << Utf8(line) << "\n" << text;
-    const std::string end = " end: 1 removed, 1 not there, 2 kept, 0 failed, 0 skipped, 0 scheduled; complete\r\n";
+    const std::string end = " end: 1 removed, 1 not there, 3 kept, 0 failed, 1 skipped, 0 scheduled; incomplete\r\n";
     EXPECT_EQ(text.size() - end.size(), text.rfind(end)) << text;
     EXPECT_EQ(std::string::npos, text.find("\xEF\xBB\xBF")) << text;
 }
