@@ -1,7 +1,7 @@
-// build, inspect and verify. Nothing thrown by a damaged input leaves these functions: every
-// failure becomes one line naming the input (and, for a file, the offset or the system's reason)
-// and exit code 2. The inputs are never written: build writes a new file beside its output and
-// renames it over the output only when it is not one of them.
+// build, inspect, verify and languages. Nothing thrown by a damaged input leaves these functions:
+// every failure becomes one line naming the input (and, for a file, the offset or the system's
+// reason) and exit code 2. The inputs are never written: build writes a new file beside its
+// output and renames it over the output only when it is not one of them.
 #include "tools/uninstpack/commands.h"
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #endif
 
 #include "tools/uninstpack/checks.h"
+#include "tools/uninstpack/languages.h"
 #include "tools/uninstpack/manifest.h"
 #include "tools/uninstpack/text.h"
 
@@ -557,6 +558,11 @@ int RunBuild(const std::string& manifestPath, const std::string& stubPath, const
         err << "uninstpack: " << manifestPath << ": " << e.what() << "\n";
         return kExitUnusable;
     }
+}
+
+int RunLanguages(std::ostream& out) {
+    for (const LanguageSet& s : LanguageSets()) out << s.tag << "\t" << s.name << "\n";
+    return kExitClean;
 }
 
 }  // namespace uninstpack

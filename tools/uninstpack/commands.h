@@ -1,5 +1,5 @@
-// The three commands of `uninstpack`, callable without a process so the tests can drive them:
-// each writes its report to `out`, its errors to `err`, and returns the exit code.
+// The commands of `uninstpack` but harvest (harvest.h), callable without a process so the tests
+// can drive them: each writes its report to `out`, its errors to `err`, and returns the exit code.
 #pragma once
 #include <istream>
 #include <optional>
@@ -32,6 +32,8 @@ int RunBuild(const std::string& manifestPath, const std::string& stubPath, const
 int RunInspect(const std::string& path, bool json, std::ostream& out, std::ostream& err,
                const Options& options = {});
 int RunVerify(const std::string& path, std::ostream& out, std::ostream& err, const Options& options = {});
+// The tags and names of the default texts' languages, one per line.
+int RunLanguages(std::ostream& out);
 
 // The same on bytes already read; `name` is how reports call the input.
 int InspectBytes(const Bytes& file, const std::string& name, bool json, std::ostream& out, std::ostream& err);

@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 
 #include "tools/uninstpack/checks.h"
 #include "tools/uninstpack/commands.h"
-#include "tools/uninstpack/languages.h"
 #include "tools/uninstpack/manifest.h"
 #include "tools/uninstpack/text.h"
 
@@ -376,11 +376,11 @@ bool CheckOptions(const HarvestOptions& o, std::u16string& root, std::vector<Fla
     return report.errors == before;
 }
 
-int Harvest(const HarvestOptions& o, std::ostream& out, std::ostream& err) {
+ExitCode Harvest(const HarvestOptions& o, std::ostream& out, std::ostream& err) {
     Report report{err};
     std::u16string root;
     std::vector<FlagRule> rules, excludes;
-    if (!CheckOptions(o, root, rules, excludes, report)) return 2;
+    if (!CheckOptions(o, root, rules, excludes, report)) return kExitUnusable;
 
     Walker walker(rules, excludes, report);
     walker.Records().push_back({root, u"", 0, o.dir});
@@ -405,24 +405,30 @@ int Harvest(const HarvestOptions& o, std::ostream& out, std::ostream& err) {
     ManifestReading reading = ReadManifest(manifest);
     for (const std::string& mistake : reading.mistakes)
         report.Error((o.merge.empty() ? "" : o.merge + " with the harvested records: ") + mistake);
+    // A finding about a file record names the staged path the record comes from (a hand-written
+    // one its record); findings about the rest of a hand-written manifest are build's to report.
+    std::map<std::string, std::string> sources;
+    for (size_t n = 0; n < reading.data.files.size(); ++n) {
+        std::string record = RecordName(RecordList::File, n);
+        sources[record] = n < walker.Records().size() ? walker.Records()[n].source : record;
+    }
     for (const Problem& p : CheckData(reading.data)) {
-        const std::string prefix = "file record ";
-        if (p.where.compare(0, prefix.size(), prefix) != 0) continue;  // the rest is the hand-written part's
+        auto source = sources.find(p.where);
+        if (source == sources.end()) continue;
         if (std::find(reading.spoiled.begin(), reading.spoiled.end(), p.where) != reading.spoiled.end()) continue;
-        size_t n = std::stoul(p.where.substr(prefix.size()));
-        std::string what = n < walker.Records().size() ? walker.Records()[n].source : p.where;
-        if (p.error) report.Error(what + ": " + p.what);
-        else err << "uninstpack harvest: warning: " << what << ": " << p.what << "\n";
+        if (p.error) report.Error(source->second + ": " + p.what);
+        else err << "uninstpack harvest: warning: " << source->second << ": " << p.what << "\n";
     }
     if (report.errors) {
         err << "uninstpack harvest: " << report.errors << (report.errors == 1 ? " error" : " errors")
             << "; nothing written\n";
-        return 2;
+        return kExitUnusable;
     }
     const std::string text = Serialize(manifest);
     Options options;
     options.force = o.force;
-    return WriteOutput(o.output, Bytes(text.begin(), text.end()), "the manifest", o.merge, "", options, out, err) ? 0 : 2;
+    bool written = WriteOutput(o.output, Bytes(text.begin(), text.end()), "the manifest", o.merge, "", options, out, err);
+    return written ? kExitClean : kExitUnusable;
 }
 
 }  // namespace
@@ -435,12 +441,7 @@ int RunHarvest(const HarvestOptions& options, std::ostream& out, std::ostream& e
     } catch (const fs::filesystem_error& e) {
         err << "uninstpack harvest: " << e.what() << "\n";
     }
-    return 2;
-}
-
-int RunLanguages(std::ostream& out) {
-    for (const LanguageSet& s : LanguageSets()) out << s.tag << "\t" << s.name << "\n";
-    return 0;
+    return kExitUnusable;
 }
 
 }  // namespace uninstpack

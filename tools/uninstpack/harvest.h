@@ -1,6 +1,5 @@
 // `uninstpack harvest`: the file and folder records of a staged folder, as its tree will stand
-// in the installation folder, optionally put into a hand-written manifest; and
-// `uninstpack languages`, the tool's sets of default texts.
+// in the installation folder, optionally put into a hand-written manifest.
 #pragma once
 #include <ostream>
 #include <string>
@@ -18,9 +17,8 @@ struct HarvestOptions {
     bool force = false;              // replace a read-only output
 };
 
-// Exit code 0, or 2 with nothing written: a bad option, a name Windows cannot hold, a record
-// the uninstaller would refuse, an unreadable folder or manifest. Every one of them is named.
+// kExitClean, or kExitUnusable with nothing written: a bad option, a name Windows cannot hold,
+// a record the uninstaller would refuse, an unreadable folder or manifest. Every one is named.
 int RunHarvest(const HarvestOptions& options, std::ostream& out, std::ostream& err);
-int RunLanguages(std::ostream& out);
 
 }  // namespace uninstpack

@@ -1,6 +1,7 @@
 // Command line of `uninstpack`, the authoring tool for installer authors: build an uninstaller
-// from a manifest, inspect one, verify one (or a manifest) before it ships. Nothing thrown gets
-// past main: a failure is a message and exit code 2, never an abort.
+// from a manifest, inspect one, verify one (or a manifest) before it ships, harvest a staged
+// folder's records, list the languages of the default texts. Nothing thrown gets past main: a
+// failure is a message and exit code 2, never an abort.
 #include <cstdio>
 #include <exception>
 #include <iostream>

@@ -219,6 +219,11 @@ RegistryTarget SplitRegistryPath(const std::u16string& path) {
     return t;
 }
 
+std::string RecordName(RecordList list, size_t index) {
+    static const char* const kLists[] = {"file", "shortcut", "registry"};
+    return std::string(kLists[static_cast<size_t>(list)]) + " record " + std::to_string(index);
+}
+
 ManifestError::ManifestError(const std::vector<std::string>& all)
     : std::runtime_error([&all] {
           std::string text;
@@ -251,7 +256,7 @@ ManifestReading ReadManifest(const Json& m) {
 
     const Json& files = list("files");
     for (size_t i = 0; i < files.size(); ++i) {
-        std::string where = "files[" + std::to_string(i) + "]", record = "file record " + std::to_string(i);
+        std::string where = "files[" + std::to_string(i) + "]", record = RecordName(RecordList::File, i);
         FileRecord r;
         read.Try([&] { CheckKeys(files[i], where, {"directory", "fileName", "flags"}); }, record);
         if (files[i].is_object()) {
@@ -265,7 +270,7 @@ ManifestReading ReadManifest(const Json& m) {
 
     const Json& shortcuts = list("shortcuts");
     for (size_t i = 0; i < shortcuts.size(); ++i) {
-        std::string where = "shortcuts[" + std::to_string(i) + "]", record = "shortcut record " + std::to_string(i);
+        std::string where = "shortcuts[" + std::to_string(i) + "]", record = RecordName(RecordList::Shortcut, i);
         const Json& s = shortcuts[i];
         ShortcutRecord r;
         read.Try([&] { CheckKeys(s, where, {"levels", "firstFolder", "secondFolder", "fileName"}); }, record);
@@ -281,7 +286,7 @@ ManifestReading ReadManifest(const Json& m) {
 
     const Json& registry = list("registry");
     for (size_t i = 0; i < registry.size(); ++i) {
-        std::string where = "registry[" + std::to_string(i) + "]", record = "registry record " + std::to_string(i);
+        std::string where = "registry[" + std::to_string(i) + "]", record = RecordName(RecordList::Registry, i);
         const Json& e = registry[i];
         RegistryRecord r;
         read.Try([&] { CheckKeys(e, where, {"root", "key", "value"}); }, record);

@@ -44,9 +44,14 @@ struct RegistryTarget {
 };
 RegistryTarget SplitRegistryPath(const std::u16string& path);
 
+// How the checks name a record in their findings, and the reading the records it could not
+// read: "file record 2", by the record's place in its list.
+enum class RecordList { File, Shortcut, Registry };
+std::string RecordName(RecordList list, size_t index);
+
 // A manifest read as far as it goes: every record in its place (a field with a mistake left
-// empty), every mistake, and the records they are in, named as the checks name them ("file
-// record 2"), so a caller can still check the others.
+// empty), every mistake, and the records they are in (by RecordName), so a caller can still
+// check the others.
 struct ManifestReading {
     UninstallData data;
     std::vector<std::string> mistakes;
