@@ -913,6 +913,9 @@ TEST_F(Workspace, CommandLine) {
         {{"verify", "--define", "V=1", "--define=V=2", "-"}, Manifest(), 2, "", "--define V is given twice"},
         {{"verify", "--define", "Vrsion=1", "-"}, Manifest(), 0, "no problems", "--define Vrsion is used by no text"},
         {{"inspect", "--define", "V=1", "x"}, "", 2, "", "unknown option \"--define\""},
+        {{"verify", "--force", "x"}, "", 2, "", "unknown option \"--force\""},
+        {{"build", Path("m.json"), "--strict=1"}, "", 2, "", "--strict takes no value"},
+        {{"harvest", "x", "--flag"}, "", 2, "", "--flag needs NAME=PATTERN"},
     };
     for (const auto& c : cases) {
         std::string line;

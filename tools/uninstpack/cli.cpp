@@ -1,5 +1,6 @@
-// Hand-written parsing: seven subcommands and a handful of options do not need a parser's
-// messages, and each mistake should name the command and show its usage line.
+// Hand-written parsing: a few subcommands and a handful of options do not need a parser's
+// messages, and each mistake should name the command and show its usage line. Each command
+// carries its options in the table below, so the parser is one loop that knows no command.
 #include "tools/uninstpack/cli.h"
 
 #include "tools/uninstpack/commands.h"
@@ -11,14 +12,99 @@ const char kVersion[] = "1.1";
 
 namespace {
 
+// What the command line asks for, as the options' setters fill it in.
+struct Request {
+    Options options;  // build, inspect, verify
+    HarvestOptions harvest;
+    std::string stub, output;  // build
+    std::vector<std::string> operands;
+};
+
+// What an option sets in the request.
+enum class Sets { Stub, Output, Define, Strict, Force, Json, InstallDir, Flag, Exclude, Merge };
+
+// One option of a command. `value` names what it takes, as a missing value's mistake says it
+// ("a file name"); null for a switch.
+struct Option {
+    const char* name;
+    const char* value;
+    Sets sets;
+};
+
+const Option kStub = {"--stub", "a file name", Sets::Stub}, kOutputShort = {"-o", "a file name", Sets::Output},
+             kOutput = {"--output", "a file name", Sets::Output}, kDefine = {"--define", "NAME=VALUE", Sets::Define},
+             kStrict = {"--strict", nullptr, Sets::Strict}, kForce = {"--force", nullptr, Sets::Force},
+             kJson = {"--json", nullptr, Sets::Json}, kInstallDir = {"--install-dir", "a path", Sets::InstallDir},
+             kFlag = {"--flag", "NAME=PATTERN", Sets::Flag}, kExclude = {"--exclude", "a PATTERN", Sets::Exclude},
+             kMerge = {"--merge", "a file name", Sets::Merge};
+
+// False, with the reason in *why, for a value the option refuses.
+bool Apply(Request& r, Sets what, const std::string& value, std::string* why) {
+    switch (what) {
+    case Sets::Stub: r.stub = value; break;
+    case Sets::Output: r.output = r.harvest.output = value; break;  // build's output or harvest's
+    case Sets::Define: return ParseDefine(value, r.options.defines, why);
+    case Sets::Strict: r.options.strict = true; break;
+    case Sets::Force: r.options.force = r.harvest.force = true; break;
+    case Sets::Json: r.options.json = true; break;
+    case Sets::InstallDir: r.harvest.installDir = value; break;
+    case Sets::Flag: r.harvest.flags.push_back(value); break;
+    case Sets::Exclude: r.harvest.excludes.push_back(value); break;
+    case Sets::Merge: r.harvest.merge = value; break;
+    }
+    return true;
+}
+
+struct Command;
+using Runner = int (*)(const Command&, Request&, std::ostream& out, std::ostream& err);
+
 struct Command {
     const char* name;
+    // The one operand the command takes, as its mistakes name it; null when `run` looks at the
+    // operands itself.
+    const char* operand;
+    std::vector<Option> options;
+    Runner run;
     const char* usage;
     const char* help;
 };
 
+int Mistake(const Command& c, const std::string& what, std::ostream& err) {
+    err << "uninstpack " << c.name << ": " << what << "\nusage: " << c.usage << "\n";
+    return kExitUnusable;
+}
+
+int Build(const Command& c, Request& r, std::ostream& out, std::ostream& err) {
+    if (r.stub.empty()) return Mistake(c, "--stub STUB is missing (the bare program part, uninst.exe)", err);
+    if (r.output.empty()) return Mistake(c, "-o OUTPUT is missing (the uninstaller to write)", err);
+    return RunBuild(r.operands[0], r.stub, r.output, out, err, r.options);
+}
+
+int Inspect(const Command&, Request& r, std::ostream& out, std::ostream& err) {
+    return RunInspect(r.operands[0], r.options.json, out, err, r.options);
+}
+
+int Verify(const Command&, Request& r, std::ostream& out, std::ostream& err) {
+    return RunVerify(r.operands[0], out, err, r.options);
+}
+
+int Harvest(const Command& c, Request& r, std::ostream& out, std::ostream& err) {
+    r.harvest.dir = r.operands[0];
+    if (r.harvest.installDir.empty())
+        return Mistake(c, "--install-dir PATH is missing (where the tree will stand, or \".\")", err);
+    return RunHarvest(r.harvest, out, err);
+}
+
+int Languages(const Command& c, Request& r, std::ostream& out, std::ostream& err) {
+    if (!r.operands.empty()) return Mistake(c, "takes no operand, not \"" + r.operands[0] + "\"", err);
+    return RunLanguages(out);
+}
+
+int Help(const Command& c, Request& r, std::ostream& out, std::ostream& err);
+
 const Command kCommands[] = {
-    {"build", "uninstpack build MANIFEST --stub STUB -o OUTPUT [--define NAME=VALUE]... [--strict] [--force]",
+    {"build", "MANIFEST", {kStub, kOutputShort, kOutput, kDefine, kStrict, kForce}, Build,
+     "uninstpack build MANIFEST --stub STUB -o OUTPUT [--define NAME=VALUE]... [--strict] [--force]",
      "Writes OUTPUT: the program part STUB followed by the uninstall data of the JSON MANIFEST, sealed\n"
      "with a CRC-32. Refuses (exit 2) records no author means: folders that are drive roots or system\n"
      "folders in any spelling, files that ship with Windows, registry keys and values Windows owns,\n"
@@ -29,14 +115,15 @@ const Command kCommands[] = {
      "--define NAME=VALUE puts VALUE for every \"${NAME}\" in the manifest's texts before anything else\n"
      "(\"$${\" is a literal \"${\"); an undefined NAME is an error. A path field may begin with a folder\n"
      "macro (#Programs#, #AppData#, ...), which the uninstaller expands on the machine it runs on.\n"},
-    {"inspect", "uninstpack inspect FILE [--json]",
+    {"inspect", "FILE", {kJson}, Inspect, "uninstpack inspect FILE [--json]",
      "Shows the locator, the signature, every chunk and every record of an uninstaller; --json prints\n"
      "a manifest that build turns into the same data. FILE \"-\" reads standard input.\n"},
-    {"verify", "uninstpack verify FILE [--define NAME=VALUE]... [--strict] [--json]",
+    {"verify", "FILE", {kDefine, kStrict, kJson}, Verify,
+     "uninstpack verify FILE [--define NAME=VALUE]... [--strict] [--json]",
      "Checks an uninstaller or a manifest: exit 0 when clean or only warnings, 1 with errors (or\n"
      "warnings under --strict), 2 when unusable. --json prints the findings as JSON. FILE \"-\" reads\n"
      "standard input. --define fills a manifest's \"${NAME}\" as for build.\n"},
-    {"harvest",
+    {"harvest", "DIR", {kInstallDir, kOutputShort, kOutput, kFlag, kExclude, kMerge, kForce}, Harvest,
      "uninstpack harvest DIR --install-dir PATH [-o FILE] [--flag NAME=PATTERN]... [--exclude PATTERN]... "
      "[--merge MANIFEST] [--force]",
      "Writes the file and folder records of the staged folder DIR as its tree will stand below PATH (a\n"
@@ -49,16 +136,22 @@ const Command kCommands[] = {
      "record for a harvested path replaces the harvested one in place. Writes standard output unless\n"
      "-o FILE, which is refused as the build's output is; a read-only one needs --force. Every name\n"
      "and record refused is named in one run.\n"},
-    {"languages", "uninstpack languages",
+    {"languages", nullptr, {}, Languages, "uninstpack languages",
      "Lists the languages of the default texts, one per line: the tag a manifest's \"language\" names,\n"
      "then the language's name. With \"language\" and \"product\", every message a manifest leaves\n"
      "out is taken from that set.\n"},
-    {"help", "uninstpack help [COMMAND]", "Shows the commands, or how to use one of them.\n"},
+    {"help", nullptr, {}, Help, "uninstpack help [COMMAND]", "Shows the commands, or how to use one of them.\n"},
 };
 
 const Command* FindCommand(const std::string& name) {
     for (const Command& c : kCommands)
         if (name == c.name) return &c;
+    return nullptr;
+}
+
+const Option* FindOption(const Command& c, const std::string& name) {
+    for (const Option& o : c.options)
+        if (name == o.name) return &o;
     return nullptr;
 }
 
@@ -74,9 +167,18 @@ void Overview(std::ostream& out) {
     out << "  uninstpack --version\n\nRun \"uninstpack help COMMAND\" for one command.\n";
 }
 
-int Mistake(const Command& c, const std::string& what, std::ostream& err) {
-    err << "uninstpack " << c.name << ": " << what << "\nusage: " << c.usage << "\n";
-    return kExitUnusable;
+int Help(const Command&, Request& r, std::ostream& out, std::ostream& err) {
+    if (r.operands.empty()) {
+        Overview(out);
+        return kExitClean;
+    }
+    const Command* about = FindCommand(r.operands[0]);
+    if (!about || r.operands.size() > 1) {
+        err << "uninstpack help: unknown command \"" << r.operands[0] << "\" (commands: " << CommandList() << ")\n";
+        return kExitUnusable;
+    }
+    out << "usage: " << about->usage << "\n\n" << about->help;
+    return kExitClean;
 }
 
 }  // namespace
@@ -100,19 +202,14 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         err << "uninstpack: unknown command \"" << first << "\" (commands: " << CommandList() << ")\n";
         return kExitUnusable;
     }
-    const std::string name = command->name;
 
-    Options options;
-    options.input = &in;
-    bool json = false;
-    std::string stub, output;
-    HarvestOptions harvest;
-    std::vector<std::string> positional;
+    Request request;
+    request.options.input = &in;
     bool optionsEnd = false;
     for (size_t i = 2; i < args.size(); ++i) {
         std::string a = args[i];
         if (optionsEnd || a == "-" || a.empty() || a[0] != '-') {
-            positional.push_back(a);
+            request.operands.push_back(a);
             continue;
         }
         if (a == "--") {
@@ -131,74 +228,24 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
             a = a.substr(0, eq);
             inlineValue = true;
         }
-        bool takesValue = (name == "build" && (a == "--stub" || a == "-o" || a == "--output")) ||
-                          ((name == "build" || name == "verify") && a == "--define") ||
-                          (name == "harvest" && (a == "--install-dir" || a == "-o" || a == "--output" ||
-                                                 a == "--flag" || a == "--exclude" || a == "--merge"));
-        if (takesValue) {
-            if (!inlineValue) {
-                if (i + 1 >= args.size())
-                    return Mistake(*command, a + (a == "--flag"          ? " needs NAME=PATTERN"
-                                                  : a == "--exclude"     ? " needs a PATTERN"
-                                                  : a == "--define"      ? " needs NAME=VALUE"
-                                                  : a == "--install-dir" ? " needs a path"
-                                                                         : " needs a file name"),
-                                   err);
-                value = args[++i];
-            }
-            std::string why;
-            if (a == "--define" && !ParseDefine(value, options.defines, &why)) return Mistake(*command, why, err);
-            if (a == "--define") continue;
-            if (a == "--stub") stub = value;
-            else if (a == "-o" || a == "--output") output = harvest.output = value;
-            else if (a == "--install-dir") harvest.installDir = value;
-            else if (a == "--merge") harvest.merge = value;
-            else if (a == "--exclude") harvest.excludes.push_back(value);
-            else harvest.flags.push_back(value);
-            continue;
+        const Option* option = FindOption(*command, a);
+        if (inlineValue && !(option && option->value)) return Mistake(*command, a + " takes no value", err);
+        if (!option) return Mistake(*command, "unknown option \"" + a + "\"", err);
+        if (option->value && !inlineValue) {
+            if (i + 1 >= args.size()) return Mistake(*command, a + " needs " + option->value, err);
+            value = args[++i];
         }
-        if (inlineValue) return Mistake(*command, a + " takes no value", err);
-        if (a == "--strict" && (name == "build" || name == "verify")) options.strict = true;
-        else if (a == "--force" && name == "build") options.force = true;
-        else if (a == "--force" && name == "harvest") harvest.force = true;
-        else if (a == "--json" && (name == "inspect" || name == "verify")) json = true;
-        else return Mistake(*command, "unknown option \"" + a + "\"", err);
+        std::string why;
+        if (!Apply(request, option->sets, value, &why)) return Mistake(*command, why, err);
     }
 
-    if (name == "help") {
-        if (positional.empty()) {
-            Overview(out);
-            return kExitClean;
-        }
-        const Command* about = FindCommand(positional[0]);
-        if (!about || positional.size() > 1) {
-            err << "uninstpack help: unknown command \"" << positional[0] << "\" (commands: " << CommandList() << ")\n";
-            return kExitUnusable;
-        }
-        out << "usage: " << about->usage << "\n\n" << about->help;
-        return kExitClean;
+    if (command->operand) {
+        const std::string operand = command->operand;
+        if (request.operands.empty()) return Mistake(*command, operand + " is missing", err);
+        if (request.operands.size() > 1)
+            return Mistake(*command, "one " + operand + " only, not also \"" + request.operands[1] + "\"", err);
     }
-    if (name == "languages") {
-        if (!positional.empty()) return Mistake(*command, "takes no operand, not \"" + positional[0] + "\"", err);
-        return RunLanguages(out);
-    }
-    const char* operand = name == "build" ? "MANIFEST" : name == "harvest" ? "DIR" : "FILE";
-    if (positional.empty()) return Mistake(*command, std::string(operand) + " is missing", err);
-    if (positional.size() > 1) return Mistake(*command, "one " + std::string(operand) + " only, not also \"" + positional[1] + "\"", err);
-    if (name == "build") {
-        if (stub.empty()) return Mistake(*command, "--stub STUB is missing (the bare program part, uninst.exe)", err);
-        if (output.empty()) return Mistake(*command, "-o OUTPUT is missing (the uninstaller to write)", err);
-        return RunBuild(positional[0], stub, output, out, err, options);
-    }
-    if (name == "harvest") {
-        harvest.dir = positional[0];
-        if (harvest.installDir.empty())
-            return Mistake(*command, "--install-dir PATH is missing (where the tree will stand, or \".\")", err);
-        return RunHarvest(harvest, out, err);
-    }
-    if (name == "inspect") return RunInspect(positional[0], json, out, err, options);
-    options.json = json;
-    return RunVerify(positional[0], out, err, options);
+    return command->run(*command, request, out, err);
 }
 
 }  // namespace uninstpack

@@ -16,7 +16,7 @@ enum ExitCode { kExitClean = 0, kExitProblems = 1, kExitUnusable = 2 };
 struct Options {
     bool strict = false;            // warnings fail with exit 1 (build then writes nothing)
     bool force = false;             // build: replace a read-only output
-    bool json = false;              // verify: findings as JSON
+    bool json = false;              // verify: findings as JSON (inspect takes --json as an argument)
     std::istream* input = nullptr;  // what the file name "-" reads (the program: standard input)
     std::vector<Define> defines;    // build, verify: put into a manifest's "${NAME}"
 };
