@@ -16,36 +16,12 @@
 #include "removal/registry_pass.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/files_registry.h"
 #include "support/process_globals.h"
 
 namespace {
 
 DWORD RootValue(HKEY root) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root)); }
-
-bool KeyExists(HKEY root, const std::wstring& path) {
-    HKEY key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool ValueExists(HKEY root, const std::wstring& path, const wchar_t* name) {
-    HKEY key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    LONG result = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-void MakeKey(HKEY root, const std::wstring& path, std::vector<const wchar_t*> values = {}) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    for (const wchar_t* name : values) {
-        DWORD data = 1;
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&data), sizeof(data)));
-    }
-    RegCloseKey(key);
-}
 
 // --- recording fakes -------------------------------------------------------------------------
 

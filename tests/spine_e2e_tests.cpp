@@ -33,16 +33,6 @@ Bytes SettingsChunk(uint16_t chunkFlags = 0) {
 
 Bytes EndChunk() { return uninstpack::EncodeChunkHeader(ChunkTag::End, 0, 0); }
 
-std::vector<int> VisibleButtonIds(HWND dialog) {
-    std::vector<int> ids;
-    for (const ControlInfo& control : ListControls(dialog)) {
-        if (_wcsicmp(control.className.c_str(), L"Button") == 0 && IsWindowVisible(control.window)) {
-            ids.push_back(control.id);
-        }
-    }
-    return ids;
-}
-
 // Starts `exe`, expects the loader's message box (caption `caption`, text `text`, no owner, a
 // single OK button) as the only window of the run, answers it with OK and returns the exit code.
 DWORD RunExpectingLoaderBox(const std::wstring& exe, const std::wstring& caption, const std::wstring& text) {

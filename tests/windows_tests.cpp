@@ -30,14 +30,6 @@ namespace {
 
 std::wstring Text(const std::u16string& text) { return Wide(text); }
 
-// Saves a screenshot of `window` as NAME.bmp in the folder named by UNINST_TEST_SHOTS, if set.
-void Shot(HWND window, const wchar_t* name) {
-    const wchar_t* folder = _wgetenv(L"UNINST_TEST_SHOTS");
-    if (!folder || !folder[0]) return;
-    CreateDirectoryW(folder, nullptr);
-    EXPECT_TRUE(SaveScreenshot(window, std::wstring(folder) + L"\\" + name + L".bmp"));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Resources read from the built program
 
