@@ -28,6 +28,7 @@
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/file_errors.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
@@ -204,17 +205,6 @@ HANDLE WINAPI NoteTempCopies(LPCWSTR path, DWORD access, DWORD share, LPSECURITY
     return file;
 }
 
-template <typename Reader>
-bool LoadChunk(const std::wstring& path, const Bytes& payload, Reader reader) {
-    if (!WriteFileBytes(path, payload)) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    int result = reader(file);
-    CloseHandle(file);
-    DeleteFileW(path.c_str());
-    return result == 0;
-}
-
 const wchar_t kKeyBase[] = L"Software\\UninstFaultInjection";
 
 // One installation made afresh for each case, with a record of each kind on both sides of the
@@ -303,12 +293,7 @@ protected:
 
     bool Load(const Installation& at) {
         uninstpack::UninstallData d = at.Data();
-        std::wstring chunk = dir_.Join(L"chunk.bin");
-        if (!LoadChunk(chunk, uninstpack::EncodeMessageTable(d.messages), ReadMessageTableChunk) ||
-            !LoadChunk(chunk, uninstpack::EncodeFileList(d.files), ReadFileListChunk) ||
-            !LoadChunk(chunk, uninstpack::EncodeShortcutList(d.shortcuts), ReadShortcutListChunk) ||
-            !LoadChunk(chunk, uninstpack::EncodeRegistryList(d.registry), ReadRegistryListChunk))
-            return false;
+        if (!LoadRecords(d)) return false;
         Bytes settings = uninstpack::EncodeRunSettings(d.settings);
         if (!AllocBlock(settings.size(), &RunSettings)) return false;
         memcpy(RunSettings, settings.data(), settings.size());

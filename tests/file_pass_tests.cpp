@@ -20,6 +20,7 @@
 #include "removal/progress.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 #include "support/window_driver.h"
@@ -30,25 +31,6 @@ using uninstpack::FileRecord;
 namespace {
 
 std::wstring Message(int n) { return Wide(StandardMessages()[n]); }
-
-// Loads a chunk payload through the program's own reader, as LoadUninstallData would.
-template <typename Reader>
-bool LoadChunk(const Bytes& payload, Reader reader) {
-    TempFolder dir;
-    std::wstring path = dir.Join(L"chunk.bin");
-    if (!WriteFileBytes(path, payload)) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    int result = reader(file);
-    CloseHandle(file);
-    return result == 0;
-}
-bool LoadMessages(const std::vector<std::u16string>& messages) {
-    return LoadChunk(uninstpack::EncodeMessageTable(messages), ReadMessageTableChunk);
-}
-bool LoadFileRecords(const std::vector<FileRecord>& records) {
-    return LoadChunk(uninstpack::EncodeFileList(records), ReadFileListChunk);
-}
 
 // ---------------------------------------------------------------------------------------------
 // The user: answers the boxes and prompts the pass shows, from a second thread, in order, and

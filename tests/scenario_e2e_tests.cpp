@@ -211,6 +211,40 @@ void RemoveLeftovers(const ShellFolders& shell) {
         SetSharedCount(shared, std::nullopt);
 }
 
+// The bench the scenarios stand on, able to fail: a listing sees a folder, a file, a key and a
+// value come and change, and the journal puts the prefix back as it found it, the value it
+// changed and the file made read-only since included.
+TEST(TestBench, ListingSeesEveryChangeAndTheJournalUndoesIt) {
+    const std::wstring name = L"uninst-bench-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring folder = L"C:\\" + name, key = L"Software\\" + name;
+    const std::string file = "f " + Utf8(Lower(folder)) + "\\notes.txt";
+    // Any line of `differences` that starts with `start` and holds `part`.
+    auto has = [](const std::string& differences, const std::string& start, const std::string& part) {
+        for (size_t at = 0, end; (end = differences.find('\n', at)) != std::string::npos; at = end + 1)
+            if (differences.compare(at, start.size(), start) == 0 && differences.substr(at, end - at).find(part) != std::string::npos)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(SetText(HKEY_CURRENT_USER, key, L"Kept", L"before"));
+    const Listing before = TakeListing();
+    {
+        Journal journal;
+        journal.File(folder + L"\\notes.txt", 10);
+        journal.SetText(HKEY_CURRENT_USER, key, L"Kept", L"after");
+        journal.SetNumber(HKEY_CURRENT_USER, key + L"\\New", L"Count", 1);
+        const Listing made = TakeListing();
+        const std::string differences = Differences(before, made);
+        EXPECT_TRUE(has(differences, "unexpected: f " + Utf8(Lower(folder)) + " = folder", "")) << differences;
+        EXPECT_TRUE(has(differences, "unexpected: " + file + " = file 10 0", "")) << differences;
+        EXPECT_TRUE(has(differences, "changed: v ", Utf8(name) + " \"Kept\"")) << differences;
+        EXPECT_TRUE(has(differences, "unexpected: v ", Utf8(name) + "\\\\New \"Count\"")) << differences;
+        ASSERT_TRUE(SetFileAttributesW((folder + L"\\notes.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_EQ("changed: " + file + " = file 10 0 -> file 10 1\n", Differences(made, TakeListing()));
+    }
+    EXPECT_EQ("", Differences(before, TakeListing())) << "the journal left the prefix changed";
+    DeleteTree(HKEY_CURRENT_USER, key);
+}
+
 // ---- The scenarios ----------------------------------------------------------------------------
 
 class RemovalScenario : public ::testing::Test {

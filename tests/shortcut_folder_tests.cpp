@@ -7,7 +7,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "removal/shortcut_pass.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
@@ -53,45 +53,6 @@ LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
 }
 
 typedef std::vector<std::wstring> Paths;
-
-// --- records ---------------------------------------------------------------------------------
-
-// Records as the loader leaves them: mutable zero-terminated texts the records point to.
-class Records {
-public:
-    ~Records() {
-        ShortcutEntries = nullptr;
-        ShortcutEntryCount = 0;
-        FileEntries = nullptr;
-        FileEntryCount = 0;
-    }
-    ShortcutEntry* Shortcut(DWORD levels, const std::wstring& first, const std::wstring& second,
-                            const std::wstring& fileName) {
-        shortcuts_.push_back(ShortcutEntry{levels, Text(first), Text(second), Text(fileName)});
-        shortcutPointers_.push_back(&shortcuts_.back());
-        ShortcutEntries = shortcutPointers_.data();
-        ShortcutEntryCount = static_cast<DWORD>(shortcutPointers_.size());
-        return &shortcuts_.back();
-    }
-    void File(const std::wstring& directory, const std::wstring& fileName, BYTE flags = 0) {
-        files_.push_back(FileEntry{Text(directory), Text(fileName), flags});
-        filePointers_.push_back(&files_.back());
-        FileEntries = filePointers_.data();
-        FileEntryCount = static_cast<DWORD>(filePointers_.size());
-    }
-
-private:
-    WCHAR* Text(const std::wstring& text) {
-        texts_.emplace_back(text.begin(), text.end());
-        texts_.back().push_back(0);
-        return texts_.back().data();
-    }
-    std::deque<std::vector<WCHAR>> texts_;
-    std::deque<ShortcutEntry> shortcuts_;
-    std::deque<FileEntry> files_;
-    std::vector<ShortcutEntry*> shortcutPointers_;
-    std::vector<FileEntry*> filePointers_;
-};
 
 class PassTest : public ::testing::Test {
 protected:

@@ -20,6 +20,7 @@
 #include "folders/resolve_folder.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 #include "support/window_driver.h"
@@ -423,29 +424,6 @@ TEST(PumpMessages, DispatchesEverythingQueuedDropsQuitAndReturnsWhenEmpty) {
 
 // ---------------------------------------------------------------------------------------------
 // Windows and dialogs, made from the program's own resources
-
-// Loads `messages` as the message table through the program's own chunk reader.
-bool LoadMessages(const std::vector<std::u16string>& messages) {
-    TempFolder dir;
-    std::wstring path = dir.Join(L"messages.bin");
-    if (!WriteFileBytes(path, uninstpack::EncodeMessageTable(messages))) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    int result = ReadMessageTableChunk(file);
-    CloseHandle(file);
-    return result == 0;
-}
-
-bool LoadFileRecords(const std::vector<uninstpack::FileRecord>& records) {
-    TempFolder dir;
-    std::wstring path = dir.Join(L"files.bin");
-    if (!WriteFileBytes(path, uninstpack::EncodeFileList(records))) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    int result = ReadFileListChunk(file);
-    CloseHandle(file);
-    return result == 0;
-}
 
 class RunWindows : public ::testing::Test {
 protected:
