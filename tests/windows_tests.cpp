@@ -4,7 +4,6 @@
 // templates the program ships.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>

@@ -53,3 +53,11 @@ HINSTANCE WINAPI RecordShellExecute(HWND, LPCWSTR operation, LPCWSTR file, LPCWS
                      show};
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
 }
+
+std::vector<ShownBox> ShownBoxes;
+int BoxAnswer = IDOK;
+
+int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    ShownBoxes.push_back({owner, OrNull(text), OrNull(caption), type});
+    return BoxAnswer;
+}

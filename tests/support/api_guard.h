@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "folders/protected_folders.h"
 #include "platform/api_table.h"
@@ -38,6 +39,16 @@ struct ShellOpen {
 extern ShellOpen LastShellOpen;
 HINSTANCE WINAPI RecordShellExecute(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
                                     INT show);
+
+// A MessageBox that notes each box and answers BoxAnswer (IDOK unless a test says otherwise).
+struct ShownBox {
+    HWND owner;
+    std::wstring text, caption;
+    UINT type;
+};
+extern std::vector<ShownBox> ShownBoxes;
+extern int BoxAnswer;
+int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 inline bool ResolvesFolders(const void* entry) {
     const void* resolving[] = {&ApiTable.GetSystemDirectory, &ApiTable.GetTempPath,

@@ -20,6 +20,12 @@ std::wstring BinFolder() {
 
 std::wstring BinPath(const std::wstring& fileName) { return BinFolder() + L"\\" + fileName; }
 
+uninstpack::Bytes Cat(std::initializer_list<uninstpack::Bytes> parts) {
+    uninstpack::Bytes out;
+    for (const uninstpack::Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
 uninstpack::Bytes UninstallerProgram() { return ReadFileBytes(BinPath(L"uninst.exe")); }
 
 bool WriteUninstaller(const std::wstring& path, const uninstpack::Bytes& stream) {

@@ -15,6 +15,7 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,8 @@ const DWORD kChildBoundMs = 180000;
 std::wstring BinFolder();
 std::wstring BinPath(const std::wstring& fileName);
 
+// The parts one after another.
+uninstpack::Bytes Cat(std::initializer_list<uninstpack::Bytes> parts);
 // The bytes of the real uninst.exe of this build.
 uninstpack::Bytes UninstallerProgram();
 // Writes the real program with `stream` appended and its data offset pointing at the stream.
