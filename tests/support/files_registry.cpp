@@ -323,9 +323,11 @@ bool DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name, 
 }
 
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
-    OpenKey open(root, path, KEY_ALL_ACCESS | view);
-    if (!open.key) return;
-    RegDeleteTreeW(open.key, nullptr);
+    {
+        OpenKey open(root, path, KEY_ALL_ACCESS | view);
+        if (!open.key) return;
+        RegDeleteTreeW(open.key, nullptr);
+    }
     RegDeleteKeyExW(root, path.c_str(), view, 0);
 }
 

@@ -18,7 +18,7 @@ std::wstring Wide(const std::u16string& text);
 std::u16string Utf16(const std::wstring& text);
 // For messages and comparisons in tests: the exact text in UTF-8.
 std::string Utf8(const std::wstring& text);
-// ASCII letters only, as the file system folds them for our names.
+// ASCII letters only: enough for the names the tests compare.
 std::wstring Lower(std::wstring text);
 std::wstring Upper(std::wstring text);
 
