@@ -39,22 +39,6 @@ const int kYesToAllButton = 1001, kTextControl = 1000, kProgressBar = 1009;
 // start in the loaded test machine has taken 40 s.
 const DWORD kSelfRemovalBoundMs = 120000;
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
-    return text;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::wstring ParentOf(const std::wstring& path) {
     size_t at = path.find_last_of(L'\\');
     return at == std::wstring::npos ? std::wstring() : path.substr(0, at);
@@ -70,22 +54,7 @@ bool MakeFolders(const std::wstring& path) {
     return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-std::wstring ShellFolder(int csidl) {
-    WCHAR path[MAX_PATH];
-    return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"";
-}
-
-std::wstring TempFolderPath() {
-    WCHAR temp[MAX_PATH + 1], longTemp[MAX_PATH * 2];
-    if (!GetTempPathW(ARRAYSIZE(temp), temp)) return L"";
-    std::wstring path = GetLongPathNameW(temp, longTemp, ARRAYSIZE(longTemp)) ? longTemp : temp;
-    while (!path.empty() && path.back() == L'\\') path.pop_back();
-    return path;
-}
-
 // ---- Registry ------------------------------------------------------------------------------
-
-HKEY RootKey(uint32_t root) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(root)); }
 
 const wchar_t* RootName(HKEY root) {
     if (root == HKEY_CLASSES_ROOT) return L"HKCR";
@@ -93,40 +62,6 @@ const wchar_t* RootName(HKEY root) {
     if (root == HKEY_LOCAL_MACHINE) return L"HKLM";
     if (root == HKEY_USERS) return L"HKU";
     return L"HK?";
-}
-
-bool KeyExists(HKEY root, const std::wstring& key) {
-    HKEY opened;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    RegCloseKey(opened);
-    return true;
-}
-
-bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& value) {
-    HKEY opened;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    bool found = RegQueryValueExW(opened, value.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(opened);
-    return found;
-}
-
-bool SetText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& text) {
-    HKEY opened;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG rc = RegSetValueExW(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(opened);
-    return rc == ERROR_SUCCESS;
-}
-
-bool SetNumber(HKEY root, const std::wstring& key, const std::wstring& name, DWORD number) {
-    HKEY opened;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG rc = RegSetValueExW(opened, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    RegCloseKey(opened);
-    return rc == ERROR_SUCCESS;
 }
 
 // The value as text: a number in decimal, a list of texts joined by " | "; empty when absent.
@@ -472,7 +407,7 @@ RunLog DriveRun(Demo& demo) {
 // The temporary copies of uninstallers in the temp folder.
 std::vector<std::wstring> TempCopies() {
     std::vector<std::wstring> found;
-    std::wstring temp = TempFolderPath();
+    std::wstring temp = TempRoot();
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((temp + L"\\_uins*.exe").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return found;

@@ -21,22 +21,11 @@ using uninstpack::Bytes;
 
 namespace {
 
-std::wstring CurrentDirectory() {
-    WCHAR buffer[MAX_PATH];
-    DWORD cch = GetCurrentDirectoryW(MAX_PATH, buffer);
-    return std::wstring(buffer, cch < MAX_PATH ? cch : 0);
-}
-
 // The lines a recording server wrote beside itself, each "pid|current directory|command line".
 std::vector<std::vector<std::wstring>> ServerLog(const std::wstring& server) {
     std::vector<std::vector<std::wstring>> lines;
     if (!Exists(server + L".log")) return lines;
-    Bytes bytes = ReadFileBytes(server + L".log");
-    std::wstring text(bytes.size() / 2, L'\0');
-    memcpy(&text[0], bytes.data(), text.size() * 2);
-    size_t start = 0;
-    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
-        std::wstring line = text.substr(start, end - start);
+    for (const std::wstring& line : ReadTextLines(server + L".log")) {
         size_t a = line.find(L'|'), b = line.find(L'|', a + 1);
         lines.push_back({line.substr(0, a), line.substr(a + 1, b - a - 1), line.substr(b + 1)});
     }
@@ -44,21 +33,15 @@ std::vector<std::vector<std::wstring>> ServerLog(const std::wstring& server) {
 }
 
 // The system's regsvr32, as the program must name it.
-std::wstring SystemRegsvr32() {
-    WCHAR dir[MAX_PATH];
-    UINT cch = GetSystemDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir, cch < MAX_PATH ? cch : 0) + L"\\regsvr32.exe";
-}
+std::wstring SystemRegsvr32() { return SystemFolder() + L"\\regsvr32.exe"; }
 
 class ComServers : public ::testing::Test {
 protected:
     ProcessGlobalsGuard globals_;
     void SetUp() override {
-        savedDir_ = CurrentDirectory();
         elsewhere_ = dir_.MakeFolder(L"elsewhere");
         ASSERT_TRUE(SetCurrentDirectoryW(elsewhere_.c_str()));
     }
-    void TearDown() override { SetCurrentDirectoryW(savedDir_.c_str()); }
     // A copy of a built helper DLL in a folder of its own (with a blank in its name).
     std::wstring Server(const wchar_t* helper, const wchar_t* name) {
         std::wstring folder = dir_.MakeFolder(std::wstring(L"server ") + name);
@@ -69,7 +52,7 @@ protected:
 
     TempFolder dir_;
     std::wstring elsewhere_;
-    std::wstring savedDir_;
+    ScopedCurrentDirectory savedDir_;  // put back before dir_ goes
 };
 
 TEST_F(ComServers, Regsvr32UnregistersWithSwitchesAndTheQuotedPathAndIsWaitedFor) {
@@ -335,26 +318,11 @@ TEST(FontFullName, InstalledTrueTypeFontsReadAsFontToolsReadsThem) {
 class FontsValue {
 public:
     FontsValue(bool nt, std::wstring name) : key_(FontsKeyPath(nt)), name_(std::move(name)) {
-        HKEY key;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
-            ERROR_SUCCESS) {
-            static const wchar_t kData[] = L"file.ttf";
-            created_ = RegSetValueExW(key, name_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(kData),
-                                      sizeof(kData)) == ERROR_SUCCESS;
-            RegCloseKey(key);
-        }
+        created_ = SetText(HKEY_LOCAL_MACHINE, key_, name_, L"file.ttf");
     }
-    ~FontsValue() {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueW(key, name_.c_str());
-        RegCloseKey(key);
-    }
+    ~FontsValue() { DeleteValue(HKEY_LOCAL_MACHINE, key_, name_); }
     bool Created() const { return created_; }
-    bool Exists() const {
-        return RegGetValueW(HKEY_LOCAL_MACHINE, key_.c_str(), name_.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-               ERROR_SUCCESS;
-    }
+    bool Exists() const { return ValueExists(HKEY_LOCAL_MACHINE, key_, name_); }
 
 private:
     std::wstring key_, name_;

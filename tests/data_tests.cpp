@@ -27,27 +27,6 @@ using uninstpack::EncodeChunkHeader;
 
 namespace {
 
-// ---- fakes of the system calls the loader makes ----
-
-struct ShownBox {
-    HWND owner;
-    std::wstring text, caption;
-    UINT type;
-};
-std::vector<ShownBox> Boxes;
-int BoxAnswer = IDOK;
-
-int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    Boxes.push_back({owner, text, caption, type});
-    return BoxAnswer;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 Bytes U16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
 Bytes U32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
 Bytes Units(const std::u16string& s) {
@@ -92,7 +71,7 @@ protected:
         program_ = dir_.Join(L"uninst.exe");
         FakeModulePath = program_;
         ModuleFileNameFails = false;
-        Boxes.clear();
+        ShownBoxes.clear();
         BoxAnswer = IDOK;
         ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
         baseline_ = LiveBlockCount;
@@ -118,12 +97,12 @@ protected:
 
     // The one box a failed load shows, with message `number` formatted with the path.
     void ExpectFailureBox(int number) {
-        ASSERT_EQ(1u, Boxes.size());
+        ASSERT_EQ(1u, ShownBoxes.size());
         std::wstring text = number == 8 ? L"Damaged: " : L"Out of memory: ";
-        EXPECT_EQ(text + program_, Boxes[0].text);
-        EXPECT_EQ(L"Title", Boxes[0].caption);
-        EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), Boxes[0].type);
-        EXPECT_EQ(nullptr, Boxes[0].owner);
+        EXPECT_EQ(text + program_, ShownBoxes[0].text);
+        EXPECT_EQ(L"Title", ShownBoxes[0].caption);
+        EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), ShownBoxes[0].type);
+        EXPECT_EQ(nullptr, ShownBoxes[0].owner);
     }
 
     TempFolder dir_;
@@ -145,7 +124,7 @@ TEST_F(Loader, ReadsEveryKindOfRecordAndTheSettings) {
     d.registry = {{0x80000002u, u"Software\\Vendor\\\\Value"}};
     d.settings = {kRunWaitForCommand, u"pre.exe /x", u"https://example.invalid/"};
     ASSERT_TRUE(Load(uninstpack::EncodeStream(d)));
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(ShownBoxes.empty());
     EXPECT_STREQ(program_.c_str(), ModulePath);
 
     ASSERT_EQ(2u, FileEntryCount);
@@ -175,11 +154,11 @@ TEST_F(Loader, NoAppendedDataShowsAnEmptyMessage8) {
     ASSERT_TRUE(WriteFileBytes(program_, Bytes(kProgramPartSize, 'P')));
     SetDataOffset(kProgramPartSize);
     EXPECT_FALSE(LoadUninstallDataOrReport());
-    ASSERT_EQ(1u, Boxes.size());
-    EXPECT_EQ(L"", Boxes[0].text);
-    EXPECT_EQ(L"", Boxes[0].caption);
-    EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), Boxes[0].type);
-    EXPECT_EQ(nullptr, Boxes[0].owner);
+    ASSERT_EQ(1u, ShownBoxes.size());
+    EXPECT_EQ(L"", ShownBoxes[0].text);
+    EXPECT_EQ(L"", ShownBoxes[0].caption);
+    EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), ShownBoxes[0].type);
+    EXPECT_EQ(nullptr, ShownBoxes[0].owner);
 }
 
 TEST_F(Loader, SilentFailuresBeforeTheFileIsRead) {
@@ -206,9 +185,9 @@ TEST_F(Loader, SilentFailuresBeforeTheFileIsRead) {
         SetDataOffset(c.offset);
         ModuleFileNameFails = c.moduleFails;
         FakeModulePath = c.modulePath;
-        Boxes.clear();
+        ShownBoxes.clear();
         EXPECT_FALSE(LoadUninstallDataOrReport()) << c.name;
-        EXPECT_TRUE(Boxes.empty()) << c.name;
+        EXPECT_TRUE(ShownBoxes.empty()) << c.name;
         ReleaseUninstallData();
     }
     // The same file loads once the path is whole.
@@ -243,9 +222,9 @@ TEST_F(Loader, StreamsThatLoad) {
         {"sealed, then more chunks", Cat({Sealed(kTable), list, kSettings, kEnd})},
     };
     for (const Case& c : cases) {
-        Boxes.clear();
+        ShownBoxes.clear();
         EXPECT_TRUE(Load(c.stream)) << c.name;
-        EXPECT_TRUE(Boxes.empty()) << c.name;
+        EXPECT_TRUE(ShownBoxes.empty()) << c.name;
         ASSERT_EQ(1u, FileEntryCount) << c.name;
         EXPECT_STREQ(L"f", FileEntries[0]->fileName) << c.name;
         EXPECT_STREQ(L"Title", GetMessageText(0, 0)) << c.name;
@@ -289,7 +268,7 @@ TEST_F(Loader, DamagedStreamsShowMessage8) {
         {"integrity chunk of 3 bytes", Cat({kTable, kSettings, EncodeChunk(ChunkTag::Integrity, Bytes(3, 0)), kEnd})},
     };
     for (const Case& c : cases) {
-        Boxes.clear();
+        ShownBoxes.clear();
         EXPECT_FALSE(Load(c.stream)) << c.name;
         ExpectFailureBox(8);
         ReleaseUninstallData();
@@ -330,11 +309,11 @@ TEST_F(Loader, RunSettingsBlocks) {
         {"finish page without terminator", Cat({none, U32(12), U32(16), Units(u"a"), U16(0), Units(u"b")}), false, nullptr},
     };
     for (const Case& c : cases) {
-        Boxes.clear();
+        ShownBoxes.clear();
         bool loaded = Load(Cat({kTable, c.block.empty() ? Bytes{} : Settings(c.block), kEnd}));
         EXPECT_EQ(c.loads, loaded) << c.name;
         if (c.loads) {
-            EXPECT_TRUE(Boxes.empty()) << c.name;
+            EXPECT_TRUE(ShownBoxes.empty()) << c.name;
             if (c.command) {
                 ASSERT_NE(nullptr, PreRemovalCommandText()) << c.name;
                 EXPECT_EQ(std::wstring(c.command), std::wstring(PreRemovalCommandText())) << c.name;
@@ -390,7 +369,7 @@ TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
         {"registry, longest length field", 0x1237, registry(units(0xFFFF)), false},
     };
     for (const Case& c : cases) {
-        Boxes.clear();
+        ShownBoxes.clear();
         EXPECT_EQ(c.loads, Load(Cat({kTable, EncodeChunk(c.tag, c.payload), kSettings, kEnd}))) << c.name;
         DWORD count = c.tag == 0x1235 ? FileEntryCount : c.tag == 0x1236 ? ShortcutEntryCount : RegistryEntryCount;
         EXPECT_EQ(c.loads ? 1u : 0u, count) << c.name;
@@ -420,7 +399,7 @@ TEST_F(Loader, RecordCountsTooLargeForThePointerArray) {
         {"array cannot be allocated", Cat({kTable, EncodeChunk(0x1235, Cat({U32(0x3FFFFFFF), file})), kSettings, kEnd}), 7, 0, 0, 0},
     };
     for (const Case& c : cases) {
-        Boxes.clear();
+        ShownBoxes.clear();
         EXPECT_FALSE(Load(c.stream)) << c.name;
         ExpectFailureBox(c.message);
         EXPECT_EQ(c.files, FileEntryCount) << c.name;
@@ -471,9 +450,9 @@ TEST_F(Loader, MessageTablePayloads) {
 
     // With n = 0 there is no table: every lookup, caption included, is empty.
     EXPECT_FALSE(Load(Cat({table(1, {}), kSettings})));
-    ASSERT_EQ(1u, Boxes.size());
-    EXPECT_EQ(L"", Boxes[0].caption);
-    EXPECT_EQ(L"", Boxes[0].text);
+    ASSERT_EQ(1u, ShownBoxes.size());
+    EXPECT_EQ(L"", ShownBoxes[0].caption);
+    EXPECT_EQ(L"", ShownBoxes[0].text);
     EXPECT_STREQ(L"", GetMessageText(0, 0));
 }
 
@@ -558,16 +537,16 @@ TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
     std::wstring caption = L"Caption";
     WCHAR* entries[] = {&caption[0], nullptr};
     MessageTable = entries;
-    Boxes.clear();
+    ShownBoxes.clear();
     BoxAnswer = IDRETRY;
     MainWindow = reinterpret_cast<HWND>(0x1234);
     EXPECT_EQ(IDRETRY, ShowMessage(L"Body", MB_RETRYCANCEL | MB_ICONINFORMATION));
     BoxAnswer = IDOK;
-    ASSERT_EQ(1u, Boxes.size());
-    EXPECT_EQ(reinterpret_cast<HWND>(0x1234), Boxes[0].owner);
-    EXPECT_EQ(L"Body", Boxes[0].text);
-    EXPECT_EQ(L"Caption", Boxes[0].caption);
-    EXPECT_EQ(UINT(0x45), Boxes[0].type);
+    ASSERT_EQ(1u, ShownBoxes.size());
+    EXPECT_EQ(reinterpret_cast<HWND>(0x1234), ShownBoxes[0].owner);
+    EXPECT_EQ(L"Body", ShownBoxes[0].text);
+    EXPECT_EQ(L"Caption", ShownBoxes[0].caption);
+    EXPECT_EQ(UINT(0x45), ShownBoxes[0].type);
 }
 
 // ---- memory, file operations and the locator ----

@@ -28,19 +28,13 @@
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/file_errors.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
 
 namespace {
-
-bool KeyExists(const std::wstring& path) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
 
 // ---- the injected failure ----
 
@@ -211,31 +205,7 @@ HANDLE WINAPI NoteTempCopies(LPCWSTR path, DWORD access, DWORD share, LPSECURITY
     return file;
 }
 
-template <typename Reader>
-bool LoadChunk(const std::wstring& path, const Bytes& payload, Reader reader) {
-    if (!WriteFileBytes(path, payload)) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    int result = reader(file);
-    CloseHandle(file);
-    DeleteFileW(path.c_str());
-    return result == 0;
-}
-
 const wchar_t kKeyBase[] = L"Software\\UninstFaultInjection";
-
-void DeleteTree(const std::wstring& key) { RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
-
-bool MakeKey(const std::wstring& path, const wchar_t* value = nullptr) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    DWORD one = 1;
-    if (value) RegSetValueExW(key, value, 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), sizeof(one));
-    RegCloseKey(key);
-    return true;
-}
 
 // One installation made afresh for each case, with a record of each kind on both sides of the
 // one the failure hits first, so the records after it show whether the step went on.
@@ -262,20 +232,13 @@ struct Installation {
         if (!CopyFileW(server.c_str(), (app + L"\\srv.dll").c_str(), FALSE)) return false;
         for (const wchar_t* file : {L"\\menu\\prod\\app.lnk", L"\\menu2\\last.lnk"})
             if (!WriteFileBytes(root + file, Bytes(4, 'l'))) return false;
-        return MakeKey(key + L"\\Tree\\A\\B") && MakeKey(key + L"\\Values", L"v1") && MakeKey(key + L"\\Values", L"v2") &&
-               MakeKey(key + L"\\Last");
+        const HKEY hkcu = HKEY_CURRENT_USER;
+        return MakeKey(hkcu, key + L"\\Tree\\A\\B") && MakeKey(hkcu, key + L"\\Values", {L"v1", L"v2"}) &&
+               MakeKey(hkcu, key + L"\\Last");
     }
 
     bool SetSharedCount(const wchar_t* file, DWORD count) {
-        HKEY k;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
-            return false;
-        std::wstring name = app + L"\\" + file;
-        LONG result = count ? RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&count), 4)
-                            : RegDeleteValueW(k, name.c_str());
-        RegCloseKey(k);
-        return result == ERROR_SUCCESS;
+        return ::SetSharedCount(app + L"\\" + file, count ? std::optional<DWORD>(count) : std::nullopt);
     }
 
     uninstpack::UninstallData Data() const {
@@ -324,18 +287,13 @@ protected:
         FreeBlock(&WorkPath);
         FreeBlock(&ModulePath);
         SetCurrentDirectoryW(savedDir_.c_str());
-        DeleteTree(kKeyBase);
+        DeleteTree(HKEY_CURRENT_USER, kKeyBase);
         PassUi = PassUiT{};
     }
 
     bool Load(const Installation& at) {
         uninstpack::UninstallData d = at.Data();
-        std::wstring chunk = dir_.Join(L"chunk.bin");
-        if (!LoadChunk(chunk, uninstpack::EncodeMessageTable(d.messages), ReadMessageTableChunk) ||
-            !LoadChunk(chunk, uninstpack::EncodeFileList(d.files), ReadFileListChunk) ||
-            !LoadChunk(chunk, uninstpack::EncodeShortcutList(d.shortcuts), ReadShortcutListChunk) ||
-            !LoadChunk(chunk, uninstpack::EncodeRegistryList(d.registry), ReadRegistryListChunk))
-            return false;
+        if (!LoadRecords(d)) return false;
         Bytes settings = uninstpack::EncodeRunSettings(d.settings);
         if (!AllocBlock(settings.size(), &RunSettings)) return false;
         memcpy(RunSettings, settings.data(), settings.size());
@@ -426,7 +384,7 @@ protected:
         if (!always) {
             outcome.laterRecordsHandled = !Exists(at.app + L"\\sub\\last.txt") &&
                                           (fileStepsOnly || (!Exists(at.app + L"\\sub3") && !Exists(at.root + L"\\menu2") &&
-                                                             !KeyExists(at.key + L"\\Last")));
+                                                             !KeyExists(HKEY_CURRENT_USER, at.key + L"\\Last")));
         }
         SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
         at.SetSharedCount(L"shared.dll", 0);
@@ -512,7 +470,7 @@ TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
         EXPECT_FALSE(Exists(at.app + L"\\sub3"));
         EXPECT_FALSE(Exists(at.app + L"\\ro.txt"));
         EXPECT_FALSE(Exists(at.root + L"\\menu2"));
-        EXPECT_FALSE(KeyExists(at.key + L"\\Last"));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, at.key + L"\\Last"));
         EXPECT_TRUE(Exists(at.app + L"\\shared.dll")) << "one of two references released";
         EXPECT_TRUE(Exists(at.app + L"\\shared1.dll")) << "the question about its last reference was answered No";
         ASSERT_EQ(2u, g_shown.size());
@@ -610,7 +568,7 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
             if (!shown.prompt && shown.text != question && !(entry->asksSharedQuestion))
                 ADD_FAILURE() << "shown: " << Utf8(shown.text);
         // What the failing entry does not take part in still goes.
-        if (std::string(name) != "RegOpenKeyEx") EXPECT_FALSE(KeyExists(at.key + L"\\Last"));
+        if (std::string(name) != "RegOpenKeyEx") EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, at.key + L"\\Last"));
         if (std::string(name) != "DeleteFile" && std::string(name) != "RemoveDirectory")
             EXPECT_FALSE(Exists(at.root + L"\\menu2"));
         if (std::string(name) != "DeleteFile") EXPECT_FALSE(Exists(at.app + L"\\sub\\last.txt"));
@@ -648,7 +606,7 @@ TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
     EXPECT_EQ(0, exitCode);
     ASSERT_FALSE(g_shown.empty());
     EXPECT_EQ(Wide(StandardMessages()[1]), g_shown.front().text) << "the run was confirmed first";
-    EXPECT_FALSE(KeyExists(at.key + L"\\Last")) << "the passes ran to the end";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, at.key + L"\\Last")) << "the passes ran to the end";
     ASSERT_GE(g_barPositions.size(), 2u);
     EXPECT_EQ(100u, g_barPositions.back());
     EXPECT_LT(g_barPositions[g_barPositions.size() - 2], 100u) << "the last pass alone does not fill the bar";

@@ -20,6 +20,7 @@
 #include "removal/progress.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 #include "support/window_driver.h"
@@ -30,62 +31,6 @@ using uninstpack::FileRecord;
 namespace {
 
 std::wstring Message(int n) { return Wide(StandardMessages()[n]); }
-
-bool MakeFile(const std::wstring& path, bool readOnly = false) {
-    if (!WriteFileBytes(path, Bytes(8, 'x'))) return false;
-    return !readOnly || SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-}
-
-// Loads a chunk payload through the program's own reader, as LoadUninstallData would.
-template <typename Reader>
-bool LoadChunk(const Bytes& payload, Reader reader) {
-    TempFolder dir;
-    std::wstring path = dir.Join(L"chunk.bin");
-    if (!WriteFileBytes(path, payload)) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    int result = reader(file);
-    CloseHandle(file);
-    return result == 0;
-}
-bool LoadMessages(const std::vector<std::u16string>& messages) {
-    return LoadChunk(uninstpack::EncodeMessageTable(messages), ReadMessageTableChunk);
-}
-bool LoadFileRecords(const std::vector<FileRecord>& records) {
-    return LoadChunk(uninstpack::EncodeFileList(records), ReadFileListChunk);
-}
-
-// One value under the real SharedDLLs key, removed again when the object goes.
-class SharedCount {
-public:
-    explicit SharedCount(std::wstring path) : path_(std::move(path)) {}
-    ~SharedCount() { Remove(); }
-    bool Set(DWORD count) {
-        HKEY key;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
-            return false;
-        LONG result = RegSetValueExW(key, path_.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&count), 4);
-        RegCloseKey(key);
-        return result == ERROR_SUCCESS;
-    }
-    std::optional<DWORD> Get() const {
-        DWORD count = 0, cb = 4, type = 0;
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, kSharedDllsKey, path_.c_str(), RRF_RT_ANY, &type, &count, &cb) !=
-            ERROR_SUCCESS)
-            return std::nullopt;
-        return count;
-    }
-    void Remove() {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueW(key, path_.c_str());
-        RegCloseKey(key);
-    }
-
-private:
-    std::wstring path_;
-};
 
 // ---------------------------------------------------------------------------------------------
 // The user: answers the boxes and prompts the pass shows, from a second thread, in order, and
@@ -291,7 +236,7 @@ TEST_F(FilePass, ReadOnlyPromptAnswersApplyToThisFileOrToAllLaterOnes) {
         std::vector<std::wstring> paths;
         for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"}) {
             paths.push_back(dir_.Join(name));
-            ASSERT_TRUE(MakeFile(paths.back(), true));
+            ASSERT_TRUE(MakeFile(paths.back(), FILE_ATTRIBUTE_READONLY));
         }
         std::vector<Shown> shown =
             RunPass({{Folder(), u"a.txt", 0}, {Folder(), u"b.txt", 0}, {Folder(), u"c.txt", 0}}, c.answers);
@@ -314,10 +259,10 @@ TEST_F(FilePass, ReadOnlyFontAndComServerGoWithoutAPromptEvenAfterNoToAll) {
     std::wstring font = dir_.Join(L"ro.ttf");
     std::wstring server = dir_.Join(L"ro.dll");
     std::wstring plain = dir_.Join(L"ro.txt");
-    ASSERT_TRUE(MakeFile(font, true));
+    ASSERT_TRUE(MakeFile(font, FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(CopyFileW(BinPath(L"com_noexport_dll.dll").c_str(), server.c_str(), FALSE));
     ASSERT_TRUE(SetFileAttributesW(server.c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(MakeFile(plain, true));
+    ASSERT_TRUE(MakeFile(plain, FILE_ATTRIBUTE_READONLY));
     YesToAllState = 0;
     EXPECT_EQ(std::vector<Shown>{},
               RunPass({{Folder(), u"ro.txt", 0}, {Folder(), u"ro.ttf", kFileFont}, {Folder(), u"ro.dll", kFileCom}}));

@@ -20,18 +20,6 @@
 
 namespace {
 
-std::wstring SystemFolder(int csidl) {
-    WCHAR path[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return std::wstring();
-    return path;
-}
-
-std::wstring WindowsDir() {
-    WCHAR path[MAX_PATH];
-    UINT cch = GetWindowsDirectoryW(path, MAX_PATH);
-    return (cch == 0 || cch >= MAX_PATH) ? std::wstring() : std::wstring(path);
-}
-
 std::wstring Parent(const std::wstring& path) {
     size_t last = path.rfind(L'\\');
     if (last == std::wstring::npos) return std::wstring();
@@ -47,7 +35,7 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
 // documents folder with a trailing backslash through the item list and without one through
 // SHGetFolderPathW (seen in EveryCodeResolvesToTheSystemsFolder), so that form is left out.
 std::wstring SystemPath(DWORD csidl) {
-    return WithoutTrailingBackslash(SystemFolder(static_cast<int>(csidl)));
+    return WithoutTrailingBackslash(ShellFolder(static_cast<int>(csidl)));
 }
 
 // What ResolveFolder gives, or "<false>".
@@ -89,13 +77,6 @@ BOOL WINAPI ShellPathOverridden(PCIDLIST_ABSOLUTE items, LPWSTR path) {
     return TRUE;
 }
 
-// A Windows directory of the length a test chooses, reported as the real call reports it.
-std::wstring g_fakeWindowsDir;
-UINT WINAPI FakeWindowsDirectory(LPWSTR path, UINT cch) {
-    if (g_fakeWindowsDir.size() + 1 > cch) return static_cast<UINT>(g_fakeWindowsDir.size() + 1);
-    wcscpy(path, g_fakeWindowsDir.c_str());
-    return static_cast<UINT>(g_fakeWindowsDir.size());
-}
 UINT WINAPI WindowsDirectoryFails(LPWSTR, UINT) { return 0; }
 
 DWORD WINAPI TempPathTooLong(DWORD, LPWSTR) { return MAX_PATH + 5; }
@@ -143,7 +124,7 @@ protected:
         workPath_[0] = 0;
         InstallDir = installDir_;
         WorkPath = workPath_;
-        windows_ = WindowsDir();
+        windows_ = WindowsFolder();
         ASSERT_FALSE(windows_.empty());
     }
     void TearDown() override {
@@ -174,12 +155,12 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
         {FOLDER_WINDOWS, windows_},
         {FOLDER_SYSTEM, system},
         {FOLDER_TEMP, temp},
-        {FOLDER_COMMON_QUICK_LAUNCH, SystemFolder(CSIDL_COMMON_APPDATA) + quickLaunch},
-        {FOLDER_QUICK_LAUNCH, SystemFolder(CSIDL_APPDATA) + quickLaunch},
-        {FOLDER_PROGRAM_FILES, SystemFolder(CSIDL_PROGRAM_FILES)},
-        {FOLDER_COMMON_FILES, SystemFolder(CSIDL_PROGRAM_FILES_COMMON)},
-        {FOLDER_ALL_USERS_PROFILE, Parent(SystemFolder(CSIDL_COMMON_DOCUMENTS))},
-        {FOLDER_PROFILES_ROOT, Parent(SystemFolder(CSIDL_PROFILE))},
+        {FOLDER_COMMON_QUICK_LAUNCH, ShellFolder(CSIDL_COMMON_APPDATA) + quickLaunch},
+        {FOLDER_QUICK_LAUNCH, ShellFolder(CSIDL_APPDATA) + quickLaunch},
+        {FOLDER_PROGRAM_FILES, ShellFolder(CSIDL_PROGRAM_FILES)},
+        {FOLDER_COMMON_FILES, ShellFolder(CSIDL_PROGRAM_FILES_COMMON)},
+        {FOLDER_ALL_USERS_PROFILE, Parent(ShellFolder(CSIDL_COMMON_DOCUMENTS))},
+        {FOLDER_PROFILES_ROOT, Parent(ShellFolder(CSIDL_PROFILE))},
     };
     for (bool nt : {true, false}) {
         IsNT = nt;
@@ -239,8 +220,8 @@ TEST_F(FolderTest, FallbacksWithoutTheShell) {
 TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
     API_GUARD(SHGetPathFromIDList, ShellPathOverridden);
     IsNT = true;
-    const std::wstring appData = SystemFolder(CSIDL_APPDATA);
-    const std::wstring documents = SystemFolder(CSIDL_COMMON_DOCUMENTS);
+    const std::wstring appData = ShellFolder(CSIDL_APPDATA);
+    const std::wstring documents = ShellFolder(CSIDL_COMMON_DOCUMENTS);
     const std::wstring w = windows_ + (windows_.back() == L'\\' ? L"" : L"\\");
     struct Case {
         const wchar_t* appData;    // what the shell gives for the user's application data
@@ -281,7 +262,7 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
                                       CSIDL_PROFILE};
     for (const Case& c : cases) {
         g_shellOverrides.clear();
-        for (int csidl : failing) g_shellOverrides.push_back({SystemFolder(csidl), nullptr});
+        for (int csidl : failing) g_shellOverrides.push_back({ShellFolder(csidl), nullptr});
         g_shellOverrides.push_back({appData, c.appData});
         g_shellOverrides.push_back({documents, c.documents});
         EXPECT_EQ(Utf8(c.expected), Utf8(Resolve(c.code)))
@@ -332,7 +313,7 @@ TEST_F(FolderTest, CommonFilesFallsBackWhenOnlyItsValueFails) {
         }
     };
     API_GUARD(RegQueryValueEx, Local::Query);
-    EXPECT_EQ(Utf8(SystemFolder(CSIDL_PROGRAM_FILES) + L"\\Common Files"), Utf8(Resolve(FOLDER_COMMON_FILES)));
+    EXPECT_EQ(Utf8(ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Common Files"), Utf8(Resolve(FOLDER_COMMON_FILES)));
 }
 
 TEST_F(FolderTest, ComposedPathsThatDoNotFitFail) {
@@ -348,11 +329,11 @@ TEST_F(FolderTest, ComposedPathsThatDoNotFitFail) {
         {241, true, true}, {242, true, true}, {243, true, false}, {259, true, false}, {260, false, false},
     };
     for (const Case& c : cases) {
-        g_fakeWindowsDir = L"C:\\" + std::wstring(c.cchWindows - 3, L'w');
+        FakeWindowsFolder = L"C:\\" + std::wstring(c.cchWindows - 3, L'w');
         std::wstring windows = Resolve(FOLDER_WINDOWS);
         std::wstring appData = Resolve(CSIDL_APPDATA);
-        EXPECT_EQ(c.windowsFits ? Utf8(g_fakeWindowsDir) : "<false>", Utf8(windows)) << c.cchWindows;
-        EXPECT_EQ(c.appDataFits ? Utf8(g_fakeWindowsDir + L"\\Application Data") : "<false>", Utf8(appData))
+        EXPECT_EQ(c.windowsFits ? Utf8(FakeWindowsFolder) : "<false>", Utf8(windows)) << c.cchWindows;
+        EXPECT_EQ(c.appDataFits ? Utf8(FakeWindowsFolder + L"\\Application Data") : "<false>", Utf8(appData))
             << c.cchWindows;
     }
 }
@@ -387,7 +368,7 @@ std::wstring Expand(const std::wstring& text) {
 TEST_F(FolderTest, MacroExpansion) {
     SetInstallDir(L"C:\\Apps\\Tool\\");
     const std::wstring win = WithoutTrailingBackslash(windows_);
-    const std::wstring programFiles = WithoutTrailingBackslash(SystemFolder(CSIDL_PROGRAM_FILES));
+    const std::wstring programFiles = WithoutTrailingBackslash(ShellFolder(CSIDL_PROGRAM_FILES));
     struct Case {
         std::wstring text;
         std::wstring expected;

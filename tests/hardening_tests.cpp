@@ -20,23 +20,10 @@ using uninstpack::Bytes;
 
 namespace {
 
-std::wstring SystemDirectory() {
-    WCHAR dir[MAX_PATH];
-    UINT cch = GetSystemDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir, cch < MAX_PATH ? cch : 0);
-}
-
 // ---- system paths ----
 
-std::wstring g_systemDir;
-UINT WINAPI FakeSystemDirectory(LPWSTR buffer, UINT cch) {
-    if (g_systemDir.size() >= cch) return static_cast<UINT>(g_systemDir.size() + 1);
-    wcscpy(buffer, g_systemDir.c_str());
-    return static_cast<UINT>(g_systemDir.size());
-}
-
 TEST(SystemFilePath, NamesTheFileInTheSystemDirectoryOrNothing) {
-    EXPECT_EQ(SystemDirectory() + L"\\uxtheme.dll", [] {
+    EXPECT_EQ(SystemFolder() + L"\\uxtheme.dll", [] {
         WCHAR path[MAX_PATH];
         return SystemFilePath(L"uxtheme.dll", path, MAX_PATH) ? std::wstring(path) : L"<false>";
     }());
@@ -56,7 +43,7 @@ TEST(SystemFilePath, NamesTheFileInTheSystemDirectoryOrNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dir.size());
-        g_systemDir = c.dir;
+        FakeSystemFolder = c.dir;
         WCHAR path[MAX_PATH];
         wcscpy(path, L"old");
         bool fits = SystemFilePath(L"regsvr32.exe", path, MAX_PATH);
@@ -110,18 +97,6 @@ TEST(ProgramImports, OnlyDllsTheSystemTakesFromItsOwnDirectory) {
 
 // ---- the temporary copy ----
 
-std::wstring g_tempPath;
-DWORD WINAPI FakeTempPath(DWORD cch, LPWSTR buffer) {
-    if (g_tempPath.size() >= cch) return static_cast<DWORD>(g_tempPath.size() + 1);
-    wcscpy(buffer, g_tempPath.c_str());
-    return static_cast<DWORD>(g_tempPath.size());
-}
-// The name is free when checked and taken a moment later: the check never sees the file.
-HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-}
-
 // What another process of the user could do to the copy while it is being started.
 struct Attempts {
     int starts = 0;
@@ -161,7 +136,7 @@ protected:
         WorkPath = workPath_;
         workPath_[0] = 0;
         temp_ = dir_.MakeFolder(L"temp");
-        g_tempPath = temp_ + L"\\";
+        FakeTempFolder = temp_ + L"\\";
         FakeModulePath = dir_.MakeFolder(L"app") + L"\\uninst.exe";
         for (size_t i = 0; i < program_.size(); ++i) program_[i] = static_cast<uint8_t>(i * 7);
         ASSERT_TRUE(WriteFileBytes(FakeModulePath, program_));
@@ -186,6 +161,7 @@ protected:
 };
 
 TEST_F(TempCopy, NameTakenAfterTheCheckIsNeverOverwritten) {
+    // The name is free when checked and taken a moment later: the check never sees the file.
     API_GUARD(FindFirstFile, FindNothing);
     const Bytes planted(5, 'p');
     ASSERT_TRUE(WriteFileBytes(Copy(1), planted));
@@ -248,24 +224,6 @@ TEST_F(TempCopy, CopyChangedBeforeItIsHeldIsNotStarted) {
 
 // ---- DLLs planted beside the real program and its temporary copy ----
 
-// The environment of this process, which the programs it starts inherit, set for one test.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name) {
-        WCHAR old[2048];
-        DWORD cch = GetEnvironmentVariableW(name, old, ARRAYSIZE(old));
-        had_ = cch > 0 && cch < ARRAYSIZE(old);
-        if (had_) old_ = old;
-        SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~ScopedEnvironment() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
-
-private:
-    const wchar_t* name_;
-    bool had_ = false;
-    std::wstring old_;
-};
-
 // Names of system DLLs the program uses or could be led to use; the planted copy of the
 // test DLL com_noexport_dll marks "<its path>.loaded" when any process loads it.
 const wchar_t* const kPlantedNames[] = {L"uxtheme.dll", L"version.dll"};
@@ -293,19 +251,9 @@ class NativeFirst {
 public:
     NativeFirst(const wchar_t* program, const wchar_t* dll)
         : key_(std::wstring(L"Software\\Wine\\AppDefaults\\") + program + L"\\DllOverrides"), dll_(dll) {
-        HKEY key;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        RegSetValueExW(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"native,builtin"), sizeof(L"native,builtin"));
-        RegCloseKey(key);
+        SetText(HKEY_CURRENT_USER, key_, dll, L"native,builtin");
     }
-    ~NativeFirst() {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueW(key, dll_);
-        RegCloseKey(key);
-    }
+    ~NativeFirst() { DeleteValue(HKEY_CURRENT_USER, key_, dll_); }
 
 private:
     std::wstring key_;
@@ -371,18 +319,15 @@ TEST(PlantedDlls, NeitherTheProgramNorItsTemporaryCopyLoadsThem) {
     // A quiet run removes itself through its temporary copy, which starts from the planted
     // folder and deletes the uninstaller once the uninstaller has ended.
     EXPECT_EQ(0u, RunProgram(uninstaller, L"/Q"));
-    for (DWORD waited = 0; Exists(uninstaller) && waited < kChildBoundMs; waited += 250) Sleep(250);
-    EXPECT_FALSE(Exists(uninstaller)) << "the temporary copy did not run";
+    EXPECT_TRUE(WaitForGone(uninstaller)) << "the temporary copy did not run";
     EXPECT_TRUE(Exists(temp + L"\\_uins1.exe"));
     EXPECT_EQ(L"", programMarks(app)) << "loaded beside the uninstaller";
     EXPECT_EQ(L"", programMarks(temp)) << "loaded beside the temporary copy";
 
     // The copy may still be removing the folder; its file goes once it has ended.
-    bool deleted = false;
-    for (DWORD waited = 0; !(deleted = DeleteFileW((temp + L"\\_uins1.exe").c_str())) && waited < kChildBoundMs;
-         waited += 250)
-        Sleep(250);
-    if (!deleted) MoveFileExW((temp + L"\\_uins1.exe").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    const std::wstring copy = temp + L"\\_uins1.exe";
+    for (DWORD waited = 0; !DeleteFileW(copy.c_str()) && waited < kChildBoundMs; waited += 250) Sleep(250);
+    if (Exists(copy)) MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 }  // namespace

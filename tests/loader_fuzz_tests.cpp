@@ -467,15 +467,15 @@ private:
     void* saved_ = nullptr;
 };
 
-struct ShownBox {
+struct LoadBox {
     HWND owner;
     std::wstring text;
     UINT type;
     bool fileOpen;  // the program file was still open when the box came up
 };
-std::vector<ShownBox> Boxes;
+std::vector<LoadBox> Boxes;
 
-int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR, UINT type) {
+int WINAPI RecordLoadBox(HWND owner, LPCWSTR text, LPCWSTR, UINT type) {
     Boxes.push_back({owner, text ? text : L"(null)", type, Memory.opens != Memory.closes});
     return IDOK;
 }
@@ -662,7 +662,7 @@ protected:
     const bool onDisk_ = EnvNumber("UNINST_TEST_FUZZ_FILE", 0) != 0;
     TempFolder dir_;
     ApiEntryGuard<decltype(ApiTable.GetModuleFileName)> moduleGuard_{ApiTable.GetModuleFileName, FakeModuleFileName};
-    ApiEntryGuard<decltype(ApiTable.MessageBox)> boxGuard_{ApiTable.MessageBox, RecordMessageBox};
+    ApiEntryGuard<decltype(ApiTable.MessageBox)> boxGuard_{ApiTable.MessageBox, RecordLoadBox};
     ApiEntryGuard<decltype(ApiTable.CreateFile)> openGuard_{ApiTable.CreateFile,
                                                             onDisk_ ? ApiTable.CreateFile : MemoryCreateFile};
     ImportGuard read_{"ReadFile", MemoryReadFile, &RealReadFile, !onDisk_};
@@ -731,9 +731,8 @@ HANDLE WINAPI CountCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
     return INVALID_HANDLE_VALUE;
 }
 
-int BoxAnswer = IDCANCEL;
 int WINAPI AnswerMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    RecordMessageBox(owner, text, caption, type);
+    RecordLoadBox(owner, text, caption, type);
     return BoxAnswer;
 }
 

@@ -22,6 +22,7 @@
 #include "run/command_line.h"
 #include "run/pre_removal.h"
 #include "support/api_guard.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
@@ -105,68 +106,28 @@ TEST_F(LongPaths, EveryPassUsesAComposedPathWholeOrNotAtAll) {
         struct Case {
             const char* name;
             std::wstring expected;  // the one call made when the path fits
-            void (*run)(std::vector<std::wstring>& texts);
-            std::vector<std::wstring> texts;
+            bool shortcut;          // a shortcut record of `folder` and `file`, or a file record
+            std::wstring folder, file;
+            void (*pass)();
         };
         const std::wstring name(cch - kInstallDir.size(), L'n');
         const std::wstring folder = Path(cch, L'd');
         const std::wstring holder = Path(cch - 6, L'h');  // + "\f.txt"
         const std::wstring links = Path(cch - 8, L's');   // + "\app.lnk"
-        Case cases[] = {
-            {"file record under InstallDir", L"delete " + kInstallDir + name,
-             [](std::vector<std::wstring>& t) {
-                 FileEntry e{&t[0][0], &t[1][0], 0};
-                 FileEntry* list[] = {&e};
-                 FileEntries = list;
-                 FileEntryCount = 1;
-                 RemoveInstalledFiles();
-             },
-             {L".", name}},
-            {"folder record", L"rmdir " + folder,
-             [](std::vector<std::wstring>& t) {
-                 WCHAR empty[] = L"";
-                 FileEntry e{&t[0][0], empty, 0};
-                 FileEntry* list[] = {&e};
-                 FileEntries = list;
-                 FileEntryCount = 1;
-                 RemoveInstalledFiles();
-             },
-             {folder}},
-            {"folder of a file record", L"rmdir " + holder,
-             [](std::vector<std::wstring>& t) {
-                 WCHAR file[] = L"f.txt";
-                 FileEntry e{&t[0][0], file, 0};
-                 FileEntry* list[] = {&e};
-                 FileEntries = list;
-                 FileEntryCount = 1;
-                 RemoveEmptiedFolders();
-             },
-             {holder}},
-            {"shortcut file", L"delete " + links + L"\\app.lnk",
-             [](std::vector<std::wstring>& t) {
-                 WCHAR empty[] = L"", file[] = L"app.lnk";
-                 ShortcutEntry e{0, &t[0][0], empty, file};
-                 ShortcutEntry* list[] = {&e};
-                 ShortcutEntries = list;
-                 ShortcutEntryCount = 1;
-                 RemoveShortcutFiles();
-             },
-             {links}},
-            {"shortcut folder", L"rmdir " + folder,
-             [](std::vector<std::wstring>& t) {
-                 WCHAR empty[] = L"";
-                 ShortcutEntry e{0, &t[0][0], empty, empty};
-                 ShortcutEntry* list[] = {&e};
-                 ShortcutEntries = list;
-                 ShortcutEntryCount = 1;
-                 RemoveShortcutFolders();
-             },
-             {folder}},
+        const Case cases[] = {
+            {"file record under InstallDir", L"delete " + kInstallDir + name, false, L".", name, RemoveInstalledFiles},
+            {"folder record", L"rmdir " + folder, false, folder, L"", RemoveInstalledFiles},
+            {"folder of a file record", L"rmdir " + holder, false, holder, L"f.txt", RemoveEmptiedFolders},
+            {"shortcut file", L"delete " + links + L"\\app.lnk", true, links, L"app.lnk", RemoveShortcutFiles},
+            {"shortcut folder", L"rmdir " + folder, true, folder, L"", RemoveShortcutFolders},
         };
-        for (Case& c : cases) {
+        for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
             g_calls.clear();
-            c.run(c.texts);
+            Records records;
+            if (c.shortcut) records.Shortcut(0, c.folder, L"", c.file);
+            else records.File(c.folder, c.file);
+            c.pass();
             const std::vector<std::wstring> expected =
                 cch < kPathCapacity ? std::vector<std::wstring>{c.expected} : std::vector<std::wstring>{};
             EXPECT_EQ(expected.size(), g_calls.size());

@@ -10,40 +10,21 @@
 
 #include "platform/api_table.h"
 #include "platform/narrow_fallbacks.h"
+#include "support/files_registry.h"
 
 namespace {
 
 const WCHAR kTestKey[] = L"Software\\UninstTests\\narrow_fallbacks";
 
 std::wstring TestFolder() {
-    WCHAR temp[MAX_PATH];
-    DWORD cch = GetTempPathW(MAX_PATH, temp);
-    if (cch == 0 || cch >= MAX_PATH) return std::wstring();
-    return std::wstring(temp) + L"narrow_fallbacks_test\\";
+    std::wstring temp = TempRoot();
+    return temp.empty() ? temp : temp + L"\\narrow_fallbacks_test\\";
 }
 
 std::string Narrow(const std::wstring& wide) {
     char buffer[1024];
     int cb = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
     return cb > 0 ? std::string(buffer) : std::string();
-}
-
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
 }
 
 class FolderTest : public ::testing::Test {

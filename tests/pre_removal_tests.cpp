@@ -18,17 +18,9 @@
 
 namespace {
 
-std::wstring CurrentDir() {
-    WCHAR buffer[MAX_PATH * 2];
-    DWORD cch = GetCurrentDirectoryW(ARRAYSIZE(buffer), buffer);
-    return (cch == 0 || cch >= ARRAYSIZE(buffer)) ? std::wstring() : std::wstring(buffer, cch);
-}
-
 // A folder macro's path as the expansion gives it: no trailing backslash unless a drive root.
 std::wstring MacroFolder(DWORD code) {
-    WCHAR path[MAX_PATH] = {};
-    if (!ResolveFolder(path, code)) return std::wstring();
-    std::wstring folder = path;
+    std::wstring folder = Resolve(code);
     if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
     return folder;
 }
@@ -42,11 +34,11 @@ protected:
         wcscpy(installDir_, L"C:\\App Dir\\");
         workPath_[0] = 0;
         blocks_ = LiveBlockCount;
-        startDir_ = CurrentDir();
+        startDir_ = CurrentDirectory();
     }
     void TearDown() override {
         EXPECT_EQ(blocks_, LiveBlockCount) << "a block was not released";
-        EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDir())) << "the current directory changed";
+        EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDirectory())) << "the current directory changed";
     }
 
     WCHAR installDir_[MAX_PATH];
@@ -153,7 +145,7 @@ BOOL WINAPI RecordCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECUR
     ++g_start.calls;
     g_start.application = application ? application : L"(null)";
     g_start.commandLine = commandLine ? commandLine : L"(null)";
-    g_start.currentDir = CurrentDir();
+    g_start.currentDir = CurrentDirectory();
     g_start.inherit = inherit;
     g_start.flags = flags;
     g_start.startupSize = startup ? startup->cb : 0;
@@ -187,7 +179,7 @@ TEST_F(PreRemovalStart, QuotesTheProgramAndRunsItInItsFolder) {
         EXPECT_TRUE(g_start.inherit);
         EXPECT_EQ((DWORD)NORMAL_PRIORITY_CLASS, g_start.flags);
         EXPECT_EQ(68u, g_start.startupSize);
-        EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDir()));
+        EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDirectory()));
     }
 }
 
@@ -303,26 +295,6 @@ TEST_F(PreRemovalStart, WaitsForTheEndWhileServingMessages) {
 
 // ---- the finish page, with ShellExecute recorded ----
 
-struct OpenRecord {
-    int calls = 0;
-    std::wstring operation, file, parameters, directory;
-    INT show = -1;
-};
-OpenRecord g_open;
-
-std::wstring OrNull(LPCWSTR text) { return text ? std::wstring(text) : std::wstring(L"(null)"); }
-
-HINSTANCE WINAPI RecordShellExecute(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
-                                    INT show) {
-    ++g_open.calls;
-    g_open.operation = OrNull(operation);
-    g_open.file = OrNull(file);
-    g_open.parameters = OrNull(parameters);
-    g_open.directory = OrNull(directory);
-    g_open.show = show;
-    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_FNF));
-}
-
 using FinishPage = PathBuffers;
 
 TEST_F(FinishPage, WebAddressHasNoWorkingDirectoryAndAFileHasItsFolder) {
@@ -343,27 +315,27 @@ TEST_F(FinishPage, WebAddressHasNoWorkingDirectoryAndAFileHasItsFolder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.target));
-        g_open = OpenRecord();
+        LastShellOpen = ShellOpen();
         OpenFinishPage(c.target.c_str());
-        ASSERT_EQ(1, g_open.calls);
-        EXPECT_EQ("open", Utf8(g_open.operation));
-        EXPECT_EQ(Utf8(c.target), Utf8(g_open.file));
-        EXPECT_EQ("(null)", Utf8(g_open.parameters));
-        EXPECT_EQ(Utf8(c.directory), Utf8(g_open.directory));
-        EXPECT_EQ(SW_SHOW, g_open.show);
+        ASSERT_EQ(1, LastShellOpen.calls);
+        EXPECT_EQ("open", Utf8(LastShellOpen.operation));
+        EXPECT_EQ(Utf8(c.target), Utf8(LastShellOpen.file));
+        EXPECT_EQ("(null)", Utf8(LastShellOpen.parameters));
+        EXPECT_EQ(Utf8(c.directory), Utf8(LastShellOpen.directory));
+        EXPECT_EQ(SW_SHOW, LastShellOpen.show);
     }
 }
 
 TEST_F(FinishPage, TargetBeyondTheWorkingCopyOrWithoutMemoryIsNotOpened) {
     API_GUARD(ShellExecute, RecordShellExecute);
     const std::wstring tooLong = L"C:\\" + std::wstring(260 - 5, L'd') + L"\\x";  // 260 characters
-    g_open = OpenRecord();
+    LastShellOpen = ShellOpen();
     OpenFinishPage(tooLong.c_str());
-    EXPECT_EQ(0, g_open.calls) << "opened with a cut working directory";
+    EXPECT_EQ(0, LastShellOpen.calls) << "opened with a cut working directory";
 
     FailAllocationCountdown = 1;
     OpenFinishPage(L"C:\\Docs\\readme.html");
-    EXPECT_EQ(0, g_open.calls);
+    EXPECT_EQ(0, LastShellOpen.calls);
 }
 
 }  // namespace

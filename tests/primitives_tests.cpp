@@ -22,11 +22,6 @@
 
 namespace {
 
-std::wstring Resolve(DWORD code) {
-    WCHAR path[MAX_PATH];
-    return ResolveFolder(path, code) ? std::wstring(path) : std::wstring();
-}
-
 // Toggles the case of every ASCII letter.
 std::wstring OtherCase(std::wstring text) {
     for (wchar_t& c : text) {
@@ -44,15 +39,6 @@ std::wstring WithBackslash(std::wstring path) {
 std::wstring WithoutBackslash(std::wstring path) {
     if (path.size() > 3 && path.back() == L'\\') path.pop_back();
     return path;
-}
-
-bool MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    WriteFile(file, "data", 4, &written, nullptr);
-    CloseHandle(file);
-    return SetFileAttributesW(path.c_str(), attributes) != FALSE;
 }
 
 bool IsReadOnly(const std::wstring& path) {
@@ -81,41 +67,6 @@ BOOL WINAPI SetAttributesDenied(LPCWSTR, DWORD) {
     return FALSE;
 }
 
-std::wstring g_fakeWindowsDir;
-UINT WINAPI FakeWindowsDirectory(LPWSTR path, UINT cch) {
-    if (g_fakeWindowsDir.size() + 1 > cch) return static_cast<UINT>(g_fakeWindowsDir.size() + 1);
-    wcscpy(path, g_fakeWindowsDir.c_str());
-    return static_cast<UINT>(g_fakeWindowsDir.size());
-}
-
-// Another process holding a file open without sharing, as a running program would.
-class FileHolder {
-public:
-    explicit FileHolder(const std::wstring& path) {
-        static int serial = 0;
-        name_ = L"uninst-hold-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(serial++);
-        ready_ = CreateEventW(nullptr, TRUE, FALSE, (name_ + L".ready").c_str());
-        stop_ = CreateEventW(nullptr, TRUE, FALSE, (name_ + L".stop").c_str());
-        if (!ready_ || !stop_) return;
-        if (!child_.Start(BinPath(L"hold_file.exe"), L"\"" + path + L"\" - " + name_)) return;
-        HANDLE either[2] = {ready_, child_.Handle()};
-        holding_ = WaitForMultipleObjects(2, either, FALSE, kChildBoundMs) == WAIT_OBJECT_0;
-    }
-    ~FileHolder() {
-        if (stop_) SetEvent(stop_);
-        if (child_.Handle()) EXPECT_EQ(0u, child_.Wait());
-        if (ready_) CloseHandle(ready_);
-        if (stop_) CloseHandle(stop_);
-    }
-    bool Holding() const { return holding_; }
-
-private:
-    std::wstring name_;
-    HANDLE ready_ = nullptr;
-    HANDLE stop_ = nullptr;
-    bool holding_ = false;
-    ChildProcess child_;
-};
 
 // --- fixture ---------------------------------------------------------------------------------
 
@@ -325,8 +276,8 @@ TEST_F(PrimitivesTest, RemoveFileResults) {
     EXPECT_TRUE(IsReadOnly(readOnly)) << "attributes are not touched";
 
     {
-        FileHolder holder(held);
-        ASSERT_TRUE(holder.Holding());
+        HeldFile holder;
+        ASSERT_TRUE(holder.Hold(held));
         EXPECT_EQ(FileOtherError, RemoveFile(held.c_str())) << "a sharing violation is not a denial";
         EXPECT_TRUE(Exists(held));
     }
@@ -414,11 +365,9 @@ TEST_F(PrimitivesTest, EverySpellingOfAProtectedFolderIsProtected) {
         {programFiles + L"\\No Vendor.", false}, {other + L"\\AppData\\Local\\Acme", false},
         {other + L"\\Favorites\\Acme", false}, {profile + L"\\Downloads\\Acme Setup", false}, {L"C:\\Acme\\Bin", false},
     };
-    WCHAR saved[MAX_PATH];
-    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, saved), 0u);
-    ASSERT_TRUE(SetCurrentDirectoryW(windows.c_str()));
+    ScopedCurrentDirectory inWindows(windows);
+    ASSERT_TRUE(inWindows.Changed());
     for (const auto& row : rows) EXPECT_EQ(row.second, IsProtectedFolder(row.first.c_str())) << Utf8(row.first);
-    SetCurrentDirectoryW(saved);
 }
 
 DWORD WINAPI FullPathFails(LPCWSTR, DWORD, LPWSTR, LPWSTR*) { return 0; }
@@ -453,7 +402,7 @@ TEST_F(PrimitivesTest, WhenAStepOfTheComparisonFails) {
 
 TEST_F(PrimitivesTest, CaseFoldingIsAsciiOnly) {
     API_GUARD(GetWindowsDirectory, FakeWindowsDirectory);
-    g_fakeWindowsDir = L"C:\\W\x00ED" L"ndows";  // an accented i
+    FakeWindowsFolder = L"C:\\W\x00ED" L"ndows";  // an accented i
     EXPECT_TRUE(IsProtectedFolder(L"C:\\W\x00ED" L"ndows"));
     EXPECT_TRUE(IsProtectedFolder(L"c:\\w\x00ED" L"NDOWS\\"));
     EXPECT_FALSE(IsProtectedFolder(L"C:\\W\x00CD" L"ndows")) << "capital accented I is another name here";
@@ -480,10 +429,9 @@ TEST_F(PrimitivesTest, IsFileLocked) {
     EXPECT_FALSE(IsFileLocked(dir.Join(L"missing\\x.txt").c_str()));
     EXPECT_TRUE(IsFileLocked(folder.c_str()));
     {
-        FileHolder holdPlain(held);
-        FileHolder holdReadOnly(heldReadOnly);
-        ASSERT_TRUE(holdPlain.Holding());
-        ASSERT_TRUE(holdReadOnly.Holding());
+        HeldFile holdPlain, holdReadOnly;
+        ASSERT_TRUE(holdPlain.Hold(held));
+        ASSERT_TRUE(holdReadOnly.Hold(heldReadOnly));
         EXPECT_TRUE(IsFileLocked(held.c_str()));
         EXPECT_TRUE(IsFileLocked(heldReadOnly.c_str()));
         EXPECT_TRUE(IsReadOnly(heldReadOnly)) << "made read-only again";

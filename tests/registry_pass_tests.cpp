@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -16,36 +15,11 @@
 #include "removal/registry_pass.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/files_registry.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 
 namespace {
-
-DWORD RootValue(HKEY root) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root)); }
-
-bool KeyExists(HKEY root, const std::wstring& path) {
-    HKEY key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool ValueExists(HKEY root, const std::wstring& path, const wchar_t* name) {
-    HKEY key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    LONG result = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-void MakeKey(HKEY root, const std::wstring& path, std::vector<const wchar_t*> values = {}) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    for (const wchar_t* name : values) {
-        DWORD data = 1;
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&data), sizeof(data)));
-    }
-    RegCloseKey(key);
-}
 
 // --- recording fakes -------------------------------------------------------------------------
 
@@ -77,28 +51,6 @@ LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
 }
 
 // --- fixture ---------------------------------------------------------------------------------
-
-class RegistryRecords {
-public:
-    ~RegistryRecords() {
-        RegistryEntries = nullptr;
-        RegistryEntryCount = 0;
-    }
-    RegistryEntry* Add(HKEY root, const std::wstring& path) {
-        texts_.emplace_back(path.begin(), path.end());
-        texts_.back().push_back(0);
-        entries_.push_back(RegistryEntry{RootValue(root), texts_.back().data()});
-        pointers_.push_back(&entries_.back());
-        RegistryEntries = pointers_.data();
-        RegistryEntryCount = static_cast<DWORD>(pointers_.size());
-        return &entries_.back();
-    }
-
-private:
-    std::deque<std::vector<WCHAR>> texts_;
-    std::deque<RegistryEntry> entries_;
-    std::vector<RegistryEntry*> pointers_;
-};
 
 class RegistryPassTest : public ::testing::Test {
 protected:
@@ -135,10 +87,10 @@ TEST_F(RegistryPassTest, ValueRecordsDeleteOnlyTheirValue) {
         const std::wstring key = Key(L"Values");
         MakeKey(HKEY_CURRENT_USER, key, {L"", L"Size", L"Other"});
         MakeKey(HKEY_CURRENT_USER, key + L"\\Sub");
-        RegistryRecords records;
+        Records records;
         const std::wstring path = key + L"\\\\" + c.valueInPath;
-        RegistryEntry* entry = records.Add(HKEY_CURRENT_USER, path);
-        records.Add(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Size");  // no key: nothing happens
+        RegistryEntry* entry = records.Registry(HKEY_CURRENT_USER, path);
+        records.Registry(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Size");  // no key: nothing happens
 
         RemoveRegistryEntries();
 
@@ -163,9 +115,9 @@ TEST_F(RegistryPassTest, KeyRecordsDeleteTheWholeTree) {
         MakeKey(c.root, Key(L"Product\\Side"), {L"Side"});
         MakeKey(c.root, Key(L"Product"), {L"Top"});
         MakeKey(c.root, Key(L"Neighbour"), {L"Kept"});
-        RegistryRecords records;
-        records.Add(c.root, Key(L"Product"));
-        records.Add(c.root, L"");  // passed over
+        Records records;
+        records.Registry(c.root, Key(L"Product"));
+        records.Registry(c.root, L"");  // passed over
 
         RemoveRegistryEntries();
 
@@ -176,9 +128,9 @@ TEST_F(RegistryPassTest, KeyRecordsDeleteTheWholeTree) {
 
 TEST_F(RegistryPassTest, KeyRecordOn9xIsOneDeleteCall) {
     IsNT = false;
-    RegistryRecords records;
-    records.Add(HKEY_CLASSES_ROOT, L"Example.Document\\shell");
-    records.Add(HKEY_CURRENT_USER, L"");
+    Records records;
+    records.Registry(HKEY_CLASSES_ROOT, L"Example.Document\\shell");
+    records.Registry(HKEY_CURRENT_USER, L"");
     API_GUARD(RegDeleteKey, RecordDeleteKeyOnly);
     API_GUARD(RegOpenKeyEx, CountOpens);
 
@@ -191,10 +143,10 @@ TEST_F(RegistryPassTest, KeyRecordOn9xIsOneDeleteCall) {
 TEST_F(RegistryPassTest, ReportsKeyAndEmptyRecordsFromItsBase) {
     FileEntryCount = 1;
     ShortcutEntryCount = 1;  // base 2F + S = 3
-    RegistryRecords records;
-    records.Add(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Value");  // no report
-    records.Add(HKEY_CURRENT_USER, Key(L"Missing"));
-    records.Add(HKEY_CURRENT_USER, L"");
+    Records records;
+    records.Registry(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Value");  // no report
+    records.Registry(HKEY_CURRENT_USER, Key(L"Missing"));
+    records.Registry(HKEY_CURRENT_USER, L"");
     API_GUARD(SendMessage, RecordProgress);
     ProgressBar = reinterpret_cast<HWND>(0x4242);
     ProgressTotal = 100;
@@ -253,8 +205,8 @@ TEST_F(RegistryPassTest, WindowsKeysAndValuesStayTheProductsGo) {
     API_GUARD(RegOpenKeyEx, CountOpen);
     API_GUARD(RegDeleteKey, CountDelete);
     for (const auto& row : rows) {
-        RegistryRecords records;
-        records.Add(row.root, row.path);
+        Records records;
+        records.Registry(row.root, row.path);
         g_asked = 0;
         RemoveRegistryEntries();
         EXPECT_EQ(row.stays, g_asked == 0) << std::string(row.path.begin(), row.path.end());

@@ -88,50 +88,12 @@ void Unschedule(const std::wstring& path) {
 
 // ---- fakes for the in-process tests ----
 
-std::wstring g_tempPath;     // what GetTempPath reports
-std::wstring g_windowsDir;   // what GetWindowsDirectory reports
-
-DWORD WINAPI FakeGetTempPath(DWORD cch, LPWSTR buffer) {
-    if (g_tempPath.size() >= cch) return static_cast<DWORD>(g_tempPath.size() + 1);
-    wcscpy(buffer, g_tempPath.c_str());
-    return static_cast<DWORD>(g_tempPath.size());
-}
-UINT WINAPI FakeGetWindowsDirectory(LPWSTR buffer, UINT cch) {
-    if (g_windowsDir.size() >= cch) return static_cast<UINT>(g_windowsDir.size() + 1);
-    wcscpy(buffer, g_windowsDir.c_str());
-    return static_cast<UINT>(g_windowsDir.size());
-}
-
-struct OpenRecord {
-    int calls = 0;
-    std::wstring operation, file, parameters, directory;
-    INT show = -1;
-};
-OpenRecord g_open;
-
-HINSTANCE WINAPI RecordShellExecute(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
-                                    INT show) {
-    ++g_open.calls;
-    g_open.operation = operation ? operation : L"(null)";
-    g_open.file = file ? file : L"(null)";
-    g_open.parameters = parameters ? parameters : L"(null)";
-    g_open.directory = directory ? directory : L"(null)";
-    g_open.show = show;
-    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
-}
-
 int g_createCalls = 0;
 std::wstring g_lastCreated;
 HANDLE WINAPI RefuseCreateFile(LPCWSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
     ++g_createCalls;
     g_lastCreated = name;
     SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-}
-
-// Each real search costs a file-system round trip, and 998 of them take minutes under Wine.
-HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
 }
 
@@ -149,8 +111,8 @@ protected:
         ASSERT_TRUE(IsNT) << "the test platform reports the NT family";
         blocks_ = LiveBlockCount;
         temp_ = dir_.MakeFolder(L"temp");
-        g_tempPath = temp_ + L"\\";
-        g_open = OpenRecord();
+        FakeTempFolder = temp_ + L"\\";
+        LastShellOpen = ShellOpen();
         g_createCalls = 0;
     }
     void TearDown() override {
@@ -169,12 +131,12 @@ protected:
 // ---- the temporary copy's name ----
 
 TEST_F(SelfRemoval, TempCopyTakesTheFirstFreeNumber) {
-    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetTempPath, FakeTempPath);
     ASSERT_TRUE(WriteFileBytes(TempCopy(1), Bytes(3, 1)));
     ASSERT_TRUE(WriteFileBytes(TempCopy(2), Bytes(3, 2)));
     for (const std::wstring& reported : {temp_ + L"\\", temp_}) {
         SCOPED_TRACE(Utf8(reported));
-        g_tempPath = reported;
+        FakeTempFolder = reported;
         WCHAR buffer[MAX_PATH];
         HANDLE file = CreateTempCopyFile(buffer, L"_uins%d.exe");
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
@@ -186,7 +148,7 @@ TEST_F(SelfRemoval, TempCopyTakesTheFirstFreeNumber) {
 }
 
 TEST_F(SelfRemoval, TempCopyTriesAtMost998NamesAndNeverACutOne) {
-    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(CreateFile, RefuseCreateFile);
     API_GUARD(FindFirstFile, FindNothing);
     WCHAR buffer[MAX_PATH];
@@ -201,20 +163,20 @@ TEST_F(SelfRemoval, TempCopyTriesAtMost998NamesAndNeverACutOne) {
     };
     for (const Case& c : {Case{249, 9}, Case{250, 0}}) {
         SCOPED_TRACE(c.cchTemp);
-        g_tempPath = L"C:\\" + std::wstring(c.cchTemp - 4, L't') + L"\\";
+        FakeTempFolder = L"C:\\" + std::wstring(c.cchTemp - 4, L't') + L"\\";
         g_createCalls = 0;
         g_lastCreated.clear();
         EXPECT_EQ(INVALID_HANDLE_VALUE, CreateTempCopyFile(buffer, L"_uins%d.exe"));
         EXPECT_EQ(c.creates, g_createCalls);
-        if (c.creates) EXPECT_EQ(Utf8(g_tempPath + L"_uins9.exe"), Utf8(g_lastCreated));
+        if (c.creates) EXPECT_EQ(Utf8(FakeTempFolder + L"_uins9.exe"), Utf8(g_lastCreated));
     }
 }
 
 TEST_F(SelfRemoval, TempCopyNameFillsItsBufferOrIsRefused) {
-    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(CreateFile, RefuseCreateFile);
     API_GUARD(FindFirstFile, FindNothing);
-    g_tempPath = temp_ + L"\\";
+    FakeTempFolder = temp_ + L"\\";
     // The name buffer holds 31 characters and the terminator; the number of a refused name
     // is never tried with a longer one.
     struct Case {
@@ -235,7 +197,7 @@ TEST_F(SelfRemoval, TempCopyNameFillsItsBufferOrIsRefused) {
         WCHAR buffer[MAX_PATH];
         EXPECT_EQ(INVALID_HANDLE_VALUE, CreateTempCopyFile(buffer, c.pattern.c_str()));
         EXPECT_EQ(c.creates, g_createCalls);
-        if (c.creates) EXPECT_EQ(Utf8(g_tempPath + c.lastName), Utf8(g_lastCreated));
+        if (c.creates) EXPECT_EQ(Utf8(FakeTempFolder + c.lastName), Utf8(g_lastCreated));
     }
 }
 
@@ -254,7 +216,7 @@ protected:
 };
 
 TEST_F(StartCopy, CopyHoldsTheProgramPartAndIsStartedWithTheQuotedPath) {
-    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
     ASSERT_TRUE(WriteFileBytes(TempCopy(1), Bytes(3, 1)));
@@ -263,16 +225,16 @@ TEST_F(StartCopy, CopyHoldsTheProgramPartAndIsStartedWithTheQuotedPath) {
     EXPECT_TRUE(StartSelfRemoval());
     EXPECT_EQ(Bytes(program_.begin(), program_.begin() + 3000), ReadFileBytes(TempCopy(3)));
     EXPECT_TRUE(ScheduledForDeletion(TempCopy(3)));
-    ASSERT_EQ(1, g_open.calls);
-    EXPECT_EQ("open", Utf8(g_open.operation));
-    EXPECT_EQ(Utf8(TempCopy(3)), Utf8(g_open.file));
-    EXPECT_EQ(Utf8(L"/D\"" + FakeModulePath + L"\""), Utf8(g_open.parameters));
-    EXPECT_EQ("(null)", Utf8(g_open.directory));
-    EXPECT_EQ(SW_HIDE, g_open.show);
+    ASSERT_EQ(1, LastShellOpen.calls);
+    EXPECT_EQ("open", Utf8(LastShellOpen.operation));
+    EXPECT_EQ(Utf8(TempCopy(3)), Utf8(LastShellOpen.file));
+    EXPECT_EQ(Utf8(L"/D\"" + FakeModulePath + L"\""), Utf8(LastShellOpen.parameters));
+    EXPECT_EQ("(null)", Utf8(LastShellOpen.directory));
+    EXPECT_EQ(SW_HIDE, LastShellOpen.show);
 }
 
 TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
-    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
     struct Case {
@@ -294,33 +256,33 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
         SetDataOffset(c.offset);
         if (!c.ownFileThere) ASSERT_TRUE(dir_.Remove(FakeModulePath));
         FailAllocationCountdown = c.failingAllocation;
-        g_open = OpenRecord();
+        LastShellOpen = ShellOpen();
         EXPECT_FALSE(StartSelfRemoval());
-        EXPECT_EQ(0, g_open.calls) << "a partial program was started";
+        EXPECT_EQ(0, LastShellOpen.calls) << "a partial program was started";
         EXPECT_TRUE(Exists(TempCopy(n)));
         EXPECT_TRUE(ScheduledForDeletion(TempCopy(n)));
     }
 }
 
 TEST_F(StartCopy, NoFreeNameMeansNoCopy) {
-    API_GUARD(GetTempPath, FakeGetTempPath);
+    API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
     API_GUARD(FindFirstFile, FindNothing);
     API_GUARD(CreateFile, RefuseCreateFile);
     EXPECT_FALSE(StartSelfRemoval());
     EXPECT_EQ(998, g_createCalls);
-    EXPECT_EQ(0, g_open.calls);
+    EXPECT_EQ(0, LastShellOpen.calls);
     EXPECT_FALSE(ScheduledForDeletion(TempCopy(998)));
 }
 
 // ---- WININIT.INI on systems without MoveFileEx ----
 
 TEST_F(SelfRemoval, WininitGainsOneNulLinePerFileAndKeepsOtherLines) {
-    API_GUARD(GetWindowsDirectory, FakeGetWindowsDirectory);
+    API_GUARD(GetWindowsDirectory, FakeWindowsDirectory);
     IsNT = false;
-    g_windowsDir = dir_.MakeFolder(L"windows");
-    const std::wstring ini = g_windowsDir + L"\\WININIT.INI";
+    FakeWindowsFolder = dir_.MakeFolder(L"windows");
+    const std::wstring ini = FakeWindowsFolder + L"\\WININIT.INI";
     const std::string earlier = "[Rename]\r\nNUL=C:\\OLD.TMP\r\nfooxyz=C:\\X.TMP\r\n";
     ASSERT_TRUE(WriteFileBytes(ini, Bytes(earlier.begin(), earlier.end())));
     const std::wstring first = temp_ + L"\\first copy of it.exe";
@@ -409,78 +371,6 @@ TEST_F(SelfRemoval, HelperRetriesTwelveTimesThenRemovesOnlyAnOrdinaryFolder) {
 
 // ---- end-to-end runs of the real uninst.exe ----
 
-// A run of the uninstaller inside a job, so the test can count every process it started,
-// directly or through the shell; leftovers die with the job.
-class JobRun {
-public:
-    JobRun() {
-        job_ = CreateJobObjectW(NULL, NULL);
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (job_) SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-    }
-    ~JobRun() {
-        if (process_) CloseHandle(process_);
-        if (job_) CloseHandle(job_);
-    }
-    bool Start(const std::wstring& exe, const std::wstring& arguments) {
-        std::wstring line = L"\"" + exe + L"\" " + arguments;
-        std::vector<WCHAR> buffer(line.begin(), line.end());
-        buffer.push_back(0);
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        if (!job_ || !CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &si,
-                                     &pi)) {
-            ADD_FAILURE() << "cannot start " << Utf8(line) << ": " << GetLastError();
-            return false;
-        }
-        bool assigned = AssignProcessToJobObject(job_, pi.hProcess) != FALSE;
-        if (!assigned) ADD_FAILURE() << "AssignProcessToJobObject: " << GetLastError();
-        ResumeThread(pi.hThread);
-        CloseHandle(pi.hThread);
-        process_ = pi.hProcess;
-        return assigned;
-    }
-    bool Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
-    DWORD Wait() {
-        if (WaitForSingleObject(process_, kChildBoundMs) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << "the uninstaller did not end";
-            return kExitKilled;
-        }
-        DWORD code = kExitKilled;
-        GetExitCodeProcess(process_, &code);
-        return code;
-    }
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting() const {
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
-        if (!QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &info, sizeof(info), NULL))
-            ADD_FAILURE() << "QueryInformationJobObject: " << GetLastError();
-        return info;
-    }
-    // Polls, with the bound of a child run, until at most `count` processes of the job live.
-    bool WaitForActive(DWORD count) const {
-        for (DWORD waited = 0; waited < kChildBoundMs; waited += 20) {
-            if (Accounting().ActiveProcesses <= count) return true;
-            Sleep(20);
-        }
-        return false;
-    }
-
-private:
-    HANDLE job_ = NULL;
-    HANDLE process_ = NULL;
-};
-
-bool PollFor(DWORD boundMs, bool (*done)(const std::wstring&), const std::wstring& path) {
-    for (DWORD waited = 0; waited < boundMs; waited += 20) {
-        if (done(path)) return true;
-        Sleep(20);
-    }
-    return done(path);
-}
-bool Gone(const std::wstring& path) { return !Exists(path); }
-
 std::vector<std::wstring> TempCopies(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data;
@@ -499,25 +389,16 @@ protected:
     void SetUp() override {
         install_ = dir_.MakeFolder(L"my app");
         tools_ = dir_.MakeFolder(L"tool dir");
-        temp_ = dir_.MakeFolder(L"temp");
         exe_ = install_ + L"\\uninst.exe";
-        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-            WCHAR saved[MAX_PATH * 2];
-            DWORD cch = GetEnvironmentVariableW(name, saved, ARRAYSIZE(saved));
-            saved_.push_back(cch > 0 && cch < ARRAYSIZE(saved) ? saved : L"");
-            SetEnvironmentVariableW(name, temp_.c_str());
-        }
         suffix_ = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_) + L".exe";
     }
     void TearDown() override {
-        const wchar_t* names[] = {L"TMP", L"TEMP"};
-        for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(names[i], saved_[i].empty() ? NULL : saved_[i].c_str());
         for (const std::wstring& copy : TempCopies(temp_)) Unschedule(temp_ + L"\\" + copy);
     }
 
     TempFolder dir_;
-    std::wstring install_, tools_, temp_, exe_, suffix_;
-    std::vector<std::wstring> saved_;
+    std::wstring install_, tools_, temp_ = dir_.MakeFolder(L"temp"), exe_, suffix_;
+    ScopedEnvironment tmp_{L"TMP", temp_}, tempVariable_{L"TEMP", temp_};
     static int serial_;
 };
 int UninstallerRun::serial_ = 0;
@@ -545,8 +426,8 @@ TEST_F(UninstallerRun, QuietRunRunsTheCommandOpensThePageAndRemovesItself) {
     SetEvent(command.Gate());
     EXPECT_EQ(0u, run.Wait());
 
-    EXPECT_TRUE(PollFor(15000, Gone, exe_)) << "the uninstaller is still there";
-    EXPECT_TRUE(PollFor(15000, Gone, install_)) << "the installation folder is still there";
+    EXPECT_TRUE(WaitForGone(exe_, 15000)) << "the uninstaller is still there";
+    EXPECT_TRUE(WaitForGone(install_, 15000)) << "the installation folder is still there";
     // The copy must have ended before its folder is cleaned up. (Wine's shell may start a
     // helper process of its own, so the processes are not counted here.)
     ASSERT_TRUE(run.WaitForActive(0));

@@ -7,7 +7,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -19,53 +18,14 @@
 #include "removal/progress.h"
 #include "removal/shortcut_pass.h"
 #include "run/ui_windows.h"
+#include "support/api_guard.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 
 namespace {
 
-bool MakeFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
-}
-
-std::wstring CurrentDirectory() {
-    WCHAR path[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, path);
-    return path;
-}
-
-std::wstring Resolve(DWORD code) {
-    WCHAR path[MAX_PATH];
-    return ResolveFolder(path, code) ? std::wstring(path) : std::wstring();
-}
-
 std::wstring Unique(const wchar_t* stem) { return stem + std::to_wstring(GetCurrentProcessId()); }
-
-// Folders made outside a TempFolder (in shell folders, Program Files): whatever a failed test
-// leaves is removed, innermost first, and never anything that was there before.
-class MadeFolders {
-public:
-    ~MadeFolders() {
-        for (auto it = made_.rbegin(); it != made_.rend(); ++it)
-            if (!DeleteFileW(it->c_str())) RemoveDirectoryW(it->c_str());
-    }
-    std::wstring Folder(const std::wstring& path) {
-        EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << Utf8(path);
-        made_.push_back(path);
-        return path;
-    }
-    std::wstring File(const std::wstring& path) {
-        EXPECT_TRUE(MakeFile(path)) << Utf8(path);
-        made_.push_back(path);
-        return path;
-    }
-
-private:
-    std::vector<std::wstring> made_;
-};
 
 // --- recording fakes -------------------------------------------------------------------------
 
@@ -94,62 +54,6 @@ LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
 
 typedef std::vector<std::wstring> Paths;
 
-// Swaps one table entry for the scope, like API_GUARD but keeping the cached protected
-// folders: the entries swapped here play no part in resolving them, and a fresh resolution
-// costs seconds in the test machine.
-template <typename Fn>
-class EntrySwap {
-public:
-    EntrySwap(Fn& entry, Fn replacement) : entry_(entry), saved_(entry) { entry_ = replacement; }
-    ~EntrySwap() { entry_ = saved_; }
-    EntrySwap(const EntrySwap&) = delete;
-    EntrySwap& operator=(const EntrySwap&) = delete;
-
-private:
-    Fn& entry_;
-    Fn saved_;
-};
-#define SWAP_ENTRY(entry, fake) EntrySwap<decltype(ApiTable.entry)> swap_##entry(ApiTable.entry, fake)
-
-// --- records ---------------------------------------------------------------------------------
-
-// Records as the loader leaves them: mutable zero-terminated texts the records point to.
-class Records {
-public:
-    ~Records() {
-        ShortcutEntries = nullptr;
-        ShortcutEntryCount = 0;
-        FileEntries = nullptr;
-        FileEntryCount = 0;
-    }
-    ShortcutEntry* Shortcut(DWORD levels, const std::wstring& first, const std::wstring& second,
-                            const std::wstring& fileName) {
-        shortcuts_.push_back(ShortcutEntry{levels, Text(first), Text(second), Text(fileName)});
-        shortcutPointers_.push_back(&shortcuts_.back());
-        ShortcutEntries = shortcutPointers_.data();
-        ShortcutEntryCount = static_cast<DWORD>(shortcutPointers_.size());
-        return &shortcuts_.back();
-    }
-    void File(const std::wstring& directory, const std::wstring& fileName, BYTE flags = 0) {
-        files_.push_back(FileEntry{Text(directory), Text(fileName), flags});
-        filePointers_.push_back(&files_.back());
-        FileEntries = filePointers_.data();
-        FileEntryCount = static_cast<DWORD>(filePointers_.size());
-    }
-
-private:
-    WCHAR* Text(const std::wstring& text) {
-        texts_.emplace_back(text.begin(), text.end());
-        texts_.back().push_back(0);
-        return texts_.back().data();
-    }
-    std::deque<std::vector<WCHAR>> texts_;
-    std::deque<ShortcutEntry> shortcuts_;
-    std::deque<FileEntry> files_;
-    std::vector<ShortcutEntry*> shortcutPointers_;
-    std::vector<FileEntry*> filePointers_;
-};
-
 class PassTest : public ::testing::Test {
 protected:
     ProcessGlobalsGuard globals_;
@@ -160,7 +64,6 @@ protected:
     }
     void SetUp() override {
         ASSERT_FALSE(temp_.Path().empty());
-        savedCurrent_ = CurrentDirectory();
         installDir_[0] = 0;
         workPath_[0] = 0;
         InstallDir = installDir_;
@@ -170,9 +73,6 @@ protected:
         g_removeDirCalls.clear();
         g_deleteFileCalls.clear();
         g_progress.clear();
-    }
-    void TearDown() override {
-        SetCurrentDirectoryW(savedCurrent_.c_str());
     }
     // InstallDir = temp\app\, holding the running program as a real installation does.
     std::wstring MakeInstallDir() {
@@ -187,7 +87,7 @@ protected:
     WCHAR installDir_[MAX_PATH];
 
 private:
-    std::wstring savedCurrent_;
+    ScopedCurrentDirectory current_;  // put back before temp_ goes
     WCHAR workPath_[MAX_PATH];
 };
 
@@ -236,7 +136,7 @@ TEST_F(PassTest, ShortcutFilePathMustFitWorkPath) {
         {"one too long", folder, L"123456789", L""},
         {"folder alone too long", PathOfLength(260), L"a", L""},
     };
-    SWAP_ENTRY(DeleteFile, RecordDeleteFileOnly);
+    API_GUARD(DeleteFile, RecordDeleteFileOnly);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_deleteFileCalls.clear();
@@ -252,13 +152,13 @@ TEST_F(PassTest, ShortcutFilePathMustFitWorkPath) {
 TEST_F(PassTest, ShortcutWalkEndsAtTheProgramsFolder) {
     const std::wstring programs = Resolve(CSIDL_PROGRAMS);
     ASSERT_FALSE(programs.empty());
-    MadeFolders made;
+    Journal made;
     std::wstring vendor = made.Folder(programs + L"\\" + Unique(L"UninstVendor"));
     std::wstring product = made.Folder(vendor + L"\\Product");
     made.File(product + L"\\Product.lnk");
     Records records;
     records.Shortcut(5, product, L"", L"Product.lnk");
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     RemoveShortcutFiles();
     RemoveShortcutFolders();
@@ -288,7 +188,7 @@ TEST_F(PassTest, ShortcutFolderWalks) {
         {"a second folder that is not a full path leaves the record alone", 3, L"w\\x", L"plain", false, {},
          {L"w\\x", L"plain"}},
     };
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_removeDirCalls.clear();
@@ -353,7 +253,7 @@ TEST_F(PassTest, ShortcutFolderTextMustFitAPathBuffer) {
         {"first one too long", tooLong, L"", {}},
         {"second one too long", L"C:\\uninst-short", tooLong, {}},
     };
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectoryOnly);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_removeDirCalls.clear();
@@ -376,7 +276,7 @@ TEST_F(PassTest, ShortcutFoldersThroughMacros) {
     Records records;
     ShortcutEntry* entry = records.Shortcut(1, L"#installdir#\\m\\a\\b", L"#InstallDir#\\n\\c", L"x.lnk");
     records.Shortcut(1, L"#Nowhere#\\m", L"", L"x.lnk");
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     RemoveShortcutFiles();
     RemoveShortcutFolders();
@@ -396,7 +296,7 @@ TEST_F(PassTest, EmptiedChainGoesUpToTheInstallationFolder) {
     Records records;
     records.File(L".\\a\\b\\c", L"gone.txt");
     records.File(L".\\a\\b\\c", L"gone-too.txt");  // same folder: skipped, nothing tried twice
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     RemoveEmptiedFolders();
 
@@ -420,7 +320,7 @@ TEST_F(PassTest, FolderThatStaysIsTriedOncePerRunOfRecords) {
     records.File(L".\\KEPT\\", L"");  // the same folder spelled otherwise
     records.File(L".\\kept\\sub", L"three.txt");
     records.File(L".\\kept", L"four.txt");
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     RemoveEmptiedFolders();
 
@@ -455,7 +355,7 @@ TEST_F(PassTest, EmptiedFolderOfEachRecord) {
         if (!text.empty() && text[0] == L'=') return app + text.substr(1);
         return text;
     };
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectoryOnly);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_removeDirCalls.clear();
@@ -469,12 +369,12 @@ TEST_F(PassTest, EmptiedFolderOfEachRecord) {
 TEST_F(PassTest, EmptiedWalkEndsAtProgramFiles) {
     const std::wstring programFiles = Resolve(FOLDER_PROGRAM_FILES);
     ASSERT_FALSE(programFiles.empty());
-    MadeFolders made;
+    Journal made;
     std::wstring vendor = made.Folder(programFiles + L"\\" + Unique(L"UninstVendor"));
     std::wstring app = made.Folder(vendor + L"\\App");
     Records records;
     records.File(app, L"app.exe");
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectory);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     MakeInstallDir();
     RemoveEmptiedFolders();
@@ -503,7 +403,7 @@ TEST_F(PassTest, EmptiedFolderPathMustFitWorkPath) {
         {"relative fits exactly", L".\\" + rest, L"", app + L"\\" + rest},
         {"relative one too long", L".\\" + rest + L"r", L"", L""},
     };
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectoryOnly);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_removeDirCalls.clear();
@@ -524,9 +424,9 @@ TEST_F(PassTest, PassesReportFromTheirBases) {
     records.File(L"C:\\uninst-none\\c", L"");
     records.Shortcut(0, L"C:\\uninst-none\\s1", L"", L"s1.lnk");
     records.Shortcut(0, L"", L"", L"");
-    SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
-    SWAP_ENTRY(DeleteFile, RecordDeleteFileOnly);
-    SWAP_ENTRY(SendMessage, RecordProgress);
+    API_GUARD(RemoveDirectory, RecordRemoveDirectoryOnly);
+    API_GUARD(DeleteFile, RecordDeleteFileOnly);
+    API_GUARD(SendMessage, RecordProgress);
     ProgressBar = reinterpret_cast<HWND>(0x4242);
     ProgressTotal = 100;  // positions read as percentages
 

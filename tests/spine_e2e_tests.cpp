@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,12 +12,6 @@
 using uninstpack::Bytes;
 
 namespace {
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
 
 Bytes FirstBytes(const Bytes& bytes, size_t count) { return Bytes(bytes.begin(), bytes.begin() + count); }
 
@@ -32,16 +25,6 @@ Bytes SettingsChunk(uint16_t chunkFlags = 0) {
 }
 
 Bytes EndChunk() { return uninstpack::EncodeChunkHeader(ChunkTag::End, 0, 0); }
-
-std::vector<int> VisibleButtonIds(HWND dialog) {
-    std::vector<int> ids;
-    for (const ControlInfo& control : ListControls(dialog)) {
-        if (_wcsicmp(control.className.c_str(), L"Button") == 0 && IsWindowVisible(control.window)) {
-            ids.push_back(control.id);
-        }
-    }
-    return ids;
-}
 
 // Starts `exe`, expects the loader's message box (caption `caption`, text `text`, no owner, a
 // single OK button) as the only window of the run, answers it with OK and returns the exit code.
@@ -95,9 +78,9 @@ TEST(DamagedData, ShowsMessage8WithOwnPathAndEndsWithMinusOne) {
     };
     const Case cases[] = {
         {"end chunk missing", FirstBytes(whole, whole.size() - kChunkHeaderSize)},
-        {"cut inside the run-settings payload", Join({MessagesChunk(), FirstBytes(settings, settings.size() - 4)})},
-        {"no run-settings chunk", Join({MessagesChunk(), EndChunk()})},
-        {"run-settings chunk with flag bit 0", Join({MessagesChunk(), SettingsChunk(kChunkRefused), EndChunk()})},
+        {"cut inside the run-settings payload", Cat({MessagesChunk(), FirstBytes(settings, settings.size() - 4)})},
+        {"no run-settings chunk", Cat({MessagesChunk(), EndChunk()})},
+        {"run-settings chunk with flag bit 0", Cat({MessagesChunk(), SettingsChunk(kChunkRefused), EndChunk()})},
     };
     const std::wstring title = Wide(StandardMessages()[0]);
     for (const Case& c : cases) {
@@ -152,7 +135,7 @@ TEST(MissingData, DataOffsetZeroEndsWithMinusOneAndShowsNothing) {
     std::wstring exe = dir.Join(L"uninst.exe");
     Bytes program = UninstallerProgram();
     ASSERT_TRUE(uninstpack::SetDataOffset(program, 0));
-    ASSERT_TRUE(WriteFileBytes(exe, Join({program, uninstpack::EncodeStream(StandardData())})));
+    ASSERT_TRUE(WriteFileBytes(exe, Cat({program, uninstpack::EncodeStream(StandardData())})));
 
     EXPECT_EQ(kExitFailure, RunShowingNothing(exe, L""));
 }

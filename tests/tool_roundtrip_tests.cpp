@@ -28,20 +28,6 @@ using uninstpack::Json;
 
 namespace {
 
-// A failed load would show message 7 or 8; the test reports it instead of waiting for a click.
-std::vector<std::wstring> Boxes;
-int WINAPI RecordMessageBox(HWND, LPCWSTR text, LPCWSTR, UINT) {
-    Boxes.push_back(text);
-    return IDOK;
-}
-
-std::string Narrow(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    if (n) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 // The system's own UTF-8 decoder, so the expectation does not share the tool's.
 std::wstring FromUtf8(const std::string& text) {
     int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
@@ -171,7 +157,7 @@ protected:
         ASSERT_FALSE(dir_.Path().empty());
         exe_ = dir_.Join(L"uninst.exe");
         FakeModulePath = exe_;
-        Boxes.clear();
+        ShownBoxes.clear();
         ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
         baseline_ = LiveBlockCount;
     }
@@ -188,7 +174,7 @@ protected:
         EXPECT_TRUE(WriteFileBytes(manifest, uninstpack::Bytes(manifestText.begin(), manifestText.end())));
         out_.str("");
         err_.str("");
-        return uninstpack::RunBuild(Narrow(manifest), Narrow(BinPath(L"uninst.exe")), Narrow(exe_), out_, err_);
+        return uninstpack::RunBuild(Utf8(manifest), Utf8(BinPath(L"uninst.exe")), Utf8(exe_), out_, err_);
     }
 
     // Loads the built file as the program loads its own file.
@@ -199,7 +185,7 @@ protected:
             << "the data must start right after the program part";
         SetDataOffset(uninstpack::GetDataOffset(built).value_or(0));
         const bool loaded = LoadUninstallDataOrReport();
-        for (const std::wstring& box : Boxes) ADD_FAILURE() << "the loader said: " << Narrow(box);
+        for (const ShownBox& box : ShownBoxes) ADD_FAILURE() << "the loader said: " << Utf8(box.text);
         return loaded;
     }
 
@@ -344,10 +330,10 @@ TEST_F(ToolRoundTrip, HarvestedTreeWithGermanTextsIsRemovedWhole) {
         ASSERT_TRUE(WriteFileBytes(app + L"\\" + file, {'x'}));
 
     uninstpack::HarvestOptions harvest;
-    harvest.dir = Narrow(app);
-    harvest.installDir = Narrow(app);
+    harvest.dir = Utf8(app);
+    harvest.installDir = Utf8(app);
     harvest.flags = {"in-use=*.exe"};
-    harvest.output = Narrow(dir_.Join(L"harvested.json"));
+    harvest.output = Utf8(dir_.Join(L"harvested.json"));
     std::ostringstream out, err;
     ASSERT_EQ(0, uninstpack::RunHarvest(harvest, out, err)) << err.str();
     const uninstpack::Bytes harvested = ReadFileBytes(dir_.Join(L"harvested.json"));
@@ -360,7 +346,7 @@ TEST_F(ToolRoundTrip, HarvestedTreeWithGermanTextsIsRemovedWhole) {
     ASSERT_TRUE(Load());
     EXPECT_EQ(std::wstring(L"&Ja"), GetMessageText(0, 3));
     EXPECT_EQ(std::wstring(L"Deinstallation von Notizen"), GetMessageText(0, 0));
-    EXPECT_NE(nullptr, wcsstr(GetMessageText(0, 1), L"zugeh\u00f6rigen")) << Narrow(GetMessageText(0, 1));
+    EXPECT_NE(nullptr, wcsstr(GetMessageText(0, 1), L"zugeh\u00f6rigen")) << Utf8(GetMessageText(0, 1));
     ASSERT_EQ(9u, FileEntryCount);
     EXPECT_EQ(kFileInUseCheck, FileEntries[1]->flags);
     ReleaseUninstallData();

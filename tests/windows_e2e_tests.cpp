@@ -4,7 +4,6 @@
 // that walks through as many steps as it can; what a run showed in all is read from its watch.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,22 +11,6 @@
 #include "support/window_driver.h"
 
 namespace {
-
-std::vector<int> ButtonIds(HWND box) {
-    std::vector<int> ids;
-    for (const ControlInfo& c : ListControls(box)) {
-        if (_wcsicmp(c.className.c_str(), L"Button") == 0 && IsWindowVisible(c.window)) ids.push_back(c.id);
-    }
-    return ids;
-}
-
-// Saves a screenshot of `window` as NAME.bmp in the folder named by UNINST_TEST_SHOTS, if set.
-void Shot(HWND window, const wchar_t* name) {
-    const wchar_t* folder = _wgetenv(L"UNINST_TEST_SHOTS");
-    if (!folder || !folder[0]) return;
-    CreateDirectoryW(folder, nullptr);
-    EXPECT_TRUE(SaveScreenshot(window, std::wstring(folder) + L"\\" + name + L".bmp"));
-}
 
 class UninstallRun : public ::testing::Test {
 protected:
@@ -50,7 +33,7 @@ protected:
             return nullptr;
         }
         EXPECT_EQ(Message(message), MessageBoxText(box)) << DescribeWindow(box);
-        EXPECT_EQ(buttons, ButtonIds(box)) << DescribeWindow(box);
+        EXPECT_EQ(buttons, VisibleButtonIds(box)) << DescribeWindow(box);
         HWND owner = GetWindow(box, GW_OWNER);
         EXPECT_EQ(L"VorlixClass", WindowClass(owner));
         EXPECT_FALSE(IsWindowVisible(owner)) << "the main window is never shown";

@@ -4,7 +4,6 @@
 // templates the program ships.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -20,6 +19,7 @@
 #include "folders/resolve_folder.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/loaded_data.h"
 #include "support/process_globals.h"
 #include "support/uninst_runner.h"
 #include "support/window_driver.h"
@@ -29,14 +29,6 @@ using uninstpack::Bytes;
 namespace {
 
 std::wstring Text(const std::u16string& text) { return Wide(text); }
-
-// Saves a screenshot of `window` as NAME.bmp in the folder named by UNINST_TEST_SHOTS, if set.
-void Shot(HWND window, const wchar_t* name) {
-    const wchar_t* folder = _wgetenv(L"UNINST_TEST_SHOTS");
-    if (!folder || !folder[0]) return;
-    CreateDirectoryW(folder, nullptr);
-    EXPECT_TRUE(SaveScreenshot(window, std::wstring(folder) + L"\\" + name + L".bmp"));
-}
 
 // ---------------------------------------------------------------------------------------------
 // Resources read from the built program
@@ -431,29 +423,6 @@ TEST(PumpMessages, DispatchesEverythingQueuedDropsQuitAndReturnsWhenEmpty) {
 
 // ---------------------------------------------------------------------------------------------
 // Windows and dialogs, made from the program's own resources
-
-// Loads `messages` as the message table through the program's own chunk reader.
-bool LoadMessages(const std::vector<std::u16string>& messages) {
-    TempFolder dir;
-    std::wstring path = dir.Join(L"messages.bin");
-    if (!WriteFileBytes(path, uninstpack::EncodeMessageTable(messages))) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    int result = ReadMessageTableChunk(file);
-    CloseHandle(file);
-    return result == 0;
-}
-
-bool LoadFileRecords(const std::vector<uninstpack::FileRecord>& records) {
-    TempFolder dir;
-    std::wstring path = dir.Join(L"files.bin");
-    if (!WriteFileBytes(path, uninstpack::EncodeFileList(records))) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    int result = ReadFileListChunk(file);
-    CloseHandle(file);
-    return result == 0;
-}
 
 class RunWindows : public ::testing::Test {
 protected:

@@ -23,7 +23,6 @@ const wchar_t kVendor[] = L"Software\\Uninst Wow Vendor";
 const wchar_t kProduct[] = L"Software\\Uninst Wow Vendor\\Product";
 const wchar_t kSettings[] = L"Software\\Uninst Wow Vendor\\Settings";
 const wchar_t kEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\UninstWowProduct";
-const wchar_t kSharedDlls[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const wchar_t kCurrentVersion[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 const wchar_t kServer[] = L"uninst-wow-srv.dll";
 const REGSAM k32 = KEY_WOW64_32KEY, k64 = KEY_WOW64_64KEY;
@@ -38,65 +37,13 @@ bool Native(Fn fn) {
     return result;
 }
 
-bool KeyExists(REGSAM view, const std::wstring& path) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool ValueExists(REGSAM view, const std::wstring& path, const std::wstring& name) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-    LONG result = RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-std::wstring ReadText(REGSAM view, const std::wstring& path, const wchar_t* name) {
-    WCHAR text[MAX_PATH] = {};
-    DWORD cb = sizeof(text) - sizeof(WCHAR);
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return L"";
-    LONG result = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &cb);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS ? text : L"";
-}
-
-void SetValue(REGSAM view, const std::wstring& path, const std::wstring& name, DWORD type, const void* data, DWORD cb) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
-                                             nullptr, &key, nullptr));
-    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), cb));
-    RegCloseKey(key);
-}
-
-void SetText(REGSAM view, const std::wstring& path, const std::wstring& name) {
-    SetValue(view, path, name, REG_SZ, L"x", 2 * sizeof(WCHAR));
-}
-
-void DeleteTree(REGSAM view, const std::wstring& path) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
-        RegDeleteTreeW(key, nullptr);
-        RegCloseKey(key);
-    }
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
-}
-
 // A product key with a subkey tree in one view.
 void LayProductKeys(REGSAM view) {
-    SetText(view, kProduct, L"Name");
-    SetText(view, std::wstring(kProduct) + L"\\Plugins\\Spell", L"Enabled");
-    SetText(view, kSettings, L"");
-    SetText(view, kSettings, L"Keep");
-    SetText(view, kEntry, L"DisplayName");
-}
-
-std::wstring SystemFolder() {
-    WCHAR path[MAX_PATH];
-    UINT cch = GetSystemDirectoryW(path, MAX_PATH);
-    return cch && cch < MAX_PATH ? path : L"C:\\missing-system-folder";
+    SetText(HKEY_LOCAL_MACHINE, kProduct, L"Name", L"x", view);
+    SetText(HKEY_LOCAL_MACHINE, std::wstring(kProduct) + L"\\Plugins\\Spell", L"Enabled", L"x", view);
+    SetText(HKEY_LOCAL_MACHINE, kSettings, L"", L"x", view);
+    SetText(HKEY_LOCAL_MACHINE, kSettings, L"Keep", L"x", view);
+    SetText(HKEY_LOCAL_MACHINE, kEntry, L"DisplayName", L"x", view);
 }
 
 class Wow64Test : public ::testing::Test {
@@ -106,9 +53,9 @@ protected:
         static bool selected = false;
         if (!selected) SelectPlatform();
         selected = true;
-        programFiles_ = ReadText(k64, kCurrentVersion, L"ProgramFilesDir");
+        programFiles_ = ReadText(HKEY_LOCAL_MACHINE, kCurrentVersion, L"ProgramFilesDir", k64);
         ASSERT_FALSE(programFiles_.empty());
-        ASSERT_NE(programFiles_, ReadText(k32, kCurrentVersion, L"ProgramFilesDir")) << "two views";
+        ASSERT_NE(programFiles_, ReadText(HKEY_LOCAL_MACHINE, kCurrentVersion, L"ProgramFilesDir", k32)) << "two views";
         installDir_ = programFiles_ + L"\\Uninst Wow Product";
         server_ = SystemFolder() + L"\\" + kServer;
         CleanUp();
@@ -120,21 +67,15 @@ protected:
 
     void CleanUp() {
         for (REGSAM view : {k32, k64}) {
-            DeleteTree(view, kVendor);
-            DeleteTree(view, kEntry);
+            DeleteTree(HKEY_LOCAL_MACHINE, kVendor, view);
+            DeleteTree(HKEY_LOCAL_MACHINE, kEntry, view);
         }
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_ALL_ACCESS | k64, &key) == ERROR_SUCCESS) {
-            RegDeleteValueW(key, server_.c_str());
-            RegCloseKey(key);
-        }
+        SetSharedCount(server_, std::nullopt, k64);
         for (const std::wstring& path : {server_, server_ + L".log"}) {
             DeleteFileW(path.c_str());
             Native([&] { return DeleteFileW(path.c_str()) != FALSE; });
         }
-        for (const wchar_t* file : {L"\\data\\notes.txt", L"\\app.exe"}) DeleteFileW((installDir_ + file).c_str());
-        RemoveDirectoryW((installDir_ + L"\\data").c_str());
-        RemoveDirectoryW(installDir_.c_str());
+        RemoveTree(installDir_);
     }
 
     bool NativeExists(const std::wstring& path) { return Native([&] { return Exists(path); }); }
@@ -159,8 +100,7 @@ TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
         // its own unregistration beside itself.
         ASSERT_TRUE(Native([&] { return CopyFileW(BinPath(L"com_record64.dll").c_str(), server_.c_str(), FALSE) != FALSE; }));
         ASSERT_TRUE(CopyFileW(BinPath(L"com_record_dll.dll").c_str(), server_.c_str(), FALSE));
-        DWORD count = 1;
-        SetValue(k64, kSharedDlls, server_, REG_DWORD, &count, sizeof(count));
+        SetSharedCount(server_, 1, k64);
         ASSERT_TRUE(CreateDirectoryW(installDir_.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryW((installDir_ + L"\\data").c_str(), nullptr));
         ASSERT_TRUE(WriteFileBytes(installDir_ + L"\\app.exe", uninstpack::Bytes(300, 1)));
@@ -184,17 +124,17 @@ TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
         EXPECT_EQ(0u, RunProgram(exe, L"/S"));
 
         for (const wchar_t* key : {kProduct, kEntry}) {
-            EXPECT_FALSE(KeyExists(gone, key)) << Utf8(key);
-            EXPECT_TRUE(KeyExists(kept, key)) << Utf8(key);
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, gone)) << Utf8(key);
+            EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key, kept)) << Utf8(key);
         }
-        EXPECT_FALSE(ValueExists(gone, kSettings, L""));
-        EXPECT_TRUE(ValueExists(kept, kSettings, L""));
-        EXPECT_TRUE(ValueExists(gone, kSettings, L"Keep"));
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kSettings, L"", gone));
+        EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kSettings, L"", kept));
+        EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kSettings, L"Keep", gone));
         EXPECT_EQ(!flag, NativeExists(server_)) << "the native server";
         EXPECT_EQ(flag, Exists(server_)) << "the SysWOW64 server";
         EXPECT_EQ(flag, NativeExists(server_ + L".log")) << "the native server unregistered";
         EXPECT_EQ(!flag, Exists(server_ + L".log")) << "the SysWOW64 server unregistered";
-        if (flag) EXPECT_FALSE(ValueExists(k64, kSharedDlls, server_)) << "the last reference went";
+        if (flag) EXPECT_FALSE(SharedCountOf(server_, k64).has_value()) << "the last reference went";
         EXPECT_FALSE(Exists(installDir_));
         EXPECT_TRUE(Exists(programFiles_));
         CleanUp();
@@ -207,7 +147,7 @@ TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
 TEST_F(Wow64Test, NativeFoldersAreProtected) {
     WCHAR windows[MAX_PATH];
     ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
-    std::wstring common = ReadText(k64, kCurrentVersion, L"CommonFilesDir");
+    std::wstring common = ReadText(HKEY_LOCAL_MACHINE, kCurrentVersion, L"CommonFilesDir", k64);
     ASSERT_FALSE(common.empty());
     for (bool flag : {false, true}) {
         Use64BitViews(flag);
@@ -227,9 +167,9 @@ TEST_F(Wow64Test, RecordMacrosNameNativeFoldersAndCommandMacros32BitOnes) {
         const wchar_t* value = macro[1] == L'P' ? L"ProgramFilesDir" : L"CommonFilesDir";
         WCHAR path[MAX_PATH];
         ASSERT_EQ(PathUsable, ExpandLeadingMacro(path, (macro + std::wstring(L"\\x")).c_str()));
-        EXPECT_EQ(ReadText(k64, kCurrentVersion, value) + L"\\x", path);
+        EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kCurrentVersion, value, k64) + L"\\x", path);
         ExpandFolderMacros(path, (macro + std::wstring(L"\\x")).c_str(), MAX_PATH);
-        EXPECT_EQ(ReadText(k32, kCurrentVersion, value) + L"\\x", path);
+        EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kCurrentVersion, value, k32) + L"\\x", path);
     }
 }
 
@@ -246,9 +186,9 @@ TEST_F(Wow64Test, KeyTreesGoInThe64BitViewWithOrWithoutRegDeleteKeyEx) {
         if (!withEx) Wow64Calls.RegDeleteKeyEx = nullptr;
         EXPECT_EQ(ERROR_SUCCESS, DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct));
         Use64BitViews(false);
-        EXPECT_FALSE(KeyExists(k64, kProduct));
-        EXPECT_TRUE(KeyExists(k32, std::wstring(kProduct) + L"\\Plugins\\Spell"));
-        EXPECT_TRUE(KeyExists(k64, kSettings));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProduct, k64));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kProduct) + L"\\Plugins\\Spell", k32));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kSettings, k64));
         CleanUp();
     }
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "folders/protected_folders.h"
 #include "platform/api_table.h"
@@ -17,6 +18,37 @@
 extern std::wstring FakeModulePath;
 extern bool ModuleFileNameFails;
 DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch);
+
+// Path getters that report a folder a test chose, as the system calls do: what fits is copied with
+// its terminator and its length returned; otherwise the size it needs, terminator included.
+extern std::wstring FakeTempFolder, FakeWindowsFolder, FakeSystemFolder;
+DWORD WINAPI FakeTempPath(DWORD cch, LPWSTR buffer);
+UINT WINAPI FakeWindowsDirectory(LPWSTR buffer, UINT cch);
+UINT WINAPI FakeSystemDirectory(LPWSTR buffer, UINT cch);
+
+// A search that finds nothing without asking the disk: each real one costs a file-system round
+// trip, and hundreds of them take minutes under Wine.
+HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW);
+
+// A ShellExecute that only notes its last call (a null text as "(null)") and reports a start.
+struct ShellOpen {
+    int calls = 0;
+    std::wstring operation, file, parameters, directory;
+    INT show = -1;
+};
+extern ShellOpen LastShellOpen;
+HINSTANCE WINAPI RecordShellExecute(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                                    INT show);
+
+// A MessageBox that notes each box and answers BoxAnswer (IDOK unless a test says otherwise).
+struct ShownBox {
+    HWND owner;
+    std::wstring text, caption;
+    UINT type;
+};
+extern std::vector<ShownBox> ShownBoxes;
+extern int BoxAnswer;
+int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 inline bool ResolvesFolders(const void* entry) {
     const void* resolving[] = {&ApiTable.GetSystemDirectory, &ApiTable.GetTempPath,

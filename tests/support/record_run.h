@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-// Polls every 20 ms, with the bound of a child run (kChildBoundMs), until the path exists.
-bool WaitForPath(const std::wstring& path);
+#include "support/uninst_runner.h"
 
 class RecordedRun {
 public:

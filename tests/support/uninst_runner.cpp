@@ -1,64 +1,10 @@
-// Child-process bench: program paths, uninstaller copies with appended data, bounded child
-// runs and self-removing temp folders. Never removes anything outside a folder it created.
+// Child-process bench: program paths, uninstaller copies with appended data, bounded child runs.
 #include "support/uninst_runner.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cwchar>
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int cb = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
-    std::string out(cb, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], cb, NULL, NULL);
-    return out;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-namespace {
-
-std::wstring FullPath(const std::wstring& path) {
-    WCHAR buffer[MAX_PATH * 4];
-    DWORD cch = GetFullPathNameW(path.c_str(), ARRAYSIZE(buffer), buffer, NULL);
-    if (cch == 0 || cch >= ARRAYSIZE(buffer)) return std::wstring();
-    return std::wstring(buffer, cch);
-}
-
-bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
-    return text.size() >= prefix.size() && _wcsnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
-}
-
-// A child that was just killed, or one that just ended, may still hold a file for a moment
-// while the system closes its handles; a few bounded retries cover that. An entry that is
-// already gone counts as removed: after a confirmed run the uninstaller's own temporary copy
-// deletes its file and folder while the test cleans up.
-template <typename Op>
-bool RetryWhileBusy(Op op) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        if (op()) return true;
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return false;
-        Sleep(20);
-    }
-    return false;
-}
-
-std::wstring TempRoot() {
-    WCHAR temp[MAX_PATH + 1];
-    DWORD cch = GetTempPathW(ARRAYSIZE(temp), temp);
-    if (cch == 0 || cch >= ARRAYSIZE(temp)) return std::wstring();
-    // Long form, so that paths the program reports about itself compare equal to ours.
-    WCHAR longTemp[MAX_PATH * 2];
-    DWORD cchLong = GetLongPathNameW(temp, longTemp, ARRAYSIZE(longTemp));
-    std::wstring root = (cchLong != 0 && cchLong < ARRAYSIZE(longTemp)) ? longTemp : temp;
-    while (!root.empty() && root.back() == L'\\') root.pop_back();
-    return root;
-}
-
-}  // namespace
 
 std::wstring BinFolder() {
     WCHAR path[MAX_PATH * 2];
@@ -74,41 +20,10 @@ std::wstring BinFolder() {
 
 std::wstring BinPath(const std::wstring& fileName) { return BinFolder() + L"\\" + fileName; }
 
-std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
-std::u16string Utf16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
-
-uninstpack::Bytes ReadFileBytes(const std::wstring& path) {
-    uninstpack::Bytes bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot open " << Utf8(path) << ": " << GetLastError();
-        return bytes;
-    }
-    DWORD size = GetFileSize(file, NULL);
-    bytes.resize(size);
-    DWORD got = 0;
-    if (size != 0 && (!ReadFile(file, bytes.data(), size, &got, NULL) || got != size)) {
-        ADD_FAILURE() << "cannot read " << Utf8(path) << ": " << GetLastError();
-        bytes.clear();
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::wstring& path, const uninstpack::Bytes& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot create " << Utf8(path) << ": " << GetLastError();
-        return false;
-    }
-    DWORD written = 0;
-    bool ok = bytes.empty() ||
-              (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) && written == bytes.size());
-    if (!ok) ADD_FAILURE() << "cannot write " << Utf8(path) << ": " << GetLastError();
-    CloseHandle(file);
-    return ok;
+uninstpack::Bytes Cat(std::initializer_list<uninstpack::Bytes> parts) {
+    uninstpack::Bytes out;
+    for (const uninstpack::Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
 }
 
 uninstpack::Bytes UninstallerProgram() { return ReadFileBytes(BinPath(L"uninst.exe")); }
@@ -212,7 +127,7 @@ WatchRecord ChildProcess::Watch() const {
     return record;
 }
 
-bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments, bool watch) {
+bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments, bool watch, HANDLE job) {
     if (process_ != NULL) {
         ADD_FAILURE() << "ChildProcess started twice";
         return false;
@@ -226,14 +141,16 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(program.c_str(), buffer.data(), NULL, NULL, FALSE, watch ? CREATE_SUSPENDED : 0, NULL,
+    if (!CreateProcessW(program.c_str(), buffer.data(), NULL, NULL, FALSE, watch || job ? CREATE_SUSPENDED : 0, NULL,
                         NULL, &si, &pi)) {
         ADD_FAILURE() << "cannot start " << Utf8(line) << ": " << GetLastError();
         return false;
     }
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;
-    if (watch) {
+    bool ok = !job || AssignProcessToJobObject(job, process_);
+    if (!ok) ADD_FAILURE() << "AssignProcessToJobObject: " << GetLastError();
+    if (ok && watch) {
         // The hook runs in the child's own thread right after each message is handled, so even a
         // window or text that lasts a moment is recorded, in order. Events seen from outside
         // were no substitute: Wine 8 delivers WinEvents late and sends no EVENT_OBJECT_SHOW.
@@ -242,14 +159,13 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
         watchFile_ = WatchFile(id_);
         DeleteFileW(watchFile_.c_str());  // left by an earlier process of the same id
         hook_ = proc ? SetWindowsHookExW(WH_CALLWNDPROCRET, proc, module, pi.dwThreadId) : NULL;
-        if (!hook_) {
-            ADD_FAILURE() << "cannot watch " << Utf8(line) << ": " << GetLastError();
-            TerminateProcess(process_, kExitKilled);
-        }
-        ResumeThread(pi.hThread);
+        ok = hook_ != NULL;
+        if (!ok) ADD_FAILURE() << "cannot watch " << Utf8(line) << ": " << GetLastError();
     }
+    if (!ok) TerminateProcess(process_, kExitKilled);
+    ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
-    return hook_ != NULL || !watch;
+    return ok;
 }
 
 DWORD ChildProcess::Wait(DWORD boundMs) {
@@ -276,112 +192,47 @@ void ChildProcess::Kill() {
     WaitForSingleObject(process_, 10000);
 }
 
+JobRun::JobRun() {
+    job_ = CreateJobObjectW(NULL, NULL);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job_ || !SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+        ADD_FAILURE() << "cannot make a job: " << GetLastError();
+}
+
+JobRun::~JobRun() {
+    if (job_) CloseHandle(job_);
+}
+
+JOBOBJECT_BASIC_ACCOUNTING_INFORMATION JobRun::Accounting() const {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+    if (!QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &info, sizeof(info), NULL))
+        ADD_FAILURE() << "QueryInformationJobObject: " << GetLastError();
+    return info;
+}
+
+bool JobRun::WaitForActive(DWORD count) const {
+    for (DWORD waited = 0; Accounting().ActiveProcesses > count && waited < kChildBoundMs; waited += 20) Sleep(20);
+    return Accounting().ActiveProcesses <= count;
+}
+
 DWORD RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD boundMs) {
     ChildProcess child;
     if (!child.Start(program, arguments)) return kExitKilled;
     return child.Wait(boundMs);
 }
 
-// ---- TempFolder
+namespace {
 
-TempFolder::TempFolder() {
-    std::wstring temp = TempRoot();
-    if (temp.empty()) {
-        ADD_FAILURE() << "GetTempPathW failed: " << GetLastError();
-        return;
-    }
-    // A folder left by an earlier run with the same process id is not ours: take the next name.
-    static unsigned serial = 0;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::wstring candidate = temp + L"\\uninst-test-" + std::to_wstring(GetCurrentProcessId()) +
-                                 L"-" + std::to_wstring(serial++);
-        if (CreateDirectoryW(candidate.c_str(), NULL)) {
-            root_ = candidate;
-            return;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
-    ADD_FAILURE() << "cannot create a folder in " << Utf8(temp) << ": " << GetLastError();
+bool PollPath(const std::wstring& path, bool present, DWORD boundMs) {
+    for (DWORD waited = 0; Exists(path) != present && waited < boundMs; waited += 20) Sleep(20);
+    return Exists(path) == present;
 }
 
-TempFolder::~TempFolder() {
-    if (root_.empty()) return;
-    if (!RemoveTree(root_)) ADD_FAILURE() << "cannot remove all of " << Utf8(root_);
-}
+}  // namespace
 
-std::wstring TempFolder::Join(const std::wstring& relative) const { return root_ + L"\\" + relative; }
-
-std::wstring TempFolder::MakeFolder(const std::wstring& relative) const {
-    std::wstring path = Join(relative);
-    if (!Contains(path)) {
-        ADD_FAILURE() << "refused to create " << Utf8(path) << " outside " << Utf8(root_);
-        return std::wstring();
-    }
-    for (size_t at = root_.size() + 1; at <= path.size(); ++at) {
-        if (at < path.size() && path[at] != L'\\') continue;
-        std::wstring part = path.substr(0, at);
-        if (!CreateDirectoryW(part.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            ADD_FAILURE() << "cannot create " << Utf8(part) << ": " << GetLastError();
-            return std::wstring();
-        }
-    }
-    return path;
-}
-
-bool TempFolder::Contains(const std::wstring& path) const {
-    if (root_.empty()) return false;
-    // Made full first, so that "..", "." and forward slashes cannot lead outside.
-    std::wstring full = FullPath(path);
-    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
-    return full.size() > root_.size() + 1 && StartsWithNoCase(full, root_ + L"\\");
-}
-
-bool TempFolder::Remove(const std::wstring& path) const {
-    if (!Contains(path)) {
-        ADD_FAILURE() << "refused to remove " << Utf8(path) << ": not inside " << Utf8(root_);
-        return false;
-    }
-    std::wstring full = FullPath(path);
-    while (full.back() == L'\\') full.pop_back();
-    DWORD attributes = GetFileAttributesW(full.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveTree(full);
-    SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RetryWhileBusy([&] { return DeleteFileW(full.c_str()) != 0; });
-}
-
-// Depth first; `path` is a full path inside root_ or root_ itself. A link (reparse point) is
-// removed as an entry and never entered: it may point at a folder that is not ours, and Wine's
-// shell folders are links into the host's home folder.
-bool TempFolder::RemoveTree(const std::wstring& path) const {
-    bool ok = true;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
-            std::wstring child = path + L"\\" + found.cFileName;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            bool removed;
-            if (isFolder && !isLink) {
-                removed = RemoveTree(child);
-            } else if (isFolder) {
-                removed = RetryWhileBusy([&] { return RemoveDirectoryW(child.c_str()) != 0; });
-            } else {
-                removed = RetryWhileBusy([&] { return DeleteFileW(child.c_str()) != 0; });
-            }
-            if (!removed) {
-                ADD_FAILURE() << "cannot remove " << Utf8(child) << ": " << GetLastError();
-                ok = false;
-            }
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RetryWhileBusy([&] { return RemoveDirectoryW(path.c_str()) != 0; }) && ok;
-}
+bool WaitForPath(const std::wstring& path, DWORD boundMs) { return PollPath(path, true, boundMs); }
+bool WaitForGone(const std::wstring& path, DWORD boundMs) { return PollPath(path, false, boundMs); }
 
 // ---- HeldFile
 

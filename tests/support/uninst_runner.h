@@ -1,5 +1,5 @@
 // Child-process bench for the tests: where the built programs live, uninstaller copies with a
-// chosen appended stream, bounded runs of a program, and throwaway folders in the temp folder.
+// chosen appended stream, and bounded runs of a program (throwaway folders: files_registry.h).
 //
 // Usage:
 //   TempFolder dir;                                        // removed with its contents at scope end
@@ -15,11 +15,13 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "pack/uninst_data.h"
+#include "support/files_registry.h"
 
 // The uninstaller's exit code -1, as a process exit code reads.
 const DWORD kExitFailure = 0xFFFFFFFF;
@@ -35,18 +37,8 @@ const DWORD kChildBoundMs = 180000;
 std::wstring BinFolder();
 std::wstring BinPath(const std::wstring& fileName);
 
-std::wstring Wide(const std::u16string& text);
-std::u16string Utf16(const std::wstring& text);
-// For messages and comparisons in tests: the exact text in UTF-8.
-std::string Utf8(const std::wstring& text);
-
-bool Exists(const std::wstring& path);
-
-// Whole-file reads and writes; the write replaces the file. Failures are reported as test
-// failures naming the path (and read gives an empty result).
-uninstpack::Bytes ReadFileBytes(const std::wstring& path);
-bool WriteFileBytes(const std::wstring& path, const uninstpack::Bytes& bytes);
-
+// The parts one after another.
+uninstpack::Bytes Cat(std::initializer_list<uninstpack::Bytes> parts);
 // The bytes of the real uninst.exe of this build.
 uninstpack::Bytes UninstallerProgram();
 // Writes the real program with `stream` appended and its data offset pointing at the stream.
@@ -86,7 +78,8 @@ public:
     // Starts `program` with the command line `"program" arguments`; a failure to start is
     // reported as a test failure. With `watch`, the window hook of watch_hook_dll.dll is set
     // on the child's first thread before it runs its first instruction, so Watch misses nothing.
-    bool Start(const std::wstring& program, const std::wstring& arguments, bool watch = false);
+    // With a `job`, the child belongs to it from its first instruction on.
+    bool Start(const std::wstring& program, const std::wstring& arguments, bool watch = false, HANDLE job = NULL);
     // Waits up to `boundMs` for the end and returns the exit code. On timeout the child is
     // killed, the timeout is reported as a test failure, and the result is kExitKilled.
     DWORD Wait(DWORD boundMs = kChildBoundMs);
@@ -107,10 +100,32 @@ private:
     std::wstring watchFile_;
 };
 
+// A child in a job of its own, so the test can count every process it started, directly or
+// through the shell; what is left when the object goes dies with the job.
+class JobRun : public ChildProcess {
+public:
+    JobRun();
+    ~JobRun();
+    bool Start(const std::wstring& program, const std::wstring& arguments) {
+        return ChildProcess::Start(program, arguments, false, job_);
+    }
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting() const;
+    // Polls, with the bound of a child run, until at most `count` processes of the job live.
+    bool WaitForActive(DWORD count) const;
+
+private:
+    HANDLE job_ = NULL;
+};
+
 // Start, wait with a bound, return the exit code (kExitKilled after a timeout, and a test
 // failure either way if the child could not start or did not end).
 DWORD RunProgram(const std::wstring& program, const std::wstring& arguments,
                  DWORD boundMs = kChildBoundMs);
+
+// Poll every 20 ms, up to `boundMs`, until the path exists or is gone: for what a program does
+// after its own end (the self-removal's copy) or in a process the test cannot watch otherwise.
+bool WaitForPath(const std::wstring& path, DWORD boundMs = kChildBoundMs);
+bool WaitForGone(const std::wstring& path, DWORD boundMs = kChildBoundMs);
 
 // A file held open by the helper program hold_file.exe, as a running application holds it.
 // Hold returns once the helper has the file open; Release (or the destructor) lets it go and
@@ -132,32 +147,4 @@ private:
     HANDLE ready_ = NULL;
     HANDLE stop_ = NULL;
     bool held_ = false;
-};
-
-// A new, empty folder in the temp folder, removed with all it holds when the object goes.
-// Removal never leaves the folder: paths that do not lie inside it are refused, and links to
-// other folders are removed without descending into them.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    // Full path, without a trailing backslash (empty when it could not be created).
-    const std::wstring& Path() const { return root_; }
-    // Path + backslash + relative (nothing is created).
-    std::wstring Join(const std::wstring& relative) const;
-    // Creates a folder (and its parents) inside this one; returns its full path.
-    std::wstring MakeFolder(const std::wstring& relative) const;
-    // True when `path`, made full, lies strictly inside this folder.
-    bool Contains(const std::wstring& path) const;
-    // Removes a file or a whole folder tree inside this folder. Refuses (false, and a test
-    // failure) anything that does not lie strictly inside it.
-    bool Remove(const std::wstring& path) const;
-
-private:
-    bool RemoveTree(const std::wstring& path) const;
-
-    std::wstring root_;
 };

@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
+
+#include "support/files_registry.h"
 
 const wchar_t* const kDialogClass = L"#32770";
 
@@ -17,14 +20,6 @@ const DWORD kRetestMs = 50;
 // Id of a message box's text control, on Windows and on Wine 8 alike (seen in
 // tests/spine_e2e_tests.cpp, which reads the loader's message box through it).
 const int kMessageBoxTextId = 0xFFFF;
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int cb = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
-    std::string out(cb, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], cb, NULL, NULL);
-    return out;
-}
 
 struct WindowSearch {
     DWORD pid;
@@ -215,13 +210,20 @@ std::wstring MessageBoxText(HWND box) {
     return WindowText(text);
 }
 
+std::vector<int> VisibleButtonIds(HWND dialog) {
+    std::vector<int> ids;
+    for (const ControlInfo& c : ListControls(dialog))
+        if (_wcsicmp(c.className.c_str(), L"Button") == 0 && IsWindowVisible(c.window)) ids.push_back(c.id);
+    return ids;
+}
+
 std::string DescribeWindow(HWND window) {
-    std::string out = "window '" + Narrow(WindowText(window)) + "' class " + Narrow(WindowClass(window)) + "\n";
+    std::string out = "window '" + Utf8(WindowText(window)) + "' class " + Utf8(WindowClass(window)) + "\n";
     for (const ControlInfo& control : ListControls(window)) {
         char line[64];
         snprintf(line, sizeof(line), "  id 0x%04X style 0x%08lX ", (unsigned)control.id & 0xFFFF,
                  (unsigned long)control.style);
-        out += line + Narrow(control.className) + " '" + Narrow(control.text) + "'\n";
+        out += line + Utf8(control.className) + " '" + Utf8(control.text) + "'\n";
     }
     return out;
 }
@@ -333,4 +335,11 @@ bool SaveScreenshot(HWND window, const std::wstring& bmpPath) {
     if (memory) DeleteDC(memory);
     ReleaseDC(NULL, screen);
     return ok;
+}
+
+void Shot(HWND window, const wchar_t* name) {
+    const wchar_t* folder = _wgetenv(L"UNINST_TEST_SHOTS");
+    if (!folder || !folder[0]) return;
+    CreateDirectoryW(folder, nullptr);
+    EXPECT_TRUE(SaveScreenshot(window, std::wstring(folder) + L"\\" + name + L".bmp"));
 }

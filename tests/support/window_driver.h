@@ -56,6 +56,8 @@ std::vector<ControlInfo> ListControls(HWND window);
 // A message box's text: its STATIC control with id 0xFFFF (so on Windows and on Wine 8). A box
 // without that control is a test failure.
 std::wstring MessageBoxText(HWND box);
+// The ids of the visible buttons, in the order the system lists them.
+std::vector<int> VisibleButtonIds(HWND dialog);
 // One line per control ("id class style 'text'"), for failure messages.
 std::string DescribeWindow(HWND window);
 
@@ -78,3 +80,5 @@ bool SendClose(HWND window);
 // is null) as it appears there: a window lying over it is captured too, a part off the screen
 // is left out. A window is first waited for, with a bound, until it has painted itself.
 bool SaveScreenshot(HWND window, const std::wstring& bmpPath);
+// Saves a screenshot of `window` as NAME.bmp in the folder named by UNINST_TEST_SHOTS, if set.
+void Shot(HWND window, const wchar_t* name);
