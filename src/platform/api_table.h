@@ -62,6 +62,7 @@
     X(GetCurrentDirectory, GetCurrentDirectoryW, FallbackGetCurrentDirectory)                 \
     X(RemoveDirectory, RemoveDirectoryW, FallbackRemoveDirectory)                             \
     X(LoadLibrary, LoadLibraryW, FallbackLoadLibrary)                                         \
+    X(LoadLibraryEx, LoadLibraryExW, FallbackLoadLibraryEx)                                   \
     X(FindFirstFile, FindFirstFileW, FallbackFindFirstFile)                                   \
     /* profiles, icons and cursors */                                                         \
     X(WritePrivateProfileString, WritePrivateProfileStringW, FallbackWritePrivateProfileString) \

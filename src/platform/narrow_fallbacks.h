@@ -86,6 +86,9 @@ BOOL WINAPI FallbackSetCurrentDirectory(LPCWSTR path);
 DWORD WINAPI FallbackGetCurrentDirectory(DWORD cchBuffer, LPWSTR buffer);
 BOOL WINAPI FallbackRemoveDirectory(LPCWSTR path);
 HMODULE WINAPI FallbackLoadLibrary(LPCWSTR name);
+// LoadLibrary of the name: the flags of the newer systems' search are unknown to the 9x family,
+// whose LoadLibrary searches the folder of a DLL named by its full path anyway.
+HMODULE WINAPI FallbackLoadLibraryEx(LPCWSTR name, HANDLE file, DWORD flags);
 HANDLE WINAPI FallbackFindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FallbackWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR text, LPCWSTR file);
 

@@ -16,8 +16,9 @@ typedef BOOL(WINAPI* SetDllDirectoryWFn)(LPCWSTR);
 
 bool RestrictDllSearch() {
     // Both calls are looked up: a static import of either would keep the program from starting
-    // on the systems that lack them (before Windows 7 with KB2533623, before XP SP1, 9x).
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    // on the systems that lack them (before Windows 7 with KB2533623, before XP SP1, 9x). The
+    // module by its narrow name: GetModuleHandleW is a stub on the 9x family.
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     if (!kernel) return false;
     auto setDefault = CastProc<SetDefaultDllDirectoriesFn>(::GetProcAddress(kernel, "SetDefaultDllDirectories"));
     if (setDefault && setDefault(kSearchSystem32)) {
@@ -56,14 +57,11 @@ HMODULE LoadSystemLibrary(const WCHAR* name) {
 }
 
 HMODULE LoadLibraryBesideItself(const WCHAR* path) {
-    // The narrow platform has no working LoadLibraryExW; its LoadLibrary searches the folder
-    // of a DLL named by its full path anyway.
-    if (!WidePlatform) return ApiTable.LoadLibrary(path);
     // Once the default search is the system directory alone, the server's folder has to be
     // named; without the newer flags, the altered search order puts the server's folder where
     // the program's folder would be. The two kinds of flags must not be mixed.
     DWORD flags = DllSearchRestricted ? (kSearchDllLoadDir | kSearchSystem32) : LOAD_WITH_ALTERED_SEARCH_PATH;
-    return ::LoadLibraryExW(path, nullptr, flags);
+    return ApiTable.LoadLibraryEx(path, nullptr, flags);
 }
 
 // The common controls, loaded on first use (after RestrictDllSearch) and kept for the process;

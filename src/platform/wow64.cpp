@@ -11,7 +11,7 @@ bool RunsUnderWow64() {
     static signed char state = -1;
     if (state < 0) {
         auto isWow64 = CastProc<IsWow64ProcessFn>(
-            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "IsWow64Process"));
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "IsWow64Process"));
         BOOL wow64 = FALSE;
         state = isWow64 && isWow64(::GetCurrentProcess(), &wow64) && wow64;
     }
@@ -23,9 +23,9 @@ void Use64BitViews(bool flag) {
     // The narrow platform is the 9x family, which never runs under WOW64.
     if (!flag || !WidePlatform || !RunsUnderWow64()) return;
     RegistryView = KEY_WOW64_64KEY;
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     Wow64Calls.RegDeleteKeyEx = CastProc<decltype(Wow64Calls.RegDeleteKeyEx)>(
-        ::GetProcAddress(::GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExW"));
+        ::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExW"));
     Wow64Calls.DisableRedirection = CastProc<decltype(Wow64Calls.DisableRedirection)>(
         ::GetProcAddress(kernel, "Wow64DisableWow64FsRedirection"));
     Wow64Calls.RevertRedirection = CastProc<decltype(Wow64Calls.RevertRedirection)>(
