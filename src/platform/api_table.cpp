@@ -18,13 +18,8 @@ void SelectPlatform() {
     OSVERSIONINFOW version;
     ZeroMemory(&version, sizeof(version));
     version.dwOSVersionInfoSize = sizeof(version);  // 276
-    bool wide = ::GetVersionExW(&version) != FALSE;
-#ifdef UNINST_NARROW_TABLE
-    // The tests' narrow link (bin-narrow/) behaves as a system whose GetVersionExW fails, so the
-    // whole suite runs on the narrow table; the shipped program is never compiled with it.
-    wide = false;
-#endif
-    if (wide) {
+    // Fails on the 9x family, as in the tests' narrow link (bin-narrow/, see src/CMakeLists.txt).
+    if (::GetVersionExW(&version)) {
         WidePlatform = true;
         // By its full path: a shell32.dll beside the program must never stand in for it.
         Shell32Module = LoadSystemLibrary(L"shell32.dll");
