@@ -5,7 +5,8 @@
 
 #include "data/data_format.h"
 
-// Chunk reader results; 7 and 8 are also the numbers of the messages that report them.
+// Chunk reader results; the run reports 7 and 8 with the messages kMessageOutOfMemory and
+// kMessageDamaged, and its log notes the number.
 enum ReadResult : int {
     kReadOk = 0,
     kReadNoData = 1,  // the loader's only: nothing to read, and no message is shown for it
@@ -15,7 +16,7 @@ enum ReadResult : int {
 
 // Reads the stream up to its end chunk and shows nothing. kReadOk when loaded; kReadNoData when
 // there is no data (DataOffset 0) or the program's path or file is unavailable; 7 when memory
-// ran out or 8 when the data are damaged, the numbers of the messages the run shows for them.
+// ran out or 8 when the data are damaged.
 // The program's file is closed again on return. What was loaded before a failure is released
 // by ReleaseUninstallData.
 ReadResult LoadUninstallData();

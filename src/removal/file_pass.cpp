@@ -25,7 +25,7 @@ const WCHAR kSharedDllsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\S
 // memory (that would remove a shared file nobody agreed to).
 static bool AgreeToRemoveSharedFile(const WCHAR* path) {
     WCHAR text[kMessageBufferCch];
-    FormatMessageText(text, 10, path);
+    FormatMessageText(text, kMessageSharedFile, path);
     if (!text[0]) return true;
     return PassUi.AskQuestion && PassUi.AskQuestion(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
@@ -74,21 +74,21 @@ static void DeleteWithPrompt(const WCHAR* path, bool noQuestion) {
     DWORD error;
     FileResult result = RemoveFileNoting(path, &error);
     while (result == FileAccessDenied && CheckAccess(path, kAccessWrite) == FileAccessDenied) {
-        int answer = IDC_YESTOALL;
+        ReadOnlyAnswer answer = kAnswerYesToAll;
         if (!noQuestion && YesToAllState != 1) {
             // Without a prompt to show, the answer is No.
-            answer = YesToAllState == 0 || !PassUi.AskReadOnlyFile ? IDNO : PassUi.AskReadOnlyFile(path);
-            if (answer == IDC_YESTOALL) YesToAllState = 1;
-            if (answer == IDC_NOTOALL) YesToAllState = 0;
+            answer = YesToAllState == 0 || !PassUi.AskReadOnlyFile ? kAnswerNo : PassUi.AskReadOnlyFile(path);
+            if (answer == kAnswerYesToAll) YesToAllState = 1;
+            if (answer == kAnswerNoToAll) YesToAllState = 0;
         }
-        if (answer != IDYES && answer != IDC_YESTOALL) {
+        if (answer != kAnswerYes && answer != kAnswerYesToAll) {
             ReportRecord(kRecordFile, kRecordKeptByUser, 0, path);
             return;
         }
         SetFileMode(path, kAccessWrite);
         result = RemoveFileNoting(path, &error);
         // Only after a plain Yes is a file that is still read-only asked about again.
-        if (answer == IDC_YESTOALL) break;
+        if (answer == kAnswerYesToAll) break;
     }
     ReportRemoval(kRecordFile, error, path);
 }

@@ -4,9 +4,9 @@
 #pragma once
 #include <windows.h>
 
-// Answers of AskReadOnlyFile besides IDYES, IDNO and IDCANCEL.
-const int IDC_YESTOALL = 1001;
-const int IDC_NOTOALL = 1002;
+// The read-only prompt's answer as the file pass acts on it; a prompt closed without a button is
+// a No. The buttons themselves are the run layer's.
+enum ReadOnlyAnswer : int { kAnswerNo, kAnswerYes, kAnswerNoToAll, kAnswerYesToAll };
 
 // What a record names, for the log. A registry record's kind also carries its root key:
 // RegistryRecordKind(kRecordKey, root), with HKEY_CLASSES_ROOT as 1.
@@ -39,8 +39,8 @@ enum RecordOutcome : BYTE {
 struct PassUiT {
     // Shows percent (0 to 100) on the progress bar and services the window messages.
     void (*ShowProgress)(DWORD percent);
-    // Asks whether to remove a read-only file: IDYES, IDNO, IDC_YESTOALL, IDC_NOTOALL or IDCANCEL.
-    int (*AskReadOnlyFile)(const WCHAR* path);
+    // Asks whether to remove a read-only file.
+    ReadOnlyAnswer (*AskReadOnlyFile)(const WCHAR* path);
     // A message box with this text, caption message 0; returns the box's answer, 0 when none.
     int (*AskQuestion)(const WCHAR* text, UINT type);
     // Notes what became of a record; kind as RecordKind says, detail as the outcome says. Filled

@@ -34,10 +34,10 @@ static int Finish(int exitCode) {
 static bool ConfirmRemoval() {
     ConfirmAnswer = IDOK;
     if (Quiet) return true;
-    ConfirmAnswer = ShowMessage(GetMessageText(0, 1), MB_OKCANCEL | MB_ICONINFORMATION);
+    ConfirmAnswer = ShowMessage(GetMessageText(0, kMessageConfirmation), MB_OKCANCEL | MB_ICONINFORMATION);
     if (ConfirmAnswer != IDOK) return false;
     while (CheckFilesInUse()) {
-        if (ShowMessage(GetMessageText(0, 15), MB_RETRYCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
+        if (ShowMessage(GetMessageText(0, kMessageStillRunning), MB_RETRYCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
             ConfirmAnswer = IDCANCEL;
             return false;
         }
@@ -62,12 +62,12 @@ static void UninstallRun() {
 
     if (!Quiet) OpenProgressDialog();
     RemoveInstalledFiles();
-    ShowProgressText(12);
+    ShowProgressText(kMessageRemovingShortcuts);
     RemoveShortcutFiles();
     RemoveShortcutFolders();
-    ShowProgressText(13);
+    ShowProgressText(kMessageRemovingFolders);
     RemoveEmptiedFolders();
-    ShowProgressText(14);
+    ShowProgressText(kMessageRemovingRegistry);
     RemoveRegistryEntries();
     RemovalDone = true;
     // Every pass reports the record it has just finished counted from 0, so the last report
@@ -77,7 +77,7 @@ static void UninstallRun() {
     CloseProgressDialog();
 
     if (!Quiet) {
-        const WCHAR* notice = GetMessageText(0, 2);
+        const WCHAR* notice = GetMessageText(0, kMessageFinalNotice);
         if (notice[0]) ShowMessage(notice, MB_OK | MB_ICONINFORMATION);
     }
     if (!OptionX && !OptionS && RunSettings->finishPageOffset != 0) {
@@ -93,7 +93,7 @@ bool LoadUninstallDataOrReport() {
     if (code == kReadOk) return true;
     if (code != kReadNoData) {
         WCHAR text[kMessageBufferCch];
-        FormatMessageText(text, code, ModulePath);
+        FormatMessageText(text, code == kReadOutOfMemory ? kMessageOutOfMemory : kMessageDamaged, ModulePath);
         ShowMessage(text, MB_OK | MB_ICONINFORMATION);
     }
     return false;

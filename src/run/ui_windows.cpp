@@ -60,7 +60,7 @@ bool RegisterMainWindowClass() {
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = ModuleInstance;
-    windowClass.hIcon = ApiTable.LoadIcon(ModuleInstance, MAKEINTRESOURCEW(kIconId));
+    windowClass.hIcon = ApiTable.LoadIcon(ModuleInstance, MAKEINTRESOURCEW(IDI_PROGRAM));
     windowClass.hCursor = ApiTable.LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
     windowClass.lpszClassName = kMainWindowClass;
@@ -75,7 +75,7 @@ static int CentredOrigin(int screen, int size) {
 bool CreateMainWindow() {
     int x = CentredOrigin(::GetSystemMetrics(SM_CXSCREEN), kMainWindowWidth);
     int y = CentredOrigin(::GetSystemMetrics(SM_CYSCREEN), kMainWindowHeight);
-    MainWindow = ApiTable.CreateWindowEx(0, kMainWindowClass, GetMessageText(0, 0),
+    MainWindow = ApiTable.CreateWindowEx(0, kMainWindowClass, GetMessageText(0, kMessageCaption),
                                          WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, kMainWindowWidth,
                                          kMainWindowHeight, nullptr, nullptr, ModuleInstance, nullptr);
     return MainWindow != nullptr;
@@ -109,7 +109,7 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LP
     switch (message) {
     case WM_INITDIALOG:
         ApplyDialogFont(dialog);
-        ApiTable.SetWindowText(dialog, GetMessageText(0, 0));
+        ApiTable.SetWindowText(dialog, GetMessageText(0, kMessageCaption));
         return TRUE;
     case WM_COMMAND:
         // Esc and the close box arrive as IDCANCEL: swallowed, the run cannot be stopped half-way.
@@ -122,12 +122,12 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LP
 
 static void LabelPrompt(HWND dialog, const WCHAR* text) {
     ApplyDialogFont(dialog);
-    ApiTable.SetWindowText(dialog, GetMessageText(0, 0));
+    ApiTable.SetWindowText(dialog, GetMessageText(0, kMessageCaption));
     ApiTable.SetDlgItemText(dialog, IDC_TEXT, text);
-    ApiTable.SetDlgItemText(dialog, IDYES, GetMessageText(0, 3));
-    ApiTable.SetDlgItemText(dialog, IDNO, GetMessageText(0, 5));
-    ApiTable.SetDlgItemText(dialog, IDC_YESTOALL, GetMessageText(0, 4));
-    ApiTable.SetDlgItemText(dialog, IDC_NOTOALL, GetMessageText(0, 6));
+    ApiTable.SetDlgItemText(dialog, IDYES, GetMessageText(0, kMessageYes));
+    ApiTable.SetDlgItemText(dialog, IDNO, GetMessageText(0, kMessageNo));
+    ApiTable.SetDlgItemText(dialog, IDC_YESTOALL, GetMessageText(0, kMessageYesToAll));
+    ApiTable.SetDlgItemText(dialog, IDC_NOTOALL, GetMessageText(0, kMessageNoToAll));
 }
 
 static INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -145,22 +145,32 @@ static INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wPara
 
 int AskReadOnlyFile(const WCHAR* path) {
     WCHAR text[kMessageBufferCch];
-    FormatMessageText(text, 9, path);
+    FormatMessageText(text, kMessageReadOnly, path);
     if (!text[0]) return IDC_YESTOALL;
-    int result = static_cast<int>(ApiTable.DialogBoxParam(ModuleInstance, MAKEINTRESOURCEW(kPromptDialogId),
+    int result = static_cast<int>(ApiTable.DialogBoxParam(ModuleInstance, MAKEINTRESOURCEW(IDD_READ_ONLY_PROMPT),
                                                           MainWindow, PromptDialogProc, reinterpret_cast<LPARAM>(text)));
     return result == -1 ? IDNO : result;
 }
 
 int ShowMessage(const WCHAR* text, UINT type) {
-    int answer = ApiTable.MessageBox(MainWindow, text, GetMessageText(0, 0), type);
+    int answer = ApiTable.MessageBox(MainWindow, text, GetMessageText(0, kMessageCaption), type);
     LogPrint(text, "message answered %u: ", answer);
     return answer;
 }
 
+// The prompt's button as the file pass takes it; Esc and the close box (IDCANCEL) are a No.
+static ReadOnlyAnswer AnswerReadOnlyFile(const WCHAR* path) {
+    switch (AskReadOnlyFile(path)) {
+    case IDYES: return kAnswerYes;
+    case IDC_YESTOALL: return kAnswerYesToAll;
+    case IDC_NOTOALL: return kAnswerNoToAll;
+    default: return kAnswerNo;
+    }
+}
+
 void ConnectPassUi() {
     PassUi.ShowProgress = SetProgress;
-    PassUi.AskReadOnlyFile = AskReadOnlyFile;
+    PassUi.AskReadOnlyFile = AnswerReadOnlyFile;
     PassUi.AskQuestion = ShowMessage;
 }
 
@@ -186,17 +196,17 @@ void SetProgress(DWORD percent) {
 }
 
 bool OpenProgressDialog() {
-    ProgressDialog = ApiTable.CreateDialogParam(ModuleInstance, MAKEINTRESOURCEW(kProgressDialogId), MainWindow,
+    ProgressDialog = ApiTable.CreateDialogParam(ModuleInstance, MAKEINTRESOURCEW(IDD_PROGRESS), MainWindow,
                                                 ProgressDialogProc, 0);
     if (!ProgressDialog) return false;
     ProgressBar = ::GetDlgItem(ProgressDialog, IDC_PROGRESS);
     ProgressTotal = RegistryEntryCount + 2 * FileEntryCount + ShortcutEntryCount;
-    ShowProgressText(11);
+    ShowProgressText(kMessageRemovingFiles);
     return true;
 }
 
-void ShowProgressText(int messageNumber) {
-    if (ProgressDialog) ApiTable.SetDlgItemText(ProgressDialog, IDC_TEXT, GetMessageText(0, messageNumber));
+void ShowProgressText(int message) {
+    if (ProgressDialog) ApiTable.SetDlgItemText(ProgressDialog, IDC_TEXT, GetMessageText(0, message));
 }
 
 void CloseProgressDialog() {

@@ -4,19 +4,14 @@
 #pragma once
 #include <windows.h>
 #include "removal/progress.h"
+#include "resources/resource_ids.h"
 
-const int IDC_TEXT = 1000;
-const int IDC_PROGRESS = 1009;
-
-const int kPromptDialogId = 109;
-const int kProgressDialogId = 110;
-const int kIconId = 800;
 extern const WCHAR kMainWindowClass[];  // "VorlixClass"
 
 // The hidden main window: owner of every message box. Null until CreateMainWindow, so boxes
 // shown while loading the data have no owner.
 extern HWND MainWindow;
-extern HWND ProgressDialog;  // modeless dialog 110, from its creation to the last pass
+extern HWND ProgressDialog;  // modeless dialog IDD_PROGRESS, from its creation to the last pass
 extern HWND ProgressBar;     // its control IDC_PROGRESS
 extern DWORD LastPercent;    // last value sent to ProgressBar
 extern HFONT DialogFont;     // normal-weight copy of the first dialog's font
@@ -47,7 +42,7 @@ int ShowMessage(const WCHAR* text, UINT type);
 // Asks whether to remove a read-only file (message 9 with the path; buttons messages 3 to 6).
 // Returns IDYES (6), IDNO (7), IDC_YESTOALL (1001), IDC_NOTOALL (1002) or IDCANCEL (2) for Esc
 // or the close box. IDNO when the dialog cannot be had; IDC_YESTOALL without asking when
-// message 9 is empty.
+// message 9 is empty. PassUi hands the file pass its answer as a ReadOnlyAnswer.
 int AskReadOnlyFile(const WCHAR* path);
 
 // Dispatches every message in the queue and returns once it is empty; never blocks.
@@ -62,5 +57,5 @@ void SetProgress(DWORD percent);
 // dialog's text to a message (nothing without a dialog); CloseProgressDialog destroys it and
 // sets ProgressTotal back to 0, so later reports do nothing.
 bool OpenProgressDialog();
-void ShowProgressText(int messageNumber);
+void ShowProgressText(int message);
 void CloseProgressDialog();
