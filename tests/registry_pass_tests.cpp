@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "data/install_records.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "platform/api_table.h"
 #include "removal/progress.h"
 #include "removal/registry_pass.h"
@@ -81,16 +81,16 @@ LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
 class RegistryRecords {
 public:
     ~RegistryRecords() {
-        RegistryEntries = nullptr;
-        RegistryEntryCount = 0;
+        Data.RegistryEntries = nullptr;
+        Data.RegistryEntryCount = 0;
     }
     RegistryEntry* Add(HKEY root, const std::wstring& path) {
         texts_.emplace_back(path.begin(), path.end());
         texts_.back().push_back(0);
         entries_.push_back(RegistryEntry{RootValue(root), texts_.back().data()});
         pointers_.push_back(&entries_.back());
-        RegistryEntries = pointers_.data();
-        RegistryEntryCount = static_cast<DWORD>(pointers_.size());
+        Data.RegistryEntries = pointers_.data();
+        Data.RegistryEntryCount = static_cast<DWORD>(pointers_.size());
         return &entries_.back();
     }
 
@@ -105,7 +105,7 @@ protected:
     ProcessGlobalsGuard globals_;
     void SetUp() override {
         base_ = L"Software\\UninstRegistryPassTest-" + std::to_wstring(GetCurrentProcessId());
-        IsNT = true;
+        Platform.IsNT = true;
         ConnectPassUi();
         g_deleteKeyCalls.clear();
         g_openCalls = 0;
@@ -175,7 +175,7 @@ TEST_F(RegistryPassTest, KeyRecordsDeleteTheWholeTree) {
 }
 
 TEST_F(RegistryPassTest, KeyRecordOn9xIsOneDeleteCall) {
-    IsNT = false;
+    Platform.IsNT = false;
     RegistryRecords records;
     records.Add(HKEY_CLASSES_ROOT, L"Example.Document\\shell");
     records.Add(HKEY_CURRENT_USER, L"");
@@ -189,16 +189,16 @@ TEST_F(RegistryPassTest, KeyRecordOn9xIsOneDeleteCall) {
 }
 
 TEST_F(RegistryPassTest, ReportsKeyAndEmptyRecordsFromItsBase) {
-    FileEntryCount = 1;
-    ShortcutEntryCount = 1;  // base 2F + S = 3
+    Data.FileEntryCount = 1;
+    Data.ShortcutEntryCount = 1;  // base 2F + S = 3
     RegistryRecords records;
     records.Add(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Value");  // no report
     records.Add(HKEY_CURRENT_USER, Key(L"Missing"));
     records.Add(HKEY_CURRENT_USER, L"");
     API_GUARD(SendMessage, RecordProgress);
-    ProgressBar = reinterpret_cast<HWND>(0x4242);
-    ProgressTotal = 100;
-    LastPercent = 1000;
+    Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
+    Removal.ProgressTotal = 100;
+    Screen.LastPercent = 1000;
 
     RemoveRegistryEntries();
 

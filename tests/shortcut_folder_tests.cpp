@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "data/install_records.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "removal/folder_pass.h"
@@ -92,7 +92,7 @@ LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
     return 0;
 }
 
-typedef std::vector<std::wstring> Paths;
+typedef std::vector<std::wstring> PathList;
 
 // Swaps one table entry for the scope, like API_GUARD but keeping the cached protected
 // folders: the entries swapped here play no part in resolving them, and a fresh resolution
@@ -109,7 +109,7 @@ private:
     Fn& entry_;
     Fn saved_;
 };
-#define SWAP_ENTRY(entry, fake) EntrySwap<decltype(ApiTable.entry)> swap_##entry(ApiTable.entry, fake)
+#define SWAP_ENTRY(entry, fake) EntrySwap<decltype(Platform.ApiTable.entry)> swap_##entry(Platform.ApiTable.entry, fake)
 
 // --- records ---------------------------------------------------------------------------------
 
@@ -117,24 +117,24 @@ private:
 class Records {
 public:
     ~Records() {
-        ShortcutEntries = nullptr;
-        ShortcutEntryCount = 0;
-        FileEntries = nullptr;
-        FileEntryCount = 0;
+        Data.ShortcutEntries = nullptr;
+        Data.ShortcutEntryCount = 0;
+        Data.FileEntries = nullptr;
+        Data.FileEntryCount = 0;
     }
     ShortcutEntry* Shortcut(DWORD levels, const std::wstring& first, const std::wstring& second,
                             const std::wstring& fileName) {
         shortcuts_.push_back(ShortcutEntry{levels, Text(first), Text(second), Text(fileName)});
         shortcutPointers_.push_back(&shortcuts_.back());
-        ShortcutEntries = shortcutPointers_.data();
-        ShortcutEntryCount = static_cast<DWORD>(shortcutPointers_.size());
+        Data.ShortcutEntries = shortcutPointers_.data();
+        Data.ShortcutEntryCount = static_cast<DWORD>(shortcutPointers_.size());
         return &shortcuts_.back();
     }
     void File(const std::wstring& directory, const std::wstring& fileName, BYTE flags = 0) {
         files_.push_back(FileEntry{Text(directory), Text(fileName), flags});
         filePointers_.push_back(&files_.back());
-        FileEntries = filePointers_.data();
-        FileEntryCount = static_cast<DWORD>(filePointers_.size());
+        Data.FileEntries = filePointers_.data();
+        Data.FileEntryCount = static_cast<DWORD>(filePointers_.size());
     }
 
 private:
@@ -163,9 +163,9 @@ protected:
         savedCurrent_ = CurrentDirectory();
         installDir_[0] = 0;
         workPath_[0] = 0;
-        InstallDir = installDir_;
-        WorkPath = workPath_;
-        IsNT = true;
+        Paths.InstallDir = installDir_;
+        Paths.WorkPath = workPath_;
+        Platform.IsNT = true;
         ConnectPassUi();
         g_removeDirCalls.clear();
         g_deleteFileCalls.clear();
@@ -243,7 +243,7 @@ TEST_F(PassTest, ShortcutFilePathMustFitWorkPath) {
         Records records;
         records.Shortcut(0, c.folder, L"", c.fileName);
         RemoveShortcutFiles();
-        EXPECT_EQ(c.deleted.empty() ? Paths{} : Paths{c.deleted}, g_deleteFileCalls);
+        EXPECT_EQ(c.deleted.empty() ? PathList{} : PathList{c.deleted}, g_deleteFileCalls);
     }
 }
 
@@ -266,7 +266,7 @@ TEST_F(PassTest, ShortcutWalkEndsAtTheProgramsFolder) {
     EXPECT_FALSE(Exists(product));
     EXPECT_FALSE(Exists(vendor));
     EXPECT_TRUE(Exists(programs));
-    EXPECT_EQ((Paths{product, vendor}), g_removeDirCalls);
+    EXPECT_EQ((PathList{product, vendor}), g_removeDirCalls);
 }
 
 TEST_F(PassTest, ShortcutFolderWalks) {
@@ -276,8 +276,8 @@ TEST_F(PassTest, ShortcutFolderWalks) {
         std::wstring first;   // relative to the temp folder; made empty unless holding is set
         std::wstring second;  // the same, or empty
         bool holding;         // first holds another product's shortcut
-        Paths tried;          // relative, in order
-        Paths remaining;      // relative
+        PathList tried;       // relative, in order
+        PathList remaining;   // relative
     };
     const std::vector<Case> cases = {
         {"levels 0 tries the folder only", 0, L"a\\b", L"", false, {L"a\\b"}, {L"a"}},
@@ -304,7 +304,7 @@ TEST_F(PassTest, ShortcutFolderWalks) {
 
         RemoveShortcutFolders();
 
-        Paths tried;
+        PathList tried;
         for (const std::wstring& path : c.tried)
             tried.push_back(path.find(L'\\') == std::wstring::npos && path == c.second ? path : temp_.Join(path));
         EXPECT_EQ(tried, g_removeDirCalls);
@@ -344,7 +344,7 @@ TEST_F(PassTest, ShortcutFolderTextMustFitAPathBuffer) {
         const char* name;
         std::wstring first;
         std::wstring second;
-        Paths tried;
+        PathList tried;
     };
     const std::wstring exact = PathOfLength(259);
     const std::wstring tooLong = PathOfLength(260);
@@ -381,7 +381,7 @@ TEST_F(PassTest, ShortcutFoldersThroughMacros) {
     RemoveShortcutFiles();
     RemoveShortcutFolders();
 
-    EXPECT_EQ((Paths{temp_.Join(L"m\\a\\b"), temp_.Join(L"n\\c"), temp_.Join(L"m\\a"), temp_.Join(L"n")}),
+    EXPECT_EQ((PathList{temp_.Join(L"m\\a\\b"), temp_.Join(L"n\\c"), temp_.Join(L"m\\a"), temp_.Join(L"n")}),
               g_removeDirCalls);
     EXPECT_EQ(L"#installdir#\\m\\a\\b", std::wstring(entry->firstFolder));
     EXPECT_EQ(L"#InstallDir#\\n\\c", std::wstring(entry->secondFolder));
@@ -400,11 +400,11 @@ TEST_F(PassTest, EmptiedChainGoesUpToTheInstallationFolder) {
 
     RemoveEmptiedFolders();
 
-    EXPECT_EQ((Paths{app + L"\\a\\b\\c", app + L"\\a\\b", app + L"\\a", app}), g_removeDirCalls);
+    EXPECT_EQ((PathList{app + L"\\a\\b\\c", app + L"\\a\\b", app + L"\\a", app}), g_removeDirCalls);
     EXPECT_FALSE(Exists(app + L"\\a"));
     EXPECT_TRUE(Exists(app + L"\\uninst.exe"));
     EXPECT_EQ(temp_.Path(), CurrentDirectory());
-    EXPECT_EQ(app + L"\\", std::wstring(InstallDir));
+    EXPECT_EQ(app + L"\\", std::wstring(Paths.InstallDir));
 }
 
 // A folder that is not empty is tried once for a run of records in it, and again when another
@@ -424,7 +424,7 @@ TEST_F(PassTest, FolderThatStaysIsTriedOncePerRunOfRecords) {
 
     RemoveEmptiedFolders();
 
-    EXPECT_EQ((Paths{app + L"\\kept", app + L"\\kept\\sub", app + L"\\kept"}), g_removeDirCalls);
+    EXPECT_EQ((PathList{app + L"\\kept", app + L"\\kept\\sub", app + L"\\kept"}), g_removeDirCalls);
     EXPECT_TRUE(Exists(app + L"\\kept\\sub\\left.txt"));
 }
 
@@ -462,7 +462,7 @@ TEST_F(PassTest, EmptiedFolderOfEachRecord) {
         Records records;
         records.File(expand(c.directory), c.fileName, c.flags);
         RemoveEmptiedFolders();
-        EXPECT_EQ(c.tried.empty() ? Paths{} : Paths{expand(c.tried)}, g_removeDirCalls);
+        EXPECT_EQ(c.tried.empty() ? PathList{} : PathList{expand(c.tried)}, g_removeDirCalls);
     }
 }
 
@@ -479,7 +479,7 @@ TEST_F(PassTest, EmptiedWalkEndsAtProgramFiles) {
     MakeInstallDir();
     RemoveEmptiedFolders();
 
-    EXPECT_EQ((Paths{app, vendor}), g_removeDirCalls);
+    EXPECT_EQ((PathList{app, vendor}), g_removeDirCalls);
     EXPECT_FALSE(Exists(vendor));
     EXPECT_TRUE(Exists(programFiles));
 }
@@ -510,7 +510,7 @@ TEST_F(PassTest, EmptiedFolderPathMustFitWorkPath) {
         Records records;
         records.File(c.directory, c.fileName);
         RemoveEmptiedFolders();
-        EXPECT_EQ(c.tried.empty() ? Paths{} : Paths{c.tried}, g_removeDirCalls);
+        EXPECT_EQ(c.tried.empty() ? PathList{} : PathList{c.tried}, g_removeDirCalls);
     }
 }
 
@@ -527,18 +527,18 @@ TEST_F(PassTest, PassesReportFromTheirBases) {
     SWAP_ENTRY(RemoveDirectory, RecordRemoveDirectoryOnly);
     SWAP_ENTRY(DeleteFile, RecordDeleteFileOnly);
     SWAP_ENTRY(SendMessage, RecordProgress);
-    ProgressBar = reinterpret_cast<HWND>(0x4242);
-    ProgressTotal = 100;  // positions read as percentages
+    Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
+    Removal.ProgressTotal = 100;  // positions read as percentages
 
-    LastPercent = 1000;
+    Screen.LastPercent = 1000;
     RemoveShortcutFiles();
     EXPECT_EQ((std::vector<WPARAM>{3, 4}), g_progress);
     g_progress.clear();
-    LastPercent = 1000;
+    Screen.LastPercent = 1000;
     RemoveShortcutFolders();
     EXPECT_EQ((std::vector<WPARAM>{3, 4}), g_progress);
     g_progress.clear();
-    LastPercent = 1000;
+    Screen.LastPercent = 1000;
     RemoveEmptiedFolders();
     EXPECT_EQ((std::vector<WPARAM>{5, 7}), g_progress);
 }

@@ -5,6 +5,29 @@
 
 #include "data/data_format.h"
 
+struct FileEntry;
+struct ShortcutEntry;
+struct RegistryEntry;
+
+// The loaded uninstall data, from LoadUninstallData to ReleaseUninstallData. Written only by the
+// loader's chunk readers and by the release, which leaves every slot null and every count 0; the
+// run and the passes read them (install_records.h, message_table.h).
+struct LoadedData {
+    // Table 0: n + 1 text pointers, the last null; each text is its own block. Null: none loaded.
+    WCHAR** MessageTable;
+    FileEntry** FileEntries;
+    DWORD FileEntryCount;
+    ShortcutEntry** ShortcutEntries;
+    DWORD ShortcutEntryCount;
+    RegistryEntry** RegistryEntries;
+    DWORD RegistryEntryCount;
+    // The block as stored (not zero-filled), or null. After a successful load it is never null,
+    // and both offsets are 0 or name a text whose terminator lies inside the block.
+    RunSettingsHeader* RunSettings;
+    DWORD RunSettingsSize;  // bytes in the block
+};
+extern LoadedData Data;
+
 // Chunk reader results; the run reports 7 and 8 with the messages kMessageOutOfMemory and
 // kMessageDamaged, and its log notes the number.
 enum ReadResult : int {

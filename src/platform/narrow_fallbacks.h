@@ -110,4 +110,4 @@ inline ByNumberCall<Narrow> ByNumber(Narrow call) { return {call}; }
 
 // Replaces the entries of the table for a platform without the wide calls: the plain narrow
 // call where no text crosses, MessageBox kept wide, a converting fallback everywhere else.
-void InstallNarrowTable(ApiTableT* table);
+void InstallNarrowTable(ApiTable* table);

@@ -33,7 +33,7 @@ bool RestrictDllSearch() {
 bool SystemFilePath(const WCHAR* name, WCHAR* path, size_t cchPath) {
     if (cchPath == 0) return false;
     path[0] = 0;
-    UINT cchDir = ApiTable.GetSystemDirectory(path, static_cast<UINT>(cchPath));
+    UINT cchDir = Platform.ApiTable.GetSystemDirectory(path, static_cast<UINT>(cchPath));
     if (cchDir == 0 || cchDir >= cchPath) {
         path[0] = 0;
         return false;
@@ -53,7 +53,7 @@ bool SystemFilePath(const WCHAR* name, WCHAR* path, size_t cchPath) {
 HMODULE LoadSystemLibrary(const WCHAR* name) {
     WCHAR path[MAX_PATH];
     if (!SystemFilePath(name, path, MAX_PATH)) return nullptr;
-    return ApiTable.LoadLibrary(path);
+    return Platform.ApiTable.LoadLibrary(path);
 }
 
 HMODULE LoadLibraryBesideItself(const WCHAR* path) {
@@ -61,7 +61,7 @@ HMODULE LoadLibraryBesideItself(const WCHAR* path) {
     // named; without the newer flags, the altered search order puts the server's folder where
     // the program's folder would be. The two kinds of flags must not be mixed.
     DWORD flags = DllSearchRestricted ? (kSearchDllLoadDir | kSearchSystem32) : LOAD_WITH_ALTERED_SEARCH_PATH;
-    return ApiTable.LoadLibraryEx(path, nullptr, flags);
+    return Platform.ApiTable.LoadLibraryEx(path, nullptr, flags);
 }
 
 // The common controls, loaded on first use (after RestrictDllSearch) and kept for the process;
@@ -71,7 +71,7 @@ static HMODULE CommonControlsModule() {
     static HMODULE module = nullptr;
     // By name, not by path: the manifest's dependency redirects the name to the version-6
     // controls of the side-by-side store, which a path into the system directory would bypass.
-    if (!module) module = ApiTable.LoadLibrary(L"comctl32.dll");
+    if (!module) module = Platform.ApiTable.LoadLibrary(L"comctl32.dll");
     return module;
 }
 

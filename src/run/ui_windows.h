@@ -1,6 +1,6 @@
 // The windows of the run: the theme library, the hidden main window and the message boxes it
 // owns, the progress dialog, the read-only prompt, the dialog font and the message pump. Owns
-// every window handle and the dialog font; the removal passes reach these only through PassUi.
+// the screen state; the removal passes reach these only through PassUi.
 #pragma once
 #include <windows.h>
 #include "removal/progress.h"
@@ -8,13 +8,19 @@
 
 extern const WCHAR kMainWindowClass[];  // "VorlixClass"
 
-// The hidden main window: owner of every message box. Null until CreateMainWindow, so boxes
-// shown while loading the data have no owner.
-extern HWND MainWindow;
-extern HWND ProgressDialog;  // modeless dialog IDD_PROGRESS, from its creation to the last pass
-extern HWND ProgressBar;     // its control IDC_PROGRESS
-extern DWORD LastPercent;    // last value sent to ProgressBar
-extern HFONT DialogFont;     // normal-weight copy of the first dialog's font
+// The screen state: written only by the functions below, and read only in this layer.
+struct ScreenState {
+    // The hidden main window: owner of every message box. Null until CreateMainWindow, so boxes
+    // shown while loading the data have no owner.
+    HWND MainWindow;
+    HWND ProgressDialog;                    // modeless dialog IDD_PROGRESS, from its creation to the last pass
+    HWND ProgressBar;                       // its control IDC_PROGRESS
+    DWORD LastPercent;                      // last value sent to ProgressBar
+    HFONT DialogFont;                       // normal-weight copy of the first dialog's font
+    HMODULE ThemeLibrary;                   // uxtheme.dll, from LoadThemeLibrary to FreeThemeLibrary
+    void(WINAPI* ThemeEntry)(DWORD flags);  // its SetThemeAppProperties, or null
+};
+extern ScreenState Screen;
 
 // Loads "uxtheme.dll" and looks up SetThemeAppProperties; a missing library or entry only
 // changes the look. FreeThemeLibrary undoes it (shut-down).
