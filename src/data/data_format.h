@@ -7,11 +7,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// ChunkHeader::tag. A namespace rather than an enum class, so that a tag compares with and
-// passes as the header's plain 16-bit field; unscoped, MessageTable and RunSettings would
-// collide with the program's globals of those names.
-namespace ChunkTag {
-enum : uint16_t {
+// ChunkHeader::tag. Unscoped, so that a tag compares with and passes as the header's plain
+// 16-bit field; written ChunkTag::MessageTable all the same.
+enum ChunkTag : uint16_t {
     MessageTable = 0x1234,
     FileList = 0x1235,
     ShortcutList = 0x1236,
@@ -20,7 +18,6 @@ enum : uint16_t {
     Integrity = 0x1240,  // u32 CRC-32 of every stream byte before its header; older programs skip it
     End = 0x7F7F,
 };
-}  // namespace ChunkTag
 
 // The numbers of the message table's texts, every text the uninstaller shows; the authoring tool
 // checks a table by the same names and ranges.
