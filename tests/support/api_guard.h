@@ -21,7 +21,7 @@ DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch);
 inline bool ResolvesFolders(const void* entry) {
     const ApiTable& table = Platform.ApiTable;
     const void* resolving[] = {&table.GetSystemDirectory, &table.GetTempPath, &table.GetWindowsDirectory,
-                               &table.RegOpenKeyEx,       &table.RegQueryValueEx, &table.SHGetPathFromIDList};
+                               &table.RegOpenKeyEx, &table.RegQueryValueEx, &table.SHGetPathFromIDList};
     for (const void* candidate : resolving)
         if (candidate == entry) return true;
     return false;
