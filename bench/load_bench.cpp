@@ -13,7 +13,7 @@
 #include "data/data_locator.h"
 #include "data/install_records.h"
 #include "data/memory_ops.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "data/uninstall_data.h"
 #include "layout.h"
 #include "pack/uninst_data.h"
@@ -116,11 +116,11 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
     }
-    if (!AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath) || !InstallReadCounter()) {
+    if (!AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath) || !InstallReadCounter()) {
         std::printf("error cannot prepare the loader\n");
         return 1;
     }
-    ApiTable.GetModuleFileName = DataModuleFileName;
+    Platform.ApiTable.GetModuleFileName = DataModuleFileName;
     SetDataOffset(kFakeProgramPart);
 
     for (unsigned round = 0; round < rounds; ++round) {
@@ -133,7 +133,8 @@ int wmain(int argc, wchar_t** argv) {
             double ms = NowMs() - start;
             unsigned long reads = ReadCalls;
             std::printf("load n=%u round=%u ms=%.1f reads=%lu records=%lu check=%s\n", n, round, ms, reads,
-                        static_cast<unsigned long>(FileEntryCount), loaded && FileEntryCount == n ? "ok" : "FAIL");
+                        static_cast<unsigned long>(Data.FileEntryCount),
+                        loaded && Data.FileEntryCount == n ? "ok" : "FAIL");
             std::fflush(stdout);
             ReleaseUninstallData();
         }

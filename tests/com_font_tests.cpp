@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "fonts/font_samples.h"
 #include "platform/api_table.h"
 #include "removal/com_servers.h"
@@ -56,7 +56,7 @@ protected:
 };
 
 TEST_F(ComServers, Regsvr32UnregistersWithSwitchesAndTheQuotedPathAndIsWaitedFor) {
-    IsNT6OrLater = true;
+    Platform.IsNT6OrLater = true;
     std::wstring server = Server(L"com_record_dll.dll", L"rec");
     UnregisterComServer(server.c_str());
     // The log is complete when the call returns: regsvr32 has ended by then.
@@ -88,9 +88,9 @@ TEST_F(ComServers, InProcessCallRunsInTheServersFolderAndRestoresTheCurrentDirec
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        IsNT6OrLater = c.nt6;
+        Platform.IsNT6OrLater = c.nt6;
         {
-            API_GUARD(CreateProcess, c.regsvr32Starts ? ApiTable.CreateProcess : CannotStart);
+            API_GUARD(CreateProcess, c.regsvr32Starts ? Platform.ApiTable.CreateProcess : CannotStart);
             UnregisterComServer(server.c_str());
         }
         auto log = ServerLog(server);
@@ -105,7 +105,7 @@ TEST_F(ComServers, InProcessCallRunsInTheServersFolderAndRestoresTheCurrentDirec
 }
 
 TEST_F(ComServers, ServerWithoutTheExportIsLoadedAndFreed) {
-    IsNT6OrLater = false;
+    Platform.IsNT6OrLater = false;
     std::wstring server = Server(L"com_noexport_dll.dll", L"plain");
     UnregisterComServer(server.c_str());
     EXPECT_TRUE(Exists(server + L".loaded"));
@@ -114,7 +114,7 @@ TEST_F(ComServers, ServerWithoutTheExportIsLoadedAndFreed) {
 }
 
 TEST_F(ComServers, FaultingServerIsCaughtAndTheRunGoesOn) {
-    IsNT6OrLater = false;
+    Platform.IsNT6OrLater = false;
     std::wstring faulting = Server(L"com_fault_dll.dll", L"fault");
     std::wstring recording = Server(L"com_record_dll.dll", L"rec");
     UINT errorMode = GetErrorMode();
@@ -360,7 +360,7 @@ TEST_F(FontDeregistration, RemovesResourceAndThePlatformsValueAndBroadcasts) {
     const std::wstring valueName = std::wstring(kTwoNamesFontName) + L" (TrueType)";
     for (bool nt : {true, false}) {
         SCOPED_TRACE(nt ? "NT key" : "9x key");
-        IsNT = nt;
+        Platform.IsNT = nt;
         g_fontRemovals.clear();
         g_fontRemovalResults.clear();
         g_fontChangeBroadcasts = 0;
@@ -383,7 +383,7 @@ TEST_F(FontDeregistration, RemovesResourceAndThePlatformsValueAndBroadcasts) {
 TEST_F(FontDeregistration, WithoutANameOnlyTheResourceGoesAndTheChangeIsBroadcast) {
     API_GUARD(RemoveFontResource, RecordFontRemoval);
     API_GUARD(SendMessage, RecordBroadcast);
-    IsNT = true;
+    Platform.IsNT = true;
     FontsValue hidden(true, L"Uninst Hidden Name (TrueType)");
     FontsValue empty(true, L" (TrueType)");
     ASSERT_TRUE(hidden.Created() && empty.Created());

@@ -1,9 +1,9 @@
 // The command line: options, their arguments, and what ends the parsing.
 #include <gtest/gtest.h>
 #include <string>
-#include "data/run_state.h"
 #include "run/command_line.h"
 #include "run/run_log.h"
+#include "run/session.h"
 
 namespace {
 
@@ -14,13 +14,10 @@ struct ParsedLine {
 
 ParsedLine Parse(const wchar_t* line) {
     WCHAR path[kPathCapacity] = {L'?', 0};
-    WorkPath = path;
-    LogPath[0] = 0;
-    Quiet = OptionS = OptionX = 0;
-    ParseCommandLine(line);
-    ParsedLine parsed{Quiet, OptionS, OptionX, path, LogPath};
-    WorkPath = nullptr;
-    return parsed;
+    Session.LogPath[0] = 0;
+    Session.Quiet = Session.OptionS = Session.OptionX = 0;
+    ParseCommandLine(line, path);
+    return ParsedLine{Session.Quiet, Session.OptionS, Session.OptionX, path, Session.LogPath};
 }
 
 struct Case {

@@ -12,7 +12,7 @@
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "data/uninstall_data.h"
 #include "pack/uninst_data.h"
 #include "run/run_sequence.h"
@@ -73,17 +73,17 @@ protected:
         ModuleFileNameFails = false;
         ShownBoxes.clear();
         BoxAnswer = IDOK;
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
-        baseline_ = LiveBlockCount;
+        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
+        baseline_ = Heap.LiveBlockCount;
     }
     void TearDown() override {
         ReleaseUninstallData();
-        EXPECT_EQ(baseline_, LiveBlockCount) << "blocks left after ReleaseUninstallData";
-        EXPECT_EQ(nullptr, FileEntries);
-        EXPECT_EQ(0u, FileEntryCount + ShortcutEntryCount + RegistryEntryCount);
-        EXPECT_EQ(nullptr, RunSettings);
-        EXPECT_EQ(nullptr, MessageTable);
-        FreeBlock(&ModulePath);
+        EXPECT_EQ(baseline_, Heap.LiveBlockCount) << "blocks left after ReleaseUninstallData";
+        EXPECT_EQ(nullptr, Data.FileEntries);
+        EXPECT_EQ(0u, Data.FileEntryCount + Data.ShortcutEntryCount + Data.RegistryEntryCount);
+        EXPECT_EQ(nullptr, Data.RunSettings);
+        EXPECT_EQ(nullptr, Data.MessageTable);
+        FreeBlock(&Paths.ModulePath);
     }
 
     // Writes a program part followed by `stream` and loads it.
@@ -108,8 +108,9 @@ protected:
     TempFolder dir_;
     std::wstring program_;
     LONG baseline_ = 0;
-    ApiEntryGuard<decltype(ApiTable.GetModuleFileName)> moduleGuard_{ApiTable.GetModuleFileName, FakeModuleFileName};
-    ApiEntryGuard<decltype(ApiTable.MessageBox)> boxGuard_{ApiTable.MessageBox, RecordMessageBox};
+    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> moduleGuard_{Platform.ApiTable.GetModuleFileName,
+                                                                              FakeModuleFileName};
+    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> boxGuard_{Platform.ApiTable.MessageBox, RecordMessageBox};
 };
 
 }  // namespace
@@ -125,25 +126,25 @@ TEST_F(Loader, ReadsEveryKindOfRecordAndTheSettings) {
     d.settings = {kRunWaitForCommand, u"pre.exe /x", u"https://example.invalid/"};
     ASSERT_TRUE(Load(uninstpack::EncodeStream(d)));
     EXPECT_TRUE(ShownBoxes.empty());
-    EXPECT_STREQ(program_.c_str(), ModulePath);
+    EXPECT_STREQ(program_.c_str(), Paths.ModulePath);
 
-    ASSERT_EQ(2u, FileEntryCount);
-    EXPECT_STREQ(L".", FileEntries[0]->directory);
-    EXPECT_STREQ(L"", FileEntries[0]->fileName);
-    EXPECT_STREQ(L".\\bin", FileEntries[1]->directory);
-    EXPECT_STREQ(L"app.exe", FileEntries[1]->fileName);
-    EXPECT_EQ(0x0B, FileEntries[1]->flags);
-    ASSERT_EQ(1u, ShortcutEntryCount);
-    EXPECT_EQ(2u, ShortcutEntries[0]->levels);
-    EXPECT_STREQ(L"C:\\Menu\\App", ShortcutEntries[0]->firstFolder);
-    EXPECT_STREQ(L"C:\\Desk", ShortcutEntries[0]->secondFolder);
-    EXPECT_STREQ(L"App.lnk", ShortcutEntries[0]->fileName);
-    ASSERT_EQ(1u, RegistryEntryCount);
-    EXPECT_EQ(0x80000002u, RegistryEntries[0]->root);
-    EXPECT_STREQ(L"Software\\Vendor\\\\Value", RegistryEntries[0]->path);
+    ASSERT_EQ(2u, Data.FileEntryCount);
+    EXPECT_STREQ(L".", Data.FileEntries[0]->directory);
+    EXPECT_STREQ(L"", Data.FileEntries[0]->fileName);
+    EXPECT_STREQ(L".\\bin", Data.FileEntries[1]->directory);
+    EXPECT_STREQ(L"app.exe", Data.FileEntries[1]->fileName);
+    EXPECT_EQ(0x0B, Data.FileEntries[1]->flags);
+    ASSERT_EQ(1u, Data.ShortcutEntryCount);
+    EXPECT_EQ(2u, Data.ShortcutEntries[0]->levels);
+    EXPECT_STREQ(L"C:\\Menu\\App", Data.ShortcutEntries[0]->firstFolder);
+    EXPECT_STREQ(L"C:\\Desk", Data.ShortcutEntries[0]->secondFolder);
+    EXPECT_STREQ(L"App.lnk", Data.ShortcutEntries[0]->fileName);
+    ASSERT_EQ(1u, Data.RegistryEntryCount);
+    EXPECT_EQ(0x80000002u, Data.RegistryEntries[0]->root);
+    EXPECT_STREQ(L"Software\\Vendor\\\\Value", Data.RegistryEntries[0]->path);
 
-    ASSERT_NE(nullptr, RunSettings);
-    EXPECT_EQ(kRunWaitForCommand, RunSettings->flags);
+    ASSERT_NE(nullptr, Data.RunSettings);
+    EXPECT_EQ(kRunWaitForCommand, Data.RunSettings->flags);
     EXPECT_STREQ(L"pre.exe /x", PreRemovalCommandText());
     EXPECT_STREQ(L"https://example.invalid/", FinishPageText());
     EXPECT_STREQ(L"text b", GetMessageText(0, 1));
@@ -225,8 +226,8 @@ TEST_F(Loader, StreamsThatLoad) {
         ShownBoxes.clear();
         EXPECT_TRUE(Load(c.stream)) << c.name;
         EXPECT_TRUE(ShownBoxes.empty()) << c.name;
-        ASSERT_EQ(1u, FileEntryCount) << c.name;
-        EXPECT_STREQ(L"f", FileEntries[0]->fileName) << c.name;
+        ASSERT_EQ(1u, Data.FileEntryCount) << c.name;
+        EXPECT_STREQ(L"f", Data.FileEntries[0]->fileName) << c.name;
         EXPECT_STREQ(L"Title", GetMessageText(0, 0)) << c.name;
         ReleaseUninstallData();
     }
@@ -238,10 +239,10 @@ TEST_F(Loader, AReaderThatReadsTooMuchIsSetBackToTheChunksEnd) {
     const Bytes next = Cat({U16(2), U16(u'A'), U32(u'B'), U32(0), Bytes(size_t(u'B'), 0x55)});
     Bytes stream = Cat({kTable, EncodeChunkHeader(0x1237, 0, 8), U32(1), U32(0x80000001u), next, kSettings, kEnd});
     ASSERT_TRUE(Load(stream));
-    ASSERT_EQ(1u, RegistryEntryCount);
-    EXPECT_EQ(0x80000001u, RegistryEntries[0]->root);
-    EXPECT_STREQ(L"AB", RegistryEntries[0]->path);
-    EXPECT_NE(nullptr, RunSettings);
+    ASSERT_EQ(1u, Data.RegistryEntryCount);
+    EXPECT_EQ(0x80000001u, Data.RegistryEntries[0]->root);
+    EXPECT_STREQ(L"AB", Data.RegistryEntries[0]->path);
+    EXPECT_NE(nullptr, Data.RunSettings);
 }
 
 TEST_F(Loader, DamagedStreamsShowMessage8) {
@@ -279,11 +280,11 @@ TEST_F(Loader, ALaterRunSettingsChunkReplacesTheEarlierOne) {
     Bytes stream = Cat({kTable, Settings(uninstpack::EncodeRunSettings({0, u"first", std::nullopt})),
                         Settings(uninstpack::EncodeRunSettings({kRunFullVisualStyles, std::nullopt, u"second"})), kEnd});
     ASSERT_TRUE(Load(stream));
-    EXPECT_EQ(kRunFullVisualStyles, RunSettings->flags);
+    EXPECT_EQ(kRunFullVisualStyles, Data.RunSettings->flags);
     EXPECT_EQ(nullptr, PreRemovalCommandText());
     EXPECT_STREQ(L"second", FinishPageText());
     // The first block was freed at once: only the table's 17 blocks and the second block remain.
-    EXPECT_EQ(baseline_ + 17 + 1, LiveBlockCount);
+    EXPECT_EQ(baseline_ + 17 + 1, Heap.LiveBlockCount);
 }
 
 // Blocks the run reads without checks: the loader refuses any it could not use safely.
@@ -322,7 +323,7 @@ TEST_F(Loader, RunSettingsBlocks) {
             }
         } else {
             ExpectFailureBox(8);
-            EXPECT_EQ(nullptr, RunSettings) << c.name;
+            EXPECT_EQ(nullptr, Data.RunSettings) << c.name;
         }
         ReleaseUninstallData();
     }
@@ -334,12 +335,12 @@ TEST_F(Loader, ListsJoinAcrossChunksInStreamOrder) {
     Bytes stream = Cat({kTable, Registry({{1, u"r0"}}), Files({{u"a", u"1", 0}, {u"a", u"2", 0}, {u"a", u"3", 0}}), kSettings,
                         Files({{u"b", u"4", 0}, {u"b", u"5", 0}}), Registry({}), kEnd});
     ASSERT_TRUE(Load(stream));
-    ASSERT_EQ(5u, FileEntryCount);
-    for (DWORD i = 0; i < 5; ++i) EXPECT_EQ(std::wstring(1, L'1' + i), FileEntries[i]->fileName) << i;
-    EXPECT_STREQ(L"b", FileEntries[4]->directory);
+    ASSERT_EQ(5u, Data.FileEntryCount);
+    for (DWORD i = 0; i < 5; ++i) EXPECT_EQ(std::wstring(1, L'1' + i), Data.FileEntries[i]->fileName) << i;
+    EXPECT_STREQ(L"b", Data.FileEntries[4]->directory);
     // N = 0 leaves the earlier list as it was.
-    ASSERT_EQ(1u, RegistryEntryCount);
-    EXPECT_STREQ(L"r0", RegistryEntries[0]->path);
+    ASSERT_EQ(1u, Data.RegistryEntryCount);
+    EXPECT_STREQ(L"r0", Data.RegistryEntries[0]->path);
 }
 
 TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
@@ -371,7 +372,9 @@ TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
     for (const Case& c : cases) {
         ShownBoxes.clear();
         EXPECT_EQ(c.loads, Load(Cat({kTable, EncodeChunk(c.tag, c.payload), kSettings, kEnd}))) << c.name;
-        DWORD count = c.tag == 0x1235 ? FileEntryCount : c.tag == 0x1236 ? ShortcutEntryCount : RegistryEntryCount;
+        DWORD count = c.tag == 0x1235   ? Data.FileEntryCount
+                      : c.tag == 0x1236 ? Data.ShortcutEntryCount
+                                        : Data.RegistryEntryCount;
         EXPECT_EQ(c.loads ? 1u : 0u, count) << c.name;
         if (!c.loads) ExpectFailureBox(8);
         ReleaseUninstallData();
@@ -402,9 +405,9 @@ TEST_F(Loader, RecordCountsTooLargeForThePointerArray) {
         ShownBoxes.clear();
         EXPECT_FALSE(Load(c.stream)) << c.name;
         ExpectFailureBox(c.message);
-        EXPECT_EQ(c.files, FileEntryCount) << c.name;
-        EXPECT_EQ(c.shortcuts, ShortcutEntryCount) << c.name;
-        EXPECT_EQ(c.registry, RegistryEntryCount) << c.name;
+        EXPECT_EQ(c.files, Data.FileEntryCount) << c.name;
+        EXPECT_EQ(c.shortcuts, Data.ShortcutEntryCount) << c.name;
+        EXPECT_EQ(c.registry, Data.RegistryEntryCount) << c.name;
         ReleaseUninstallData();
     }
 }
@@ -415,8 +418,8 @@ TEST_F(Loader, AFailedLoadKeepsWhatItReadReleasable) {
                         U16(1), Units(u"2"), Bytes{0}, U16(1), Units(u"b"), U16(1), Units(u"3"), Bytes{0}, U16(50)});
     EXPECT_FALSE(Load(stream));
     ExpectFailureBox(8);
-    EXPECT_EQ(3u, FileEntryCount);
-    EXPECT_STREQ(L"3", FileEntries[2]->fileName);
+    EXPECT_EQ(3u, Data.FileEntryCount);
+    EXPECT_STREQ(L"3", Data.FileEntries[2]->fileName);
     // TearDown checks that ReleaseUninstallData frees all of it.
 }
 
@@ -466,7 +469,7 @@ protected:
         text_ = text;
         entries_[0] = &text_[0];
         entries_[1] = nullptr;
-        MessageTable = entries_;
+        Data.MessageTable = entries_;
     }
     std::wstring Format(const WCHAR* argument) {
         std::vector<WCHAR> buffer(kMessageBufferCch + 1, L'#');
@@ -504,7 +507,7 @@ TEST_F(Formatting, OnlyTheFirstPercentSIsAnArgument) {
     }
     Use(L"[%s]");
     EXPECT_EQ(L"[]", Format(nullptr));
-    MessageTable = nullptr;
+    Data.MessageTable = nullptr;
     EXPECT_EQ(L"", Format(L"C:\\u.exe"));  // no table: the empty text
 }
 
@@ -533,13 +536,13 @@ TEST_F(Formatting, LongResultsAreCutTo1023Units) {
 
 TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
     ProcessGlobalsGuard globals;
-    ApiEntryGuard<decltype(ApiTable.MessageBox)> guard(ApiTable.MessageBox, RecordMessageBox);
+    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> guard(Platform.ApiTable.MessageBox, RecordMessageBox);
     std::wstring caption = L"Caption";
     WCHAR* entries[] = {&caption[0], nullptr};
-    MessageTable = entries;
+    Data.MessageTable = entries;
     ShownBoxes.clear();
     BoxAnswer = IDRETRY;
-    MainWindow = reinterpret_cast<HWND>(0x1234);
+    Screen.MainWindow = reinterpret_cast<HWND>(0x1234);
     EXPECT_EQ(IDRETRY, ShowMessage(L"Body", MB_RETRYCANCEL | MB_ICONINFORMATION));
     BoxAnswer = IDOK;
     ASSERT_EQ(1u, ShownBoxes.size());
@@ -552,14 +555,14 @@ TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
 // ---- memory, file operations and the locator ----
 
 TEST(MemoryOps, BlocksAreCountedAndAFailedResizeKeepsTheBlock) {
-    const LONG before = LiveBlockCount;
+    const LONG before = Heap.LiveBlockCount;
     BYTE* zeroed = nullptr;
     ASSERT_TRUE(AllocZeroed(64, &zeroed));
     for (int i = 0; i < 64; ++i) ASSERT_EQ(0, zeroed[i]);
     zeroed[63] = 0x5A;
     ASSERT_TRUE(ResizeBlock(4096, &zeroed));
     EXPECT_EQ(0x5A, zeroed[63]);
-    EXPECT_EQ(before + 1, LiveBlockCount);
+    EXPECT_EQ(before + 1, Heap.LiveBlockCount);
 
     BYTE* kept = zeroed;
     EXPECT_FALSE(ResizeBlock(static_cast<SIZE_T>(-64), &zeroed));
@@ -570,7 +573,7 @@ TEST(MemoryOps, BlocksAreCountedAndAFailedResizeKeepsTheBlock) {
     EXPECT_FALSE(AllocBlock(static_cast<SIZE_T>(-64), &huge));
     EXPECT_EQ(nullptr, huge);
     EXPECT_FALSE(AllocZeroed(static_cast<SIZE_T>(-64), &huge));
-    EXPECT_EQ(before + 1, LiveBlockCount);
+    EXPECT_EQ(before + 1, Heap.LiveBlockCount);
 
     void* fresh = nullptr;
     ASSERT_TRUE(ResizeBlock(16, &fresh));  // a null block is allocated
@@ -578,7 +581,7 @@ TEST(MemoryOps, BlocksAreCountedAndAFailedResizeKeepsTheBlock) {
     FreeBlock(&zeroed);
     EXPECT_EQ(nullptr, zeroed);
     FreeBlock(&zeroed);  // nothing to free
-    EXPECT_EQ(before, LiveBlockCount);
+    EXPECT_EQ(before, Heap.LiveBlockCount);
 }
 
 namespace {

@@ -14,7 +14,6 @@
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
 #include "folders/protected_folders.h"
 #include "pack/uninst_data.h"
 #include "removal/file_pass.h"
@@ -25,6 +24,7 @@
 #include "run/pre_removal.h"
 #include "run/run_sequence.h"
 #include "run/self_removal.h"
+#include "run/session.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/file_errors.h"
@@ -59,9 +59,9 @@ bool Inject() {
 // The fake of one table entry, typed from the entry: it fails like the real call (the row's
 // failure result, the error as last error) and otherwise hands the call on to what the entry
 // held before it.
-template <typename Fn, Fn ApiTableT::*Field>
+template <typename Fn, Fn ApiTable::*Field>
 struct Fake;
-template <typename R, typename... A, R(WINAPI* ApiTableT::*Field)(A...)>
+template <typename R, typename... A, R(WINAPI* ApiTable::*Field)(A...)>
 struct Fake<R(WINAPI*)(A...), Field> {
     using Result = R;
     static inline R(WINAPI* real)(A...) = nullptr;
@@ -75,12 +75,12 @@ struct Fake<R(WINAPI*)(A...), Field> {
     }
     static void Install(R (*fails)(DWORD)) {
         failure = fails;
-        real = ApiTable.*Field;
-        ApiTable.*Field = Fail;
+        real = Platform.ApiTable.*Field;
+        Platform.ApiTable.*Field = Fail;
     }
-    static void Restore() { ApiTable.*Field = real; }
+    static void Restore() { Platform.ApiTable.*Field = real; }
 };
-#define FAKE(entry) Fake<decltype(ApiTable.entry), &ApiTableT::entry>
+#define FAKE(entry) Fake<decltype(Platform.ApiTable.entry), &ApiTable::entry>
 
 // Every error that the file primitives turn into a result of their own, and two they do not.
 const std::vector<DWORD> kMappedErrors = [] {
@@ -110,7 +110,7 @@ struct Entry {
 #define ENTRY(entry, fails, errors, asks)                                                            \
     Entry {                                                                                          \
         #entry, [] { FAKE(entry)::Install([](DWORD error) -> FAKE(entry)::Result { (void)error; return fails; }); }, \
-            FAKE(entry)::Restore, ResolvesFolders(&ApiTable.entry), &errors, asks                    \
+            FAKE(entry)::Restore, ResolvesFolders(&Platform.ApiTable.entry), &errors, asks           \
     }
 
 std::vector<Entry> Entries() {
@@ -268,38 +268,38 @@ protected:
     ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
-        IsNT = true;
-        IsNT6OrLater = true;  // regsvr32 first, the in-process call as its fallback
-        ModuleInstance = GetModuleHandleW(nullptr);
+        Platform.IsNT = true;
+        Platform.IsNT6OrLater = true;  // regsvr32 first, the in-process call as its fallback
+        Platform.ModuleInstance = GetModuleHandleW(nullptr);
         ConnectPassUi();
         WCHAR current[MAX_PATH];
         GetCurrentDirectoryW(MAX_PATH, current);
         savedDir_ = current;
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &InstallDir));
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &WorkPath));
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
+        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.InstallDir));
+        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.WorkPath));
+        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
         // The copy takes the first DataOffset bytes of this test program.
         SetDataOffset(4096);
     }
     void TearDown() override {
         ReleaseUninstallData();
-        FreeBlock(&InstallDir);
-        FreeBlock(&WorkPath);
-        FreeBlock(&ModulePath);
+        FreeBlock(&Paths.InstallDir);
+        FreeBlock(&Paths.WorkPath);
+        FreeBlock(&Paths.ModulePath);
         SetCurrentDirectoryW(savedDir_.c_str());
         DeleteTree(HKEY_CURRENT_USER, kKeyBase);
-        PassUi = PassUiT{};
+        Removal.PassUi = PassUi{};
     }
 
     bool Load(const Installation& at) {
         uninstpack::UninstallData d = at.Data();
         if (!LoadRecords(d)) return false;
         Bytes settings = uninstpack::EncodeRunSettings(d.settings);
-        if (!AllocBlock(settings.size(), &RunSettings)) return false;
-        memcpy(RunSettings, settings.data(), settings.size());
-        RunSettingsSize = static_cast<DWORD>(settings.size());
+        if (!AllocBlock(settings.size(), &Data.RunSettings)) return false;
+        memcpy(Data.RunSettings, settings.data(), settings.size());
+        Data.RunSettingsSize = static_cast<DWORD>(settings.size());
         std::wstring installDir = at.app + L"\\";
-        wcscpy(InstallDir, installDir.c_str());
+        wcscpy(Paths.InstallDir, installDir.c_str());
         return true;
     }
 
@@ -314,7 +314,7 @@ protected:
             {"command",
              [] {
                  PreRemovalCommand command;
-                 if (PreparePreRemovalCommand(PreRemovalCommandText(), &command))
+                 if (PreparePreRemovalCommand(PreRemovalCommandText(), Paths.WorkPath, &command))
                      RunPreRemovalCommand(command.program, command.arguments, true);
                  FreeBlock(&command.block);
              }},
@@ -339,7 +339,7 @@ protected:
     Outcome RunCase(const Entry& entry, DWORD error, bool always, bool fileStepsOnly) {
         Outcome outcome;
         Installation at;
-        const LONG blocks = LiveBlockCount;
+        const LONG blocks = Heap.LiveBlockCount;
         if (!at.Make(dir_, ++cases_, fileStepsOnly) || !Load(at)) {
             ADD_FAILURE() << "cannot make the installation for " << entry.name;
             return outcome;
@@ -348,7 +348,7 @@ protected:
         g_started.clear();
         g_opened.clear();
         g_promptAnswers = 0;
-        YesToAllState = -1;
+        Removal.YesToAllState = -1;
 
         entry.install();
         // A fresh resolution of the protected folders costs some 20 s on the test machine, so
@@ -367,7 +367,8 @@ protected:
 
         SetCurrentDirectoryW(savedDir_.c_str());
         ReleaseUninstallData();
-        if (LiveBlockCount != blocks) outcome.unexpected = std::to_string(LiveBlockCount - blocks) + " blocks left";
+        if (Heap.LiveBlockCount != blocks)
+            outcome.unexpected = std::to_string(Heap.LiveBlockCount - blocks) + " blocks left";
 
         const std::wstring prompt = FormatWith(StandardMessages()[9], at.app + L"\\ro.txt");
         const std::wstring question = FormatWith(StandardMessages()[10], at.app + L"\\shared.dll");
@@ -397,11 +398,8 @@ protected:
     // True when this test program's command line holds a /D: a whole run in process reads that
     // command line and would start removing in earnest.
     static bool CommandLineNamesRemoval() {
-        WCHAR* const workPath = WorkPath;
         WCHAR parsed[kPathCapacity] = {};
-        WorkPath = parsed;
-        ParseCommandLine(GetCommandLineW());
-        WorkPath = workPath;
+        ParseCommandLine(GetCommandLineW(), parsed);
         return parsed[0] != 0;
     }
 
@@ -413,11 +411,11 @@ protected:
         if (!WriteUninstaller(FakeModulePath, uninstpack::EncodeStream(at.Data()))) return false;
         savedOffset_ = DataOffset();
         SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
-        FreeBlock(&InstallDir);
-        FreeBlock(&WorkPath);
-        FreeBlock(&ModulePath);
+        FreeBlock(&Paths.InstallDir);
+        FreeBlock(&Paths.WorkPath);
+        FreeBlock(&Paths.ModulePath);
         g_shown.clear();
-        YesToAllState = -1;
+        Removal.YesToAllState = -1;
         g_promptAnswers = 0;
         return true;
     }
@@ -428,13 +426,13 @@ protected:
         UnregisterClassW(kMainWindowClass, instance);
         SetCurrentDirectoryW(savedDir_.c_str());
         SetDataOffset(savedOffset_);
-        IsNT6OrLater = true;  // the run set the flags from the system; the fixture wants these
+        Platform.IsNT6OrLater = true;  // the run set the flags from the system; the fixture wants these
         SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
         at.SetSharedCount(L"shared.dll", 0);
         at.SetSharedCount(L"shared1.dll", 0);
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &InstallDir));
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &WorkPath));
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
+        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.InstallDir));
+        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.WorkPath));
+        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
     }
 
     TempFolder dir_;
@@ -442,12 +440,13 @@ protected:
     int failedCalls_ = 0;
     std::wstring savedDir_;
     DWORD savedOffset_ = 0;
-    ApiEntryGuard<decltype(ApiTable.MessageBox)> box_{ApiTable.MessageBox, AnswerBoxNo};
-    ApiEntryGuard<decltype(ApiTable.DialogBoxParam)> prompt_{ApiTable.DialogBoxParam, AnswerPromptYes};
-    ApiEntryGuard<decltype(ApiTable.CreateProcess)> start_{ApiTable.CreateProcess, PretendStart};
-    ApiEntryGuard<decltype(ApiTable.ShellExecute)> open_{ApiTable.ShellExecute, PretendOpen};
-    ApiEntryGuard<decltype(ApiTable.SendMessage)> broadcast_{ApiTable.SendMessage, NoBroadcast};
-    ApiEntryGuard<decltype(ApiTable.CreateFile)> copies_{ApiTable.CreateFile, NoteTempCopies};
+    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> box_{Platform.ApiTable.MessageBox, AnswerBoxNo};
+    ApiEntryGuard<decltype(Platform.ApiTable.DialogBoxParam)> prompt_{Platform.ApiTable.DialogBoxParam,
+                                                                      AnswerPromptYes};
+    ApiEntryGuard<decltype(Platform.ApiTable.CreateProcess)> start_{Platform.ApiTable.CreateProcess, PretendStart};
+    ApiEntryGuard<decltype(Platform.ApiTable.ShellExecute)> open_{Platform.ApiTable.ShellExecute, PretendOpen};
+    ApiEntryGuard<decltype(Platform.ApiTable.SendMessage)> broadcast_{Platform.ApiTable.SendMessage, NoBroadcast};
+    ApiEntryGuard<decltype(Platform.ApiTable.CreateFile)> copies_{Platform.ApiTable.CreateFile, NoteTempCopies};
 };
 
 }  // namespace
@@ -461,7 +460,7 @@ TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
         ASSERT_TRUE(at.Make(dir_, ++cases_));
         ASSERT_TRUE(Load(at));
         g_shown.clear();
-        YesToAllState = -1;
+        Removal.YesToAllState = -1;
         g_promptAnswers = 0;
         RunSteps();
         SetCurrentDirectoryW(savedDir_.c_str());
@@ -543,9 +542,9 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
         Installation at;
         ASSERT_TRUE(at.Make(dir_, ++cases_));
         ASSERT_TRUE(BeginWholeRun(at));
-        const LONG blocks = LiveBlockCount;
-        Quiet = 1;
-        OptionS = 1;
+        const LONG blocks = Heap.LiveBlockCount;
+        Session.Quiet = 1;
+        Session.OptionS = 1;
 
         entry->install();
         if (entry->resolvesFolders) ForgetProtectedFolders();
@@ -557,7 +556,7 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
         g.active = false;
         entry->restore();
         if (entry->resolvesFolders) ForgetProtectedFolders();
-        const LONG blocksAfter = LiveBlockCount;
+        const LONG blocksAfter = Heap.LiveBlockCount;
         EndWholeRun(GetModuleHandleW(nullptr), at);
 
         EXPECT_EQ(0, exitCode);
@@ -573,7 +572,7 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
             EXPECT_FALSE(Exists(at.root + L"\\menu2"));
         if (std::string(name) != "DeleteFile") EXPECT_FALSE(Exists(at.app + L"\\sub\\last.txt"));
     }
-    Quiet = OptionS = 0;
+    Session.Quiet = Session.OptionS = 0;
 }
 
 // An interactive run (/X: it keeps the uninstaller, so no copy is started) with its progress
@@ -593,13 +592,13 @@ TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
     Installation at;
     ASSERT_TRUE(at.Make(dir_, ++cases_));
     ASSERT_TRUE(BeginWholeRun(at));
-    Quiet = 0;
-    OptionX = 1;
+    Session.Quiet = 0;
+    Session.OptionX = 1;
     g_barPositions.clear();
 
     const int exitCode = RunUninstaller(resources);
 
-    OptionX = 0;
+    Session.OptionX = 0;
     EndWholeRun(resources, at);
     FreeLibrary(resources);
 

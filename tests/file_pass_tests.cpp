@@ -13,7 +13,7 @@
 
 #include "data/install_records.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "removal/file_pass.h"
@@ -110,12 +110,12 @@ protected:
     }
     void SetUp() override {
         ASSERT_NE(nullptr, resources_);
-        ModuleInstance = resources_;
-        InstallDir = installDir_;
-        WorkPath = workPath_;
+        Platform.ModuleInstance = resources_;
+        Paths.InstallDir = installDir_;
+        Paths.WorkPath = workPath_;
         OSVERSIONINFOW version = {};
         version.dwOSVersionInfoSize = sizeof(version);
-        IsNT = GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        Platform.IsNT = GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
         ConnectPassUi();
         wcscpy(installDir_, (dir_.Path() + L"\\").c_str());
         ASSERT_TRUE(LoadMessages(StandardMessages()));
@@ -232,7 +232,7 @@ TEST_F(FilePass, ReadOnlyPromptAnswersApplyToThisFileOrToAllLaterOnes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        YesToAllState = -1;
+        Removal.YesToAllState = -1;
         std::vector<std::wstring> paths;
         for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"}) {
             paths.push_back(dir_.Join(name));
@@ -251,7 +251,7 @@ TEST_F(FilePass, ReadOnlyPromptAnswersApplyToThisFileOrToAllLaterOnes) {
                 dir_.Remove(paths[i]);
             }
         }
-        EXPECT_EQ(c.yesToAll, YesToAllState);
+        EXPECT_EQ(c.yesToAll, Removal.YesToAllState);
     }
 }
 
@@ -263,7 +263,7 @@ TEST_F(FilePass, ReadOnlyFontAndComServerGoWithoutAPromptEvenAfterNoToAll) {
     ASSERT_TRUE(CopyFileW(BinPath(L"com_noexport_dll.dll").c_str(), server.c_str(), FALSE));
     ASSERT_TRUE(SetFileAttributesW(server.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(MakeFile(plain, FILE_ATTRIBUTE_READONLY));
-    YesToAllState = 0;
+    Removal.YesToAllState = 0;
     EXPECT_EQ(std::vector<Shown>{},
               RunPass({{Folder(), u"ro.txt", 0}, {Folder(), u"ro.ttf", kFileFont}, {Folder(), u"ro.dll", kFileCom}}));
     EXPECT_FALSE(Exists(font));
@@ -284,7 +284,7 @@ BOOL WINAPI DenySomeDeletions(LPCWSTR path) {
 
 TEST_F(FilePass, ComServerGoesAfterItsToolFaultedButOnlyServersAreTriedAgain) {
     // regsvr32 on a server that faults: its image is released a moment after the tool ends.
-    IsNT6OrLater = true;
+    Platform.IsNT6OrLater = true;
     std::wstring faulting = dir_.Join(L"fault.dll");
     ASSERT_TRUE(CopyFileW(BinPath(L"com_fault_dll.dll").c_str(), faulting.c_str(), FALSE));
     RunPass({{Folder(), u"fault.dll", kFileCom}});
@@ -293,7 +293,7 @@ TEST_F(FilePass, ComServerGoesAfterItsToolFaultedButOnlyServersAreTriedAgain) {
     dir_.Remove(faulting + L".log");
 
     // Deletions denied through the table, on the in-process way (the file is no DLL).
-    IsNT6OrLater = false;
+    Platform.IsNT6OrLater = false;
     API_GUARD(DeleteFile, DenySomeDeletions);
     struct Case {
         int denied;
@@ -332,7 +332,7 @@ TEST_F(FilePass, FileInUseStaysWithoutMessageAndKeepsItsRegistrations) {
     HeldFile holder;
     ASSERT_TRUE(holder.Hold(path));
     for (bool nt6 : {true, false}) {
-        IsNT6OrLater = nt6;
+        Platform.IsNT6OrLater = nt6;
         EXPECT_EQ(std::vector<Shown>{}, RunPass({{Folder(), u"busy.dll", kFileFont | kFileCom}}));
     }
     holder.Release();
@@ -342,7 +342,7 @@ TEST_F(FilePass, FileInUseStaysWithoutMessageAndKeepsItsRegistrations) {
     EXPECT_FALSE(Exists(path + L".loaded"));
 
     // The same record once the file is free: both registrations are undone, then it goes.
-    IsNT6OrLater = true;
+    Platform.IsNT6OrLater = true;
     RunPass({{Folder(), u"busy.dll", kFileFont | kFileCom}});
     EXPECT_FALSE(Exists(path));
     EXPECT_EQ(1, g_fontRemovals);
@@ -445,9 +445,9 @@ TEST_F(FilePass, RecordTooLongForWorkPathIsPassedOverButCountedForProgress) {
     for (const std::wstring& path : {fits, fitsExactly, shortened}) ASSERT_TRUE(MakeFile(path));
     const std::u16string tooLong = Utf16(std::wstring(cchName, L'B') + L"z");
 
-    ProgressBar = reinterpret_cast<HWND>(0x4242);
-    ProgressTotal = 6;  // 2F: the emptied-folder pass's stretch follows
-    LastPercent = 0;
+    Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
+    Removal.ProgressTotal = 6;  // 2F: the emptied-folder pass's stretch follows
+    Screen.LastPercent = 0;
     g_positions.clear();
     g_registryOpens = 0;
     std::vector<Shown> shown = RunPass({
@@ -455,7 +455,7 @@ TEST_F(FilePass, RecordTooLongForWorkPathIsPassedOverButCountedForProgress) {
         {Folder(), Utf16(std::wstring(cchName, L'A')), 0},
         {Folder(), tooLong, kFileShared},
     });
-    ProgressBar = nullptr;
+    Screen.ProgressBar = nullptr;
     EXPECT_EQ(std::vector<Shown>{}, shown);
     EXPECT_EQ(0, g_registryOpens) << "no count touched for a path that does not fit";
     EXPECT_FALSE(Exists(fits));
@@ -466,8 +466,8 @@ TEST_F(FilePass, RecordTooLongForWorkPathIsPassedOverButCountedForProgress) {
 
     // Without a progress window nothing is reported.
     g_positions.clear();
-    LastPercent = 0;
-    ProgressTotal = 0;
+    Screen.LastPercent = 0;
+    Removal.ProgressTotal = 0;
     RunPass({{Folder(), u"gone1", 0}, {Folder(), u"gone2", 0}, {Folder(), u"gone3", 0}});
     EXPECT_TRUE(g_positions.empty());
 }

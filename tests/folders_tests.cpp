@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "folders/folder_macros.h"
 #include "folders/protected_folders.h"
 #include "folders/resolve_folder.h"
@@ -119,11 +119,11 @@ protected:
     void SetUp() override {
         OSVERSIONINFOA version = {};
         version.dwOSVersionInfoSize = sizeof(version);
-        IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        Platform.IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
         installDir_[0] = 0;
         workPath_[0] = 0;
-        InstallDir = installDir_;
-        WorkPath = workPath_;
+        Paths.InstallDir = installDir_;
+        Paths.WorkPath = workPath_;
         windows_ = WindowsFolder();
         ASSERT_FALSE(windows_.empty());
     }
@@ -163,7 +163,7 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
         {FOLDER_PROFILES_ROOT, Parent(ShellFolder(CSIDL_PROFILE))},
     };
     for (bool nt : {true, false}) {
-        IsNT = nt;
+        Platform.IsNT = nt;
         for (const Case& c : cases) {
             ASSERT_FALSE(c.expected.empty());
             EXPECT_EQ(Utf8(c.expected), Utf8(Resolve(c.code))) << std::hex << c.code << " nt=" << nt;
@@ -210,16 +210,16 @@ TEST_F(FolderTest, FallbacksWithoutTheShell) {
         {CSIDL_FONTS, L"<false>", L"<false>"},
     };
     for (const Case& c : cases) {
-        IsNT = false;
+        Platform.IsNT = false;
         EXPECT_EQ(Utf8(c.nt9x), Utf8(Resolve(c.code))) << std::hex << c.code << " 9x";
-        IsNT = true;
+        Platform.IsNT = true;
         EXPECT_EQ(Utf8(c.nt), Utf8(Resolve(c.code))) << std::hex << c.code << " NT";
     }
 }
 
 TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
     API_GUARD(SHGetPathFromIDList, ShellPathOverridden);
-    IsNT = true;
+    Platform.IsNT = true;
     const std::wstring appData = ShellFolder(CSIDL_APPDATA);
     const std::wstring documents = ShellFolder(CSIDL_COMMON_DOCUMENTS);
     const std::wstring w = windows_ + (windows_.back() == L'\\' ? L"" : L"\\");
@@ -305,7 +305,7 @@ TEST_F(FolderTest, ProgramFilesAndCommonFilesFromTheRegistry) {
 
 TEST_F(FolderTest, CommonFilesFallsBackWhenOnlyItsValueFails) {
     // The real registry, with only the "CommonFilesDir" query made to fail.
-    static decltype(ApiTable.RegQueryValueEx) real = ApiTable.RegQueryValueEx;
+    static decltype(Platform.ApiTable.RegQueryValueEx) real = Platform.ApiTable.RegQueryValueEx;
     struct Local {
         static LSTATUS WINAPI Query(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD cb) {
             if (name && wcscmp(name, L"CommonFilesDir") == 0) return ERROR_FILE_NOT_FOUND;
@@ -319,7 +319,7 @@ TEST_F(FolderTest, CommonFilesFallsBackWhenOnlyItsValueFails) {
 TEST_F(FolderTest, ComposedPathsThatDoNotFitFail) {
     API_GUARD(GetWindowsDirectory, FakeWindowsDirectory);
     API_GUARD(SHGetPathFromIDList, ShellPathFails);
-    IsNT = false;
+    Platform.IsNT = false;
     // "\Application Data" adds 17 characters to the Windows directory.
     struct Case {
         size_t cchWindows;
@@ -343,7 +343,7 @@ TEST_F(FolderTest, DirectoryCallsThatFailAreNotSuccesses) {
         API_GUARD(GetWindowsDirectory, WindowsDirectoryFails);
         API_GUARD(SHGetPathFromIDList, ShellPathFails);
         EXPECT_EQ("<false>", Utf8(Resolve(FOLDER_WINDOWS)));
-        IsNT = false;
+        Platform.IsNT = false;
         EXPECT_EQ("<false>", Utf8(Resolve(CSIDL_COMMON_DESKTOPDIRECTORY)));
         EXPECT_EQ("<false>", Utf8(Resolve(CSIDL_PROFILE)));
     }

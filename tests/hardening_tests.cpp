@@ -9,7 +9,7 @@
 
 #include "data/data_locator.h"
 #include "data/memory_ops.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
 #include "run/self_removal.h"
@@ -133,7 +133,7 @@ HANDLE WINAPI SwapBeforeReopen(LPCWSTR path, DWORD access, DWORD share, LPSECURI
 class TempCopy : public ::testing::Test {
 protected:
     void SetUp() override {
-        WorkPath = workPath_;
+        Paths.WorkPath = workPath_;
         workPath_[0] = 0;
         temp_ = dir_.MakeFolder(L"temp");
         FakeTempFolder = temp_ + L"\\";
@@ -146,7 +146,7 @@ protected:
     }
     void TearDown() override {
         SetDataOffset(savedOffset_);
-        WorkPath = nullptr;
+        Paths.WorkPath = nullptr;
         for (int i = 1; i <= 3; ++i) MoveFileExW(Copy(i).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
     std::wstring Copy(int n) const { return temp_ + L"\\_uins" + std::to_wstring(n) + L".exe"; }
@@ -156,8 +156,9 @@ protected:
     WCHAR workPath_[MAX_PATH];
     Bytes program_ = Bytes(9000);
     DWORD savedOffset_ = 0;
-    ApiEntryGuard<decltype(ApiTable.GetTempPath)> temp_guard_{ApiTable.GetTempPath, FakeTempPath};
-    ApiEntryGuard<decltype(ApiTable.GetModuleFileName)> module_guard_{ApiTable.GetModuleFileName, FakeModuleFileName};
+    ApiEntryGuard<decltype(Platform.ApiTable.GetTempPath)> temp_guard_{Platform.ApiTable.GetTempPath, FakeTempPath};
+    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> module_guard_{Platform.ApiTable.GetModuleFileName,
+                                                                               FakeModuleFileName};
 };
 
 TEST_F(TempCopy, NameTakenAfterTheCheckIsNeverOverwritten) {

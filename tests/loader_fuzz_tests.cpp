@@ -18,11 +18,11 @@
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
 #include "data/uninstall_data.h"
 #include "pack/uninst_data.h"
 #include "run/command_line.h"
 #include "run/run_sequence.h"
+#include "run/session.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
 #include "support/process_globals.h"
@@ -516,34 +516,37 @@ bool SameSettingsText(const WCHAR* got, const std::optional<std::u16string>& wan
 // What the loader holds, compared with what the pack reader read: "" when they agree.
 std::string CompareLoaded(const uninstpack::UninstallData& want) {
     if (want.messages.empty()) {
-        if (MessageTable) return "a message table where the reader has none";
+        if (Data.MessageTable) return "a message table where the reader has none";
     } else {
-        if (!MessageTable) return "no message table";
+        if (!Data.MessageTable) return "no message table";
         for (size_t i = 0; i < want.messages.size(); ++i)
-            if (!SameText(MessageTable[i], want.messages[i])) return "message " + std::to_string(i);
-        if (MessageTable[want.messages.size()]) return "message table longer than the reader's";
+            if (!SameText(Data.MessageTable[i], want.messages[i])) return "message " + std::to_string(i);
+        if (Data.MessageTable[want.messages.size()]) return "message table longer than the reader's";
     }
-    if (FileEntryCount != want.files.size()) return "file record count " + std::to_string(FileEntryCount);
+    if (Data.FileEntryCount != want.files.size()) return "file record count " + std::to_string(Data.FileEntryCount);
     for (size_t i = 0; i < want.files.size(); ++i) {
-        const FileEntry* r = FileEntries[i];
+        const FileEntry* r = Data.FileEntries[i];
         if (!SameText(r->directory, want.files[i].directory) || !SameText(r->fileName, want.files[i].fileName) ||
             r->flags != want.files[i].flags)
             return "file record " + std::to_string(i);
     }
-    if (ShortcutEntryCount != want.shortcuts.size()) return "shortcut record count " + std::to_string(ShortcutEntryCount);
+    if (Data.ShortcutEntryCount != want.shortcuts.size())
+        return "shortcut record count " + std::to_string(Data.ShortcutEntryCount);
     for (size_t i = 0; i < want.shortcuts.size(); ++i) {
-        const ShortcutEntry* r = ShortcutEntries[i];
+        const ShortcutEntry* r = Data.ShortcutEntries[i];
         const uninstpack::ShortcutRecord& w = want.shortcuts[i];
         if (r->levels != w.levels || !SameText(r->firstFolder, w.firstFolder) ||
             !SameText(r->secondFolder, w.secondFolder) || !SameText(r->fileName, w.fileName))
             return "shortcut record " + std::to_string(i);
     }
-    if (RegistryEntryCount != want.registry.size()) return "registry record count " + std::to_string(RegistryEntryCount);
+    if (Data.RegistryEntryCount != want.registry.size())
+        return "registry record count " + std::to_string(Data.RegistryEntryCount);
     for (size_t i = 0; i < want.registry.size(); ++i)
-        if (RegistryEntries[i]->root != want.registry[i].root || !SameText(RegistryEntries[i]->path, want.registry[i].path))
+        if (Data.RegistryEntries[i]->root != want.registry[i].root ||
+            !SameText(Data.RegistryEntries[i]->path, want.registry[i].path))
             return "registry record " + std::to_string(i);
-    if (!RunSettings) return "no run settings";
-    if (RunSettings->flags != want.settings.flags) return "run settings flags";
+    if (!Data.RunSettings) return "no run settings";
+    if (Data.RunSettings->flags != want.settings.flags) return "run settings flags";
     if (!SameSettingsText(PreRemovalCommandText(), want.settings.command)) return "pre-removal command";
     if (!SameSettingsText(FinishPageText(), want.settings.finishPage)) return "finish page";
     return "";
@@ -552,20 +555,22 @@ std::string CompareLoaded(const uninstpack::UninstallData& want) {
 // Whatever a successful load holds must be safe for the run to use: every record's texts
 // within its staging limit, the run settings valid.
 std::string CheckLoadedShape() {
-    if (!RunSettings || !IsValidRunSettingsBlock(reinterpret_cast<const BYTE*>(RunSettings), RunSettingsSize))
+    if (!Data.RunSettings ||
+        !IsValidRunSettingsBlock(reinterpret_cast<const BYTE*>(Data.RunSettings), Data.RunSettingsSize))
         return "a load without valid run settings";
-    for (DWORD i = 0; i < FileEntryCount; ++i)
-        if (!FileEntries[i] || lstrlenW(FileEntries[i]->directory) + lstrlenW(FileEntries[i]->fileName) >
-                                   static_cast<int>(kFileEntryTextLimit))
+    for (DWORD i = 0; i < Data.FileEntryCount; ++i)
+        if (!Data.FileEntries[i] || lstrlenW(Data.FileEntries[i]->directory) + lstrlenW(Data.FileEntries[i]->fileName) >
+                                        static_cast<int>(kFileEntryTextLimit))
             return "file record " + std::to_string(i) + " past its limit";
-    for (DWORD i = 0; i < ShortcutEntryCount; ++i) {
-        const ShortcutEntry* r = ShortcutEntries[i];
+    for (DWORD i = 0; i < Data.ShortcutEntryCount; ++i) {
+        const ShortcutEntry* r = Data.ShortcutEntries[i];
         if (!r || lstrlenW(r->firstFolder) + lstrlenW(r->secondFolder) + lstrlenW(r->fileName) >
                       static_cast<int>(kShortcutEntryTextLimit))
             return "shortcut record " + std::to_string(i) + " past its limit";
     }
-    for (DWORD i = 0; i < RegistryEntryCount; ++i)
-        if (!RegistryEntries[i] || lstrlenW(RegistryEntries[i]->path) > static_cast<int>(kRegistryEntryTextLimit))
+    for (DWORD i = 0; i < Data.RegistryEntryCount; ++i)
+        if (!Data.RegistryEntries[i] ||
+            lstrlenW(Data.RegistryEntries[i]->path) > static_cast<int>(kRegistryEntryTextLimit))
             return "registry record " + std::to_string(i) + " past its limit";
     return "";
 }
@@ -573,7 +578,7 @@ std::string CheckLoadedShape() {
 // Message `number` as the loader formats it, from the table it left loaded.
 std::wstring Formatted(int number) {
     std::vector<WCHAR> buffer(kMessageBufferCch, 0);
-    FormatMessageText(buffer.data(), number, ModulePath);
+    FormatMessageText(buffer.data(), number, Paths.ModulePath);
     return buffer.data();
 }
 
@@ -589,7 +594,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         FakeModulePath = dir_.Join(L"uninst.exe");
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
+        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
         if (!onDisk_) {
             ASSERT_TRUE(read_.Active() && seek_.Active() && close_.Active())
                 << "the test program does not import ReadFile, SetFilePointer and CloseHandle from kernel32";
@@ -597,7 +602,7 @@ protected:
     }
     void TearDown() override {
         ReleaseUninstallData();
-        FreeBlock(&ModulePath);
+        FreeBlock(&Paths.ModulePath);
     }
 
     // Loads one input and checks everything a load must guarantee; "" when all holds.
@@ -613,7 +618,7 @@ protected:
         }
         SetDataOffset(in.dataOffset);
         Boxes.clear();
-        const LONG baseline = LiveBlockCount;
+        const LONG baseline = Heap.LiveBlockCount;
 
         const bool loaded = LoadUninstallDataOrReport();
         std::string fault;
@@ -650,10 +655,11 @@ protected:
         }
 
         ReleaseUninstallData();
-        if (fault.empty() && LiveBlockCount != baseline)
-            fault = std::to_string(LiveBlockCount - baseline) + " blocks left after ReleaseUninstallData";
-        if (fault.empty() && (FileEntries || ShortcutEntries || RegistryEntries || RunSettings || MessageTable ||
-                              FileEntryCount || ShortcutEntryCount || RegistryEntryCount))
+        if (fault.empty() && Heap.LiveBlockCount != baseline)
+            fault = std::to_string(Heap.LiveBlockCount - baseline) + " blocks left after ReleaseUninstallData";
+        if (fault.empty() &&
+            (Data.FileEntries || Data.ShortcutEntries || Data.RegistryEntries || Data.RunSettings ||
+             Data.MessageTable || Data.FileEntryCount || Data.ShortcutEntryCount || Data.RegistryEntryCount))
             fault = "ReleaseUninstallData left loaded data";
         if (!fault.empty()) ++tally->failures;
         return fault;
@@ -661,10 +667,11 @@ protected:
 
     const bool onDisk_ = EnvNumber("UNINST_TEST_FUZZ_FILE", 0) != 0;
     TempFolder dir_;
-    ApiEntryGuard<decltype(ApiTable.GetModuleFileName)> moduleGuard_{ApiTable.GetModuleFileName, FakeModuleFileName};
-    ApiEntryGuard<decltype(ApiTable.MessageBox)> boxGuard_{ApiTable.MessageBox, RecordLoadBox};
-    ApiEntryGuard<decltype(ApiTable.CreateFile)> openGuard_{ApiTable.CreateFile,
-                                                            onDisk_ ? ApiTable.CreateFile : MemoryCreateFile};
+    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> moduleGuard_{Platform.ApiTable.GetModuleFileName,
+                                                                              FakeModuleFileName};
+    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> boxGuard_{Platform.ApiTable.MessageBox, RecordLoadBox};
+    ApiEntryGuard<decltype(Platform.ApiTable.CreateFile)> openGuard_{
+        Platform.ApiTable.CreateFile, onDisk_ ? Platform.ApiTable.CreateFile : MemoryCreateFile};
     ImportGuard read_{"ReadFile", MemoryReadFile, &RealReadFile, !onDisk_};
     ImportGuard seek_{"SetFilePointer", MemorySetFilePointer, &RealSetFilePointer, !onDisk_};
     ImportGuard close_{"CloseHandle", MemoryCloseHandle, &RealCloseHandle, !onDisk_};
@@ -747,12 +754,9 @@ protected:
         // The run reads this program's own command line; with a /D in it, it would start
         // removing in earnest.
         WCHAR parsed[kPathCapacity] = {};
-        WCHAR* const workPath = WorkPath;
-        WorkPath = parsed;
-        ParseCommandLine(GetCommandLineW());
-        WorkPath = workPath;
-        if (parsed[0] || Quiet) GTEST_SKIP() << "the test's command line holds options the run would act on";
-        FreeBlock(&ModulePath);  // the run allocates its own path buffers
+        ParseCommandLine(GetCommandLineW(), parsed);
+        if (parsed[0] || Session.Quiet) GTEST_SKIP() << "the test's command line holds options the run would act on";
+        FreeBlock(&Paths.ModulePath);  // the run allocates its own path buffers
         RemovalCalls = 0;
     }
 
@@ -769,18 +773,23 @@ protected:
     }
 
     Bytes file_;
-    ApiEntryGuard<decltype(ApiTable.MessageBox)> answerGuard_{ApiTable.MessageBox, AnswerMessageBox};
-    ApiEntryGuard<decltype(ApiTable.CreateFile)> createGuard_{ApiTable.CreateFile, CountCreateFile};
-    ApiEntryGuard<decltype(ApiTable.DeleteFile)> g1_{ApiTable.DeleteFile, CountDeleteFile};
-    ApiEntryGuard<decltype(ApiTable.RemoveDirectory)> g2_{ApiTable.RemoveDirectory, CountRemoveDirectory};
-    ApiEntryGuard<decltype(ApiTable.SetFileAttributes)> g4_{ApiTable.SetFileAttributes, CountSetFileAttributes};
-    ApiEntryGuard<decltype(ApiTable.RegDeleteKey)> g6_{ApiTable.RegDeleteKey, CountRegDeleteKey};
-    ApiEntryGuard<decltype(ApiTable.RegDeleteValue)> g7_{ApiTable.RegDeleteValue, CountRegDeleteValue};
-    ApiEntryGuard<decltype(ApiTable.RegSetValueEx)> g8_{ApiTable.RegSetValueEx, CountRegSetValueEx};
-    ApiEntryGuard<decltype(ApiTable.RemoveFontResource)> g9_{ApiTable.RemoveFontResource, CountRemoveFontResource};
-    ApiEntryGuard<decltype(ApiTable.WritePrivateProfileString)> g10_{ApiTable.WritePrivateProfileString, CountWriteProfile};
-    ApiEntryGuard<decltype(ApiTable.CreateProcess)> g11_{ApiTable.CreateProcess, CountCreateProcess};
-    ApiEntryGuard<decltype(ApiTable.ShellExecute)> g12_{ApiTable.ShellExecute, CountShellExecute};
+    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> answerGuard_{Platform.ApiTable.MessageBox, AnswerMessageBox};
+    ApiEntryGuard<decltype(Platform.ApiTable.CreateFile)> createGuard_{Platform.ApiTable.CreateFile, CountCreateFile};
+    ApiEntryGuard<decltype(Platform.ApiTable.DeleteFile)> g1_{Platform.ApiTable.DeleteFile, CountDeleteFile};
+    ApiEntryGuard<decltype(Platform.ApiTable.RemoveDirectory)> g2_{Platform.ApiTable.RemoveDirectory,
+                                                                   CountRemoveDirectory};
+    ApiEntryGuard<decltype(Platform.ApiTable.SetFileAttributes)> g4_{Platform.ApiTable.SetFileAttributes,
+                                                                     CountSetFileAttributes};
+    ApiEntryGuard<decltype(Platform.ApiTable.RegDeleteKey)> g6_{Platform.ApiTable.RegDeleteKey, CountRegDeleteKey};
+    ApiEntryGuard<decltype(Platform.ApiTable.RegDeleteValue)> g7_{Platform.ApiTable.RegDeleteValue,
+                                                                  CountRegDeleteValue};
+    ApiEntryGuard<decltype(Platform.ApiTable.RegSetValueEx)> g8_{Platform.ApiTable.RegSetValueEx, CountRegSetValueEx};
+    ApiEntryGuard<decltype(Platform.ApiTable.RemoveFontResource)> g9_{Platform.ApiTable.RemoveFontResource,
+                                                                      CountRemoveFontResource};
+    ApiEntryGuard<decltype(Platform.ApiTable.WritePrivateProfileString)> g10_{
+        Platform.ApiTable.WritePrivateProfileString, CountWriteProfile};
+    ApiEntryGuard<decltype(Platform.ApiTable.CreateProcess)> g11_{Platform.ApiTable.CreateProcess, CountCreateProcess};
+    ApiEntryGuard<decltype(Platform.ApiTable.ShellExecute)> g12_{Platform.ApiTable.ShellExecute, CountShellExecute};
 };
 
 TEST_F(RunAfterLoad, AFailedLoadEndsTheRunBeforeAnyRemoval) {
@@ -791,13 +800,13 @@ TEST_F(RunAfterLoad, AFailedLoadEndsTheRunBeforeAnyRemoval) {
     for (uint32_t i = 0; i < 2000 && runs < 12 && !HasFailure(); ++i) {
         Input in = MakeInput(pool, seed, i);
         if (in.dataOffset != kProgramPartSize || uninstpack::DecodeStream(in.stream).ok) continue;
-        const LONG baseline = LiveBlockCount;
+        const LONG baseline = Heap.LiveBlockCount;
         BoxAnswer = IDOK;
         EXPECT_EQ(-1, RunOver(in.stream)) << "input " << i;
         EXPECT_EQ(0, RemovalCalls) << "input " << i;
         EXPECT_EQ(1u, Boxes.size()) << "input " << i;
-        EXPECT_EQ(baseline, LiveBlockCount) << "input " << i;
-        EXPECT_EQ(nullptr, FileEntries);
+        EXPECT_EQ(baseline, Heap.LiveBlockCount) << "input " << i;
+        EXPECT_EQ(nullptr, Data.FileEntries);
         ++runs;
     }
     EXPECT_EQ(12, runs);

@@ -13,7 +13,6 @@
 
 #include "data/install_records.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
 #include "pack/uninst_data.h"
 #include "platform/api_table.h"
 #include "removal/file_pass.h"
@@ -21,6 +20,7 @@
 #include "removal/shortcut_pass.h"
 #include "run/command_line.h"
 #include "run/pre_removal.h"
+#include "run/session.h"
 #include "support/api_guard.h"
 #include "support/loaded_data.h"
 #include "support/process_globals.h"
@@ -76,10 +76,10 @@ class LongPaths : public ::testing::Test {
 protected:
     ProcessGlobalsGuard globals_;
     void SetUp() override {
-        InstallDir = installDir_.Buffer();
-        WorkPath = workPath_.Buffer();
-        ModulePath = modulePath_.Buffer();
-        wcscpy(InstallDir, kInstallDir.c_str());
+        Paths.InstallDir = installDir_.Buffer();
+        Paths.WorkPath = workPath_.Buffer();
+        Paths.ModulePath = modulePath_.Buffer();
+        wcscpy(Paths.InstallDir, kInstallDir.c_str());
         g_calls.clear();
     }
     void TearDown() override {
@@ -90,10 +90,12 @@ protected:
     }
 
     Guarded installDir_{kPathCapacity}, workPath_{kPathCapacity}, modulePath_{kPathCapacity};
-    ApiEntryGuard<decltype(ApiTable.DeleteFile)> delete_{ApiTable.DeleteFile, RecordDeleteFile};
-    ApiEntryGuard<decltype(ApiTable.RemoveDirectory)> rmdir_{ApiTable.RemoveDirectory, RecordRemoveDirectory};
-    ApiEntryGuard<decltype(ApiTable.GetFileAttributes)> attributes_{ApiTable.GetFileAttributes, NothingThere};
-    ApiEntryGuard<decltype(ApiTable.SetCurrentDirectory)> cd_{ApiTable.SetCurrentDirectory, StayHere};
+    ApiEntryGuard<decltype(Platform.ApiTable.DeleteFile)> delete_{Platform.ApiTable.DeleteFile, RecordDeleteFile};
+    ApiEntryGuard<decltype(Platform.ApiTable.RemoveDirectory)> rmdir_{Platform.ApiTable.RemoveDirectory,
+                                                                      RecordRemoveDirectory};
+    ApiEntryGuard<decltype(Platform.ApiTable.GetFileAttributes)> attributes_{Platform.ApiTable.GetFileAttributes,
+                                                                             NothingThere};
+    ApiEntryGuard<decltype(Platform.ApiTable.SetCurrentDirectory)> cd_{Platform.ApiTable.SetCurrentDirectory, StayHere};
 };
 
 }  // namespace
@@ -146,7 +148,7 @@ TEST_F(LongPaths, CommandIsPreparedWholeOrNotAtAll) {
         // Unquoted, relative to InstallDir: the whole text is the program.
         const std::wstring text(cch - kInstallDir.size(), L'c');
         PreRemovalCommand command;
-        bool prepared = PreparePreRemovalCommand(text.c_str(), &command);
+        bool prepared = PreparePreRemovalCommand(text.c_str(), Paths.WorkPath, &command);
         EXPECT_EQ(cch < kPathCapacity, prepared);
         if (prepared) EXPECT_EQ(Utf8(kInstallDir + text), Utf8(command.program));
         ASSERT_TRUE(workPath_.Intact());
@@ -156,13 +158,13 @@ TEST_F(LongPaths, CommandIsPreparedWholeOrNotAtAll) {
 TEST_F(LongPaths, RemovalPathOfAThousandCharactersStaysInWorkPath) {
     const std::wstring argument(1000, L'p');
     const std::wstring line = L"_uins1.exe /D\"" + argument + L"\" /S";
-    ParseCommandLine(line.c_str());
-    EXPECT_EQ(Utf8(argument.substr(0, kPathCapacity - 1)), Utf8(WorkPath));
-    EXPECT_TRUE(RemovalPathCut);
+    ParseCommandLine(line.c_str(), Paths.WorkPath);
+    EXPECT_EQ(Utf8(argument.substr(0, kPathCapacity - 1)), Utf8(Paths.WorkPath));
+    EXPECT_TRUE(Session.RemovalPathCut);
     const std::wstring fits(kPathCapacity - 1, L'p');
-    ParseCommandLine((L"_uins1.exe /D\"" + fits + L"\"").c_str());
-    EXPECT_FALSE(RemovalPathCut);
-    EXPECT_EQ(Utf8(fits), Utf8(WorkPath));
+    ParseCommandLine((L"_uins1.exe /D\"" + fits + L"\"").c_str(), Paths.WorkPath);
+    EXPECT_FALSE(Session.RemovalPathCut);
+    EXPECT_EQ(Utf8(fits), Utf8(Paths.WorkPath));
 }
 
 TEST(LongMessage, ElevenHundredCharactersWithAThousandCharacterArgument) {
@@ -172,10 +174,10 @@ TEST(LongMessage, ElevenHundredCharactersWithAThousandCharacterArgument) {
     text.replace(50, 2, L"%s");
     const std::wstring argument(1000, L'a');
     WCHAR* entries[] = {&text[0], nullptr};
-    MessageTable = entries;
+    Data.MessageTable = entries;
     Guarded buffer(kMessageBufferCch);
     FormatMessageText(buffer.Buffer(), 0, argument.c_str());
-    MessageTable = nullptr;
+    Data.MessageTable = nullptr;
     EXPECT_TRUE(buffer.Intact());
     const std::wstring whole = text.substr(0, 50) + argument + text.substr(52);
     EXPECT_EQ(Utf8(whole.substr(0, kMessageBufferCch - 1)), Utf8(buffer.Buffer()));

@@ -110,7 +110,7 @@ TEST(ConversionHelpers, NarrowDupKeepsNullAndCopiesOnlyTheCount) {
 // --- the replacement table -------------------------------------------------------------------
 
 TEST(NarrowTable, EntriesFollowThePlatformTable) {
-    ApiTableT table = ApiTable;
+    ApiTable table = Platform.ApiTable;
     InstallNarrowTable(&table);
     // Every entry but MessageBox leaves its wide call: a W import left in place fails on a
     // system without the wide calls.
@@ -140,12 +140,12 @@ TEST(NarrowTable, EntriesFollowThePlatformTable) {
 #ifdef UNINST_NARROW_TABLE
 TEST(NarrowTable, TestBuildSelectsTheNarrowTable) {
     SelectPlatform();
-    EXPECT_FALSE(WidePlatform);
-    EXPECT_EQ(&MessageBoxW, ApiTable.MessageBox);
-    EXPECT_EQ(&FallbackSetWindowText, ApiTable.SetWindowText);
-    EXPECT_EQ(&FallbackSHGetPathFromIDList, ApiTable.SHGetPathFromIDList);
+    EXPECT_FALSE(Platform.WidePlatform);
+    EXPECT_EQ(&MessageBoxW, Platform.ApiTable.MessageBox);
+    EXPECT_EQ(&FallbackSetWindowText, Platform.ApiTable.SetWindowText);
+    EXPECT_EQ(&FallbackSHGetPathFromIDList, Platform.ApiTable.SHGetPathFromIDList);
     ReleasePlatform();  // nothing was loaded: the table stays as it is
-    EXPECT_EQ(&FallbackSHGetPathFromIDList, ApiTable.SHGetPathFromIDList);
+    EXPECT_EQ(&FallbackSHGetPathFromIDList, Platform.ApiTable.SHGetPathFromIDList);
 }
 #endif
 

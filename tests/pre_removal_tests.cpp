@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "data/memory_ops.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "folders/folder_codes.h"
 #include "folders/resolve_folder.h"
 #include "run/pre_removal.h"
@@ -29,15 +29,15 @@ class PathBuffers : public ::testing::Test {
 protected:
     ProcessGlobalsGuard globals_;
     void SetUp() override {
-        InstallDir = installDir_;
-        WorkPath = workPath_;
+        Paths.InstallDir = installDir_;
+        Paths.WorkPath = workPath_;
         wcscpy(installDir_, L"C:\\App Dir\\");
         workPath_[0] = 0;
-        blocks_ = LiveBlockCount;
+        blocks_ = Heap.LiveBlockCount;
         startDir_ = CurrentDirectory();
     }
     void TearDown() override {
-        EXPECT_EQ(blocks_, LiveBlockCount) << "a block was not released";
+        EXPECT_EQ(blocks_, Heap.LiveBlockCount) << "a block was not released";
         EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDirectory())) << "the current directory changed";
     }
 
@@ -77,7 +77,7 @@ TEST_F(PreRemovalCommandText, BecomesProgramAndArguments) {
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.text));
         PreRemovalCommand command;
-        ASSERT_TRUE(PreparePreRemovalCommand(c.text.c_str(), &command));
+        ASSERT_TRUE(PreparePreRemovalCommand(c.text.c_str(), Paths.WorkPath, &command));
         EXPECT_EQ(Utf8(c.program), Utf8(command.program));
         EXPECT_EQ(Utf8(c.arguments), Utf8(command.arguments));
         EXPECT_EQ(c.expanded, command.block != nullptr);
@@ -109,7 +109,7 @@ TEST_F(PreRemovalCommandText, WhatCannotBeStartedWholeIsRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PreRemovalCommand command;
-        EXPECT_EQ(c.prepared, PreparePreRemovalCommand(c.text.c_str(), &command));
+        EXPECT_EQ(c.prepared, PreparePreRemovalCommand(c.text.c_str(), Paths.WorkPath, &command));
         if (!c.prepared) {
             EXPECT_EQ(nullptr, command.block);
             EXPECT_EQ(nullptr, command.program);
@@ -120,10 +120,10 @@ TEST_F(PreRemovalCommandText, WhatCannotBeStartedWholeIsRefused) {
 
 TEST_F(PreRemovalCommandText, ExpansionWithoutItsBlockIsRefused) {
     // The length query's work buffer is the first allocation, the expansion's block the second.
-    FailAllocationCountdown = 2;
+    Heap.FailAllocationCountdown = 2;
     PreRemovalCommand command;
-    EXPECT_FALSE(PreparePreRemovalCommand(L"\"#Windows#\\notepad.exe\" /x", &command));
-    EXPECT_EQ(0, FailAllocationCountdown) << "the failure was not reached";
+    EXPECT_FALSE(PreparePreRemovalCommand(L"\"#Windows#\\notepad.exe\" /x", Paths.WorkPath, &command));
+    EXPECT_EQ(0, Heap.FailAllocationCountdown) << "the failure was not reached";
     EXPECT_EQ(nullptr, command.block);
     EXPECT_EQ(std::string(), Utf8(workPath_)) << "taken relative to InstallDir instead";
 }
@@ -216,7 +216,7 @@ TEST_F(PreRemovalStart, CommandLineOrFolderThatWouldNotFitIsNotStarted) {
     for (LONG failing = 1; failing <= 2; ++failing) {
         SCOPED_TRACE(failing == 1 ? "no command-line block" : "no directory block");
         g_start = StartRecord();
-        FailAllocationCountdown = failing;
+        Heap.FailAllocationCountdown = failing;
         EXPECT_FALSE(RunPreRemovalCommand(program.c_str(), L"", false));
         EXPECT_EQ(0, g_start.calls);
     }
@@ -333,7 +333,7 @@ TEST_F(FinishPage, TargetBeyondTheWorkingCopyOrWithoutMemoryIsNotOpened) {
     OpenFinishPage(tooLong.c_str());
     EXPECT_EQ(0, LastShellOpen.calls) << "opened with a cut working directory";
 
-    FailAllocationCountdown = 1;
+    Heap.FailAllocationCountdown = 1;
     OpenFinishPage(L"C:\\Docs\\readme.html");
     EXPECT_EQ(0, LastShellOpen.calls);
 }

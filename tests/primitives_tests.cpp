@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "folders/protected_folders.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
@@ -81,11 +80,11 @@ protected:
     void SetUp() override {
         OSVERSIONINFOA version = {};
         version.dwOSVersionInfoSize = sizeof(version);
-        IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        Platform.IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
         installDir_[0] = 0;
         workPath_[0] = 0;
-        InstallDir = installDir_;
-        WorkPath = workPath_;
+        Paths.InstallDir = installDir_;
+        Paths.WorkPath = workPath_;
     }
 
 private:
@@ -395,7 +394,7 @@ TEST_F(PrimitivesTest, WhenAStepOfTheComparisonFails) {
         EXPECT_TRUE(IsProtectedFolder((documents + L".").c_str()));
         EXPECT_FALSE(IsProtectedFolder(dir.Path().c_str()));
     }
-    IsNT = false;
+    Platform.IsNT = false;
     API_GUARD(SHGetPathFromIDList, ShellPathFails);
     for (const wchar_t* path : {L"C:\\Acme", L"C:\\Acme\\Bin"}) EXPECT_FALSE(IsProtectedFolder(path)) << Utf8(path);
 }

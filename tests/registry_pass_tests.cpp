@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "data/install_records.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "platform/api_table.h"
 #include "removal/progress.h"
 #include "removal/registry_pass.h"
@@ -57,7 +57,7 @@ protected:
     ProcessGlobalsGuard globals_;
     void SetUp() override {
         base_ = L"Software\\UninstRegistryPassTest-" + std::to_wstring(GetCurrentProcessId());
-        IsNT = true;
+        Platform.IsNT = true;
         ConnectPassUi();
         g_deleteKeyCalls.clear();
         g_openCalls = 0;
@@ -127,7 +127,7 @@ TEST_F(RegistryPassTest, KeyRecordsDeleteTheWholeTree) {
 }
 
 TEST_F(RegistryPassTest, KeyRecordOn9xIsOneDeleteCall) {
-    IsNT = false;
+    Platform.IsNT = false;
     Records records;
     records.Registry(HKEY_CLASSES_ROOT, L"Example.Document\\shell");
     records.Registry(HKEY_CURRENT_USER, L"");
@@ -141,16 +141,16 @@ TEST_F(RegistryPassTest, KeyRecordOn9xIsOneDeleteCall) {
 }
 
 TEST_F(RegistryPassTest, ReportsKeyAndEmptyRecordsFromItsBase) {
-    FileEntryCount = 1;
-    ShortcutEntryCount = 1;  // base 2F + S = 3
+    Data.FileEntryCount = 1;
+    Data.ShortcutEntryCount = 1;  // base 2F + S = 3
     Records records;
     records.Registry(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Value");  // no report
     records.Registry(HKEY_CURRENT_USER, Key(L"Missing"));
     records.Registry(HKEY_CURRENT_USER, L"");
     API_GUARD(SendMessage, RecordProgress);
-    ProgressBar = reinterpret_cast<HWND>(0x4242);
-    ProgressTotal = 100;
-    LastPercent = 1000;
+    Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
+    Removal.ProgressTotal = 100;
+    Screen.LastPercent = 1000;
 
     RemoveRegistryEntries();
 

@@ -9,7 +9,7 @@
 
 #include "data/data_locator.h"
 #include "data/memory_ops.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "folders/folder_codes.h"
 #include "folders/resolve_folder.h"
 #include "run/self_removal.h"
@@ -101,15 +101,15 @@ class SelfRemoval : public ::testing::Test {
 protected:
     ProcessGlobalsGuard globals_;
     void SetUp() override {
-        InstallDir = installDir_;
-        WorkPath = workPath_;
+        Paths.InstallDir = installDir_;
+        Paths.WorkPath = workPath_;
         installDir_[0] = 0;
         workPath_[0] = 0;
         OSVERSIONINFOA version = {};
         version.dwOSVersionInfoSize = sizeof(version);
-        IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-        ASSERT_TRUE(IsNT) << "the test platform reports the NT family";
-        blocks_ = LiveBlockCount;
+        Platform.IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        ASSERT_TRUE(Platform.IsNT) << "the test platform reports the NT family";
+        blocks_ = Heap.LiveBlockCount;
         temp_ = dir_.MakeFolder(L"temp");
         FakeTempFolder = temp_ + L"\\";
         LastShellOpen = ShellOpen();
@@ -117,7 +117,7 @@ protected:
     }
     void TearDown() override {
         for (int i = 1; i <= 4; ++i) Unschedule(TempCopy(i));
-        EXPECT_EQ(blocks_, LiveBlockCount) << "a block was not released";
+        EXPECT_EQ(blocks_, Heap.LiveBlockCount) << "a block was not released";
     }
     std::wstring TempCopy(int n) const { return temp_ + L"\\_uins" + std::to_wstring(n) + L".exe"; }
 
@@ -255,7 +255,7 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
         ++n;
         SetDataOffset(c.offset);
         if (!c.ownFileThere) ASSERT_TRUE(dir_.Remove(FakeModulePath));
-        FailAllocationCountdown = c.failingAllocation;
+        Heap.FailAllocationCountdown = c.failingAllocation;
         LastShellOpen = ShellOpen();
         EXPECT_FALSE(StartSelfRemoval());
         EXPECT_EQ(0, LastShellOpen.calls) << "a partial program was started";
@@ -280,7 +280,7 @@ TEST_F(StartCopy, NoFreeNameMeansNoCopy) {
 
 TEST_F(SelfRemoval, WininitGainsOneNulLinePerFileAndKeepsOtherLines) {
     API_GUARD(GetWindowsDirectory, FakeWindowsDirectory);
-    IsNT = false;
+    Platform.IsNT = false;
     FakeWindowsFolder = dir_.MakeFolder(L"windows");
     const std::wstring ini = FakeWindowsFolder + L"\\WININIT.INI";
     const std::string earlier = "[Rename]\r\nNUL=C:\\OLD.TMP\r\nfooxyz=C:\\X.TMP\r\n";

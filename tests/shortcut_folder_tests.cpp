@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "data/install_records.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "removal/folder_pass.h"
@@ -52,7 +52,7 @@ LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
     return 0;
 }
 
-typedef std::vector<std::wstring> Paths;
+typedef std::vector<std::wstring> PathList;
 
 class PassTest : public ::testing::Test {
 protected:
@@ -66,9 +66,9 @@ protected:
         ASSERT_FALSE(temp_.Path().empty());
         installDir_[0] = 0;
         workPath_[0] = 0;
-        InstallDir = installDir_;
-        WorkPath = workPath_;
-        IsNT = true;
+        Paths.InstallDir = installDir_;
+        Paths.WorkPath = workPath_;
+        Platform.IsNT = true;
         ConnectPassUi();
         g_removeDirCalls.clear();
         g_deleteFileCalls.clear();
@@ -143,7 +143,7 @@ TEST_F(PassTest, ShortcutFilePathMustFitWorkPath) {
         Records records;
         records.Shortcut(0, c.folder, L"", c.fileName);
         RemoveShortcutFiles();
-        EXPECT_EQ(c.deleted.empty() ? Paths{} : Paths{c.deleted}, g_deleteFileCalls);
+        EXPECT_EQ(c.deleted.empty() ? PathList{} : PathList{c.deleted}, g_deleteFileCalls);
     }
 }
 
@@ -166,7 +166,7 @@ TEST_F(PassTest, ShortcutWalkEndsAtTheProgramsFolder) {
     EXPECT_FALSE(Exists(product));
     EXPECT_FALSE(Exists(vendor));
     EXPECT_TRUE(Exists(programs));
-    EXPECT_EQ((Paths{product, vendor}), g_removeDirCalls);
+    EXPECT_EQ((PathList{product, vendor}), g_removeDirCalls);
 }
 
 TEST_F(PassTest, ShortcutFolderWalks) {
@@ -176,8 +176,8 @@ TEST_F(PassTest, ShortcutFolderWalks) {
         std::wstring first;   // relative to the temp folder; made empty unless holding is set
         std::wstring second;  // the same, or empty
         bool holding;         // first holds another product's shortcut
-        Paths tried;          // relative, in order
-        Paths remaining;      // relative
+        PathList tried;       // relative, in order
+        PathList remaining;   // relative
     };
     const std::vector<Case> cases = {
         {"levels 0 tries the folder only", 0, L"a\\b", L"", false, {L"a\\b"}, {L"a"}},
@@ -204,7 +204,7 @@ TEST_F(PassTest, ShortcutFolderWalks) {
 
         RemoveShortcutFolders();
 
-        Paths tried;
+        PathList tried;
         for (const std::wstring& path : c.tried)
             tried.push_back(path.find(L'\\') == std::wstring::npos && path == c.second ? path : temp_.Join(path));
         EXPECT_EQ(tried, g_removeDirCalls);
@@ -244,7 +244,7 @@ TEST_F(PassTest, ShortcutFolderTextMustFitAPathBuffer) {
         const char* name;
         std::wstring first;
         std::wstring second;
-        Paths tried;
+        PathList tried;
     };
     const std::wstring exact = PathOfLength(259);
     const std::wstring tooLong = PathOfLength(260);
@@ -281,7 +281,7 @@ TEST_F(PassTest, ShortcutFoldersThroughMacros) {
     RemoveShortcutFiles();
     RemoveShortcutFolders();
 
-    EXPECT_EQ((Paths{temp_.Join(L"m\\a\\b"), temp_.Join(L"n\\c"), temp_.Join(L"m\\a"), temp_.Join(L"n")}),
+    EXPECT_EQ((PathList{temp_.Join(L"m\\a\\b"), temp_.Join(L"n\\c"), temp_.Join(L"m\\a"), temp_.Join(L"n")}),
               g_removeDirCalls);
     EXPECT_EQ(L"#installdir#\\m\\a\\b", std::wstring(entry->firstFolder));
     EXPECT_EQ(L"#InstallDir#\\n\\c", std::wstring(entry->secondFolder));
@@ -300,11 +300,11 @@ TEST_F(PassTest, EmptiedChainGoesUpToTheInstallationFolder) {
 
     RemoveEmptiedFolders();
 
-    EXPECT_EQ((Paths{app + L"\\a\\b\\c", app + L"\\a\\b", app + L"\\a", app}), g_removeDirCalls);
+    EXPECT_EQ((PathList{app + L"\\a\\b\\c", app + L"\\a\\b", app + L"\\a", app}), g_removeDirCalls);
     EXPECT_FALSE(Exists(app + L"\\a"));
     EXPECT_TRUE(Exists(app + L"\\uninst.exe"));
     EXPECT_EQ(temp_.Path(), CurrentDirectory());
-    EXPECT_EQ(app + L"\\", std::wstring(InstallDir));
+    EXPECT_EQ(app + L"\\", std::wstring(Paths.InstallDir));
 }
 
 // A folder that is not empty is tried once for a run of records in it, and again when another
@@ -324,7 +324,7 @@ TEST_F(PassTest, FolderThatStaysIsTriedOncePerRunOfRecords) {
 
     RemoveEmptiedFolders();
 
-    EXPECT_EQ((Paths{app + L"\\kept", app + L"\\kept\\sub", app + L"\\kept"}), g_removeDirCalls);
+    EXPECT_EQ((PathList{app + L"\\kept", app + L"\\kept\\sub", app + L"\\kept"}), g_removeDirCalls);
     EXPECT_TRUE(Exists(app + L"\\kept\\sub\\left.txt"));
 }
 
@@ -362,7 +362,7 @@ TEST_F(PassTest, EmptiedFolderOfEachRecord) {
         Records records;
         records.File(expand(c.directory), c.fileName, c.flags);
         RemoveEmptiedFolders();
-        EXPECT_EQ(c.tried.empty() ? Paths{} : Paths{expand(c.tried)}, g_removeDirCalls);
+        EXPECT_EQ(c.tried.empty() ? PathList{} : PathList{expand(c.tried)}, g_removeDirCalls);
     }
 }
 
@@ -379,7 +379,7 @@ TEST_F(PassTest, EmptiedWalkEndsAtProgramFiles) {
     MakeInstallDir();
     RemoveEmptiedFolders();
 
-    EXPECT_EQ((Paths{app, vendor}), g_removeDirCalls);
+    EXPECT_EQ((PathList{app, vendor}), g_removeDirCalls);
     EXPECT_FALSE(Exists(vendor));
     EXPECT_TRUE(Exists(programFiles));
 }
@@ -410,7 +410,7 @@ TEST_F(PassTest, EmptiedFolderPathMustFitWorkPath) {
         Records records;
         records.File(c.directory, c.fileName);
         RemoveEmptiedFolders();
-        EXPECT_EQ(c.tried.empty() ? Paths{} : Paths{c.tried}, g_removeDirCalls);
+        EXPECT_EQ(c.tried.empty() ? PathList{} : PathList{c.tried}, g_removeDirCalls);
     }
 }
 
@@ -427,18 +427,18 @@ TEST_F(PassTest, PassesReportFromTheirBases) {
     API_GUARD(RemoveDirectory, RecordRemoveDirectoryOnly);
     API_GUARD(DeleteFile, RecordDeleteFileOnly);
     API_GUARD(SendMessage, RecordProgress);
-    ProgressBar = reinterpret_cast<HWND>(0x4242);
-    ProgressTotal = 100;  // positions read as percentages
+    Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
+    Removal.ProgressTotal = 100;  // positions read as percentages
 
-    LastPercent = 1000;
+    Screen.LastPercent = 1000;
     RemoveShortcutFiles();
     EXPECT_EQ((std::vector<WPARAM>{3, 4}), g_progress);
     g_progress.clear();
-    LastPercent = 1000;
+    Screen.LastPercent = 1000;
     RemoveShortcutFolders();
     EXPECT_EQ((std::vector<WPARAM>{3, 4}), g_progress);
     g_progress.clear();
-    LastPercent = 1000;
+    Screen.LastPercent = 1000;
     RemoveEmptiedFolders();
     EXPECT_EQ((std::vector<WPARAM>{5, 7}), g_progress);
 }

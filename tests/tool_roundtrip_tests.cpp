@@ -14,7 +14,7 @@
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "data/uninstall_data.h"
 #include "run/run_sequence.h"
 #include "run/ui_windows.h"
@@ -158,13 +158,13 @@ protected:
         exe_ = dir_.Join(L"uninst.exe");
         FakeModulePath = exe_;
         ShownBoxes.clear();
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &ModulePath));
-        baseline_ = LiveBlockCount;
+        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
+        baseline_ = Heap.LiveBlockCount;
     }
     void TearDown() override {
         ReleaseUninstallData();
-        EXPECT_EQ(baseline_, LiveBlockCount) << "blocks left after ReleaseUninstallData";
-        FreeBlock(&ModulePath);
+        EXPECT_EQ(baseline_, Heap.LiveBlockCount) << "blocks left after ReleaseUninstallData";
+        FreeBlock(&Paths.ModulePath);
     }
 
     // Writes the manifest, runs the tool's build with the real uninst.exe as the stub, and
@@ -192,47 +192,47 @@ protected:
     void ExpectLoadedAsWritten(const Json& manifest) {
         const std::vector<std::wstring> messages = ExpectedMessages(manifest);
         size_t loadedMessages = 0;
-        while (MessageTable && MessageTable[loadedMessages]) ++loadedMessages;
+        while (Data.MessageTable && Data.MessageTable[loadedMessages]) ++loadedMessages;
         EXPECT_EQ(messages.size(), loadedMessages);
         for (size_t n = 0; n < messages.size(); ++n)
             EXPECT_EQ(messages[n], GetMessageText(0, static_cast<int>(n))) << "message " << n;
 
         const Json none = Json::array();
         const Json& files = manifest.contains("files") ? manifest["files"] : none;
-        ASSERT_EQ(files.size(), FileEntryCount);
+        ASSERT_EQ(files.size(), Data.FileEntryCount);
         for (size_t i = 0; i < files.size(); ++i) {
             SCOPED_TRACE("file record " + std::to_string(i));
-            EXPECT_EQ(Field(files[i], "directory"), FileEntries[i]->directory);
-            EXPECT_EQ(Field(files[i], "fileName"), FileEntries[i]->fileName);
-            EXPECT_EQ(ExpectedFlags(files[i]), FileEntries[i]->flags);
+            EXPECT_EQ(Field(files[i], "directory"), Data.FileEntries[i]->directory);
+            EXPECT_EQ(Field(files[i], "fileName"), Data.FileEntries[i]->fileName);
+            EXPECT_EQ(ExpectedFlags(files[i]), Data.FileEntries[i]->flags);
         }
 
         const Json& shortcuts = manifest.contains("shortcuts") ? manifest["shortcuts"] : none;
-        ASSERT_EQ(shortcuts.size(), ShortcutEntryCount);
+        ASSERT_EQ(shortcuts.size(), Data.ShortcutEntryCount);
         for (size_t i = 0; i < shortcuts.size(); ++i) {
             SCOPED_TRACE("shortcut record " + std::to_string(i));
-            EXPECT_EQ(shortcuts[i].value("levels", 0u), ShortcutEntries[i]->levels);
-            EXPECT_EQ(Field(shortcuts[i], "firstFolder"), ShortcutEntries[i]->firstFolder);
-            EXPECT_EQ(Field(shortcuts[i], "secondFolder"), ShortcutEntries[i]->secondFolder);
-            EXPECT_EQ(Field(shortcuts[i], "fileName"), ShortcutEntries[i]->fileName);
+            EXPECT_EQ(shortcuts[i].value("levels", 0u), Data.ShortcutEntries[i]->levels);
+            EXPECT_EQ(Field(shortcuts[i], "firstFolder"), Data.ShortcutEntries[i]->firstFolder);
+            EXPECT_EQ(Field(shortcuts[i], "secondFolder"), Data.ShortcutEntries[i]->secondFolder);
+            EXPECT_EQ(Field(shortcuts[i], "fileName"), Data.ShortcutEntries[i]->fileName);
         }
 
         const Json& registry = manifest.contains("registry") ? manifest["registry"] : none;
-        ASSERT_EQ(registry.size(), RegistryEntryCount);
+        ASSERT_EQ(registry.size(), Data.RegistryEntryCount);
         for (size_t i = 0; i < registry.size(); ++i) {
             SCOPED_TRACE("registry record " + std::to_string(i));
             std::wstring path = Field(registry[i], "key");
             if (registry[i].contains("value")) path += L"\\\\" + Field(registry[i], "value");
-            EXPECT_EQ(ExpectedRoot(registry[i]["root"]), RegistryEntries[i]->root);
-            EXPECT_EQ(path, RegistryEntries[i]->path);
+            EXPECT_EQ(ExpectedRoot(registry[i]["root"]), Data.RegistryEntries[i]->root);
+            EXPECT_EQ(path, Data.RegistryEntries[i]->path);
         }
 
-        ASSERT_NE(nullptr, RunSettings);
+        ASSERT_NE(nullptr, Data.RunSettings);
         const Json settings = manifest.value("settings", Json::object());
         DWORD flags = settings.value("otherFlags", 0u);
         if (settings.value("wait", false)) flags |= kRunWaitForCommand;
         if (settings.value("keepVisualStyles", false)) flags |= kRunFullVisualStyles;
-        EXPECT_EQ(flags, RunSettings->flags);
+        EXPECT_EQ(flags, Data.RunSettings->flags);
         for (const char* name : {"command", "finishPage"}) {
             const WCHAR* loaded = std::string(name) == "command" ? PreRemovalCommandText() : FinishPageText();
             if (!settings.contains(name)) {
@@ -248,8 +248,9 @@ protected:
     std::wstring exe_;
     std::ostringstream out_, err_;
     LONG baseline_ = 0;
-    ApiEntryGuard<decltype(ApiTable.GetModuleFileName)> moduleGuard_{ApiTable.GetModuleFileName, FakeModuleFileName};
-    ApiEntryGuard<decltype(ApiTable.MessageBox)> boxGuard_{ApiTable.MessageBox, RecordMessageBox};
+    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> moduleGuard_{Platform.ApiTable.GetModuleFileName,
+                                                                              FakeModuleFileName};
+    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> boxGuard_{Platform.ApiTable.MessageBox, RecordMessageBox};
 };
 
 TEST_F(ToolRoundTrip, EveryRecordLoadsAsTheManifestWrites) {
@@ -347,8 +348,8 @@ TEST_F(ToolRoundTrip, HarvestedTreeWithGermanTextsIsRemovedWhole) {
     EXPECT_EQ(std::wstring(L"&Ja"), GetMessageText(0, 3));
     EXPECT_EQ(std::wstring(L"Deinstallation von Notizen"), GetMessageText(0, 0));
     EXPECT_NE(nullptr, wcsstr(GetMessageText(0, 1), L"zugeh\u00f6rigen")) << Utf8(GetMessageText(0, 1));
-    ASSERT_EQ(9u, FileEntryCount);
-    EXPECT_EQ(kFileInUseCheck, FileEntries[1]->flags);
+    ASSERT_EQ(9u, Data.FileEntryCount);
+    EXPECT_EQ(kFileInUseCheck, Data.FileEntries[1]->flags);
     ReleaseUninstallData();
 
     EXPECT_EQ(0u, RunProgram(exe_, L"/S"));

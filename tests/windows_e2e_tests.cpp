@@ -58,6 +58,8 @@ TEST_F(UninstallRun, ConfirmedRunEndsWithTheFinalNotice) {
     EXPECT_TRUE(AnswerBox(box, IDOK));
     EXPECT_EQ(0u, child.Wait());
     EXPECT_EQ((std::vector<std::wstring>{Box(1), ProgressDialog(), Box(2)}), child.Watch().shown);
+    // Icon 800 of the program's own instance: the 9x family's GetModuleHandleW would give none.
+    EXPECT_EQ(std::vector<std::wstring>{L"VorlixClass"}, child.Watch().iconClasses);
 }
 
 TEST_F(UninstallRun, CancelledConfirmationEndsWithZeroAndShowsNothingMore) {

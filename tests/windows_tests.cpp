@@ -11,7 +11,7 @@
 
 #include "data/install_records.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "platform/api_table.h"
 #include "removal/file_pass.h"
 #include "removal/progress.h"
@@ -290,14 +290,14 @@ protected:
     void SetUp() override {
         g_sent.clear();
         g_peeks = 0;
-        ProgressBar = reinterpret_cast<HWND>(0x4242);
+        Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
         ConnectPassUi();
     }
     // Percentages sent to the bar since the last call.
     std::vector<WPARAM> Sent() {
         std::vector<WPARAM> out;
         for (const SentMessage& m : g_sent) {
-            EXPECT_EQ(ProgressBar, m.window);
+            EXPECT_EQ(Screen.ProgressBar, m.window);
             EXPECT_EQ(static_cast<UINT>(PBM_SETPOS), m.message);
             out.push_back(m.wParam);
         }
@@ -335,7 +335,7 @@ TEST_F(ProgressReports, SetProgressSendsOnlyChangesAndPumpsOncePerChange) {
 TEST_F(ProgressReports, WithoutBarStillPumpsOnChange) {
     API_GUARD(SendMessage, RecordSend);
     API_GUARD(PeekMessage, CountPeek);
-    ProgressBar = nullptr;
+    Screen.ProgressBar = nullptr;
     SetProgress(5);
     EXPECT_TRUE(g_sent.empty());
     EXPECT_EQ(1, g_peeks);
@@ -362,8 +362,8 @@ TEST_F(ProgressReports, ReportProgressScalesToTotalAndIsSilentWithoutTotal) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.position << "/" << c.total);
-        LastPercent = 0;
-        ProgressTotal = c.total;
+        Screen.LastPercent = 0;
+        Removal.ProgressTotal = c.total;
         ReportProgress(c.position);
         std::vector<WPARAM> expected;
         if (c.percent) expected.push_back(c.percent);
@@ -373,14 +373,14 @@ TEST_F(ProgressReports, ReportProgressScalesToTotalAndIsSilentWithoutTotal) {
 
 // The stretches lie in run order and tile the total, so the bar never moves back between passes.
 TEST_F(ProgressReports, PassStretchesFollowRunOrder) {
-    FileEntryCount = 3;
-    ShortcutEntryCount = 2;
-    RegistryEntryCount = 4;
+    Data.FileEntryCount = 3;
+    Data.ShortcutEntryCount = 2;
+    Data.RegistryEntryCount = 4;
     EXPECT_EQ(0u, FilePassBase());
     EXPECT_EQ(3u, ShortcutPassBase());
     EXPECT_EQ(5u, EmptiedFolderPassBase());
     EXPECT_EQ(8u, RegistryPassBase());
-    EXPECT_EQ(12u, RegistryPassBase() + RegistryEntryCount);  // R + 2F + S
+    EXPECT_EQ(12u, RegistryPassBase() + Data.RegistryEntryCount);  // R + 2F + S
 }
 
 int g_dispatched = 0;
@@ -437,14 +437,14 @@ protected:
     }
     void SetUp() override {
         ASSERT_NE(nullptr, resources_);
-        ModuleInstance = resources_;
-        InstallDir = installDir_;
-        WorkPath = workPath_;
+        Platform.ModuleInstance = resources_;
+        Paths.InstallDir = installDir_;
+        Paths.WorkPath = workPath_;
         ConnectPassUi();
         ASSERT_TRUE(LoadMessages(StandardMessages()));
     }
     void TearDown() override {
-        PassUi = PassUiT{};
+        Removal.PassUi = PassUi{};
         CloseProgressDialog();
         DestroyMainWindow();
         DeleteDialogFont();
@@ -462,7 +462,7 @@ std::wstring Message(int n) { return Text(StandardMessages()[n]); }
 TEST_F(RunWindows, MainWindowIsHiddenCentredAndDrainsItsQueueOnDestroy) {
     ASSERT_TRUE(RegisterMainWindowClass());
     ASSERT_TRUE(CreateMainWindow());
-    HWND window = MainWindow;
+    HWND window = Screen.MainWindow;
     EXPECT_EQ(L"VorlixClass", WindowClass(window));
     EXPECT_EQ(Message(0), WindowText(window));
     EXPECT_FALSE(IsWindowVisible(window));
@@ -484,7 +484,7 @@ TEST_F(RunWindows, MainWindowIsHiddenCentredAndDrainsItsQueueOnDestroy) {
     g_dispatched = 0;
     PostMessageW(counter, WM_APP, 0, 0);
     DestroyMainWindow();
-    EXPECT_EQ(nullptr, MainWindow);
+    EXPECT_EQ(nullptr, Screen.MainWindow);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(1, g_dispatched) << "the queue is drained up to WM_QUIT";
     MSG msg;
@@ -499,25 +499,25 @@ TEST_F(RunWindows, ProgressDialogShowsTitleAndStageTextsAndCannotBeClosed) {
     ASSERT_TRUE(RegisterMainWindowClass());
     ASSERT_TRUE(CreateMainWindow());
     ASSERT_TRUE(OpenProgressDialog());
-    EXPECT_EQ(MainWindow, GetWindow(ProgressDialog, GW_OWNER));
-    HWND dialog = ProgressDialog;
+    EXPECT_EQ(Screen.MainWindow, GetWindow(Screen.ProgressDialog, GW_OWNER));
+    HWND dialog = Screen.ProgressDialog;
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(Message(0), WindowText(dialog));
     EXPECT_EQ(Message(11), WindowText(GetDlgItem(dialog, IDC_TEXT)));
-    EXPECT_EQ(GetDlgItem(dialog, IDC_PROGRESS), ProgressBar);
-    EXPECT_EQ(4u, ProgressTotal) << "R + 2F + S with two file records";
+    EXPECT_EQ(GetDlgItem(dialog, IDC_PROGRESS), Screen.ProgressBar);
+    EXPECT_EQ(4u, Removal.ProgressTotal) << "R + 2F + S with two file records";
     PBRANGE range;
-    SendMessageW(ProgressBar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    SendMessageW(Screen.ProgressBar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     EXPECT_EQ(0, range.iLow);
     EXPECT_EQ(100, range.iHigh);
 
     // Every child has the normal-weight copy of the dialog font.
-    ASSERT_NE(nullptr, DialogFont);
+    ASSERT_NE(nullptr, Screen.DialogFont);
     LOGFONTW font;
-    ASSERT_TRUE(GetObjectW(DialogFont, sizeof(font), &font));
+    ASSERT_TRUE(GetObjectW(Screen.DialogFont, sizeof(font), &font));
     EXPECT_EQ(FW_NORMAL, font.lfWeight);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        EXPECT_EQ(reinterpret_cast<WPARAM>(DialogFont), SendMessageW(child, WM_GETFONT, 0, 0));
+        EXPECT_EQ(reinterpret_cast<WPARAM>(Screen.DialogFont), SendMessageW(child, WM_GETFONT, 0, 0));
 
     for (int stage : {12, 13, 14}) {
         ShowProgressText(stage);
@@ -536,14 +536,14 @@ TEST_F(RunWindows, ProgressDialogShowsTitleAndStageTextsAndCannotBeClosed) {
 
     ShowProgressText(11);
     ReportProgress(1);
-    EXPECT_EQ(25, SendMessageW(ProgressBar, PBM_GETPOS, 0, 0));
+    EXPECT_EQ(25, SendMessageW(Screen.ProgressBar, PBM_GETPOS, 0, 0));
     Shot(dialog, L"progress");
     SetProgress(250);
-    EXPECT_EQ(100, SendMessageW(ProgressBar, PBM_GETPOS, 0, 0));
+    EXPECT_EQ(100, SendMessageW(Screen.ProgressBar, PBM_GETPOS, 0, 0));
 
     CloseProgressDialog();
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(0u, ProgressTotal) << "no reports after the dialog has gone";
+    EXPECT_EQ(0u, Removal.ProgressTotal) << "no reports after the dialog has gone";
     DestroyMainWindow();
     UnregisterClassW(L"VorlixClass", resources_);
 }
@@ -557,7 +557,7 @@ int AnswerPrompt(const std::wstring& path, Act act, std::wstring* shownText = nu
         if (shownText) {
             *shownText = L"";
             for (const ControlInfo& c : ListControls(dialog)) *shownText += std::to_wstring(c.id) + L"=" + c.text + L";";
-            *shownText += L"owner=" + std::to_wstring(GetWindow(dialog, GW_OWNER) == MainWindow);
+            *shownText += L"owner=" + std::to_wstring(GetWindow(dialog, GW_OWNER) == Screen.MainWindow);
         }
         act(dialog);
     });
@@ -677,22 +677,22 @@ TEST_F(RunWindows, BuildFileRecordPathExpandsALeadingMacroAndUsesOnlyFullPaths) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.directory));
-        EXPECT_EQ(c.verdict, BuildFileRecordPath(c.directory.c_str(), c.fileName));
-        EXPECT_EQ(c.expected, std::wstring(WorkPath));
+        EXPECT_EQ(c.verdict, BuildFileRecordPath(c.directory.c_str(), c.fileName, Paths.WorkPath));
+        EXPECT_EQ(c.expected, std::wstring(Paths.WorkPath));
     }
     // Bounds: "C:\App\" (7) + "d\" (2) + name; 259 characters fit, 260 do not.
     for (const wchar_t* directory : {L".\\d", L"#InstallDir#\\d"}) {
         for (size_t length : {258u, 259u, 260u}) {
             SCOPED_TRACE(length);
             std::wstring name(length - 9, L'n');
-            PathVerdict verdict = BuildFileRecordPath(directory, name.c_str());
+            PathVerdict verdict = BuildFileRecordPath(directory, name.c_str(), Paths.WorkPath);
             EXPECT_EQ(length <= 259 ? PathUsable : PathTooLong, verdict);
-            EXPECT_EQ(verdict == PathUsable ? L"C:\\App\\d\\" + name : L"", std::wstring(WorkPath));
+            EXPECT_EQ(verdict == PathUsable ? L"C:\\App\\d\\" + name : L"", std::wstring(Paths.WorkPath));
         }
     }
     // A macro whose folder does not resolve here is refused too.
     API_GUARD(SHGetPathFromIDList, NoShellPath);
-    EXPECT_EQ(PathUnknownMacro, BuildFileRecordPath(L"#Fonts#", L"a.ttf"));
+    EXPECT_EQ(PathUnknownMacro, BuildFileRecordPath(L"#Fonts#", L"a.ttf", Paths.WorkPath));
 }
 
 TEST_F(RunWindows, CheckFilesInUseFindsOnlyHeldGuardedFiles) {

@@ -181,9 +181,9 @@ TEST_F(Wow64Test, KeyTreesGoInThe64BitViewWithOrWithoutRegDeleteKeyEx) {
         LayProductKeys(k32);
         LayProductKeys(k64);
         Use64BitViews(true);
-        ASSERT_EQ(KEY_WOW64_64KEY, RegistryView);
-        ASSERT_TRUE(Wow64Calls.RegDeleteKeyEx != nullptr);
-        if (!withEx) Wow64Calls.RegDeleteKeyEx = nullptr;
+        ASSERT_EQ(KEY_WOW64_64KEY, Platform.RegistryView);
+        ASSERT_TRUE(Platform.Wow64.RegDeleteKeyEx != nullptr);
+        if (!withEx) Platform.Wow64.RegDeleteKeyEx = nullptr;
         EXPECT_EQ(ERROR_SUCCESS, DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct));
         Use64BitViews(false);
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProduct, k64));

@@ -1,16 +1,15 @@
 // The uninstall data's format, the one definition its reader (the program) and its writers
-// (pack/, the authoring tool) share: chunk tags and headers, flag bits, record limits and the
-// data locator. Constants and plain layouts only, and nothing but <stddef.h>/<stdint.h>, so the
-// program can include it without growing and the portable code without Win32.
+// (pack/, the authoring tool) share: chunk tags and headers, message numbers, flag bits, record
+// limits and the data locator. Constants and plain layouts only, and nothing but
+// <stddef.h>/<stdint.h>, so the program can include it without growing and the portable code
+// without Win32.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
 
-// ChunkHeader::tag. A namespace rather than an enum class, so that a tag compares with and
-// passes as the header's plain 16-bit field; unscoped, MessageTable and RunSettings would
-// collide with the program's globals of those names.
-namespace ChunkTag {
-enum : uint16_t {
+// ChunkHeader::tag. Unscoped, so that a tag compares with and passes as the header's plain
+// 16-bit field; written ChunkTag::MessageTable all the same.
+enum ChunkTag : uint16_t {
     MessageTable = 0x1234,
     FileList = 0x1235,
     ShortcutList = 0x1236,
@@ -19,7 +18,32 @@ enum : uint16_t {
     Integrity = 0x1240,  // u32 CRC-32 of every stream byte before its header; older programs skip it
     End = 0x7F7F,
 };
-}  // namespace ChunkTag
+
+// The numbers of the message table's texts, every text the uninstaller shows; the authoring tool
+// checks a table by the same names and ranges.
+enum MessageId : int {
+    kMessageCaption = 0,  // the caption of every window and box
+    kMessageConfirmation = 1,
+    kMessageFinalNotice = 2,
+    kMessageYes = 3,  // the read-only prompt's buttons, 3 to 6, which need four access keys
+    kMessageYesToAll = 4,
+    kMessageNo = 5,
+    kMessageNoToAll = 6,
+    kMessageOutOfMemory = 7,  // 7 to 10 hold the one "%s" the uninstaller formats, with a path
+    kMessageDamaged = 8,
+    kMessageReadOnly = 9,
+    kMessageSharedFile = 10,
+    kMessageRemovingFiles = 11,  // the progress texts, 11 to 14
+    kMessageRemovingShortcuts = 12,
+    kMessageRemovingFolders = 13,
+    kMessageRemovingRegistry = 14,
+    kMessageStillRunning = 15,
+    kMessageCount = 16,  // the uninstaller shows every one of these
+};
+constexpr int kFirstButtonMessage = kMessageYes;
+constexpr int kLastButtonMessage = kMessageNoToAll;
+constexpr int kFirstPathMessage = kMessageOutOfMemory;
+constexpr int kLastPathMessage = kMessageSharedFile;
 
 // Every integer in the stream is little-endian, and nothing is padded.
 struct ChunkHeader {

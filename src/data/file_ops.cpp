@@ -5,7 +5,7 @@
 
 HANDLE OpenExistingFile(const WCHAR* path, DWORD access) {
     DWORD share = (access & GENERIC_WRITE) ? 0 : FILE_SHARE_READ;
-    return ApiTable.CreateFile(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return Platform.ApiTable.CreateFile(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool ReadExact(HANDLE file, void* buffer, DWORD cb) {

@@ -7,16 +7,6 @@
 #include "data/message_table.h"
 #include "data/uninstall_data.h"
 
-FileEntry** FileEntries = nullptr;
-DWORD FileEntryCount = 0;
-ShortcutEntry** ShortcutEntries = nullptr;
-DWORD ShortcutEntryCount = 0;
-RegistryEntry** RegistryEntries = nullptr;
-DWORD RegistryEntryCount = 0;
-
-RunSettingsHeader* RunSettings = nullptr;
-DWORD RunSettingsSize = 0;
-
 // Staging area sizes in units: each kind's text limit plus one terminator per text.
 static const DWORD kFileStagingCch = kFileEntryTextLimit + 2;
 static const DWORD kShortcutStagingCch = kShortcutEntryTextLimit + 3;
@@ -137,15 +127,17 @@ static ReadResult ReadListChunk(HANDLE file, Entry*** entries, DWORD* count, DWO
 }
 
 ReadResult ReadFileListChunk(HANDLE file) {
-    return ReadListChunk(file, &FileEntries, &FileEntryCount, kFileStagingCch, ReadFileRecord);
+    return ReadListChunk(file, &Data.FileEntries, &Data.FileEntryCount, kFileStagingCch, ReadFileRecord);
 }
 
 ReadResult ReadShortcutListChunk(HANDLE file) {
-    return ReadListChunk(file, &ShortcutEntries, &ShortcutEntryCount, kShortcutStagingCch, ReadShortcutRecord);
+    return ReadListChunk(file, &Data.ShortcutEntries, &Data.ShortcutEntryCount, kShortcutStagingCch,
+                         ReadShortcutRecord);
 }
 
 ReadResult ReadRegistryListChunk(HANDLE file) {
-    return ReadListChunk(file, &RegistryEntries, &RegistryEntryCount, kRegistryStagingCch, ReadRegistryRecord);
+    return ReadListChunk(file, &Data.RegistryEntries, &Data.RegistryEntryCount, kRegistryStagingCch,
+                         ReadRegistryRecord);
 }
 
 // A non-zero offset must name a text in the text area whose terminator lies inside the block.
@@ -169,8 +161,8 @@ bool IsValidRunSettingsBlock(const BYTE* block, DWORD cb) {
 }
 
 const WCHAR* RunSettingsText(DWORD offset) {
-    if (!RunSettings || offset < kRunSettingsHeaderSize || offset >= RunSettingsSize) return nullptr;
-    return reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(RunSettings) + offset);
+    if (!Data.RunSettings || offset < kRunSettingsHeaderSize || offset >= Data.RunSettingsSize) return nullptr;
+    return reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(Data.RunSettings) + offset);
 }
 
 template <typename Entry>
@@ -183,10 +175,10 @@ static void ReleaseList(Entry*** entries, DWORD* count) {
 }
 
 void ReleaseUninstallData() {
-    ReleaseList(&RegistryEntries, &RegistryEntryCount);
-    ReleaseList(&ShortcutEntries, &ShortcutEntryCount);
-    ReleaseList(&FileEntries, &FileEntryCount);
-    FreeBlock(&RunSettings);
-    RunSettingsSize = 0;
+    ReleaseList(&Data.RegistryEntries, &Data.RegistryEntryCount);
+    ReleaseList(&Data.ShortcutEntries, &Data.ShortcutEntryCount);
+    ReleaseList(&Data.FileEntries, &Data.FileEntryCount);
+    FreeBlock(&Data.RunSettings);
+    Data.RunSettingsSize = 0;
     ReleaseMessageTable();
 }

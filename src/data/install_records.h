@@ -1,6 +1,6 @@
 // The install records (files, shortcuts, registry entries) and the RunSettings block, their
-// chunk readers and their release. The lists are filled by LoadUninstallData and read by the
-// run and the removal passes; only the shortcut-folder pass changes records after loading.
+// chunk readers and their release. The lists (Data, uninstall_data.h) are filled by
+// LoadUninstallData and read by the run and the removal passes, which never change them.
 #pragma once
 #include <windows.h>
 
@@ -25,25 +25,17 @@ struct RegistryEntry {
     WCHAR* path;
 };
 
-extern FileEntry** FileEntries;
-extern DWORD FileEntryCount;
-extern ShortcutEntry** ShortcutEntries;
-extern DWORD ShortcutEntryCount;
-extern RegistryEntry** RegistryEntries;
-extern DWORD RegistryEntryCount;
-
-// The block as stored (not zero-filled), or null. After a successful load it is never null,
-// and both offsets are 0 or name a text whose terminator lies inside the block.
-extern RunSettingsHeader* RunSettings;
-extern DWORD RunSettingsSize;  // bytes in the block
-
 // The text at a non-zero offset of RunSettings, or null for offset 0 or no block. The text may
 // lie at an odd address when the writer put it there.
 const WCHAR* RunSettingsText(DWORD offset);
-inline const WCHAR* PreRemovalCommandText() { return RunSettings ? RunSettingsText(RunSettings->commandOffset) : nullptr; }
-inline const WCHAR* FinishPageText() { return RunSettings ? RunSettingsText(RunSettings->finishPageOffset) : nullptr; }
+inline const WCHAR* PreRemovalCommandText() {
+    return Data.RunSettings ? RunSettingsText(Data.RunSettings->commandOffset) : nullptr;
+}
+inline const WCHAR* FinishPageText() {
+    return Data.RunSettings ? RunSettingsText(Data.RunSettings->finishPageOffset) : nullptr;
+}
 
-// True when a block of cb bytes is a RunSettings block the run may use (see RunSettings).
+// True when a block of cb bytes is a RunSettings block the run may use (see Data.RunSettings).
 bool IsValidRunSettingsBlock(const BYTE* block, DWORD cb);
 
 // Chunk readers for the three lists (file at the payload's first byte): 0, 7 (memory) or 8

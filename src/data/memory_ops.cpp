@@ -2,11 +2,10 @@
 // count that lets tests prove every reader releases what it allocated.
 #include "data/memory_ops.h"
 
-LONG LiveBlockCount = 0;
-LONG FailAllocationCountdown = 0;
+HeapCounts Heap;
 
 static bool InjectedFailure() {
-    return FailAllocationCountdown > 0 && --FailAllocationCountdown == 0;
+    return Heap.FailAllocationCountdown > 0 && --Heap.FailAllocationCountdown == 0;
 }
 
 // HeapCompact coalesces free blocks and may return committed pages, which is sometimes the
@@ -24,14 +23,14 @@ static void* HeapAllocWithRetry(DWORD flags, SIZE_T cb) {
 bool AllocBlock(SIZE_T cb, void** out) {
     *out = InjectedFailure() ? nullptr : HeapAllocWithRetry(0, cb);
     if (!*out) return false;
-    ++LiveBlockCount;
+    ++Heap.LiveBlockCount;
     return true;
 }
 
 bool AllocZeroed(SIZE_T cb, void** out) {
     *out = InjectedFailure() ? nullptr : HeapAllocWithRetry(HEAP_ZERO_MEMORY, cb);
     if (!*out) return false;
-    ++LiveBlockCount;
+    ++Heap.LiveBlockCount;
     return true;
 }
 
@@ -51,6 +50,6 @@ bool ResizeBlock(SIZE_T cb, void** inout) {
 void FreeBlock(void** inout) {
     if (!*inout) return;
     ::HeapFree(::GetProcessHeap(), 0, *inout);
-    --LiveBlockCount;
+    --Heap.LiveBlockCount;
     *inout = nullptr;
 }

@@ -4,13 +4,16 @@
 #pragma once
 #include <windows.h>
 
-// Blocks allocated here and not yet freed (tests check it returns to its earlier value).
-extern LONG LiveBlockCount;
-
-// Fault injection for tests, since a heap that runs out cannot be arranged on demand: while
-// positive, each AllocBlock or AllocZeroed counts it down, and the one that brings it to 0
-// fails as an exhausted heap would. The program never sets it.
-extern LONG FailAllocationCountdown;
+// The heap's accounting, for tests. Written by the operations below, and by tests.
+struct HeapCounts {
+    // Blocks allocated here and not yet freed (tests check it returns to its earlier value).
+    LONG LiveBlockCount;
+    // Fault injection, since a heap that runs out cannot be arranged on demand: while positive,
+    // each AllocBlock or AllocZeroed counts it down, and the one that brings it to 0 fails as an
+    // exhausted heap would. The program never sets it.
+    LONG FailAllocationCountdown;
+};
+extern HeapCounts Heap;
 
 bool AllocBlock(SIZE_T cb, void** out);   // true with the block in *out, or false with null in *out
 bool AllocZeroed(SIZE_T cb, void** out);  // as AllocBlock, zero-filled

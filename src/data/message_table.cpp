@@ -5,8 +5,6 @@
 #include "data/memory_ops.h"
 #include "data/uninstall_data.h"
 
-WCHAR** MessageTable = nullptr;
-
 // What a lookup gives for a missing message; never released.
 static const WCHAR kEmptyText[1] = {0};
 
@@ -22,7 +20,7 @@ ReadResult ReadMessageTableChunk(HANDLE file) {
     WCHAR** table = nullptr;
     if (!AllocZeroed((static_cast<SIZE_T>(count) + 1) * sizeof(WCHAR*), &table)) return kReadOutOfMemory;
     ReleaseMessageTable();
-    MessageTable = table;
+    Data.MessageTable = table;
 
     // Entries not yet read stay null, so a table cut short by a failure still ends cleanly and
     // ReleaseMessageTable frees exactly what was allocated.
@@ -38,9 +36,9 @@ ReadResult ReadMessageTableChunk(HANDLE file) {
 }
 
 const WCHAR* GetMessageText(int table, int number) {
-    if (table != 0 || number < 0 || !MessageTable) return kEmptyText;
-    for (int i = 0; MessageTable[i]; ++i)
-        if (i == number) return MessageTable[i];
+    if (table != 0 || number < 0 || !Data.MessageTable) return kEmptyText;
+    for (int i = 0; Data.MessageTable[i]; ++i)
+        if (i == number) return Data.MessageTable[i];
     return kEmptyText;
 }
 
@@ -79,7 +77,7 @@ void FormatMessageText(WCHAR* buffer, int number, const WCHAR* argument) {
 }
 
 void ReleaseMessageTable() {
-    if (!MessageTable) return;
-    for (int i = 0; MessageTable[i]; ++i) FreeBlock(&MessageTable[i]);
-    FreeBlock(&MessageTable);
+    if (!Data.MessageTable) return;
+    for (int i = 0; Data.MessageTable[i]; ++i) FreeBlock(&Data.MessageTable[i]);
+    FreeBlock(&Data.MessageTable);
 }

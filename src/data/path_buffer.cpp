@@ -1,5 +1,7 @@
-// Bounded path-buffer writes and the ASCII-only path comparison.
+// The shared path buffers, bounded path-buffer writes and the ASCII-only path comparison.
 #include "data/path_buffer.h"
+
+PathBuffers Paths;
 
 size_t PathLength(const WCHAR* text) {
     if (!text) return 0;

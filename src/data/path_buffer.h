@@ -1,10 +1,23 @@
-// Bounded writes into path buffers and the ASCII-only path comparison every module shares.
-// These are the only helpers that write text into a path buffer. Each one either writes the
-// whole text or leaves the buffer as it was: a shortened path names a different file.
+// The three shared path buffers, bounded writes into path buffers and the ASCII-only path
+// comparison every module shares. These are the only helpers that write text into a path buffer.
+// Each one either writes the whole text or leaves the buffer as it was: a shortened path names a
+// different file.
 #pragma once
 #include <windows.h>
 #include <stddef.h>
-#include "data/run_state.h"
+
+const DWORD kPathCapacity = MAX_PATH;  // WCHARs in each path buffer, terminator included
+
+// The path buffers of kPathCapacity WCHARs each, from the run's start-up to its shut-down, which
+// allocate and free them. The start-up also fills InstallDir, the loader ModulePath; every other
+// module only reads those two. WorkPath is the shared scratch path of the run layer, which hands
+// it to the passes it calls; no step expects it to survive a call elsewhere.
+struct PathBuffers {
+    WCHAR* InstallDir;  // folder of the running program, always ending in a backslash
+    WCHAR* WorkPath;
+    WCHAR* ModulePath;  // full path of the running program
+};
+extern PathBuffers Paths;
 
 // WCHARs before the terminator; 0 for a null pointer.
 size_t PathLength(const WCHAR* text);

@@ -7,8 +7,10 @@
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 #include "platform/api_table.h"
+
+LoadedData Data;
 
 // Reads a whole payload (low 32 bits of its size) into a new block (not zero-filled):
 // 0 with the block in *destination; 8 for a refused chunk (nothing allocated, *destination
@@ -31,8 +33,8 @@ static ReadResult ReadChunkBlock(HANDLE file, const ChunkHeader& header, void** 
 // use safely (too short for its header, an offset outside it, a text without terminator) is
 // damage: the run reads its fields and texts without further checks.
 static ReadResult ReadRunSettingsChunk(HANDLE file, const ChunkHeader& header) {
-    FreeBlock(&RunSettings);
-    RunSettingsSize = 0;
+    FreeBlock(&Data.RunSettings);
+    Data.RunSettingsSize = 0;
     void* block = nullptr;
     ReadResult result = ReadChunkBlock(file, header, &block);
     if (result != kReadOk) return result;
@@ -40,8 +42,8 @@ static ReadResult ReadRunSettingsChunk(HANDLE file, const ChunkHeader& header) {
         FreeBlock(&block);
         return kReadDamaged;
     }
-    RunSettings = static_cast<RunSettingsHeader*>(block);
-    RunSettingsSize = header.sizeLow;
+    Data.RunSettings = static_cast<RunSettingsHeader*>(block);
+    Data.RunSettingsSize = header.sizeLow;
     return kReadOk;
 }
 
@@ -114,16 +116,16 @@ static ReadResult WalkChunks(HANDLE file, DWORD offset) {
 
 ReadResult LoadUninstallData() {
     const DWORD offset = DataOffset();
-    if (offset == 0 || !ModulePath) return kReadNoData;
+    if (offset == 0 || !Paths.ModulePath) return kReadNoData;
     // A path cut at the buffer's end names another file; only a whole path is opened.
-    DWORD cch = ApiTable.GetModuleFileName(ModuleInstance, ModulePath, kPathCapacity);
+    DWORD cch = Platform.ApiTable.GetModuleFileName(Platform.ModuleInstance, Paths.ModulePath, kPathCapacity);
     if (cch == 0 || cch >= kPathCapacity) return kReadNoData;
-    HANDLE file = OpenExistingFile(ModulePath, GENERIC_READ);
+    HANDLE file = OpenExistingFile(Paths.ModulePath, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) return kReadNoData;
 
     ReadResult code = WalkChunks(file, offset);
     CloseFile(file);
     // The run reads the settings' fields unconditionally, so a stream without them is damaged.
-    if (code == kReadOk && !RunSettings) code = kReadDamaged;
+    if (code == kReadOk && !Data.RunSettings) code = kReadDamaged;
     return code;
 }

@@ -4,10 +4,9 @@
 #include "folders/folder_macros.h"
 #include "data/memory_ops.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "folders/protected_folders.h"
 #include "folders/resolve_folder.h"
-#include "platform/wow64.h"
+#include "platform/api_table.h"
 
 // One byte per code, in kFolderMacroNames' order: a shell CSIDL_ value as it is, one of our
 // FOLDER_ codes as 0x80 + its low bits.
@@ -61,10 +60,11 @@ static bool MacroFolder(const WCHAR* token, size_t cchToken, bool native, WCHAR*
     int index = FindMacro(token, cchToken);
     if (index < 0) return false;
     if (index == kInstallDirMacro) {
-        if (!InstallDir || !InstallDir[0] || !CopyPath(folder, kPathCapacity, InstallDir)) return false;
+        if (!Paths.InstallDir || !Paths.InstallDir[0] || !CopyPath(folder, kPathCapacity, Paths.InstallDir))
+            return false;
     } else {
         DWORD code = FolderMacroCode(index);
-        if (native && RegistryView) {
+        if (native && Platform.RegistryView) {
             if (code == FOLDER_PROGRAM_FILES) code = FOLDER_NATIVE_PROGRAM_FILES;
             if (code == FOLDER_COMMON_FILES) code = FOLDER_NATIVE_COMMON_FILES;
         }

@@ -2,7 +2,6 @@
 // the life of the process.
 #include "folders/protected_folders.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
@@ -95,10 +94,10 @@ static bool CanonicalText(const WCHAR* path, WCHAR* out) {
         }
     }
     if (!CopyPath(plain + at, kPathCapacity - at, path)) return false;
-    DWORD cch = ApiTable.GetFullPathName(plain, kPathCapacity, out, nullptr);
+    DWORD cch = Platform.ApiTable.GetFullPathName(plain, kPathCapacity, out, nullptr);
     if (cch == 0 || cch >= kPathCapacity) return false;
     // The short form, where the folder exists: it is the same whichever names were written.
-    cch = ApiTable.GetShortPathName(out, plain, kPathCapacity);
+    cch = Platform.ApiTable.GetShortPathName(out, plain, kPathCapacity);
     if (cch != 0 && cch < kPathCapacity) CopyPath(out, kPathCapacity, plain);
     cch = PathLength(out);
     if (cch > 3 && out[cch - 1] == L'\\') out[cch - 1] = 0;
@@ -110,8 +109,8 @@ static bool CanonicalText(const WCHAR* path, WCHAR* out) {
 // the 9x family, which cannot open a folder.
 static void ReadIdentity(const WCHAR* path, DWORD* id) {
     id[0] = id[1] = id[2] = 0;
-    HANDLE folder = ApiTable.CreateFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE folder = Platform.ApiTable.CreateFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return;
     BY_HANDLE_FILE_INFORMATION info;
     if (::GetFileInformationByHandle(folder, &info)) {

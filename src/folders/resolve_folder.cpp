@@ -43,7 +43,7 @@ static bool QueryShellFolder(WCHAR* path, int csidl) {
     if (::SHGetSpecialFolderLocation(nullptr, csidl, &items) != S_OK || !items) return false;
     WCHAR found[kPathCapacity];
     found[0] = 0;
-    BOOL ok = ApiTable.SHGetPathFromIDList(items, found);
+    BOOL ok = Platform.ApiTable.SHGetPathFromIDList(items, found);
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(::SHGetMalloc(&allocator)) && allocator) {
         allocator->Free(items);
@@ -66,7 +66,7 @@ static bool DirectoryCallFitted(WCHAR* path, UINT cch) {
 }
 
 static bool WindowsDirectory(WCHAR* path) {
-    return DirectoryCallFitted(path, ApiTable.GetWindowsDirectory(path, kPathCapacity));
+    return DirectoryCallFitted(path, Platform.ApiTable.GetWindowsDirectory(path, kPathCapacity));
 }
 
 // The Windows directory, a backslash unless it ends in one, then text.
@@ -88,7 +88,7 @@ static bool CutTwoLevels(WCHAR* path) {
 // Builds an all-users folder by hand: the profiles root (NT) or the Windows directory (9x),
 // then suffix. False only when the Windows directory cannot be read or the result does not fit.
 static bool GetAllUsersFolder(WCHAR* path, const WCHAR* suffix) {
-    if (!IsNT) return WindowsDirectoryPlus(path, suffix);
+    if (!Platform.IsNT) return WindowsDirectoryPlus(path, suffix);
     // The user's application data lies two levels below the profiles root on NT.
     if (QueryShellFolder(path, CSIDL_APPDATA) && CutTwoLevels(path))
         return AppendPath(path, kPathCapacity, L"\\") && AppendPath(path, kPathCapacity, suffix);
@@ -100,7 +100,7 @@ static bool GetAllUsersFolder(WCHAR* path, const WCHAR* suffix) {
 static bool ReadPathValue(HKEY key, const WCHAR* name, WCHAR* path) {
     DWORD type = 0;
     DWORD cb = kPathCapacity * sizeof(WCHAR);
-    LONG status = ApiTable.RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(path), &cb);
+    LONG status = Platform.ApiTable.RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(path), &cb);
     if (status != ERROR_SUCCESS) {
         path[0] = 0;
         return false;
@@ -120,7 +120,8 @@ static bool ReadPathValue(HKEY key, const WCHAR* name, WCHAR* path) {
 // "ProgramW6432Dir", which Windows keeps in both views.
 static bool ResolveProgramFiles(WCHAR* path, bool common, REGSAM view) {
     HKEY key = nullptr;
-    if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    if (Platform.ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_READ | view, &key) !=
+        ERROR_SUCCESS)
         return false;
     bool ok = ReadPathValue(key, common ? kCommonFilesValue : kProgramFilesValue, path);
     if (!ok && common)
@@ -140,7 +141,7 @@ static bool ResolveAllUsersProfile(WCHAR* path) {
             CutPath(path, static_cast<size_t>(last));
         return true;
     }
-    if (!IsNT) return WindowsDirectoryPlus(path, kAllUsers);
+    if (!Platform.IsNT) return WindowsDirectoryPlus(path, kAllUsers);
     if (QueryShellFolder(path, CSIDL_APPDATA) && CutTwoLevels(path))
         return AppendPath(path, kPathCapacity, kAllUsersTail);
     return WindowsDirectoryPlus(path, kProfilesAllUsers);
@@ -148,14 +149,14 @@ static bool ResolveAllUsersProfile(WCHAR* path) {
 
 static bool ResolveLocalAppData(WCHAR* path) {
     if (QueryShellFolder(path, CSIDL_LOCAL_APPDATA)) return true;
-    if (IsNT && QueryShellFolder(path, CSIDL_APPDATA) && CutAtLastBackslash(path))
+    if (Platform.IsNT && QueryShellFolder(path, CSIDL_APPDATA) && CutAtLastBackslash(path))
         return AppendPath(path, kPathCapacity, kLocalSettingsTail);
-    return WindowsDirectoryPlus(path, IsNT ? kAdminLocalAppData : kAppData);
+    return WindowsDirectoryPlus(path, Platform.IsNT ? kAdminLocalAppData : kAppData);
 }
 
 static bool ResolveProfile(WCHAR* path) {
     if (QueryShellFolder(path, CSIDL_PROFILE)) return true;
-    if (!IsNT) return WindowsDirectory(path);
+    if (!Platform.IsNT) return WindowsDirectory(path);
     // With no application data folder either there is nothing to derive the profile from;
     // the drive root stands in (it is never removed, and nothing below it is mistaken for it).
     if (QueryShellFolder(path, CSIDL_APPDATA) && CutAtLastBackslash(path)) return true;
@@ -167,9 +168,9 @@ static bool ResolveByRule(WCHAR* path, DWORD code) {
     case FOLDER_WINDOWS:
         return WindowsDirectory(path);
     case FOLDER_SYSTEM:
-        return DirectoryCallFitted(path, ApiTable.GetSystemDirectory(path, kPathCapacity));
+        return DirectoryCallFitted(path, Platform.ApiTable.GetSystemDirectory(path, kPathCapacity));
     case FOLDER_TEMP:
-        return DirectoryCallFitted(path, ApiTable.GetTempPath(kPathCapacity, path));
+        return DirectoryCallFitted(path, Platform.ApiTable.GetTempPath(kPathCapacity, path));
     case FOLDER_COMMON_QUICK_LAUNCH:
         return QueryShellFolder(path, CSIDL_COMMON_APPDATA) && JoinPath(path, kPathCapacity, kQuickLaunch);
     case FOLDER_QUICK_LAUNCH:
@@ -191,7 +192,8 @@ static bool ResolveByRule(WCHAR* path, DWORD code) {
     case CSIDL_COMMON_DOCUMENTS:
         return QueryShellFolder(path, CSIDL_COMMON_DOCUMENTS) || GetAllUsersFolder(path, kAllUsersDocuments);
     case CSIDL_APPDATA:
-        return QueryShellFolder(path, CSIDL_APPDATA) || WindowsDirectoryPlus(path, IsNT ? kAdminAppData : kAppData);
+        return QueryShellFolder(path, CSIDL_APPDATA) ||
+               WindowsDirectoryPlus(path, Platform.IsNT ? kAdminAppData : kAppData);
     case CSIDL_LOCAL_APPDATA:
         return ResolveLocalAppData(path);
     case CSIDL_PROFILE:

@@ -2,12 +2,14 @@
 // text, each typed from the wide prototype, so every caller passes wide strings on every
 // platform. Calls that no part of the program makes have no entry: each would carry a wide
 // import, a narrow import and a converting fallback in every copy of the program.
-// Written only by static initialisation and SelectPlatform; tests swap single entries to
-// inject failures (see ApiEntryGuard in the tests' support folder).
+// Also the platform layer's state (PlatformState below), of which the table is a part; tests
+// swap single entries to inject failures (see ApiEntryGuard in the tests' support folder).
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+
+#include "platform/wow64.h"
 
 // Every entry, in the table's order, each on one line: the field, the wide call whose prototype
 // types it (and which the table starts with), and what the narrow platform puts there instead:
@@ -62,6 +64,7 @@
     X(GetCurrentDirectory, GetCurrentDirectoryW, FallbackGetCurrentDirectory)                 \
     X(RemoveDirectory, RemoveDirectoryW, FallbackRemoveDirectory)                             \
     X(LoadLibrary, LoadLibraryW, FallbackLoadLibrary)                                         \
+    X(LoadLibraryEx, LoadLibraryExW, FallbackLoadLibraryEx)                                   \
     X(FindFirstFile, FindFirstFileW, FallbackFindFirstFile)                                   \
     /* profiles, icons and cursors */                                                         \
     X(WritePrivateProfileString, WritePrivateProfileStringW, FallbackWritePrivateProfileString) \
@@ -71,12 +74,27 @@
     BOUND(SHGetPathFromIDList, SHGetPathFromIDListW, FallbackSHGetPathFromIDList)
 
 #define API_TABLE_FIELD(field, wide, narrow) decltype(&::wide) field;
-struct ApiTableT {
+struct ApiTable {
     API_TABLE_ENTRIES(API_TABLE_FIELD, API_TABLE_FIELD)
 };
 #undef API_TABLE_FIELD
 
-extern ApiTableT ApiTable;
+// The platform layer's state: the table and what the program knows of the system it runs on.
+// Written at start-up only, by the platform layer (static initialisation and SelectPlatform fill
+// the table and WidePlatform, DetectPlatform the two flags, Use64BitViews the 64-bit view), except
+// ModuleInstance, which the run's start-up keeps from the entry point. Every layer reads it.
+struct PlatformState {
+    ::ApiTable ApiTable;
+    bool WidePlatform;  // SelectPlatform found the wide calls (GetVersionExW succeeded)
+    bool IsNT;          // the platform is of the NT family
+    bool IsNT6OrLater;  // IsNT and major version above 5
+    // KEY_WOW64_64KEY while the 64-bit flag is in effect, else 0: added to the access of every
+    // registry open of the removal.
+    DWORD RegistryView;
+    Wow64Calls Wow64;  // null entries where the system lacks them, or before Use64BitViews
+    HINSTANCE ModuleInstance;
+};
+extern PlatformState Platform;
 
 // Converts a GetProcAddress result to the function type it names (through void*, which
 // keeps -Wcast-function-type quiet for this one deliberate conversion).
@@ -88,5 +106,5 @@ void SelectPlatform();
 // Frees the shell32 handle that SelectPlatform loaded, if any.
 void ReleasePlatform();
 
-// True after SelectPlatform found the wide calls (GetVersionExW succeeded).
-extern bool WidePlatform;
+// Sets IsNT and IsNT6OrLater from GetVersionExA, which both families have.
+void DetectPlatform();

@@ -115,7 +115,7 @@ BOOL WINAPI FallbackSHGetPathFromIDList(PCIDLIST_ABSOLUTE itemList, LPWSTR path)
     return ok;
 }
 
-void InstallNarrowTable(ApiTableT* table) {
+void InstallNarrowTable(ApiTable* table) {
 #define NARROW_ENTRY(field, wide, narrow) table->field = narrow;
     API_TABLE_ENTRIES(NARROW_ENTRY, NARROW_ENTRY)
 #undef NARROW_ENTRY

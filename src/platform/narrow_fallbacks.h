@@ -86,6 +86,9 @@ BOOL WINAPI FallbackSetCurrentDirectory(LPCWSTR path);
 DWORD WINAPI FallbackGetCurrentDirectory(DWORD cchBuffer, LPWSTR buffer);
 BOOL WINAPI FallbackRemoveDirectory(LPCWSTR path);
 HMODULE WINAPI FallbackLoadLibrary(LPCWSTR name);
+// LoadLibrary of the name: the flags of the newer systems' search are unknown to the 9x family,
+// whose LoadLibrary searches the folder of a DLL named by its full path anyway.
+HMODULE WINAPI FallbackLoadLibraryEx(LPCWSTR name, HANDLE file, DWORD flags);
 HANDLE WINAPI FallbackFindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FallbackWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR text, LPCWSTR file);
 
@@ -107,4 +110,4 @@ inline ByNumberCall<Narrow> ByNumber(Narrow call) { return {call}; }
 
 // Replaces the entries of the table for a platform without the wide calls: the plain narrow
 // call where no text crosses, MessageBox kept wide, a converting fallback everywhere else.
-void InstallNarrowTable(ApiTableT* table);
+void InstallNarrowTable(ApiTable* table);

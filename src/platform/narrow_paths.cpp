@@ -119,6 +119,8 @@ HMODULE WINAPI FallbackLoadLibrary(LPCWSTR name) {
     return module;
 }
 
+HMODULE WINAPI FallbackLoadLibraryEx(LPCWSTR name, HANDLE, DWORD) { return FallbackLoadLibrary(name); }
+
 static void CopyFindData(const WIN32_FIND_DATAA& narrow, LPWIN32_FIND_DATAW data) {
     data->dwFileAttributes = narrow.dwFileAttributes;
     data->ftCreationTime = narrow.ftCreationTime;

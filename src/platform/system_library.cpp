@@ -16,8 +16,9 @@ typedef BOOL(WINAPI* SetDllDirectoryWFn)(LPCWSTR);
 
 bool RestrictDllSearch() {
     // Both calls are looked up: a static import of either would keep the program from starting
-    // on the systems that lack them (before Windows 7 with KB2533623, before XP SP1, 9x).
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    // on the systems that lack them (before Windows 7 with KB2533623, before XP SP1, 9x). The
+    // module by its narrow name: GetModuleHandleW is a stub on the 9x family.
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     if (!kernel) return false;
     auto setDefault = CastProc<SetDefaultDllDirectoriesFn>(::GetProcAddress(kernel, "SetDefaultDllDirectories"));
     if (setDefault && setDefault(kSearchSystem32)) {
@@ -32,7 +33,7 @@ bool RestrictDllSearch() {
 bool SystemFilePath(const WCHAR* name, WCHAR* path, size_t cchPath) {
     if (cchPath == 0) return false;
     path[0] = 0;
-    UINT cchDir = ApiTable.GetSystemDirectory(path, static_cast<UINT>(cchPath));
+    UINT cchDir = Platform.ApiTable.GetSystemDirectory(path, static_cast<UINT>(cchPath));
     if (cchDir == 0 || cchDir >= cchPath) {
         path[0] = 0;
         return false;
@@ -52,18 +53,15 @@ bool SystemFilePath(const WCHAR* name, WCHAR* path, size_t cchPath) {
 HMODULE LoadSystemLibrary(const WCHAR* name) {
     WCHAR path[MAX_PATH];
     if (!SystemFilePath(name, path, MAX_PATH)) return nullptr;
-    return ApiTable.LoadLibrary(path);
+    return Platform.ApiTable.LoadLibrary(path);
 }
 
 HMODULE LoadLibraryBesideItself(const WCHAR* path) {
-    // The narrow platform has no working LoadLibraryExW; its LoadLibrary searches the folder
-    // of a DLL named by its full path anyway.
-    if (!WidePlatform) return ApiTable.LoadLibrary(path);
     // Once the default search is the system directory alone, the server's folder has to be
     // named; without the newer flags, the altered search order puts the server's folder where
     // the program's folder would be. The two kinds of flags must not be mixed.
     DWORD flags = DllSearchRestricted ? (kSearchDllLoadDir | kSearchSystem32) : LOAD_WITH_ALTERED_SEARCH_PATH;
-    return ::LoadLibraryExW(path, nullptr, flags);
+    return Platform.ApiTable.LoadLibraryEx(path, nullptr, flags);
 }
 
 // The common controls, loaded on first use (after RestrictDllSearch) and kept for the process;
@@ -73,7 +71,7 @@ static HMODULE CommonControlsModule() {
     static HMODULE module = nullptr;
     // By name, not by path: the manifest's dependency redirects the name to the version-6
     // controls of the side-by-side store, which a path into the system directory would bypass.
-    if (!module) module = ApiTable.LoadLibrary(L"comctl32.dll");
+    if (!module) module = Platform.ApiTable.LoadLibrary(L"comctl32.dll");
     return module;
 }
 

@@ -2,16 +2,13 @@
 #include "platform/wow64.h"
 #include "platform/api_table.h"
 
-DWORD RegistryView = 0;
-Wow64CallsT Wow64Calls = {};
-
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
 
 bool RunsUnderWow64() {
     static signed char state = -1;
     if (state < 0) {
         auto isWow64 = CastProc<IsWow64ProcessFn>(
-            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "IsWow64Process"));
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "IsWow64Process"));
         BOOL wow64 = FALSE;
         state = isWow64 && isWow64(::GetCurrentProcess(), &wow64) && wow64;
     }
@@ -19,27 +16,28 @@ bool RunsUnderWow64() {
 }
 
 void Use64BitViews(bool flag) {
-    RegistryView = 0;
+    Platform.RegistryView = 0;
     // The narrow platform is the 9x family, which never runs under WOW64.
-    if (!flag || !WidePlatform || !RunsUnderWow64()) return;
-    RegistryView = KEY_WOW64_64KEY;
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    Wow64Calls.RegDeleteKeyEx = CastProc<decltype(Wow64Calls.RegDeleteKeyEx)>(
-        ::GetProcAddress(::GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExW"));
-    Wow64Calls.DisableRedirection = CastProc<decltype(Wow64Calls.DisableRedirection)>(
-        ::GetProcAddress(kernel, "Wow64DisableWow64FsRedirection"));
-    Wow64Calls.RevertRedirection = CastProc<decltype(Wow64Calls.RevertRedirection)>(
-        ::GetProcAddress(kernel, "Wow64RevertWow64FsRedirection"));
+    if (!flag || !Platform.WidePlatform || !RunsUnderWow64()) return;
+    Platform.RegistryView = KEY_WOW64_64KEY;
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    Wow64Calls& calls = Platform.Wow64;
+    calls.RegDeleteKeyEx = CastProc<decltype(calls.RegDeleteKeyEx)>(
+        ::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExW"));
+    calls.DisableRedirection =
+        CastProc<decltype(calls.DisableRedirection)>(::GetProcAddress(kernel, "Wow64DisableWow64FsRedirection"));
+    calls.RevertRedirection =
+        CastProc<decltype(calls.RevertRedirection)>(::GetProcAddress(kernel, "Wow64RevertWow64FsRedirection"));
 }
 
 NativeFileSystem::NativeFileSystem()
     : saved(nullptr),
-      off(RegistryView && Wow64Calls.RevertRedirection && Wow64Calls.DisableRedirection &&
-          Wow64Calls.DisableRedirection(&saved)) {}
+      off(Platform.RegistryView && Platform.Wow64.RevertRedirection && Platform.Wow64.DisableRedirection &&
+          Platform.Wow64.DisableRedirection(&saved)) {}
 
 NativeFileSystem::~NativeFileSystem() {
     if (!off) return;
     DWORD error = ::GetLastError();
-    Wow64Calls.RevertRedirection(saved);
+    Platform.Wow64.RevertRedirection(saved);
     ::SetLastError(error);
 }

@@ -9,21 +9,17 @@
 // where the call is missing. Asked once per process.
 bool RunsUnderWow64();
 
-// KEY_WOW64_64KEY while the 64-bit flag is in effect, else 0: added to the access of every
-// registry open of the removal. Written only by Use64BitViews.
-extern DWORD RegistryView;
-
 // Puts the run settings' 64-bit flag into effect, or not: only under WOW64 on the wide platform.
+// Sets Platform.RegistryView and Platform.Wow64 (api_table.h).
 void Use64BitViews(bool flag);
 
 // The calls looked up by Use64BitViews; null where the system lacks them. Tests null an entry to
 // take the fallback that a system without it takes.
-struct Wow64CallsT {
+struct Wow64Calls {
     decltype(&::RegDeleteKeyExW) RegDeleteKeyEx;
     decltype(&::Wow64DisableWow64FsRedirection) DisableRedirection;
     decltype(&::Wow64RevertWow64FsRedirection) RevertRedirection;
 };
-extern Wow64CallsT Wow64Calls;
 
 // For its lifetime, file paths name the native folders (System32 itself, not SysWOW64) while
 // the 64-bit flag is in effect. Only around file calls: the system must never load a DLL or

@@ -4,7 +4,6 @@
 // a tool or loads a DLL that a search could find outside the system directory.
 #include "removal/com_servers.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
@@ -31,8 +30,9 @@ static bool UnregisterWithTool(const WCHAR* path) {
     // A 64-bit product's server needs the native tool, which hands a 32-bit server on to the
     // 32-bit one (Windows and Wine alike); the 32-bit tool would take the path into SysWOW64.
     WCHAR tool[kPathCapacity];
-    bool found = RegistryView ? ResolveFolder(tool, FOLDER_NATIVE_SYSTEM) && JoinPath(tool, kPathCapacity, L"regsvr32.exe")
-                              : SystemFilePath(L"regsvr32.exe", tool, kPathCapacity);
+    bool found = Platform.RegistryView
+                     ? ResolveFolder(tool, FOLDER_NATIVE_SYSTEM) && JoinPath(tool, kPathCapacity, L"regsvr32.exe")
+                     : SystemFilePath(L"regsvr32.exe", tool, kPathCapacity);
     if (!found) return false;
     WCHAR commandLine[kCommandCapacity];
     if (!ComposeUnregisterCommand(tool, path, commandLine, kCommandCapacity)) return false;
@@ -41,8 +41,8 @@ static bool UnregisterWithTool(const WCHAR* path) {
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof(process));
-    if (!ApiTable.CreateProcess(tool, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                                nullptr, &startup, &process))
+    if (!Platform.ApiTable.CreateProcess(tool, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                                         nullptr, &startup, &process))
         return false;
     // Waiting on the handle rather than polling the exit code: a tool that ends with code 259
     // (STILL_ACTIVE) would otherwise be waited for forever.
@@ -130,9 +130,9 @@ static void UnregisterInProcess(const WCHAR* path) {
 void UnregisterComServer(const WCHAR* path) {
     UINT savedMode = ::SetErrorMode(kQuietErrorMode);
     // A 64-bit image cannot be loaded into this process: with the 64-bit flag, the tool or nothing.
-    if (RegistryView)
+    if (Platform.RegistryView)
         UnregisterWithTool(path);
-    else if (!IsNT6OrLater || !UnregisterWithTool(path))
+    else if (!Platform.IsNT6OrLater || !UnregisterWithTool(path))
         UnregisterInProcess(path);
     ::SetErrorMode(savedMode);
 }

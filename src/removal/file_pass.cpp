@@ -1,13 +1,12 @@
 // The file removal pass and the running check, which builds the same paths. Each record's path
-// is built in WorkPath; the SharedDLLs key is opened anew for every shared file. Failures of
-// single files are silent; the only windows are the shared-file question (message 10) and the
-// read-only prompt, both through PassUi, through which each record's outcome also goes to the
-// run's log.
+// is built in the shared WorkPath and handed on from there; the SharedDLLs key is opened anew for
+// every shared file. Failures of single files are silent; the only windows are the shared-file
+// question (message 10) and the read-only prompt, both through PassUi, through which each
+// record's outcome also goes to the run's log.
 #include "removal/file_pass.h"
 #include "data/install_records.h"
 #include "data/message_table.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 #include "removal/com_servers.h"
@@ -16,8 +15,6 @@
 #include "removal/progress.h"
 #include "removal/record_paths.h"
 
-int YesToAllState = -1;
-
 const WCHAR kSharedDllsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 // Message 10 about path, when it has a text; true only for an explicit Yes, or when there is
@@ -25,9 +22,9 @@ const WCHAR kSharedDllsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\S
 // memory (that would remove a shared file nobody agreed to).
 static bool AgreeToRemoveSharedFile(const WCHAR* path) {
     WCHAR text[kMessageBufferCch];
-    FormatMessageText(text, 10, path);
+    FormatMessageText(text, kMessageSharedFile, path);
     if (!text[0]) return true;
-    return PassUi.AskQuestion && PassUi.AskQuestion(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return Removal.PassUi.AskQuestion && Removal.PassUi.AskQuestion(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 // Releases the file's reference under SharedDLLs and decides whether it may go; when it stays,
@@ -37,12 +34,13 @@ static bool ReleaseSharedFile(const WCHAR* path, bool locked) {
     RecordOutcome kept = locked ? kRecordInUse : kRecordKeptByUser;
     DWORD count = 1;
     HKEY key = nullptr;
-    if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS | RegistryView, &key) != ERROR_SUCCESS)
+    if (Platform.ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS | Platform.RegistryView,
+                                       &key) != ERROR_SUCCESS)
         key = nullptr;
     if (key) {
         DWORD type = REG_DWORD;
         DWORD cb = sizeof(count);
-        if (ApiTable.RegQueryValueEx(key, path, nullptr, &type, reinterpret_cast<BYTE*>(&count), &cb) ==
+        if (Platform.ApiTable.RegQueryValueEx(key, path, nullptr, &type, reinterpret_cast<BYTE*>(&count), &cb) ==
             ERROR_SUCCESS) {
             if (count > 0) --count;
             if (count != 0) {
@@ -51,11 +49,11 @@ static bool ReleaseSharedFile(const WCHAR* path, bool locked) {
             }
             // A file in use keeps its last reference: it stays on disk and is still counted.
             if (!(locked && count == 0))
-                ApiTable.RegSetValueEx(key, path, 0, type, reinterpret_cast<const BYTE*>(&count), cb);
+                Platform.ApiTable.RegSetValueEx(key, path, 0, type, reinterpret_cast<const BYTE*>(&count), cb);
         }
     }
     if (remove) remove = AgreeToRemoveSharedFile(path);
-    if (remove && key) ApiTable.RegDeleteValue(key, path);
+    if (remove && key) Platform.ApiTable.RegDeleteValue(key, path);
     if (key) ::RegCloseKey(key);
     if (!remove) ReportRecord(kRecordFile, kept, count, path);
     return remove;
@@ -74,21 +72,23 @@ static void DeleteWithPrompt(const WCHAR* path, bool noQuestion) {
     DWORD error;
     FileResult result = RemoveFileNoting(path, &error);
     while (result == FileAccessDenied && CheckAccess(path, kAccessWrite) == FileAccessDenied) {
-        int answer = IDC_YESTOALL;
-        if (!noQuestion && YesToAllState != 1) {
+        ReadOnlyAnswer answer = kAnswerYesToAll;
+        if (!noQuestion && Removal.YesToAllState != 1) {
             // Without a prompt to show, the answer is No.
-            answer = YesToAllState == 0 || !PassUi.AskReadOnlyFile ? IDNO : PassUi.AskReadOnlyFile(path);
-            if (answer == IDC_YESTOALL) YesToAllState = 1;
-            if (answer == IDC_NOTOALL) YesToAllState = 0;
+            answer = Removal.YesToAllState == 0 || !Removal.PassUi.AskReadOnlyFile
+                         ? kAnswerNo
+                         : Removal.PassUi.AskReadOnlyFile(path);
+            if (answer == kAnswerYesToAll) Removal.YesToAllState = 1;
+            if (answer == kAnswerNoToAll) Removal.YesToAllState = 0;
         }
-        if (answer != IDYES && answer != IDC_YESTOALL) {
+        if (answer != kAnswerYes && answer != kAnswerYesToAll) {
             ReportRecord(kRecordFile, kRecordKeptByUser, 0, path);
             return;
         }
         SetFileMode(path, kAccessWrite);
         result = RemoveFileNoting(path, &error);
         // Only after a plain Yes is a file that is still read-only asked about again.
-        if (answer == IDC_YESTOALL) break;
+        if (answer == kAnswerYesToAll) break;
     }
     ReportRemoval(kRecordFile, error, path);
 }
@@ -113,44 +113,47 @@ static bool WaitForServerRelease(const WCHAR* path) {
     return false;
 }
 
-static void RemoveFileRecord(const FileEntry* entry) {
+// path: the buffer (kPathCapacity WCHARs) the record's path is built in.
+static void RemoveFileRecord(const FileEntry* entry, WCHAR* path) {
     DWORD kind = entry->fileName[0] ? kRecordFile : kRecordFolder;
     // The recorded directory names the record best when its whole path is not used.
-    PathVerdict verdict = BuildFileRecordPath(entry->directory, entry->fileName);
+    PathVerdict verdict = BuildFileRecordPath(entry->directory, entry->fileName, path);
     if (verdict != PathUsable) return ReportRecord(kind, SkippedOutcome(verdict), 0, entry->directory);
     if (kind == kRecordFolder) {
-        if (IsProtectedFolder(WorkPath)) return ReportRecord(kind, kRecordKeptProtected, 0, WorkPath);
-        ReportRemoval(kind, RemoveDir(WorkPath) ? 0 : ::GetLastError(), WorkPath);
+        if (IsProtectedFolder(path)) return ReportRecord(kind, kRecordKeptProtected, 0, path);
+        ReportRemoval(kind, RemoveDir(path) ? 0 : ::GetLastError(), path);
         return;
     }
-    bool locked = IsFileLocked(WorkPath);
+    bool locked = IsFileLocked(path);
     if (entry->flags & kFileShared) {
-        if (!ReleaseSharedFile(WorkPath, locked)) return;
+        if (!ReleaseSharedFile(path, locked)) return;
     } else if (locked) {
-        return ReportRecord(kind, kRecordInUse, 0, WorkPath);
+        return ReportRecord(kind, kRecordInUse, 0, path);
     }
-    if (entry->flags & kFileFont) UnregisterFont(WorkPath);
+    if (entry->flags & kFileFont) UnregisterFont(path);
     if (entry->flags & kFileCom) {
-        UnregisterComServer(WorkPath);
-        if (WaitForServerRelease(WorkPath)) return ReportRecord(kind, kRecordRemoved, 0, WorkPath);
+        UnregisterComServer(path);
+        if (WaitForServerRelease(path)) return ReportRecord(kind, kRecordRemoved, 0, path);
     }
-    DeleteWithPrompt(WorkPath, (entry->flags & (kFileFont | kFileCom)) != 0);
+    DeleteWithPrompt(path, (entry->flags & (kFileFont | kFileCom)) != 0);
 }
 
 void RemoveInstalledFiles() {
+    WCHAR* path = Paths.WorkPath;
     DWORD handled = 0;
-    for (DWORD i = FileEntryCount; i-- > 0; ++handled) {
-        RemoveFileRecord(FileEntries[i]);
+    for (DWORD i = Data.FileEntryCount; i-- > 0; ++handled) {
+        RemoveFileRecord(Data.FileEntries[i], path);
         ReportProgress(FilePassBase() + handled);
     }
 }
 
 bool CheckFilesInUse() {
-    for (DWORD i = 0; i < FileEntryCount; ++i) {
-        const FileEntry* entry = FileEntries[i];
+    WCHAR* path = Paths.WorkPath;
+    for (DWORD i = 0; i < Data.FileEntryCount; ++i) {
+        const FileEntry* entry = Data.FileEntries[i];
         if (!entry->fileName[0] || !(entry->flags & kFileInUseCheck)) continue;
-        if (BuildFileRecordPath(entry->directory, entry->fileName) != PathUsable) continue;
-        if (IsFileLocked(WorkPath)) return true;
+        if (BuildFileRecordPath(entry->directory, entry->fileName, path) != PathUsable) continue;
+        if (IsFileLocked(path)) return true;
     }
     return false;
 }

@@ -1,14 +1,10 @@
 // The file removal pass: every FileEntry from last to first, with the shared-file counts, the
 // shared-file question, font and COM deregistration, and the read-only prompt; and the check
-// that no guarded file is in use. Owns YesToAllState. Never deletes a file another process
-// holds open, never removes a protected folder, and passes over a record whose path is not
-// usable (record_paths.h).
+// that no guarded file is in use. Keeps Removal.YesToAllState. Never deletes a file another
+// process holds open, never removes a protected folder, and passes over a record whose path is
+// not usable (record_paths.h).
 #pragma once
 #include <windows.h>
-
-// The read-only prompt's lasting answer: -1 ask, 1 yes to all, 0 no to all. Starts at -1 and
-// changes at most once per run.
-extern int YesToAllState;
 
 // The SharedDLLs key below HKEY_LOCAL_MACHINE.
 extern const WCHAR kSharedDllsKey[];

@@ -3,56 +3,58 @@
 #include "removal/folder_pass.h"
 #include "data/install_records.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "removal/primitives.h"
 #include "removal/progress.h"
 #include "removal/record_paths.h"
 
-// WorkPath = the folder that held the record's file (its innermost folder when fileName has
-// folder parts), or the recorded folder itself, without a trailing backslash. False when the
-// path names no folder or is not usable (record_paths.h).
-static bool BuildRecordFolder(const FileEntry* entry) {
-    if (BuildFileRecordPath(entry->directory, entry->fileName) != PathUsable) return false;
-    if (entry->fileName[0] && !CutAtLastBackslash(WorkPath)) return false;
-    StripBackslash(WorkPath);
+// The folder that held the record's file (its innermost folder when fileName has folder parts),
+// or the recorded folder itself, without a trailing backslash, into folder (kPathCapacity
+// WCHARs). False when the path names no folder or is not usable (record_paths.h).
+static bool BuildRecordFolder(const FileEntry* entry, WCHAR* folder) {
+    if (BuildFileRecordPath(entry->directory, entry->fileName, folder) != PathUsable) return false;
+    if (entry->fileName[0] && !CutAtLastBackslash(folder)) return false;
+    StripBackslash(folder);
     return true;
 }
 
-// Removes WorkPath and its parents while they are empty and not protected. Consecutive records
-// mostly share a folder: when the chain starts where the previous one started, that chain
-// already removed the folder or found it not removable, and nothing on disk has changed since.
-static void RemoveFolderChain(WCHAR* lastRemoved, WCHAR* lastStart) {
-    if (SamePath(WorkPath, lastRemoved) || SamePath(WorkPath, lastStart)) return;
-    CopyPath(lastStart, kPathCapacity, WorkPath);
+// Removes folder and its parents while they are empty and not protected, cutting folder as it
+// goes. Consecutive records mostly share a folder: when the chain starts where the previous one
+// started, that chain already removed the folder or found it not removable, and nothing on disk
+// has changed since.
+static void RemoveFolderChain(WCHAR* folder, WCHAR* lastRemoved, WCHAR* lastStart) {
+    if (SamePath(folder, lastRemoved) || SamePath(folder, lastStart)) return;
+    CopyPath(lastStart, kPathCapacity, folder);
     bool removedAny = false;
     for (;;) {
-        if (IsProtectedFolder(WorkPath)) return;
-        if (!RemoveDir(WorkPath)) return;
+        if (IsProtectedFolder(folder)) return;
+        if (!RemoveDir(folder)) return;
         if (!removedAny) {
-            CopyPath(lastRemoved, kPathCapacity, WorkPath);
+            CopyPath(lastRemoved, kPathCapacity, folder);
             removedAny = true;
         }
-        if (!CutAtLastBackslash(WorkPath)) return;
+        if (!CutAtLastBackslash(folder)) return;
     }
 }
 
 void RemoveEmptiedFolders() {
     // Out of the installation folder, so it can go once empty, and so the self-removal copy,
     // which inherits the current directory, does not start inside it.
-    StripBackslash(InstallDir);
-    ChangeDirectory(InstallDir);
+    WCHAR* installDir = Paths.InstallDir;
+    StripBackslash(installDir);
+    ChangeDirectory(installDir);
     ChangeDirectory(L"..");
-    AppendBackslash(InstallDir);
+    AppendBackslash(installDir);
+    WCHAR* folder = Paths.WorkPath;
     WCHAR lastRemoved[kPathCapacity];
     WCHAR lastStart[kPathCapacity];
     lastRemoved[0] = 0;
     lastStart[0] = 0;
-    for (DWORD i = 0; i < FileEntryCount; ++i) {
-        const FileEntry* entry = FileEntries[i];
+    for (DWORD i = 0; i < Data.FileEntryCount; ++i) {
+        const FileEntry* entry = Data.FileEntries[i];
         // The font folder is a system folder that only a font record would lead us to.
         if (entry->flags & kFileFont) continue;
-        if (BuildRecordFolder(entry)) RemoveFolderChain(lastRemoved, lastStart);
+        if (BuildRecordFolder(entry, folder)) RemoveFolderChain(folder, lastRemoved, lastStart);
         ReportProgress(EmptiedFolderPassBase() + i);
     }
-    AppendBackslash(InstallDir);
+    AppendBackslash(installDir);
 }

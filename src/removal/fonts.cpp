@@ -4,7 +4,6 @@
 #include "data/file_ops.h"
 #include "data/memory_ops.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 
@@ -89,13 +88,14 @@ void ReadFontFullName(const WCHAR* path, WCHAR* name) {
 void UnregisterFont(const WCHAR* path) {
     WCHAR valueName[kFontNameCapacity + ARRAYSIZE(kFontValueSuffix)];
     ReadFontFullName(path, valueName);
-    ApiTable.RemoveFontResource(path);
+    Platform.ApiTable.RemoveFontResource(path);
     if (valueName[0] && AppendPath(valueName, ARRAYSIZE(valueName), kFontValueSuffix)) {
         HKEY key = nullptr;
-        if (ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, FontsKeyPath(IsNT), 0, KEY_ALL_ACCESS | RegistryView, &key) == ERROR_SUCCESS) {
-            ApiTable.RegDeleteValue(key, valueName);
+        if (Platform.ApiTable.RegOpenKeyEx(HKEY_LOCAL_MACHINE, FontsKeyPath(Platform.IsNT), 0,
+                                           KEY_ALL_ACCESS | Platform.RegistryView, &key) == ERROR_SUCCESS) {
+            Platform.ApiTable.RegDeleteValue(key, valueName);
             ::RegCloseKey(key);
         }
     }
-    ApiTable.SendMessage(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+    Platform.ApiTable.SendMessage(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
 }

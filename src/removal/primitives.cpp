@@ -14,16 +14,16 @@ size_t StripBackslash(WCHAR* path) {
 }
 
 bool ChangeDirectory(const WCHAR* path) {
-    return path && ApiTable.SetCurrentDirectory(path) != FALSE;
+    return path && Platform.ApiTable.SetCurrentDirectory(path) != FALSE;
 }
 
 DWORD GetCurrentDir(WCHAR* buffer, DWORD cchBuffer) {
-    return ApiTable.GetCurrentDirectory(cchBuffer, buffer);
+    return Platform.ApiTable.GetCurrentDirectory(cchBuffer, buffer);
 }
 
 bool RemoveDir(const WCHAR* path) {
     NativeFileSystem native;
-    return path && ApiTable.RemoveDirectory(path) != FALSE;
+    return path && Platform.ApiTable.RemoveDirectory(path) != FALSE;
 }
 
 static FileResult MapErrorCode(DWORD error) {
@@ -60,7 +60,7 @@ static FileResult MapLastError() {
 FileResult CheckAccess(const WCHAR* path, int mode) {
     if (!path || (mode & ~(kAccessWrite | kAccessRead)) != 0) return FileBadArgument;
     NativeFileSystem native;
-    DWORD attributes = ApiTable.GetFileAttributes(path);
+    DWORD attributes = Platform.ApiTable.GetFileAttributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return MapLastError();
     // The read-only bit of a folder does not stop its removal or the removal of its contents.
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileOk;
@@ -71,20 +71,20 @@ FileResult CheckAccess(const WCHAR* path, int mode) {
 FileResult SetFileMode(const WCHAR* path, int mode) {
     if (!path) return FileBadArgument;
     NativeFileSystem native;
-    DWORD attributes = ApiTable.GetFileAttributes(path);
+    DWORD attributes = Platform.ApiTable.GetFileAttributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return MapLastError();
     if (mode & kAccessWrite)
         attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
     else
         attributes |= FILE_ATTRIBUTE_READONLY;
-    if (!ApiTable.SetFileAttributes(path, attributes)) return MapLastError();
+    if (!Platform.ApiTable.SetFileAttributes(path, attributes)) return MapLastError();
     return FileOk;
 }
 
 FileResult RemoveFile(const WCHAR* path) {
     if (!path) return FileBadArgument;
     NativeFileSystem native;
-    if (!ApiTable.DeleteFile(path)) return MapLastError();
+    if (!Platform.ApiTable.DeleteFile(path)) return MapLastError();
     return FileOk;
 }
 
@@ -109,7 +109,7 @@ bool IsFileLocked(const WCHAR* path) {
     // Access is also denied when the attributes could not be read; only a file that is
     // read-only now is made read-only again, or a passing failure would leave an ordinary file
     // read-only and bring up the read-only prompt for it (seen in tests/fault_injection_tests).
-    DWORD attributes = ApiTable.GetFileAttributes(path);
+    DWORD attributes = Platform.ApiTable.GetFileAttributes(path);
     bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
     SetFileMode(path, kAccessWrite | kAccessRead);
     if (CheckAccess(path, kAccessWrite) == FileAccessDenied) return true;

@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 #include <stddef.h>
-#include "data/run_state.h"
+#include "data/path_buffer.h"
 
 enum FileResult : int {
     FileOk = 0,            // succeeded; for CheckAccess: access is possible

@@ -3,9 +3,7 @@
 #include "removal/progress.h"
 #include "data/install_records.h"
 
-PassUiT PassUi;
-
-DWORD ProgressTotal = 0;
+RemovalState Removal = {.PassUi = {}, .ProgressTotal = 0, .YesToAllState = -1};
 
 // position * 100 / total, exact for every count. The product needs 64 bits, but the quotient
 // never exceeds 100, so one 64-by-32 division instruction does; the compiler would instead call
@@ -18,15 +16,15 @@ static DWORD PercentOf(DWORD position, DWORD total) {
 }
 
 void ReportProgress(DWORD position) {
-    if (ProgressTotal == 0 || !PassUi.ShowProgress) return;
-    PassUi.ShowProgress(PercentOf(position, ProgressTotal));
+    if (Removal.ProgressTotal == 0 || !Removal.PassUi.ShowProgress) return;
+    Removal.PassUi.ShowProgress(PercentOf(position, Removal.ProgressTotal));
 }
 
 void ReportRecord(DWORD kind, RecordOutcome outcome, DWORD detail, const WCHAR* path) {
-    if (PassUi.LogRecord) PassUi.LogRecord(kind, outcome, detail, path);
+    if (Removal.PassUi.LogRecord) Removal.PassUi.LogRecord(kind, outcome, detail, path);
 }
 
 DWORD FilePassBase() { return 0; }
-DWORD ShortcutPassBase() { return FileEntryCount; }
-DWORD EmptiedFolderPassBase() { return FileEntryCount + ShortcutEntryCount; }
-DWORD RegistryPassBase() { return 2 * FileEntryCount + ShortcutEntryCount; }
+DWORD ShortcutPassBase() { return Data.FileEntryCount; }
+DWORD EmptiedFolderPassBase() { return Data.FileEntryCount + Data.ShortcutEntryCount; }
+DWORD RegistryPassBase() { return 2 * Data.FileEntryCount + Data.ShortcutEntryCount; }

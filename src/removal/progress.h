@@ -4,9 +4,9 @@
 #pragma once
 #include <windows.h>
 
-// Answers of AskReadOnlyFile besides IDYES, IDNO and IDCANCEL.
-const int IDC_YESTOALL = 1001;
-const int IDC_NOTOALL = 1002;
+// The read-only prompt's answer as the file pass acts on it; a prompt closed without a button is
+// a No. The buttons themselves are the run layer's.
+enum ReadOnlyAnswer : int { kAnswerNo, kAnswerYes, kAnswerNoToAll, kAnswerYesToAll };
 
 // What a record names, for the log. A registry record's kind also carries its root key:
 // RegistryRecordKind(kRecordKey, root), with HKEY_CLASSES_ROOT as 1.
@@ -36,22 +36,34 @@ enum RecordOutcome : BYTE {
     kRecordRemoval,
 };
 
-struct PassUiT {
+struct PassUi {
     // Shows percent (0 to 100) on the progress bar and services the window messages.
     void (*ShowProgress)(DWORD percent);
-    // Asks whether to remove a read-only file: IDYES, IDNO, IDC_YESTOALL, IDC_NOTOALL or IDCANCEL.
-    int (*AskReadOnlyFile)(const WCHAR* path);
+    // Asks whether to remove a read-only file.
+    ReadOnlyAnswer (*AskReadOnlyFile)(const WCHAR* path);
     // A message box with this text, caption message 0; returns the box's answer, 0 when none.
     int (*AskQuestion)(const WCHAR* text, UINT type);
     // Notes what became of a record; kind as RecordKind says, detail as the outcome says. Filled
     // in only while the run's log is open.
     void (*LogRecord)(DWORD kind, RecordOutcome outcome, DWORD detail, const WCHAR* path);
 };
-// An empty entry shows nothing, and so does the table until the run layer fills it in (and in
-// tests of a pass alone): no progress, No to the read-only prompt as when its dialog cannot be
-// had, no answer to a question, which no pass takes for a yes, and no log. Empty rather than pointing
-// at defaults, because each address stored in the program costs a relocation entry.
-extern PassUiT PassUi;
+
+// The removal layer's state during a run. The run layer, which owns the windows and the log, fills
+// in PassUi and sets ProgressTotal with its progress dialog; the file pass keeps YesToAllState.
+struct RemovalState {
+    // An empty entry shows nothing, and so does the table until the run layer fills it in (and in
+    // tests of a pass alone): no progress, No to the read-only prompt as when its dialog cannot be
+    // had, no answer to a question, which no pass takes for a yes, and no log. Empty rather than
+    // pointing at defaults, because each address stored in the program costs a relocation entry.
+    ::PassUi PassUi;
+    // Progress steps of the run, R + 2F + S; 0 when there is no progress dialog, and then nothing
+    // is reported at all.
+    DWORD ProgressTotal;
+    // The read-only prompt's lasting answer: -1 ask, 1 yes to all, 0 no to all. Starts at -1 and
+    // changes at most once per run.
+    int YesToAllState;
+};
+extern RemovalState Removal;
 
 // Notes the record's outcome in the log; without a log it costs one test.
 void ReportRecord(DWORD kind, RecordOutcome outcome, DWORD detail, const WCHAR* path);
@@ -59,10 +71,6 @@ void ReportRecord(DWORD kind, RecordOutcome outcome, DWORD detail, const WCHAR* 
 inline void ReportRemoval(DWORD kind, DWORD error, const WCHAR* path) {
     ReportRecord(kind, kRecordRemoval, error, path);
 }
-
-// Progress steps of the run, R + 2F + S; 0 when there is no progress dialog, and then nothing
-// is reported at all.
-extern DWORD ProgressTotal;
 
 // One pass's report after a record: position * 100 / ProgressTotal as a percentage, or
 // nothing when ProgressTotal is 0. Computed in 64 bits, so no record count can wrap it.

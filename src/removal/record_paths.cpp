@@ -1,7 +1,6 @@
 // Record paths: macro expansion, the "." rule and the full-path rule for each kind of record.
 #include "removal/record_paths.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 
 static bool IsSeparator(WCHAR c) { return c == L'\\' || c == L'/'; }
 
@@ -29,17 +28,17 @@ static PathVerdict Usable(WCHAR* path, PathVerdict verdict) {
     return verdict;
 }
 
-PathVerdict BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName) {
+PathVerdict BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName, WCHAR* path) {
     PathVerdict verdict = PathTooLong;
     if (directory[0] == L'.') {
-        if (CopyPath(WorkPath, kPathCapacity, InstallDir) &&
-            (directory[1] != L'\\' || AppendPath(WorkPath, kPathCapacity, directory + 2)))
+        if (CopyPath(path, kPathCapacity, Paths.InstallDir) &&
+            (directory[1] != L'\\' || AppendPath(path, kPathCapacity, directory + 2)))
             verdict = PathUsable;
     } else {
-        verdict = ExpandLeadingMacro(WorkPath, directory);
+        verdict = ExpandLeadingMacro(path, directory);
     }
-    if (verdict == PathUsable && fileName[0] && !JoinPath(WorkPath, kPathCapacity, fileName)) verdict = PathTooLong;
-    return Usable(WorkPath, verdict);
+    if (verdict == PathUsable && fileName[0] && !JoinPath(path, kPathCapacity, fileName)) verdict = PathTooLong;
+    return Usable(path, verdict);
 }
 
 PathVerdict BuildShortcutFolders(const ShortcutEntry* entry, WCHAR* first, WCHAR* second) {
@@ -50,9 +49,9 @@ PathVerdict BuildShortcutFolders(const ShortcutEntry* entry, WCHAR* first, WCHAR
     return verdict;
 }
 
-PathVerdict BuildShortcutFilePath(const ShortcutEntry* entry) {
+PathVerdict BuildShortcutFilePath(const ShortcutEntry* entry, WCHAR* path) {
     WCHAR second[kPathCapacity];
-    PathVerdict verdict = BuildShortcutFolders(entry, WorkPath, second);
-    if (verdict == PathUsable && !JoinPath(WorkPath, kPathCapacity, entry->fileName)) verdict = PathTooLong;
-    return Usable(WorkPath, verdict);
+    PathVerdict verdict = BuildShortcutFolders(entry, path, second);
+    if (verdict == PathUsable && !JoinPath(path, kPathCapacity, entry->fileName)) verdict = PathTooLong;
+    return Usable(path, verdict);
 }

@@ -13,19 +13,21 @@
 // complete from the current directory or drive.
 bool IsFullPath(const WCHAR* path);
 
-// A file record's path in WorkPath: the directory after its leading macro, or for a directory
-// beginning with "." InstallDir (".\rest": InstallDir + rest); then a backslash and fileName
-// unless that is empty. Usable only when the result fits WorkPath and is full; anything else
-// leaves WorkPath empty. The emptied-folder pass and the running check build theirs here too.
-PathVerdict BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName);
+// A file record's path into path (kPathCapacity WCHARs): the directory after its leading macro,
+// or for a directory beginning with "." InstallDir (".\rest": InstallDir + rest); then a
+// backslash and fileName unless that is empty. Usable only when the result fits and is full;
+// anything else leaves path empty. The emptied-folder pass and the running check build theirs
+// here too.
+PathVerdict BuildFileRecordPath(const WCHAR* directory, const WCHAR* fileName, WCHAR* path);
 
 // A shortcut record's folders after their leading macros, into first and second (kPathCapacity
 // WCHARs each, the pass's own buffers: the record's texts are never changed); second is empty
 // when the record names none. Usable only when first and a second that is given are both full.
 PathVerdict BuildShortcutFolders(const ShortcutEntry* entry, WCHAR* first, WCHAR* second);
 
-// A shortcut record's file in WorkPath: its first folder (as above), a backslash and fileName.
-PathVerdict BuildShortcutFilePath(const ShortcutEntry* entry);
+// A shortcut record's file into path (kPathCapacity WCHARs): its first folder (as above), a
+// backslash and fileName.
+PathVerdict BuildShortcutFilePath(const ShortcutEntry* entry, WCHAR* path);
 
 // How the log names a record whose path is not used.
 inline RecordOutcome SkippedOutcome(PathVerdict verdict) {

@@ -4,7 +4,6 @@
 #include "removal/registry_pass.h"
 #include "data/install_records.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "data/system_registry.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
@@ -19,22 +18,24 @@ const DWORD kKeyNameCapacity = 1024;
 // RegDeleteKeyExW (before Vista) the key therefore goes through its own handle, opened in the
 // 64-bit view, with an empty subkey, which names that key itself (Wine and Windows alike).
 static LONG DeleteKeyIn64BitView(HKEY root, const WCHAR* subkey, HKEY key) {
-    if (Wow64Calls.RegDeleteKeyEx) return Wow64Calls.RegDeleteKeyEx(root, subkey, KEY_WOW64_64KEY, 0);
-    return ApiTable.RegDeleteKey(key, L"");
+    if (Platform.Wow64.RegDeleteKeyEx) return Platform.Wow64.RegDeleteKeyEx(root, subkey, KEY_WOW64_64KEY, 0);
+    return Platform.ApiTable.RegDeleteKey(key, L"");
 }
 
 LONG DeleteKeyTree(HKEY root, const WCHAR* subkey) {
     if (!subkey || !subkey[0]) return ERROR_BADKEY;
     HKEY key = NULL;
-    LONG result = ApiTable.RegOpenKeyEx(root, subkey, 0, DELETE | KEY_ENUMERATE_SUB_KEYS | RegistryView, &key);
+    LONG result =
+        Platform.ApiTable.RegOpenKeyEx(root, subkey, 0, DELETE | KEY_ENUMERATE_SUB_KEYS | Platform.RegistryView, &key);
     if (result != ERROR_SUCCESS) return result;
     for (;;) {
         WCHAR name[kKeyNameCapacity];
         DWORD cchName = kKeyNameCapacity;
         // Always index 0: each subkey found is gone before the next enumeration.
-        result = ApiTable.RegEnumKeyEx(key, 0, name, &cchName, nullptr, nullptr, nullptr, nullptr);
+        result = Platform.ApiTable.RegEnumKeyEx(key, 0, name, &cchName, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS) {
-            result = RegistryView ? DeleteKeyIn64BitView(root, subkey, key) : ApiTable.RegDeleteKey(root, subkey);
+            result = Platform.RegistryView ? DeleteKeyIn64BitView(root, subkey, key)
+                                           : Platform.ApiTable.RegDeleteKey(root, subkey);
             break;
         }
         if (result != ERROR_SUCCESS) break;
@@ -57,9 +58,9 @@ static int ValueSeparator(const WCHAR* path) {
 static LONG DeleteRecordedValue(HKEY root, WCHAR* path, int separator) {
     path[separator] = 0;
     HKEY key = NULL;
-    LONG result = ApiTable.RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS | RegistryView, &key);
+    LONG result = Platform.ApiTable.RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS | Platform.RegistryView, &key);
     if (result == ERROR_SUCCESS) {
-        result = ApiTable.RegDeleteValue(key, path + separator + 2);
+        result = Platform.ApiTable.RegDeleteValue(key, path + separator + 2);
         RegCloseKey(key);
     }
     path[separator] = L'\\';
@@ -67,8 +68,8 @@ static LONG DeleteRecordedValue(HKEY root, WCHAR* path, int separator) {
 }
 
 void RemoveRegistryEntries() {
-    for (DWORD i = 0; i < RegistryEntryCount; ++i) {
-        RegistryEntry* entry = RegistryEntries[i];
+    for (DWORD i = 0; i < Data.RegistryEntryCount; ++i) {
+        RegistryEntry* entry = Data.RegistryEntries[i];
         HKEY root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(entry->root));
         DWORD kind = RegistryRecordKind(kRecordKey, entry->root);
         WCHAR* path = entry->path;
@@ -92,7 +93,8 @@ void RemoveRegistryEntries() {
                 ReportRecord(kind, kRecordKeptProtected, 0, path);
             } else {
                 // The 9x RegDeleteKey removes the subkeys too; there the table holds its narrow form.
-                ReportRemoval(kind, IsNT ? DeleteKeyTree(root, path) : ApiTable.RegDeleteKey(root, path), path);
+                ReportRemoval(
+                    kind, Platform.IsNT ? DeleteKeyTree(root, path) : Platform.ApiTable.RegDeleteKey(root, path), path);
             }
         }
         ReportProgress(RegistryPassBase() + i);

@@ -3,7 +3,6 @@
 #include "removal/shortcut_pass.h"
 #include "data/install_records.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "removal/primitives.h"
 #include "removal/progress.h"
 #include "removal/record_paths.h"
@@ -21,12 +20,13 @@ static void ReadCurrentDirectory(WCHAR* current) {
 }
 
 void RemoveShortcutFiles() {
-    for (DWORD i = 0; i < ShortcutEntryCount; ++i) {
-        const ShortcutEntry* entry = ShortcutEntries[i];
+    WCHAR* path = Paths.WorkPath;
+    for (DWORD i = 0; i < Data.ShortcutEntryCount; ++i) {
+        const ShortcutEntry* entry = Data.ShortcutEntries[i];
         if (entry->fileName[0]) {
-            PathVerdict verdict = BuildShortcutFilePath(entry);
+            PathVerdict verdict = BuildShortcutFilePath(entry, path);
             if (verdict == PathUsable)
-                ReportRemoval(kRecordShortcut, RemoveFile(WorkPath) == FileOk ? 0 : ::GetLastError(), WorkPath);
+                ReportRemoval(kRecordShortcut, RemoveFile(path) == FileOk ? 0 : ::GetLastError(), path);
             else
                 ReportRecord(kRecordShortcut, SkippedOutcome(verdict), 0, entry->fileName);
         }
@@ -58,8 +58,8 @@ static void RemoveRecordFolders(const ShortcutEntry* entry) {
 }
 
 void RemoveShortcutFolders() {
-    for (DWORD i = 0; i < ShortcutEntryCount; ++i) {
-        RemoveRecordFolders(ShortcutEntries[i]);
+    for (DWORD i = 0; i < Data.ShortcutEntryCount; ++i) {
+        RemoveRecordFolders(Data.ShortcutEntries[i]);
         ReportProgress(ShortcutPassBase() + i);
     }
 }

@@ -5,7 +5,8 @@
 #include <windows.h>
 
 // Deletes firstFolder\fileName of every shortcut record that names a file. A record whose
-// folders are not usable (record_paths.h), or whose path would not fit WorkPath, deletes nothing.
+// folders are not usable (record_paths.h), or whose path would not fit a path buffer, deletes
+// nothing. Builds each path in the shared WorkPath.
 void RemoveShortcutFiles();
 
 // Removes each record's firstFolder and secondFolder when empty, then walks both up in step,

@@ -1,15 +1,12 @@
 // The command-line reader. Only the blank (U+0020) counts as white space; option letters fold
 // ASCII a-z only, with no locale, so the same line means the same on every system.
 #include "run/command_line.h"
-#include "data/run_state.h"
-#include "run/run_log.h"
+#include "run/session.h"
 
 static const WCHAR* SkipBlanks(const WCHAR* p) {
     while (*p == L' ') ++p;
     return p;
 }
-
-bool RemovalPathCut = false;
 
 const WCHAR* ParseOptionArgument(const WCHAR* text, WCHAR* buffer, DWORD capacity, bool* cut) {
     DWORD cch = 0;
@@ -44,8 +41,6 @@ static const WCHAR* SkipProgramName(const WCHAR* line) {
     return *p ? p + 1 : nullptr;
 }
 
-bool LogPathCut = false;
-
 // After /L: an optional "OG=", then, when it begins with a full path (a drive, a colon and a
 // backslash, or two backslashes), the argument as /D reads it. Any other argument (none, a
 // relative path, another option) opens no log and is read as before this option existed, from
@@ -56,11 +51,11 @@ static __attribute__((noinline)) const WCHAR* ParseLogArgument(const WCHAR* p) {
     const WCHAR* path = SkipBlanks(argument);
     if (*path == L'"') ++path;
     bool full = path[0] == L'\\' ? path[1] == L'\\' : path[0] > L'/' && path[1] == L':' && path[2] == L'\\';
-    return full ? ParseOptionArgument(argument, LogPath, kPathCapacity, &LogPathCut) : p;
+    return full ? ParseOptionArgument(argument, Session.LogPath, kPathCapacity, &Session.LogPathCut) : p;
 }
 
-void ParseCommandLine(const WCHAR* line) {
-    WorkPath[0] = 0;
+void ParseCommandLine(const WCHAR* line, WCHAR* removalPath) {
+    removalPath[0] = 0;
     const WCHAR* p = line ? SkipProgramName(line) : nullptr;
     if (!p) return;
     p = SkipBlanks(p);
@@ -70,11 +65,11 @@ void ParseCommandLine(const WCHAR* line) {
         p += 2;
         if (letter >= L'a' && letter <= L'z') letter = WCHAR(letter - L'a' + L'A');
         switch (letter) {
-        case L'D': p = ParseOptionArgument(p, WorkPath, kPathCapacity, &RemovalPathCut); break;
+        case L'D': p = ParseOptionArgument(p, removalPath, kPathCapacity, &Session.RemovalPathCut); break;
         case L'L': p = ParseLogArgument(p); break;
-        case L'Q': Quiet = 1; break;
-        case L'S': Quiet = 1; OptionS = 1; break;
-        case L'X': Quiet = 1; OptionX = 1; break;
+        case L'Q': Session.Quiet = 1; break;
+        case L'S': Session.Quiet = 1; Session.OptionS = 1; break;
+        case L'X': Session.Quiet = 1; Session.OptionX = 1; break;
         default: break;
         }
         while (*p && *p != L' ' && *p != L'-' && *p != L'/') ++p;

@@ -8,13 +8,8 @@
 // and *cut (when given) says whether any were. Returns the position just after the argument.
 const WCHAR* ParseOptionArgument(const WCHAR* text, WCHAR* buffer, DWORD capacity, bool* cut = nullptr);
 
-// Sets Quiet, OptionS and OptionX, puts the /D argument into WorkPath (empty without one) and
-// the full path of the last /L into LogPath (left as it was without one). Flags are only ever
-// set, never cleared.
-void ParseCommandLine(const WCHAR* line);
-
-// True when the last /D argument did not fit WorkPath: what WorkPath holds then names some
-// other file, which the removal helper must not delete.
-extern bool RemovalPathCut;
-// The same for the last /L argument: a log under a cut name would write some other file.
-extern bool LogPathCut;
+// Sets the options of Session (session.h), puts the /D argument into removalPath (kPathCapacity
+// WCHARs; empty without one) and the full path of the last /L into Session.LogPath (left as it was
+// without one); Session.RemovalPathCut and Session.LogPathCut say when one did not fit. Flags are
+// only ever set, never cleared.
+void ParseCommandLine(const WCHAR* line, WCHAR* removalPath);

@@ -3,7 +3,6 @@
 #include "run/pre_removal.h"
 #include "data/memory_ops.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "folders/folder_macros.h"
 #include "platform/api_table.h"
 #include "run/run_log.h"
@@ -21,13 +20,14 @@ static bool CutToFolder(WCHAR* path) {
     return true;
 }
 
-// InstallDir before the text from p on, with the command's opening quote kept in front.
-static bool ComposeRelative(const WCHAR* text, size_t p) {
-    WorkPath[0] = 0;
-    bool ok = (text[0] != L'"' || CopyPath(WorkPath, kPathCapacity, L"\"")) &&
-              AppendPath(WorkPath, kPathCapacity, InstallDir) && AppendBackslash(WorkPath, kPathCapacity) &&
-              AppendPath(WorkPath, kPathCapacity, text + p);
-    if (!ok) WorkPath[0] = 0;
+// InstallDir before the text from p on, with the command's opening quote kept in front, into
+// composed (kPathCapacity WCHARs).
+static bool ComposeRelative(const WCHAR* text, size_t p, WCHAR* composed) {
+    composed[0] = 0;
+    bool ok = (text[0] != L'"' || CopyPath(composed, kPathCapacity, L"\"")) &&
+              AppendPath(composed, kPathCapacity, Paths.InstallDir) && AppendBackslash(composed, kPathCapacity) &&
+              AppendPath(composed, kPathCapacity, text + p);
+    if (!ok) composed[0] = 0;
     return ok;
 }
 
@@ -55,7 +55,7 @@ static bool SplitCommand(WCHAR* composed, PreRemovalCommand* command) {
     return true;
 }
 
-bool PreparePreRemovalCommand(const WCHAR* commandText, PreRemovalCommand* command) {
+bool PreparePreRemovalCommand(const WCHAR* commandText, WCHAR* work, PreRemovalCommand* command) {
     command->program = nullptr;
     command->arguments = nullptr;
     command->block = nullptr;
@@ -79,8 +79,8 @@ bool PreparePreRemovalCommand(const WCHAR* commandText, PreRemovalCommand* comma
     }
     WCHAR* composed = block;
     if (!composed) {
-        if (!ComposeRelative(commandText, p)) return false;
-        composed = WorkPath;
+        if (!ComposeRelative(commandText, p, work)) return false;
+        composed = work;
     }
     if (!SplitCommand(composed, command)) {
         FreeBlock(&block);
@@ -129,17 +129,17 @@ bool RunPreRemovalCommand(const WCHAR* program, const WCHAR* arguments, bool wai
     }
 
     // A directory that could not be saved could not be put back, so the call then leaves it.
-    DWORD cchSaved = ApiTable.GetCurrentDirectory(kSavedDirCapacity, savedDir);
+    DWORD cchSaved = Platform.ApiTable.GetCurrentDirectory(kSavedDirCapacity, savedDir);
     bool saved = cchSaved != 0 && cchSaved < kSavedDirCapacity;
-    if (saved && CutToFolder(programDir)) ApiTable.SetCurrentDirectory(programDir);
+    if (saved && CutToFolder(programDir)) Platform.ApiTable.SetCurrentDirectory(programDir);
 
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);  // 68
     PROCESS_INFORMATION info;
     ZeroMemory(&info, sizeof(info));
-    bool created = ApiTable.CreateProcess(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                                          nullptr, nullptr, &startup, &info) != FALSE;
+    bool created = Platform.ApiTable.CreateProcess(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                                                   nullptr, nullptr, &startup, &info) != FALSE;
     LogPrint(commandLine, created ? "pre-removal command started: " : "pre-removal command not started: ");
     if (created) {
         if (wait) {
@@ -152,7 +152,7 @@ bool RunPreRemovalCommand(const WCHAR* program, const WCHAR* arguments, bool wai
         ::CloseHandle(info.hProcess);
     }
 
-    if (saved) ApiTable.SetCurrentDirectory(savedDir);
+    if (saved) Platform.ApiTable.SetCurrentDirectory(savedDir);
     FreeBlock(&directories);
     FreeBlock(&commandLine);
     return created;
@@ -171,7 +171,7 @@ void OpenFinishPage(const WCHAR* target) {
         const WCHAR* directory = nullptr;
         if (!StartsWithNoCase(target, L"http://") && !StartsWithNoCase(target, L"https://") && CutToFolder(folder))
             directory = folder;
-        ApiTable.ShellExecute(nullptr, L"open", target, nullptr, directory, SW_SHOW);
+        Platform.ApiTable.ShellExecute(nullptr, L"open", target, nullptr, directory, SW_SHOW);
     }
     FreeBlock(&folder);
 }

@@ -11,7 +11,7 @@ const DWORD kProgramDirCapacity = 268;   // second part: the program's folder
 const DWORD kFinishPageCapacity = 260;   // the finish page's working copy
 
 struct PreRemovalCommand {
-    WCHAR* program;    // inside WorkPath or inside block
+    WCHAR* program;    // inside the caller's work buffer or inside block
     WCHAR* arguments;  // never null when prepared; empty when there are none
     WCHAR* block;      // the expanded command, or null; the caller frees it with FreeBlock
 };
@@ -20,8 +20,9 @@ struct PreRemovalCommand {
 // expanding a leading folder macro, or else prefixing InstallDir. False, with nothing to
 // free, when nothing sound can be started: the text or its composition does not fit, a
 // leading quote is never closed, the program is empty, or the expansion's block cannot be
-// allocated. Overwrites WorkPath.
-bool PreparePreRemovalCommand(const WCHAR* commandText, PreRemovalCommand* command);
+// allocated. A command without a macro is composed in work (kPathCapacity WCHARs), which
+// must then outlive the command.
+bool PreparePreRemovalCommand(const WCHAR* commandText, WCHAR* work, PreRemovalCommand* command);
 
 // Starts `"program" arguments` with the program's folder as the current directory for the
 // call, waits for its end when `wait` is set (pumping messages, wait cursor), and puts the

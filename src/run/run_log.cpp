@@ -10,10 +10,7 @@
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 #include "removal/progress.h"
-#include "run/command_line.h"
-
-WCHAR LogPath[kPathCapacity];
-bool RemovalDone;
+#include "run/session.h"
 
 static HANDLE LogFile;        // null while there is no log
 static DWORD LogStart;        // GetTickCount at the start
@@ -73,7 +70,7 @@ void LogPrint(const WCHAR* text, const char* format, ...) {
     if (!WriteExact(LogFile, Line, cb)) {
         CloseFile(LogFile);
         LogFile = nullptr;
-        PassUi.LogRecord = nullptr;
+        Removal.PassUi.LogRecord = nullptr;
     }
 }
 
@@ -92,7 +89,7 @@ static void LogRecord(DWORD kind, RecordOutcome outcome, DWORD detail, const WCH
             if (kRemovalErrors[i] == detail) outcome = static_cast<RecordOutcome>(kRemovalErrors[i + 1]);
         // The uninstaller's own folder holds the running program; the self-removal copy removes
         // it once it is empty. A folder record of "." names it as InstallDir has it.
-        if (outcome == kRecordKeptNotEmpty && SamePath(path, InstallDir)) outcome = kRecordKeptUninstaller;
+        if (outcome == kRecordKeptNotEmpty && SamePath(path, Paths.InstallDir)) outcome = kRecordKeptUninstaller;
     }
     ++GroupCounts[kOutcomeGroups[outcome]];
     char text[64];
@@ -102,13 +99,13 @@ static void LogRecord(DWORD kind, RecordOutcome outcome, DWORD detail, const WCH
 }
 
 void OpenRunLog() {
-    if (!LogPath[0] || LogPathCut) return;
+    if (!Session.LogPath[0] || Session.LogPathCut) return;
     // Appending only: a handle with FILE_APPEND_DATA alone writes nowhere but at the end. And
     // the name itself when it is a reparse point, which the check below then refuses. The 9x
     // family knows neither, and so writes no log.
-    HANDLE file = ApiTable.CreateFile(LogPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file = Platform.ApiTable.CreateFile(Session.LogPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     // Checked by the handle, so the file written is the file checked: through a second link the
     // lines would land in a file under another name, perhaps one the user may not write. A
@@ -121,7 +118,7 @@ void OpenRunLog() {
     }
     LogFile = file;
     LogStart = ::GetTickCount();
-    PassUi.LogRecord = LogRecord;
+    Removal.PassUi.LogRecord = LogRecord;
     // A new file starts with the byte-order mark; one that holds earlier runs has it already.
     // Should it not be written, neither will the first line, which drops the log.
     if (!(info.nFileSizeLow | info.nFileSizeHigh)) WriteExact(file, "\xEF\xBB\xBF", 3);
@@ -132,17 +129,17 @@ void OpenRunLog() {
 void LogUninstallData(ReadResult code) {
     // The major version in the low byte, then the minor one; the build in the high word.
     DWORD version = ::GetVersion();
-    LogPrint(ModulePath, "started, program part %u bytes, Windows %u.%u.%u, WOW64 %u: ", DataOffset(),
+    LogPrint(Paths.ModulePath, "started, program part %u bytes, Windows %u.%u.%u, WOW64 %u: ", DataOffset(),
              version & 0xFF, version >> 8 & 0xFF, version >> 16, RunsUnderWow64());
     LogPrint(::GetCommandLineW(), "command line: ");
     LogPrint(nullptr, "data: result %u, %u files, %u shortcuts, %u registry entries, 64-bit flag %u", code,
-             FileEntryCount, ShortcutEntryCount, RegistryEntryCount,
-             RunSettings && (RunSettings->flags & kRun64BitApplication));
+             Data.FileEntryCount, Data.ShortcutEntryCount, Data.RegistryEntryCount,
+             Data.RunSettings && (Data.RunSettings->flags & kRun64BitApplication));
 }
 
 void CloseRunLog() {
     DWORD unfinished = GroupCounts[3] + GroupCounts[4] + GroupCounts[5];
     LogPrint(nullptr, "end: %u removed, %u not there, %u kept, %u failed, %u skipped, %u scheduled; %s",
              GroupCounts[0], GroupCounts[1], GroupCounts[2], GroupCounts[3], GroupCounts[4], GroupCounts[5],
-             RemovalDone && !unfinished ? "complete" : "incomplete");
+             Session.RemovalDone && !unfinished ? "complete" : "incomplete");
 }

@@ -4,14 +4,10 @@
 // failure, and nothing else looks at it. Written on the NT family only.
 #pragma once
 #include <windows.h>
-#include "data/run_state.h"
 #include "data/uninstall_data.h"
 
-// The path given with /L or /LOG=; empty without one (the command line sets it).
-extern WCHAR LogPath[kPathCapacity];
-
-// Opens LogPath for appending, never through a reparse point or a file of more than one link,
-// starts a new file with the byte-order mark and connects PassUi's record entry. Without
+// Opens Session.LogPath for appending, never through a reparse point or a file of more than one
+// link, starts a new file with the byte-order mark and connects PassUi's record entry. Without
 // LogPath, with one that was cut, or when the file cannot be had, there is no log.
 void OpenRunLog();
 
@@ -23,9 +19,6 @@ void LogPrint(const WCHAR* text, const char* format, ...);
 // returned with the counts of the records it read.
 void LogUninstallData(ReadResult code);
 
-// Set by the run sequence after the last removal pass: only a run that got there is complete.
-extern bool RemovalDone;
-
-// The last line, with the counts of the records' outcomes and "complete" or "incomplete". The
-// file stays open until the process ends, right after.
+// The last line, with the counts of the records' outcomes and "complete" or "incomplete" (that
+// only after Session.RemovalDone). The file stays open until the process ends, right after.
 void CloseRunLog();

@@ -5,7 +5,6 @@
 #include "data/install_records.h"
 #include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/run_state.h"
 #include "data/uninstall_data.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
@@ -18,6 +17,7 @@
 #include "run/command_line.h"
 #include "run/pre_removal.h"
 #include "run/run_log.h"
+#include "run/session.h"
 #include "run/self_removal.h"
 #include "run/startup.h"
 #include "run/ui_windows.h"
@@ -32,13 +32,13 @@ static int Finish(int exitCode) {
 // The confirmation and, while a guarded file is held open, the retry question. False when the
 // user cancelled either; ConfirmAnswer then says so.
 static bool ConfirmRemoval() {
-    ConfirmAnswer = IDOK;
-    if (Quiet) return true;
-    ConfirmAnswer = ShowMessage(GetMessageText(0, 1), MB_OKCANCEL | MB_ICONINFORMATION);
-    if (ConfirmAnswer != IDOK) return false;
+    Session.ConfirmAnswer = IDOK;
+    if (Session.Quiet) return true;
+    Session.ConfirmAnswer = ShowMessage(GetMessageText(0, kMessageConfirmation), MB_OKCANCEL | MB_ICONINFORMATION);
+    if (Session.ConfirmAnswer != IDOK) return false;
     while (CheckFilesInUse()) {
-        if (ShowMessage(GetMessageText(0, 15), MB_RETRYCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
-            ConfirmAnswer = IDCANCEL;
+        if (ShowMessage(GetMessageText(0, kMessageStillRunning), MB_RETRYCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
+            Session.ConfirmAnswer = IDCANCEL;
             return false;
         }
     }
@@ -47,11 +47,11 @@ static bool ConfirmRemoval() {
 
 // Prepared whenever the data hold a command; /X alone suppresses only the start.
 static void PreRemovalStep() {
-    if (RunSettings->commandOffset == 0) return;
+    if (Data.RunSettings->commandOffset == 0) return;
     PreRemovalCommand command;
-    if (!PreparePreRemovalCommand(PreRemovalCommandText(), &command)) return;
-    if (!OptionX || OptionS)
-        RunPreRemovalCommand(command.program, command.arguments, (RunSettings->flags & kRunWaitForCommand) != 0);
+    if (!PreparePreRemovalCommand(PreRemovalCommandText(), Paths.WorkPath, &command)) return;
+    if (!Session.OptionX || Session.OptionS)
+        RunPreRemovalCommand(command.program, command.arguments, (Data.RunSettings->flags & kRunWaitForCommand) != 0);
     FreeBlock(&command.block);
 }
 
@@ -60,27 +60,27 @@ static void UninstallRun() {
     if (!ConfirmRemoval()) return;
     PreRemovalStep();
 
-    if (!Quiet) OpenProgressDialog();
+    if (!Session.Quiet) OpenProgressDialog();
     RemoveInstalledFiles();
-    ShowProgressText(12);
+    ShowProgressText(kMessageRemovingShortcuts);
     RemoveShortcutFiles();
     RemoveShortcutFolders();
-    ShowProgressText(13);
+    ShowProgressText(kMessageRemovingFolders);
     RemoveEmptiedFolders();
-    ShowProgressText(14);
+    ShowProgressText(kMessageRemovingRegistry);
     RemoveRegistryEntries();
-    RemovalDone = true;
+    Session.RemovalDone = true;
     // Every pass reports the record it has just finished counted from 0, so the last report
     // stops short of the end (99 in a run of more than 100 steps); the removal is complete
     // here, and the bar says so before it goes.
-    if (ProgressTotal) SetProgress(100);
+    if (Removal.ProgressTotal) SetProgress(100);
     CloseProgressDialog();
 
-    if (!Quiet) {
-        const WCHAR* notice = GetMessageText(0, 2);
+    if (!Session.Quiet) {
+        const WCHAR* notice = GetMessageText(0, kMessageFinalNotice);
         if (notice[0]) ShowMessage(notice, MB_OK | MB_ICONINFORMATION);
     }
-    if (!OptionX && !OptionS && RunSettings->finishPageOffset != 0) {
+    if (!Session.OptionX && !Session.OptionS && Data.RunSettings->finishPageOffset != 0) {
         const WCHAR* page = FinishPageText();
         LogPrint(page, "finish page: ");
         OpenFinishPage(page);
@@ -93,7 +93,7 @@ bool LoadUninstallDataOrReport() {
     if (code == kReadOk) return true;
     if (code != kReadNoData) {
         WCHAR text[kMessageBufferCch];
-        FormatMessageText(text, code, ModulePath);
+        FormatMessageText(text, code == kReadOutOfMemory ? kMessageOutOfMemory : kMessageDamaged, Paths.ModulePath);
         ShowMessage(text, MB_OK | MB_ICONINFORMATION);
     }
     return false;
@@ -107,11 +107,11 @@ int RunUninstaller(HINSTANCE instance) {
     DetectPlatform();
     if (!ProcessStartup(instance)) return Finish(-1);
     ConnectPassUi();
-    ParseCommandLine(::GetCommandLineW());
-    if (WorkPath[0]) {
+    ParseCommandLine(::GetCommandLineW(), Paths.WorkPath);
+    if (Paths.WorkPath[0]) {
         // Our own copy is never given a path that does not fit; deleting what the first 259
         // characters of a longer one name would remove some other file.
-        if (!RemovalPathCut) RemovalHelperMode(WorkPath);
+        if (!Session.RemovalPathCut) RemovalHelperMode(Paths.WorkPath);
         return Finish(0);
     }
     OpenRunLog();
@@ -120,9 +120,9 @@ int RunUninstaller(HINSTANCE instance) {
         ReleaseUninstallData();
         return Finish(-1);
     }
-    if (!(RunSettings->flags & kRunFullVisualStyles)) ApplyThemeProperties();
+    if (!(Data.RunSettings->flags & kRunFullVisualStyles)) ApplyThemeProperties();
     // Before the in-use check, which opens the product's files as the removal will.
-    Use64BitViews((RunSettings->flags & kRun64BitApplication) != 0);
+    Use64BitViews((Data.RunSettings->flags & kRun64BitApplication) != 0);
     if (!RegisterMainWindowClass()) {
         ReleaseUninstallData();
         return Finish(0);
@@ -134,6 +134,6 @@ int RunUninstaller(HINSTANCE instance) {
     UninstallRun();
     DestroyMainWindow();
     ReleaseUninstallData();
-    if (ConfirmAnswer == IDOK && !OptionX && !OptionS) StartSelfRemoval();
+    if (Session.ConfirmAnswer == IDOK && !Session.OptionX && !Session.OptionS) StartSelfRemoval();
     return Finish(0);
 }

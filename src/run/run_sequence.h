@@ -7,6 +7,6 @@
 // cannot be created.
 int RunUninstaller(HINSTANCE instance);
 
-// Loads the uninstall data; when they are damaged or memory ran out, shows message 8 or 7 with
-// the program's path, owned by no window. Silent when there are none. True when loaded.
+// Loads the uninstall data; when they are damaged or memory ran out, shows kMessageDamaged or
+// kMessageOutOfMemory with the program's path, owned by no window. Silent when there are none. True when loaded.
 bool LoadUninstallDataOrReport();

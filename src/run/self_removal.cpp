@@ -7,7 +7,6 @@
 #include "data/file_ops.h"
 #include "data/memory_ops.h"
 #include "data/path_buffer.h"
-#include "data/run_state.h"
 #include "platform/api_table.h"
 #include "removal/primitives.h"
 #include "run/run_log.h"
@@ -54,7 +53,7 @@ static bool SameBytes(const void* a, const void* b, size_t cb) {
 
 HANDLE CreateTempCopyFile(WCHAR* buffer, const WCHAR* pattern) {
     for (int i = 1; i <= kMaxTempCopyNumber; ++i) {
-        DWORD cch = ApiTable.GetTempPath(kPathCapacity, buffer);
+        DWORD cch = Platform.ApiTable.GetTempPath(kPathCapacity, buffer);
         if (cch == 0 || cch >= kPathCapacity) {
             buffer[0] = 0;
             return INVALID_HANDLE_VALUE;
@@ -66,15 +65,15 @@ HANDLE CreateTempCopyFile(WCHAR* buffer, const WCHAR* pattern) {
             return INVALID_HANDLE_VALUE;
 
         WIN32_FIND_DATAW found;
-        HANDLE search = ApiTable.FindFirstFile(buffer, &found);
+        HANDLE search = Platform.ApiTable.FindFirstFile(buffer, &found);
         if (search != INVALID_HANDLE_VALUE) {
             ::FindClose(search);
             continue;
         }
         // Only a file this call creates: a name that appeared since the check above (planted
         // in the user's temporary folder, perhaps as a link) fails here and the next is tried.
-        HANDLE file = ApiTable.CreateFile(buffer, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                          nullptr);
+        HANDLE file =
+            Platform.ApiTable.CreateFile(buffer, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
     }
     return INVALID_HANDLE_VALUE;
@@ -118,19 +117,19 @@ static void RenamePlaceholder(const WCHAR* iniPath, const WCHAR* shortPath) {
 }
 
 bool DeleteAtRestart(const WCHAR* path) {
-    if (IsNT) return ::MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+    if (Platform.IsNT) return ::MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 
     // Without its short form the line would name some other file, or none.
     WCHAR shortPath[kPathCapacity];
-    DWORD cchShort = ApiTable.GetShortPathName(path, shortPath, kPathCapacity);
+    DWORD cchShort = Platform.ApiTable.GetShortPathName(path, shortPath, kPathCapacity);
     if (cchShort == 0 || cchShort >= kPathCapacity) return false;
     WCHAR iniPath[kPathCapacity];
-    UINT cchWindows = ApiTable.GetWindowsDirectory(iniPath, kPathCapacity);
+    UINT cchWindows = Platform.ApiTable.GetWindowsDirectory(iniPath, kPathCapacity);
     if (cchWindows == 0 || cchWindows >= kPathCapacity || !JoinPath(iniPath, kPathCapacity, L"WININIT.INI"))
         return false;
-    if (!ApiTable.WritePrivateProfileString(L"Rename", L"xyz", shortPath, iniPath)) return false;
+    if (!Platform.ApiTable.WritePrivateProfileString(L"Rename", L"xyz", shortPath, iniPath)) return false;
     // Makes the profile code write the file out now, before its bytes are patched.
-    ApiTable.WritePrivateProfileString(nullptr, nullptr, nullptr, iniPath);
+    Platform.ApiTable.WritePrivateProfileString(nullptr, nullptr, nullptr, iniPath);
     RenamePlaceholder(iniPath, shortPath);
     return true;
 }
@@ -164,9 +163,9 @@ bool StartSelfRemoval() {
     if (copy == INVALID_HANDLE_VALUE) return false;
     DeleteAtRestart(tempPath);
 
-    DWORD cchOwn = ApiTable.GetModuleFileName(ModuleInstance, WorkPath, kPathCapacity);
+    DWORD cchOwn = Platform.ApiTable.GetModuleFileName(Platform.ModuleInstance, Paths.WorkPath, kPathCapacity);
     HANDLE own = INVALID_HANDLE_VALUE;
-    if (cchOwn != 0 && cchOwn < kPathCapacity) own = OpenExistingFile(WorkPath, GENERIC_READ);
+    if (cchOwn != 0 && cchOwn < kPathCapacity) own = OpenExistingFile(Paths.WorkPath, GENERIC_READ);
     if (own == INVALID_HANDLE_VALUE) {
         CloseFile(copy);
         return false;
@@ -191,10 +190,11 @@ bool StartSelfRemoval() {
 
     parameters[0] = 0;
     bool started = whole && AppendPath(parameters, kParametersCapacity, L"/D\"") &&
-                   AppendPath(parameters, kParametersCapacity, WorkPath) && AppendPath(parameters, kParametersCapacity, L"\"");
+                   AppendPath(parameters, kParametersCapacity, Paths.WorkPath) &&
+                   AppendPath(parameters, kParametersCapacity, L"\"");
     if (started) {
         LogPrint(tempPath, "self-removal copy started: ");
-        ApiTable.ShellExecute(nullptr, L"open", tempPath, parameters, nullptr, SW_HIDE);
+        Platform.ApiTable.ShellExecute(nullptr, L"open", tempPath, parameters, nullptr, SW_HIDE);
     }
     if (held != INVALID_HANDLE_VALUE) CloseFile(held);
     return started;

@@ -1,9 +1,6 @@
-// Start-up and shut-down of the process-wide resources, and the platform flags.
+// Start-up and shut-down of the process-wide resources.
 #pragma once
 #include <windows.h>
-
-// Sets IsNT and IsNT6OrLater from GetVersionExA.
-void DetectPlatform();
 
 // Keeps the instance, starts OLE and the common controls, allocates the three path buffers and
 // derives InstallDir from the program's own path. False when a path buffer cannot be allocated

@@ -1,25 +1,26 @@
 // The windows of the run: the theme library, the hidden main window and the message boxes it
 // owns, the progress dialog, the read-only prompt, the dialog font and the message pump. Owns
-// every window handle and the dialog font; the removal passes reach these only through PassUi.
+// the screen state; the removal passes reach these only through PassUi.
 #pragma once
 #include <windows.h>
 #include "removal/progress.h"
+#include "resources/resource_ids.h"
 
-const int IDC_TEXT = 1000;
-const int IDC_PROGRESS = 1009;
-
-const int kPromptDialogId = 109;
-const int kProgressDialogId = 110;
-const int kIconId = 800;
 extern const WCHAR kMainWindowClass[];  // "VorlixClass"
 
-// The hidden main window: owner of every message box. Null until CreateMainWindow, so boxes
-// shown while loading the data have no owner.
-extern HWND MainWindow;
-extern HWND ProgressDialog;  // modeless dialog 110, from its creation to the last pass
-extern HWND ProgressBar;     // its control IDC_PROGRESS
-extern DWORD LastPercent;    // last value sent to ProgressBar
-extern HFONT DialogFont;     // normal-weight copy of the first dialog's font
+// The screen state: written only by the functions below, and read only in this layer.
+struct ScreenState {
+    // The hidden main window: owner of every message box. Null until CreateMainWindow, so boxes
+    // shown while loading the data have no owner.
+    HWND MainWindow;
+    HWND ProgressDialog;                    // modeless dialog IDD_PROGRESS, from its creation to the last pass
+    HWND ProgressBar;                       // its control IDC_PROGRESS
+    DWORD LastPercent;                      // last value sent to ProgressBar
+    HFONT DialogFont;                       // normal-weight copy of the first dialog's font
+    HMODULE ThemeLibrary;                   // uxtheme.dll, from LoadThemeLibrary to FreeThemeLibrary
+    void(WINAPI* ThemeEntry)(DWORD flags);  // its SetThemeAppProperties, or null
+};
+extern ScreenState Screen;
 
 // Loads "uxtheme.dll" and looks up SetThemeAppProperties; a missing library or entry only
 // changes the look. FreeThemeLibrary undoes it (shut-down).
@@ -47,7 +48,7 @@ int ShowMessage(const WCHAR* text, UINT type);
 // Asks whether to remove a read-only file (message 9 with the path; buttons messages 3 to 6).
 // Returns IDYES (6), IDNO (7), IDC_YESTOALL (1001), IDC_NOTOALL (1002) or IDCANCEL (2) for Esc
 // or the close box. IDNO when the dialog cannot be had; IDC_YESTOALL without asking when
-// message 9 is empty.
+// message 9 is empty. PassUi hands the file pass its answer as a ReadOnlyAnswer.
 int AskReadOnlyFile(const WCHAR* path);
 
 // Dispatches every message in the queue and returns once it is empty; never blocks.
@@ -62,5 +63,5 @@ void SetProgress(DWORD percent);
 // dialog's text to a message (nothing without a dialog); CloseProgressDialog destroys it and
 // sets ProgressTotal back to 0, so later reports do nothing.
 bool OpenProgressDialog();
-void ShowProgressText(int messageNumber);
+void ShowProgressText(int message);
 void CloseProgressDialog();

@@ -1,5 +1,6 @@
 // watch_hook_dll: a window-procedure hook that records, inside the watched program's own thread,
-// every top-level window it shows, every text it sets and every position of its progress bars.
+// every top-level window it shows, every text it sets, every position of its progress bars and
+// the top-level windows it creates with a class icon.
 // Set by ChildProcess::Start(..., watch) on the child's first thread before it runs; read back
 // with ChildProcess::Watch (tests/support/uninst_runner.h), which also names the record file.
 // Never changes a message or its result.
@@ -65,12 +66,25 @@ void RecordPosition(HWND bar) {
     Append(record, cch);
 }
 
+// A top-level window whose class has an icon, by its class name: the program's main window
+// shows icon 800 of its own instance only when it registered its class with that instance.
+void RecordIconClass(HWND window) {
+    WCHAR record[260];
+    if (!GetClassLongPtrW(window, GCLP_HICON)) return;
+    int cch = wsprintfW(record, L"I");
+    cch += GetClassNameW(window, record + cch, 256);
+    Append(record, cch);
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK WatchHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION) {
         const CWPRETSTRUCT* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
         switch (call->message) {
+        case WM_CREATE:
+            if (!(GetWindowLongW(call->hwnd, GWL_STYLE) & WS_CHILD)) RecordIconClass(call->hwnd);
+            break;
         case WM_WINDOWPOSCHANGED: {
             const WINDOWPOS* pos = reinterpret_cast<const WINDOWPOS*>(call->lParam);
             if ((pos->flags & SWP_SHOWWINDOW) && !(GetWindowLongW(call->hwnd, GWL_STYLE) & WS_CHILD))

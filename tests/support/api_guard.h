@@ -51,9 +51,9 @@ extern int BoxAnswer;
 int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 inline bool ResolvesFolders(const void* entry) {
-    const void* resolving[] = {&ApiTable.GetSystemDirectory, &ApiTable.GetTempPath,
-                               &ApiTable.GetWindowsDirectory, &ApiTable.RegOpenKeyEx,
-                               &ApiTable.RegQueryValueEx, &ApiTable.SHGetPathFromIDList};
+    const ApiTable& table = Platform.ApiTable;
+    const void* resolving[] = {&table.GetSystemDirectory, &table.GetTempPath, &table.GetWindowsDirectory,
+                               &table.RegOpenKeyEx, &table.RegQueryValueEx, &table.SHGetPathFromIDList};
     for (const void* candidate : resolving)
         if (candidate == entry) return true;
     return false;
@@ -78,4 +78,5 @@ private:
     Fn saved_;
 };
 
-#define API_GUARD(entry, fake) ApiEntryGuard<decltype(ApiTable.entry)> guard_##entry(ApiTable.entry, fake)
+#define API_GUARD(entry, fake) \
+    ApiEntryGuard<decltype(Platform.ApiTable.entry)> guard_##entry(Platform.ApiTable.entry, fake)

@@ -30,12 +30,12 @@ bool LoadRecords(const uninstpack::UninstallData& data) {
 }
 
 Records::~Records() {
-    FileEntries = nullptr;
-    FileEntryCount = 0;
-    ShortcutEntries = nullptr;
-    ShortcutEntryCount = 0;
-    RegistryEntries = nullptr;
-    RegistryEntryCount = 0;
+    Data.FileEntries = nullptr;
+    Data.FileEntryCount = 0;
+    Data.ShortcutEntries = nullptr;
+    Data.ShortcutEntryCount = 0;
+    Data.RegistryEntries = nullptr;
+    Data.RegistryEntryCount = 0;
 }
 
 WCHAR* Records::Text(const std::wstring& text) {
@@ -47,8 +47,8 @@ WCHAR* Records::Text(const std::wstring& text) {
 FileEntry* Records::File(const std::wstring& directory, const std::wstring& fileName, BYTE flags) {
     files_.push_back(FileEntry{Text(directory), Text(fileName), flags});
     filePointers_.push_back(&files_.back());
-    FileEntries = filePointers_.data();
-    FileEntryCount = static_cast<DWORD>(filePointers_.size());
+    Data.FileEntries = filePointers_.data();
+    Data.FileEntryCount = static_cast<DWORD>(filePointers_.size());
     return &files_.back();
 }
 
@@ -56,15 +56,15 @@ ShortcutEntry* Records::Shortcut(DWORD levels, const std::wstring& first, const 
                                  const std::wstring& fileName) {
     shortcuts_.push_back(ShortcutEntry{levels, Text(first), Text(second), Text(fileName)});
     shortcutPointers_.push_back(&shortcuts_.back());
-    ShortcutEntries = shortcutPointers_.data();
-    ShortcutEntryCount = static_cast<DWORD>(shortcutPointers_.size());
+    Data.ShortcutEntries = shortcutPointers_.data();
+    Data.ShortcutEntryCount = static_cast<DWORD>(shortcutPointers_.size());
     return &shortcuts_.back();
 }
 
 RegistryEntry* Records::Registry(HKEY root, const std::wstring& path) {
     registry_.push_back(RegistryEntry{static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root)), Text(path)});
     registryPointers_.push_back(&registry_.back());
-    RegistryEntries = registryPointers_.data();
-    RegistryEntryCount = static_cast<DWORD>(registryPointers_.size());
+    Data.RegistryEntries = registryPointers_.data();
+    Data.RegistryEntryCount = static_cast<DWORD>(registryPointers_.size());
     return &registry_.back();
 }

@@ -1,9 +1,17 @@
-// Every process global the program declares, saved when a test begins and put back when it ends,
-// so that no test's run state, loaded-data slots or swapped system calls reach the next one.
+// The program's state, saved when a test begins and put back when it ends, so that no test's run
+// state, loaded-data slots or swapped system calls reach the next one. A copy of each of the
+// program's state structs, so a field added to one is kept without a word here.
 // A fixture holds one as its first member: built before SetUp, destroyed after TearDown.
 #pragma once
-#include <functional>
-#include <vector>
+#include <windows.h>
+
+#include "data/memory_ops.h"
+#include "data/path_buffer.h"
+#include "data/uninstall_data.h"
+#include "platform/api_table.h"
+#include "removal/progress.h"
+#include "run/session.h"
+#include "run/ui_windows.h"
 
 class ProcessGlobalsGuard {
 public:
@@ -13,9 +21,12 @@ public:
     ProcessGlobalsGuard& operator=(const ProcessGlobalsGuard&) = delete;
 
 private:
-    template <typename T>
-    void Keep(T& global) {
-        restore_.push_back([&global, saved = global] { global = saved; });
-    }
-    std::vector<std::function<void()>> restore_;
+    PlatformState platform_;
+    PathBuffers paths_;
+    LoadedData data_;
+    HeapCounts heap_;
+    RemovalState removal_;
+    SessionState session_;
+    ScreenState screen_;
+    DWORD dataOffset_;
 };

@@ -122,6 +122,8 @@ WatchRecord ChildProcess::Watch() const {
             record.texts.push_back({_wtoi(line.c_str() + 1), line.substr(tab + 1)});
         } else if (line[0] == L'P') {
             record.positions.push_back((DWORD)_wtoi(line.c_str() + 1));
+        } else if (line[0] == L'I') {
+            record.iconClasses.push_back(line.substr(1));
         }
     }
     return record;

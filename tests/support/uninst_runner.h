@@ -61,6 +61,8 @@ struct WatchRecord {
     std::vector<std::pair<int, std::wstring>> texts;
     // Every progress bar position set or stepped to, repeats included.
     std::vector<DWORD> positions;
+    // The class of every top-level window created whose class has an icon.
+    std::vector<std::wstring> iconClasses;
 };
 // A shown window: its class, caption, and the text it shows (a message box's text, or that of
 // the program's control 1000), as the window was when it appeared.

@@ -460,7 +460,7 @@ std::string SystemRegistryReason(uint32_t root, const RegistryTarget& t) {
 // "%%" a percent sign; anything else would read an argument that is never passed.
 void CheckFormat(size_t number, const std::u16string& text, std::vector<Problem>& out) {
     std::string where = "message " + N(number);
-    bool formatted = number >= 7 && number <= 10;
+    bool formatted = number >= kFirstPathMessage && number <= kLastPathMessage;
     bool hasS = text.find(u"%s") != std::u16string::npos;
     if (!formatted) {
         if (hasS) out.push_back({where, "holds \"%s\", but this message is shown as it is: the user sees \"%s\""});
@@ -509,12 +509,12 @@ char16_t AccessKey(const std::u16string& label) {
     return 0;
 }
 
-// Buttons 3 to 6 share one dialog: two with the same access key make the key move between
-// them instead of choosing one.
+// The buttons share one dialog: two with the same access key make the key move between them
+// instead of choosing one.
 void CheckAccessKeys(const std::vector<std::u16string>& messages, std::vector<Problem>& out) {
-    for (size_t i = 4; i <= 6 && i < messages.size(); ++i) {
+    for (size_t i = kFirstButtonMessage + 1; i <= kLastButtonMessage && i < messages.size(); ++i) {
         char16_t key = AccessKey(messages[i]);
-        for (size_t j = 3; j < i && key; ++j)
+        for (size_t j = kFirstButtonMessage; j < i && key; ++j)
             if (AccessKey(messages[j]) == key) {
                 out.push_back({"message " + N(i), "marks the access key " + Printable(std::u16string(1, key)) +
                                                       ", as message " + N(j) + " does; both are buttons of the "

@@ -16,7 +16,6 @@ struct Problem {
     bool error = false;
 };
 
-const size_t kMessageCount = 16;  // messages 0 to 15 are all shown by the uninstaller
 const size_t kMaxPathUnits = 259;  // a path with its terminator in a 260-unit buffer
 
 // Why a path text of a record cannot be used as written, with what to write instead; empty

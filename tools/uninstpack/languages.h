@@ -4,14 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "src/data/data_format.h"
+
 namespace uninstpack {
 
 struct LanguageSet {
     const char* tag;   // as a manifest names it: "de", "pt-BR"
     const char* name;  // the language's own name, then the English one
-    // UTF-8; "{product}" stands for the product's name. Messages 7 to 10 hold one "%s" for the
-    // path the uninstaller puts in, and never the product's name, whose "%" would be read there.
-    const char* texts[16];
+    // UTF-8; "{product}" stands for the product's name. Messages kFirstPathMessage to
+    // kLastPathMessage hold one "%s" for the path the uninstaller puts in, and never the product's
+    // name, whose "%" would be read there.
+    const char* texts[kMessageCount];
 };
 
 const std::vector<LanguageSet>& LanguageSets();
