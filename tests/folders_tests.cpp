@@ -15,7 +15,7 @@
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "support/api_guard.h"
-#include "support/process_globals.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -108,22 +108,9 @@ LSTATUS WINAPI FakeQueryValue(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE 
 
 // --- fixture ---------------------------------------------------------------------------------
 
-class FolderTest : public ::testing::Test {
+class FolderTest : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    static void SetUpTestSuite() {
-        static bool selected = false;
-        if (!selected) SelectPlatform();
-        selected = true;
-    }
     void SetUp() override {
-        OSVERSIONINFOA version = {};
-        version.dwOSVersionInfoSize = sizeof(version);
-        Platform.IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-        installDir_[0] = 0;
-        workPath_[0] = 0;
-        Paths.InstallDir = installDir_;
-        Paths.WorkPath = workPath_;
         windows_ = WindowsFolder();
         ASSERT_FALSE(windows_.empty());
     }
@@ -131,13 +118,8 @@ protected:
         g_shellOverrides.clear();
         g_fakeValues.clear();
     }
-    void SetInstallDir(const wchar_t* dir) { wcscpy(installDir_, dir); }
 
     std::wstring windows_;
-
-private:
-    WCHAR installDir_[MAX_PATH];
-    WCHAR workPath_[MAX_PATH];
 };
 
 // --- resolution ------------------------------------------------------------------------------

@@ -16,7 +16,7 @@
 #include "removal/primitives.h"
 #include "support/api_guard.h"
 #include "support/file_errors.h"
-#include "support/process_globals.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -69,28 +69,7 @@ BOOL WINAPI SetAttributesDenied(LPCWSTR, DWORD) {
 
 // --- fixture ---------------------------------------------------------------------------------
 
-class PrimitivesTest : public ::testing::Test {
-protected:
-    ProcessGlobalsGuard globals_;
-    static void SetUpTestSuite() {
-        static bool selected = false;
-        if (!selected) SelectPlatform();
-        selected = true;
-    }
-    void SetUp() override {
-        OSVERSIONINFOA version = {};
-        version.dwOSVersionInfoSize = sizeof(version);
-        Platform.IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-        installDir_[0] = 0;
-        workPath_[0] = 0;
-        Paths.InstallDir = installDir_;
-        Paths.WorkPath = workPath_;
-    }
-
-private:
-    WCHAR installDir_[MAX_PATH];
-    WCHAR workPath_[MAX_PATH];
-};
+using PrimitivesTest = ProgramTest;
 
 // --- paths -----------------------------------------------------------------------------------
 
