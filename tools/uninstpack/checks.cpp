@@ -597,7 +597,7 @@ void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out)
     std::unordered_map<std::u16string, std::vector<size_t>> folderRecords;
     for (size_t i = 0; i < files.size(); ++i) {
         const FileRecord& r = files[i];
-        std::string where = "file record " + N(i);
+        std::string where = RecordName(RecordList::File, i);
         CheckNoZero(r.directory, where, "directory", out);
         CheckNoZero(r.fileName, where, "file name", out);
         PathFinding(r.directory, PathKind::Directory, where, "directory", out);
@@ -640,7 +640,7 @@ void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out)
         auto later = std::upper_bound(it->second.begin(), it->second.end(), i);
         if (later == it->second.end()) continue;
         size_t j = *later;
-        out.push_back({"file record " + N(i),
+        out.push_back({RecordName(RecordList::File, i),
                        "comes before file record " + N(j) + ", the record of its own folder " +
                            Printable(files[j].directory) +
                            "; removal runs from the last record to the first, so the uninstaller would try "
@@ -653,7 +653,7 @@ void CheckShortcuts(const std::vector<ShortcutRecord>& shortcuts, std::vector<Pr
     std::unordered_map<std::u16string, size_t> seen;
     for (size_t i = 0; i < shortcuts.size(); ++i) {
         const ShortcutRecord& r = shortcuts[i];
-        std::string where = "shortcut record " + N(i);
+        std::string where = RecordName(RecordList::Shortcut, i);
         CheckNoZero(r.firstFolder, where, "first folder", out);
         CheckNoZero(r.secondFolder, where, "second folder", out);
         CheckNoZero(r.fileName, where, "file name", out);
@@ -704,7 +704,7 @@ void CheckRegistry(const std::vector<RegistryRecord>& registry, std::vector<Prob
     std::unordered_map<std::u16string, size_t> seen;
     for (size_t i = 0; i < registry.size(); ++i) {
         const RegistryRecord& r = registry[i];
-        std::string where = "registry record " + N(i);
+        std::string where = RecordName(RecordList::Registry, i);
         CheckNoZero(r.path, where, "path", out);
         if (r.path.size() > kRegistryEntryTextLimit) {
             out.push_back({where, "path holds " + N(r.path.size()) + " characters, more than the uninstaller's " +
@@ -772,12 +772,12 @@ void CheckX64Names(const UninstallData& data, std::vector<Problem>& out) {
                 }
     };
     for (size_t i = 0; i < data.files.size(); ++i)
-        check("file record " + N(i), {&data.files[i].directory, &data.files[i].fileName});
+        check(RecordName(RecordList::File, i), {&data.files[i].directory, &data.files[i].fileName});
     for (size_t i = 0; i < data.shortcuts.size(); ++i) {
         const ShortcutRecord& r = data.shortcuts[i];
-        check("shortcut record " + N(i), {&r.firstFolder, &r.secondFolder, &r.fileName});
+        check(RecordName(RecordList::Shortcut, i), {&r.firstFolder, &r.secondFolder, &r.fileName});
     }
-    for (size_t i = 0; i < data.registry.size(); ++i) check("registry record " + N(i), {&data.registry[i].path});
+    for (size_t i = 0; i < data.registry.size(); ++i) check(RecordName(RecordList::Registry, i), {&data.registry[i].path});
 }
 
 }  // namespace
