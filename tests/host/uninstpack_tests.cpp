@@ -689,6 +689,7 @@ TEST_F(Workspace, RegistryWindowsOwnsIsRefusedInAnySpelling) {
         {U, u"S-1-5-21-1\\Software\\Acme", nullptr, false},
         {CU, u"Environment", u"Path", true},
         {CU, u"Environment", u"ACME_HOME", false},
+        {CU, u"Environment", u"ComSpec", true},
         {LM, u"System\\CurrentControlSet\\Control\\Session Manager\\Environment", u"PATH", true},
         {LM, u"System\\ControlSet002\\Control\\Session Manager\\Environment", u"windir", true},
         {LM, u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", u"Userinit", true},
