@@ -585,6 +585,8 @@ TEST_F(Workspace, RecordsNoAuthorMeansAreRefused) {
         {R"({"directory": "C:\\windows", "fileName": "system32\\kernel32.dll", "flags": ["shared"]})", "", "",
          "file record 0: names \"C:\\windows\\system32\\kernel32.dll\", a file that ships"},
         {R"({"directory": "C:\\Windows\\System32\\drivers\\etc", "fileName": "hosts"})", "", "", "file record 0: names"},
+        {R"({"directory": "#System#", "fileName": "kernel32.dll", "flags": ["shared"]})", "", "",
+         "file record 0: names \"C:\\Windows\\System32\\kernel32.dll\", a file that ships"},
         {R"({"directory": "C:\\Windows\\Fonts", "fileName": "Arial.ttf", "flags": ["font"]})", "", "", "file record 0: names"},
         {"", "", R"({"root": "HKLM", "key": "Software\\Classes\\exefile"})",
          "registry record 0: key HKLM \"Software\\Classes\\exefile\" holds every program's file types"},
