@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "data/path_buffer.h"
 #include "fonts/font_samples.h"
-#include "platform/api_table.h"
 #include "removal/com_servers.h"
 #include "removal/fonts.h"
 #include "support/api_guard.h"
-#include "support/process_globals.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -35,9 +33,8 @@ std::vector<std::vector<std::wstring>> ServerLog(const std::wstring& server) {
 // The system's regsvr32, as the program must name it.
 std::wstring SystemRegsvr32() { return SystemFolder() + L"\\regsvr32.exe"; }
 
-class ComServers : public ::testing::Test {
+class ComServers : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void SetUp() override {
         elsewhere_ = dir_.MakeFolder(L"elsewhere");
         ASSERT_TRUE(SetCurrentDirectoryW(elsewhere_.c_str()));
@@ -343,14 +340,9 @@ LRESULT WINAPI RecordBroadcast(HWND window, UINT message, WPARAM wParam, LPARAM 
     return SendMessageW(window, message, wParam, lParam);
 }
 
-class FontDeregistration : public ::testing::Test {
+// Each case clears the recorded calls itself.
+class FontDeregistration : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    void SetUp() override {
-        g_fontRemovals.clear();
-        g_fontRemovalResults.clear();
-        g_fontChangeBroadcasts = 0;
-    }
     TempFolder dir_;
 };
 

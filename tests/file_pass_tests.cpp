@@ -1,152 +1,54 @@
 // The file removal pass, in process against the test machine's own prefix: files in a temp
 // folder, counts under the real SharedDLLs key, the shared-file question and the read-only
-// prompt answered from a second thread as a user would, files held open by another process,
-// folder records, records that do not fit WorkPath, and the progress reports.
+// prompt answered by the scripted screen table, files held open by another process, folder
+// records, records that do not fit WorkPath, and what each record's outcome and the progress
+// reports say.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <atomic>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "data/install_records.h"
-#include "data/message_table.h"
-#include "data/path_buffer.h"
 #include "folders/resolve_folder.h"
-#include "platform/api_table.h"
 #include "removal/file_pass.h"
-#include "removal/progress.h"
-#include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/fake_pass_ui.h"
 #include "support/loaded_data.h"
-#include "support/process_globals.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
-#include "support/window_driver.h"
 
-using uninstpack::Bytes;
 using uninstpack::FileRecord;
 
 namespace {
 
-std::wstring Message(int n) { return Wide(StandardMessages()[n]); }
-
-// ---------------------------------------------------------------------------------------------
-// The user: answers the boxes and prompts the pass shows, from a second thread, in order, and
-// notes what each said. A window beyond the script is noted and answered No (or Esc).
-
-enum class Answer { Yes, No, YesToAll, NoToAll, Esc };
-
-struct Shown {
-    bool prompt;  // the read-only prompt; otherwise a message box
-    std::wstring text;
-    bool operator==(const Shown& o) const { return prompt == o.prompt && text == o.text; }
-};
-std::ostream& operator<<(std::ostream& out, const Shown& s) {
-    return out << (s.prompt ? "prompt '" : "box '") << Utf8(s.text) << "'";
-}
-Shown Box(const std::wstring& text) { return {false, text}; }
-Shown Prompt(const std::wstring& path) { return {true, FormatWith(StandardMessages()[9], path)}; }
-Shown SharedQuestion(const std::wstring& path) { return {false, FormatWith(StandardMessages()[10], path)}; }
-
-class User {
-public:
-    explicit User(std::vector<Answer> answers) : answers_(std::move(answers)), thread_([this] { Run(); }) {}
-    ~User() {
-        if (thread_.joinable()) Finish();
-    }
-    // Call after the pass has returned: no window can appear any more.
-    std::vector<Shown> Finish() {
-        done_ = true;
-        thread_.join();
-        return shown_;
-    }
-
-private:
-    void Run() {
-        const std::wstring caption = Message(0);
-        HWND window = nullptr;
-        auto asked = [&] {
-            window = FindProcessWindow(GetCurrentProcessId(), kDialogClass, caption.c_str());
-            return window || done_;
-        };
-        for (;;) {
-            WaitUntil(asked, GetCurrentProcess());
-            if (done_) break;
-            if (!window) continue;
-            bool prompt = GetDlgItem(window, IDC_YESTOALL) != nullptr;
-            shown_.push_back({prompt, prompt ? WindowText(GetDlgItem(window, IDC_TEXT)) : MessageBoxText(window)});
-            Answer answer = next_ < answers_.size() ? answers_[next_++] : (prompt ? Answer::Esc : Answer::No);
-            switch (answer) {
-            case Answer::Yes: AnswerBox(window, IDYES); break;
-            case Answer::No: AnswerBox(window, IDNO); break;
-            case Answer::YesToAll: AnswerBox(window, IDC_YESTOALL); break;
-            case Answer::NoToAll: AnswerBox(window, IDC_NOTOALL); break;
-            case Answer::Esc: PressEscape(window); break;
-            }
-        }
-    }
-
-    std::vector<Answer> answers_;
-    size_t next_ = 0;
-    std::vector<Shown> shown_;
-    std::atomic<bool> done_{false};
-    std::thread thread_;  // last: starts once the rest is ready
-};
-
-// ---------------------------------------------------------------------------------------------
-
-class FilePass : public ::testing::Test {
+class FilePass : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    static void SetUpTestSuite() {
-        InitCommonControls();
-        resources_ = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    }
-    static void TearDownTestSuite() {
-        if (resources_) FreeLibrary(resources_);
-        resources_ = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_NE(nullptr, resources_);
-        Platform.ModuleInstance = resources_;
-        Paths.InstallDir = installDir_;
-        Paths.WorkPath = workPath_;
-        OSVERSIONINFOW version = {};
-        version.dwOSVersionInfoSize = sizeof(version);
-        Platform.IsNT = GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-        ConnectPassUi();
-        wcscpy(installDir_, (dir_.Path() + L"\\").c_str());
-        ASSERT_TRUE(LoadMessages(StandardMessages()));
-        ASSERT_TRUE(RegisterMainWindowClass());
-        ASSERT_TRUE(CreateMainWindow());
-    }
-    void TearDown() override {
-        DestroyMainWindow();
-        UnregisterClassW(L"VorlixClass", resources_);
-        ReleaseUninstallData();
-    }
+    void SetUp() override { SetInstallDir(dir_.Path()); }
+    void TearDown() override { ReleaseUninstallData(); }
 
-    // Runs the pass over `records` while `answers` are given; returns what was shown.
-    std::vector<Shown> RunPass(const std::vector<FileRecord>& records, std::vector<Answer> answers = {}) {
+    // Runs the pass over `records` with messages_, after the fake has forgotten the last run.
+    void RunPass(const std::vector<FileRecord>& records) {
+        ui_.Forget();
         ReleaseUninstallData();
         EXPECT_TRUE(LoadMessages(messages_));
         EXPECT_TRUE(LoadFileRecords(records));
-        User user(std::move(answers));
         RemoveInstalledFiles();
-        return user.Finish();
     }
 
     std::u16string Folder() const { return Utf16(dir_.Path()); }
 
     TempFolder dir_;
     std::vector<std::u16string> messages_ = StandardMessages();
-    static HMODULE resources_;
-    WCHAR installDir_[kPathCapacity] = {};
-    WCHAR workPath_[kPathCapacity] = {};
+    FakePassUi ui_;
 };
-HMODULE FilePass::resources_ = nullptr;
+
+const UINT kQuestionType = MB_YESNO | MB_ICONQUESTION;
+// A file record's line in the log.
+Logged FileLog(RecordOutcome outcome, const std::wstring& path, DWORD detail = 0) {
+    return {kRecordFile, outcome, detail, path};
+}
 
 // --- shared files ----------------------------------------------------------------------------
 
@@ -156,21 +58,24 @@ TEST_F(FilePass, SharedFileCountsDownAndAsksOnlyForTheLastReference) {
         std::optional<DWORD> count;  // SharedDLLs value before the pass
         bool held;                   // held open by another process
         bool present;                // the file exists
-        std::vector<Answer> answers;
-        bool asked;
+        int answer;                  // to the shared-file question; 0: none may be asked
         bool fileStays;
         std::optional<DWORD> countAfter;
+        RecordOutcome outcome;  // what the log notes, with its detail
+        DWORD detail;
     };
+    const RecordOutcome removal = kRecordRemoval, shared = kRecordKeptShared, byUser = kRecordKeptByUser;
     const Case cases[] = {
-        {"count 3: one reference fewer, no question", 3, false, true, {}, false, true, 2},
-        {"count 1, answered Yes", 1, false, true, {Answer::Yes}, true, false, std::nullopt},
-        {"count 1, answered No: stays with 0", 1, false, true, {Answer::No}, true, true, 0},
-        {"count 1 while in use: nothing written or asked", 1, true, true, {}, false, true, 1},
-        {"count 3 while in use: still counted down", 3, true, true, {}, false, true, 2},
-        {"no value, answered Yes", std::nullopt, false, true, {Answer::Yes}, true, false, std::nullopt},
-        {"no value, answered No", std::nullopt, false, true, {Answer::No}, true, true, std::nullopt},
-        {"count 0, answered Yes", 0, false, true, {Answer::Yes}, true, false, std::nullopt},
-        {"missing file, count 1: still asked", 1, false, false, {Answer::Yes}, true, false, std::nullopt},
+        {"count 3: one reference fewer, no question", 3, false, true, 0, true, 2, shared, 2},
+        {"count 1, answered Yes", 1, false, true, IDYES, false, std::nullopt, removal, 0},
+        {"count 1, answered No: stays with 0", 1, false, true, IDNO, true, 0, byUser, 0},
+        {"count 1 while in use: nothing written or asked", 1, true, true, 0, true, 1, kRecordInUse, 0},
+        {"count 3 while in use: still counted down", 3, true, true, 0, true, 2, shared, 2},
+        {"no value, answered Yes", std::nullopt, false, true, IDYES, false, std::nullopt, removal, 0},
+        {"no value, answered No", std::nullopt, false, true, IDNO, true, std::nullopt, byUser, 1},
+        {"count 0, answered Yes", 0, false, true, IDYES, false, std::nullopt, removal, 0},
+        {"missing file, count 1: still asked", 1, false, false, IDYES, false, std::nullopt, removal,
+         ERROR_FILE_NOT_FOUND},
     };
     int serial = 0;
     for (const Case& c : cases) {
@@ -183,14 +88,16 @@ TEST_F(FilePass, SharedFileCountsDownAndAsksOnlyForTheLastReference) {
         HeldFile holder;
         if (c.held) ASSERT_TRUE(holder.Hold(path));
 
-        std::vector<Shown> shown = RunPass({{Folder(), Utf16(name), kFileShared}}, c.answers);
+        ui_.questionAnswers = {c.answer};
+        RunPass({{Folder(), Utf16(name), kFileShared}});
         holder.Release();
 
-        std::vector<Shown> expected;
-        if (c.asked) expected.push_back(SharedQuestion(path));
-        EXPECT_EQ(expected, shown);
+        std::vector<Question> expected;
+        if (c.answer) expected.push_back({FormatWith(StandardMessages()[10], path), kQuestionType});
+        EXPECT_EQ(expected, ui_.questions);
         EXPECT_EQ(c.fileStays, Exists(path));
         EXPECT_EQ(c.countAfter, value.Get());
+        EXPECT_EQ(std::vector<Logged>{FileLog(c.outcome, path, c.detail)}, ui_.log);
         if (Exists(path)) dir_.Remove(path);
     }
 }
@@ -201,16 +108,17 @@ TEST_F(FilePass, SharedQuestionWithoutTextRemovesAndALongTextIsCut) {
     SharedCount value(path);
     ASSERT_TRUE(value.Set(1));
     messages_[10] = u"";
-    EXPECT_EQ(std::vector<Shown>{}, RunPass({{Folder(), u"quiet.dll", kFileShared}}));
+    RunPass({{Folder(), u"quiet.dll", kFileShared}});
+    EXPECT_EQ(std::vector<Question>{}, ui_.questions);
     EXPECT_FALSE(Exists(path));
     EXPECT_FALSE(value.Get().has_value());
 
-    // 1020 characters before the path: the text shown is the first 1023 units of the whole.
+    // 1020 characters before the path: the text asked is the first 1023 units of the whole.
     ASSERT_TRUE(MakeFile(path));
     messages_[10] = std::u16string(1020, u'q') + u"%s?";
-    std::vector<Shown> shown = RunPass({{Folder(), u"quiet.dll", kFileShared}}, {Answer::No});
-    ASSERT_EQ(1u, shown.size());
-    EXPECT_EQ((std::wstring(1020, L'q') + path).substr(0, 1023), shown[0].text);
+    RunPass({{Folder(), u"quiet.dll", kFileShared}});
+    ASSERT_EQ(1u, ui_.questions.size());
+    EXPECT_EQ((std::wstring(1020, L'q') + path).substr(0, 1023), ui_.questions[0].text);
     EXPECT_TRUE(Exists(path));
 }
 
@@ -219,16 +127,16 @@ TEST_F(FilePass, SharedQuestionWithoutTextRemovesAndALongTextIsCut) {
 TEST_F(FilePass, ReadOnlyPromptAnswersApplyToThisFileOrToAllLaterOnes) {
     struct Case {
         const char* name;
-        std::vector<Answer> answers;
+        std::deque<ReadOnlyAnswer> answers;
         int prompts;             // prompts shown, for c, b, a in that order
         std::vector<bool> stay;  // a, b, c afterwards
         int yesToAll;
     };
     const Case cases[] = {
-        {"No, Yes, Esc", {Answer::No, Answer::Yes, Answer::Esc}, 3, {true, false, true}, -1},
-        {"Yes to all", {Answer::YesToAll}, 1, {false, false, false}, 1},
-        {"No to all", {Answer::NoToAll}, 1, {true, true, true}, 0},
-        {"Yes, then No to all", {Answer::Yes, Answer::NoToAll}, 2, {true, true, false}, 0},
+        {"No, Yes, No", {kAnswerNo, kAnswerYes, kAnswerNo}, 3, {true, false, true}, -1},
+        {"Yes to all", {kAnswerYesToAll}, 1, {false, false, false}, 1},
+        {"No to all", {kAnswerNoToAll}, 1, {true, true, true}, 0},
+        {"Yes, then No to all", {kAnswerYes, kAnswerNoToAll}, 2, {true, true, false}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,11 +146,13 @@ TEST_F(FilePass, ReadOnlyPromptAnswersApplyToThisFileOrToAllLaterOnes) {
             paths.push_back(dir_.Join(name));
             ASSERT_TRUE(MakeFile(paths.back(), FILE_ATTRIBUTE_READONLY));
         }
-        std::vector<Shown> shown =
-            RunPass({{Folder(), u"a.txt", 0}, {Folder(), u"b.txt", 0}, {Folder(), u"c.txt", 0}}, c.answers);
-        std::vector<Shown> expected;
-        for (int i = 0; i < c.prompts; ++i) expected.push_back(Prompt(paths[2 - i]));  // last record first
-        EXPECT_EQ(expected, shown);
+        ui_.promptAnswers = c.answers;
+        RunPass({{Folder(), u"a.txt", 0}, {Folder(), u"b.txt", 0}, {Folder(), u"c.txt", 0}});
+        EXPECT_EQ(std::vector<std::wstring>(paths.rbegin(), paths.rbegin() + c.prompts), ui_.prompts);
+        std::vector<Logged> expectedLog;
+        for (int i = 2; i >= 0; --i)  // last record first
+            expectedLog.push_back(FileLog(c.stay[i] ? kRecordKeptByUser : kRecordRemoval, paths[i]));
+        EXPECT_EQ(expectedLog, ui_.log);
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(c.stay[i], Exists(paths[i])) << Utf8(paths[i]);
             if (Exists(paths[i])) {
@@ -264,11 +174,14 @@ TEST_F(FilePass, ReadOnlyFontAndComServerGoWithoutAPromptEvenAfterNoToAll) {
     ASSERT_TRUE(SetFileAttributesW(server.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(MakeFile(plain, FILE_ATTRIBUTE_READONLY));
     Removal.YesToAllState = 0;
-    EXPECT_EQ(std::vector<Shown>{},
-              RunPass({{Folder(), u"ro.txt", 0}, {Folder(), u"ro.ttf", kFileFont}, {Folder(), u"ro.dll", kFileCom}}));
+    RunPass({{Folder(), u"ro.txt", 0}, {Folder(), u"ro.ttf", kFileFont}, {Folder(), u"ro.dll", kFileCom}});
+    EXPECT_EQ(std::vector<std::wstring>{}, ui_.prompts);
     EXPECT_FALSE(Exists(font));
     EXPECT_FALSE(Exists(server));
     EXPECT_TRUE(Exists(plain)) << "no to all still holds for other files";
+    EXPECT_EQ((std::vector<Logged>{FileLog(kRecordRemoval, server), FileLog(kRecordRemoval, font),
+                                   FileLog(kRecordKeptByUser, plain)}),
+              ui_.log);
     SetFileAttributesW(plain.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -290,6 +203,7 @@ TEST_F(FilePass, ComServerGoesAfterItsToolFaultedButOnlyServersAreTriedAgain) {
     RunPass({{Folder(), u"fault.dll", kFileCom}});
     EXPECT_TRUE(Exists(faulting + L".log")) << "the server's unregistration ran";
     EXPECT_FALSE(Exists(faulting));
+    EXPECT_EQ(std::vector<Logged>{FileLog(kRecordRemoved, faulting)}, ui_.log);
     dir_.Remove(faulting + L".log");
 
     // Deletions denied through the table, on the in-process way (the file is no DLL).
@@ -299,13 +213,19 @@ TEST_F(FilePass, ComServerGoesAfterItsToolFaultedButOnlyServersAreTriedAgain) {
         int denied;
         uint8_t flags;
         bool stays;
-    } cases[] = {{2, kFileCom, false}, {1000, kFileCom, true}, {1, 0, true}};
+        Logged logged;
+    };
+    std::wstring path = dir_.Join(L"denied.dll");
+    const Case cases[] = {{2, kFileCom, false, FileLog(kRecordRemoved, path)},
+                          {1000, kFileCom, true, FileLog(kRecordRemoval, path, ERROR_ACCESS_DENIED)},
+                          {1, 0, true, FileLog(kRecordRemoval, path, ERROR_ACCESS_DENIED)}};
     for (const Case& c : cases) {
-        std::wstring path = dir_.Join(L"denied.dll");
+        SCOPED_TRACE(testing::Message() << "denied " << c.denied << " times, flags " << int(c.flags));
         ASSERT_TRUE(MakeFile(path));
         g_deniedDeletions = c.denied;
         RunPass({{Folder(), u"denied.dll", c.flags}});
-        EXPECT_EQ(c.stays, Exists(path)) << "denied " << c.denied << " times, flags " << int(c.flags);
+        EXPECT_EQ(c.stays, Exists(path));
+        EXPECT_EQ(std::vector<Logged>{c.logged}, ui_.log);
         g_deniedDeletions = 0;
         DeleteFileW(path.c_str());
     }
@@ -333,7 +253,8 @@ TEST_F(FilePass, FileInUseStaysWithoutMessageAndKeepsItsRegistrations) {
     ASSERT_TRUE(holder.Hold(path));
     for (bool nt6 : {true, false}) {
         Platform.IsNT6OrLater = nt6;
-        EXPECT_EQ(std::vector<Shown>{}, RunPass({{Folder(), u"busy.dll", kFileFont | kFileCom}}));
+        RunPass({{Folder(), u"busy.dll", kFileFont | kFileCom}});
+        EXPECT_EQ(std::vector<Logged>{FileLog(kRecordInUse, path)}, ui_.log) << "and nothing asked";
     }
     holder.Release();
     EXPECT_TRUE(Exists(path));
@@ -345,6 +266,7 @@ TEST_F(FilePass, FileInUseStaysWithoutMessageAndKeepsItsRegistrations) {
     Platform.IsNT6OrLater = true;
     RunPass({{Folder(), u"busy.dll", kFileFont | kFileCom}});
     EXPECT_FALSE(Exists(path));
+    EXPECT_EQ(std::vector<Logged>{FileLog(kRecordRemoved, path)}, ui_.log);
     EXPECT_EQ(1, g_fontRemovals);
     EXPECT_EQ(1, g_processStarts);
     EXPECT_TRUE(Exists(path + L".loaded")) << "regsvr32 could not start: the server is loaded in process";
@@ -375,7 +297,7 @@ TEST_F(FilePass, FolderRecordsRemoveOnlyEmptyUnprotectedFolders) {
     std::wstring empty = dir_.MakeFolder(L"empty");
     std::wstring install = dir_.MakeFolder(L"app");
     std::wstring bin = dir_.MakeFolder(L"app\\bin");
-    wcscpy(installDir_, (install + L"\\").c_str());
+    SetInstallDir(install);
 
     RunPass({
         {u".", u"", 0},             // the installation folder, handled last
@@ -391,6 +313,13 @@ TEST_F(FilePass, FolderRecordsRemoveOnlyEmptyUnprotectedFolders) {
     EXPECT_FALSE(Exists(install)) << "emptied by the record before it";
     const std::vector<std::wstring> expected = {empty, full, bin, install + L"\\"};
     EXPECT_EQ(expected, g_removeDirCalls) << "never asked to remove the drive root or the Fonts folder";
+    auto folder = [](RecordOutcome outcome, const std::wstring& path, DWORD detail = 0) {
+        return Logged{kRecordFolder, outcome, detail, path};
+    };
+    EXPECT_EQ((std::vector<Logged>{folder(kRecordRemoval, empty), folder(kRecordRemoval, full, ERROR_DIR_NOT_EMPTY),
+                                   folder(kRecordKeptProtected, fonts), folder(kRecordKeptProtected, L"C:\\"),
+                                   folder(kRecordRemoval, bin), folder(kRecordRemoval, install + L"\\")}),
+              ui_.log);
 }
 
 // Only a full path is used: what the current directory would lend a record stays (a record
@@ -401,17 +330,24 @@ TEST_F(FilePass, RecordsWithoutAFullPathRemoveNothing) {
     const std::wstring sub = dir_.MakeFolder(L"sub");
     for (const std::wstring& path : {nowhere + L"\\stray.txt", dir_.Join(L"stray.txt"), dir_.Join(L"gone.txt")})
         ASSERT_TRUE(MakeFile(path));
-    WCHAR current[MAX_PATH];
-    ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, current));
-    ASSERT_TRUE(SetCurrentDirectoryW(dir_.Path().c_str()));
-    std::vector<Shown> shown = RunPass({{u"#Nowhere#", u"stray.txt", kFileShared},
-                                        {u"#Nowhere#", u""},
-                                        {u"", u"stray.txt"},
-                                        {u"empty", u""},
-                                        {u"#installdir#", u"gone.txt"},
-                                        {u"#InstallDir#\\sub", u""}});
-    SetCurrentDirectoryW(current);
-    EXPECT_EQ(std::vector<Shown>{}, shown);
+    {
+        ScopedCurrentDirectory inside(dir_.Path());
+        ASSERT_TRUE(inside.Changed());
+        RunPass({{u"#Nowhere#", u"stray.txt", kFileShared},
+                 {u"#Nowhere#", u""},
+                 {u"", u"stray.txt"},
+                 {u"empty", u""},
+                 {u"#installdir#", u"gone.txt"},
+                 {u"#InstallDir#\\sub", u""}});
+    }
+    EXPECT_EQ(std::vector<Question>{}, ui_.questions);
+    EXPECT_EQ((std::vector<Logged>{{kRecordFolder, kRecordRemoval, 0, sub},
+                                   FileLog(kRecordRemoval, dir_.Join(L"gone.txt")),
+                                   {kRecordFolder, kRecordSkippedPath, 0, L"empty"},
+                                   FileLog(kRecordSkippedPath, L""),
+                                   {kRecordFolder, kRecordSkippedMacro, 0, L"#Nowhere#"},
+                                   FileLog(kRecordSkippedMacro, L"#Nowhere#")}),
+              ui_.log);
     EXPECT_TRUE(Exists(nowhere + L"\\stray.txt"));
     EXPECT_TRUE(Exists(dir_.Join(L"stray.txt")));
     EXPECT_TRUE(Exists(empty));
@@ -421,11 +357,6 @@ TEST_F(FilePass, RecordsWithoutAFullPathRemoveNothing) {
 
 // --- records that do not fit, and progress ---------------------------------------------------
 
-std::vector<WPARAM> g_positions;
-LRESULT WINAPI RecordPosition(HWND, UINT message, WPARAM wParam, LPARAM) {
-    if (message == PBM_SETPOS) g_positions.push_back(wParam);
-    return 0;
-}
 int g_registryOpens = 0;
 LSTATUS WINAPI CountRegistryOpen(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) {
     ++g_registryOpens;
@@ -433,7 +364,6 @@ LSTATUS WINAPI CountRegistryOpen(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) {
 }
 
 TEST_F(FilePass, RecordTooLongForWorkPathIsPassedOverButCountedForProgress) {
-    API_GUARD(SendMessage, RecordPosition);
     API_GUARD(RegOpenKeyEx, CountRegistryOpen);
     // File names that make the full path 258, 259 (fits exactly) and 260 characters long. The
     // last one, shortened to 259, names a file that exists and must survive.
@@ -445,31 +375,28 @@ TEST_F(FilePass, RecordTooLongForWorkPathIsPassedOverButCountedForProgress) {
     for (const std::wstring& path : {fits, fitsExactly, shortened}) ASSERT_TRUE(MakeFile(path));
     const std::u16string tooLong = Utf16(std::wstring(cchName, L'B') + L"z");
 
-    Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
     Removal.ProgressTotal = 6;  // 2F: the emptied-folder pass's stretch follows
-    Screen.LastPercent = 0;
-    g_positions.clear();
     g_registryOpens = 0;
-    std::vector<Shown> shown = RunPass({
+    RunPass({
         {Folder(), Utf16(std::wstring(cchName - 1, L'C')), 0},
         {Folder(), Utf16(std::wstring(cchName, L'A')), 0},
         {Folder(), tooLong, kFileShared},
     });
-    Screen.ProgressBar = nullptr;
-    EXPECT_EQ(std::vector<Shown>{}, shown);
+    EXPECT_EQ(std::vector<Question>{}, ui_.questions);
     EXPECT_EQ(0, g_registryOpens) << "no count touched for a path that does not fit";
     EXPECT_FALSE(Exists(fits));
     EXPECT_FALSE(Exists(fitsExactly));
     EXPECT_TRUE(Exists(shortened));
-    // After records 3, 2, 1: positions 0, 1, 2 of 6; a first 0 sends nothing.
-    EXPECT_EQ((std::vector<WPARAM>{16, 33}), g_positions);
+    EXPECT_EQ((std::vector<Logged>{FileLog(kRecordSkippedPath, dir_.Path()), FileLog(kRecordRemoval, fitsExactly),
+                                   FileLog(kRecordRemoval, fits)}),
+              ui_.log);
+    // After records 3, 2, 1: positions 0, 1, 2 of 6.
+    EXPECT_EQ((std::vector<DWORD>{0, 16, 33}), ui_.progress);
 
-    // Without a progress window nothing is reported.
-    g_positions.clear();
-    Screen.LastPercent = 0;
+    // Without a progress dialog nothing is reported.
     Removal.ProgressTotal = 0;
     RunPass({{Folder(), u"gone1", 0}, {Folder(), u"gone2", 0}, {Folder(), u"gone3", 0}});
-    EXPECT_TRUE(g_positions.empty());
+    EXPECT_TRUE(ui_.progress.empty());
 }
 
 }  // namespace

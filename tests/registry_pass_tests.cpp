@@ -1,23 +1,18 @@
 // Registry pass and key-tree deletion against the prefix's registry: values, default values
 // and key trees under HKCU and HKLM in keys of this test, the 9x single call, refusals of
-// DeleteKeyTree, and a subkey that cannot be opened part-way down a tree.
+// DeleteKeyTree, a subkey that cannot be opened part-way down a tree, and what the pass reports
+// through the scripted screen table.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 #include <vector>
 
-#include "data/install_records.h"
-#include "data/path_buffer.h"
-#include "platform/api_table.h"
-#include "removal/progress.h"
 #include "removal/registry_pass.h"
-#include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/fake_pass_ui.h"
 #include "support/files_registry.h"
 #include "support/loaded_data.h"
-#include "support/process_globals.h"
+#include "support/program_test.h"
 
 namespace {
 
@@ -30,7 +25,6 @@ struct DeleteCall {
 };
 std::vector<DeleteCall> g_deleteKeyCalls;
 int g_openCalls = 0;
-std::vector<WPARAM> g_progress;
 
 LSTATUS WINAPI RecordDeleteKeyOnly(HKEY root, LPCWSTR path) {
     g_deleteKeyCalls.push_back({root, path});
@@ -45,34 +39,30 @@ LSTATUS WINAPI LockedKeyRefusesOpen(HKEY root, LPCWSTR path, DWORD options, REGS
     if (path && wcscmp(path, L"Locked") == 0) return ERROR_ACCESS_DENIED;
     return RegOpenKeyExW(root, path, options, access, key);
 }
-LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
-    if (message == PBM_SETPOS) g_progress.push_back(wParam);
-    return 0;
-}
 
 // --- fixture ---------------------------------------------------------------------------------
 
-class RegistryPassTest : public ::testing::Test {
+class RegistryPassTest : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void SetUp() override {
-        base_ = L"Software\\UninstRegistryPassTest-" + std::to_wstring(GetCurrentProcessId());
-        Platform.IsNT = true;
-        ConnectPassUi();
         g_deleteKeyCalls.clear();
         g_openCalls = 0;
-        g_progress.clear();
     }
     void TearDown() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, base_.c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, base_.c_str());
+        DeleteTree(HKEY_CURRENT_USER, base_);
+        DeleteTree(HKEY_LOCAL_MACHINE, base_);
     }
     std::wstring Key(const std::wstring& relative) const { return base_ + L"\\" + relative; }
 
-    std::wstring base_;
+    const std::wstring base_ = L"Software\\UninstRegistryPassTest-" + std::to_wstring(GetCurrentProcessId());
+    FakePassUi ui_;
 };
+
+// A registry record's line in the log; `value` for a value record.
+Logged KeyLog(HKEY root, RecordOutcome outcome, const std::wstring& path, DWORD detail = 0, bool value = false) {
+    DWORD kind = RegistryRecordKind(value ? kRecordValue : kRecordKey, static_cast<DWORD>(ULONG_PTR(root)));
+    return {kind, outcome, detail, path};
+}
 
 // --- the pass --------------------------------------------------------------------------------
 
@@ -90,9 +80,14 @@ TEST_F(RegistryPassTest, ValueRecordsDeleteOnlyTheirValue) {
         Records records;
         const std::wstring path = key + L"\\\\" + c.valueInPath;
         RegistryEntry* entry = records.Registry(HKEY_CURRENT_USER, path);
-        records.Registry(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Size");  // no key: nothing happens
+        const std::wstring missing = Key(L"Missing") + L"\\\\Size";
+        records.Registry(HKEY_CURRENT_USER, missing);  // no key: only noted as not there
 
+        ui_.Forget();
         RemoveRegistryEntries();
+        EXPECT_EQ((std::vector<Logged>{KeyLog(HKEY_CURRENT_USER, kRecordRemoval, path, 0, true),
+                                       KeyLog(HKEY_CURRENT_USER, kRecordRemoval, missing, ERROR_FILE_NOT_FOUND, true)}),
+                  ui_.log);
 
         for (const wchar_t* name : {L"", L"Size", L"Other"})
             EXPECT_EQ(wcscmp(name, c.deleted) != 0, ValueExists(HKEY_CURRENT_USER, key, name))
@@ -119,7 +114,9 @@ TEST_F(RegistryPassTest, KeyRecordsDeleteTheWholeTree) {
         records.Registry(c.root, Key(L"Product"));
         records.Registry(c.root, L"");  // passed over
 
+        ui_.Forget();
         RemoveRegistryEntries();
+        EXPECT_EQ(std::vector<Logged>{KeyLog(c.root, kRecordRemoval, Key(L"Product"))}, ui_.log);
 
         EXPECT_FALSE(KeyExists(c.root, Key(L"Product")));
         EXPECT_TRUE(ValueExists(c.root, Key(L"Neighbour"), L"Kept"));
@@ -138,23 +135,25 @@ TEST_F(RegistryPassTest, KeyRecordOn9xIsOneDeleteCall) {
 
     EXPECT_EQ((std::vector<DeleteCall>{{HKEY_CLASSES_ROOT, L"Example.Document\\shell"}}), g_deleteKeyCalls);
     EXPECT_EQ(0, g_openCalls);
+    EXPECT_EQ(std::vector<Logged>{KeyLog(HKEY_CLASSES_ROOT, kRecordRemoval, L"Example.Document\\shell")}, ui_.log);
 }
 
 TEST_F(RegistryPassTest, ReportsKeyAndEmptyRecordsFromItsBase) {
     Data.FileEntryCount = 1;
     Data.ShortcutEntryCount = 1;  // base 2F + S = 3
     Records records;
-    records.Registry(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Value");  // no report
+    records.Registry(HKEY_CURRENT_USER, Key(L"Missing") + L"\\\\Value");  // no progress report
     records.Registry(HKEY_CURRENT_USER, Key(L"Missing"));
     records.Registry(HKEY_CURRENT_USER, L"");
-    API_GUARD(SendMessage, RecordProgress);
-    Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
     Removal.ProgressTotal = 100;
-    Screen.LastPercent = 1000;
 
     RemoveRegistryEntries();
 
-    EXPECT_EQ((std::vector<WPARAM>{4, 5}), g_progress);
+    EXPECT_EQ((std::vector<DWORD>{4, 5}), ui_.progress);
+    EXPECT_EQ((std::vector<Logged>{
+                  KeyLog(HKEY_CURRENT_USER, kRecordRemoval, Key(L"Missing") + L"\\\\Value", ERROR_FILE_NOT_FOUND, true),
+                  KeyLog(HKEY_CURRENT_USER, kRecordRemoval, Key(L"Missing"), ERROR_FILE_NOT_FOUND)}),
+              ui_.log);
 }
 
 // Records that name Windows' own keys and values, in several spellings, are left; the product's
@@ -208,8 +207,11 @@ TEST_F(RegistryPassTest, WindowsKeysAndValuesStayTheProductsGo) {
         Records records;
         records.Registry(row.root, row.path);
         g_asked = 0;
+        ui_.Forget();
         RemoveRegistryEntries();
-        EXPECT_EQ(row.stays, g_asked == 0) << std::string(row.path.begin(), row.path.end());
+        EXPECT_EQ(row.stays, g_asked == 0) << Utf8(row.path);
+        ASSERT_EQ(1u, ui_.log.size()) << Utf8(row.path);
+        EXPECT_EQ(row.stays ? kRecordKeptProtected : kRecordRemoval, ui_.log[0].outcome) << Utf8(row.path);
     }
 }
 

@@ -1,27 +1,21 @@
 // Shortcut-file, shortcut-folder and emptied-folder passes on real folders of the prefix (a
 // TempFolder, the Start menu's Programs folder, Program Files), with every folder removal the
-// passes attempt recorded, so a protected folder that a walk merely tried would show.
+// passes attempt recorded, so a protected folder that a walk merely tried would show, and what
+// they report through the scripted screen table.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "data/install_records.h"
-#include "data/path_buffer.h"
-#include "folders/resolve_folder.h"
-#include "platform/api_table.h"
 #include "removal/folder_pass.h"
-#include "removal/progress.h"
 #include "removal/shortcut_pass.h"
-#include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/fake_pass_ui.h"
+#include "support/files_registry.h"
 #include "support/loaded_data.h"
-#include "support/process_globals.h"
-#include "support/uninst_runner.h"
+#include "support/program_test.h"
 
 namespace {
 
@@ -31,7 +25,6 @@ std::wstring Unique(const wchar_t* stem) { return stem + std::to_wstring(GetCurr
 
 std::vector<std::wstring> g_removeDirCalls;
 std::vector<std::wstring> g_deleteFileCalls;
-std::vector<WPARAM> g_progress;
 
 BOOL WINAPI RecordRemoveDirectory(LPCWSTR path) {
     g_removeDirCalls.push_back(path);
@@ -47,48 +40,30 @@ BOOL WINAPI RecordDeleteFileOnly(LPCWSTR path) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
 }
-LRESULT WINAPI RecordProgress(HWND, UINT message, WPARAM wParam, LPARAM) {
-    if (message == PBM_SETPOS) g_progress.push_back(wParam);
-    return 0;
-}
 
 typedef std::vector<std::wstring> PathList;
 
-class PassTest : public ::testing::Test {
+class PassTest : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    static void SetUpTestSuite() {
-        static bool selected = false;
-        if (!selected) SelectPlatform();
-        selected = true;
-    }
     void SetUp() override {
         ASSERT_FALSE(temp_.Path().empty());
-        installDir_[0] = 0;
-        workPath_[0] = 0;
-        Paths.InstallDir = installDir_;
-        Paths.WorkPath = workPath_;
-        Platform.IsNT = true;
-        ConnectPassUi();
         g_removeDirCalls.clear();
         g_deleteFileCalls.clear();
-        g_progress.clear();
     }
     // InstallDir = temp\app\, holding the running program as a real installation does.
     std::wstring MakeInstallDir() {
         std::wstring app = temp_.MakeFolder(L"app");
         EXPECT_TRUE(MakeFile(app + L"\\uninst.exe"));
-        wcscpy(installDir_, (app + L"\\").c_str());
+        SetInstallDir(app);
         return app;
     }
     std::wstring Folder(const std::wstring& relative) { return temp_.MakeFolder(relative); }
 
     TempFolder temp_;
-    WCHAR installDir_[MAX_PATH];
+    FakePassUi ui_;
 
 private:
     ScopedCurrentDirectory current_;  // put back before temp_ goes
-    WCHAR workPath_[MAX_PATH];
 };
 
 // A text of exactly cch characters naming a folder below C:\ that does not exist.
@@ -119,6 +94,9 @@ TEST_F(PassTest, ShortcutFilesGoFromTheFirstFolderOnly) {
     EXPECT_FALSE(Exists(first + L"\\app.lnk"));
     EXPECT_TRUE(Exists(first + L"\\keep.lnk"));
     EXPECT_TRUE(Exists(second + L"\\app.lnk"));
+    EXPECT_EQ((std::vector<Logged>{{kRecordShortcut, kRecordRemoval, 0, first + L"\\app.lnk"},
+                                   {kRecordShortcut, kRecordSkippedPath, 0, L"app.lnk"}}),
+              ui_.log);
 }
 
 TEST_F(PassTest, ShortcutFilePathMustFitWorkPath) {
@@ -140,10 +118,15 @@ TEST_F(PassTest, ShortcutFilePathMustFitWorkPath) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_deleteFileCalls.clear();
+        ui_.Forget();
         Records records;
         records.Shortcut(0, c.folder, L"", c.fileName);
         RemoveShortcutFiles();
         EXPECT_EQ(c.deleted.empty() ? PathList{} : PathList{c.deleted}, g_deleteFileCalls);
+        const Logged logged = c.deleted.empty()
+                                  ? Logged{kRecordShortcut, kRecordSkippedPath, 0, c.fileName}
+                                  : Logged{kRecordShortcut, kRecordRemoval, ERROR_FILE_NOT_FOUND, c.deleted};
+        EXPECT_EQ(std::vector<Logged>{logged}, ui_.log);
     }
 }
 
@@ -216,18 +199,14 @@ TEST_F(PassTest, ShortcutFolderWalks) {
 }
 
 TEST_F(PassTest, ShortcutFolderThatIsTheCurrentDirectoryIsLeftFirst) {
-    struct Case {
-        const char* name;
-        bool asSecond;
-    };
-    for (const Case& c : {Case{"first folder", false}, Case{"second folder", true}}) {
-        SCOPED_TRACE(c.name);
-        std::wstring parent = Folder(c.asSecond ? L"cd2" : L"cd1");
-        std::wstring inner = Folder(std::wstring(c.asSecond ? L"cd2" : L"cd1") + L"\\inner");
-        std::wstring other = Folder(c.asSecond ? L"other2" : L"other1");
+    for (bool asSecond : {false, true}) {
+        SCOPED_TRACE(asSecond ? "second folder" : "first folder");
+        std::wstring parent = Folder(asSecond ? L"cd2" : L"cd1");
+        std::wstring inner = Folder(std::wstring(asSecond ? L"cd2" : L"cd1") + L"\\inner");
+        std::wstring other = Folder(asSecond ? L"other2" : L"other1");
         ASSERT_TRUE(SetCurrentDirectoryW(inner.c_str()));
         Records records;
-        if (c.asSecond)
+        if (asSecond)
             records.Shortcut(0, other, inner, L"");
         else
             records.Shortcut(0, inner, L"", L"");
@@ -269,7 +248,7 @@ TEST_F(PassTest, ShortcutFolderTextMustFitAPathBuffer) {
 // The walk works on expanded copies: the record keeps its texts, and a record whose macro is
 // unknown here is left alone.
 TEST_F(PassTest, ShortcutFoldersThroughMacros) {
-    wcscpy(installDir_, (temp_.Path() + L"\\").c_str());
+    SetInstallDir(temp_.Path());
     Folder(L"m\\a\\b");
     Folder(L"n\\c");
     ASSERT_TRUE(MakeFile(temp_.Join(L"m\\a\\b\\x.lnk")));
@@ -426,21 +405,16 @@ TEST_F(PassTest, PassesReportFromTheirBases) {
     records.Shortcut(0, L"", L"", L"");
     API_GUARD(RemoveDirectory, RecordRemoveDirectoryOnly);
     API_GUARD(DeleteFile, RecordDeleteFileOnly);
-    API_GUARD(SendMessage, RecordProgress);
-    Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
     Removal.ProgressTotal = 100;  // positions read as percentages
 
-    Screen.LastPercent = 1000;
     RemoveShortcutFiles();
-    EXPECT_EQ((std::vector<WPARAM>{3, 4}), g_progress);
-    g_progress.clear();
-    Screen.LastPercent = 1000;
+    EXPECT_EQ((std::vector<DWORD>{3, 4}), ui_.progress);
+    ui_.Forget();
     RemoveShortcutFolders();
-    EXPECT_EQ((std::vector<WPARAM>{3, 4}), g_progress);
-    g_progress.clear();
-    Screen.LastPercent = 1000;
+    EXPECT_EQ((std::vector<DWORD>{3, 4}), ui_.progress);
+    ui_.Forget();
     RemoveEmptiedFolders();
-    EXPECT_EQ((std::vector<WPARAM>{5, 7}), g_progress);
+    EXPECT_EQ((std::vector<DWORD>{5, 7}), ui_.progress);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // In-process tests of the run's windows: the resources of the built uninst.exe, the progress
-// accounting and pump, the main window, both dialog procedures, the read-only prompt and the
-// running check. Dialogs are made from uninst.exe loaded as a data file, so they are the very
-// templates the program ships.
+// accounting and pump, the main window, both dialog procedures, the read-only prompt, a pass
+// asking through them, and the running check. Dialogs are made from uninst.exe loaded as a data
+// file, so they are the very templates the program ships.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,25 +10,20 @@
 #include <vector>
 
 #include "data/install_records.h"
-#include "data/message_table.h"
-#include "data/path_buffer.h"
-#include "platform/api_table.h"
-#include "removal/file_pass.h"
-#include "removal/progress.h"
-#include "removal/record_paths.h"
 #include "folders/resolve_folder.h"
+#include "removal/file_pass.h"
+#include "removal/record_paths.h"
 #include "run/ui_windows.h"
 #include "support/api_guard.h"
+#include "support/fake_pass_ui.h"
 #include "support/loaded_data.h"
-#include "support/process_globals.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
 #include "support/window_driver.h"
 
 using uninstpack::Bytes;
 
 namespace {
-
-std::wstring Text(const std::u16string& text) { return Wide(text); }
 
 // ---------------------------------------------------------------------------------------------
 // Resources read from the built program
@@ -284,14 +279,12 @@ BOOL WINAPI CountPeek(LPMSG, HWND, UINT, UINT, UINT) {
     return FALSE;
 }
 
-class ProgressReports : public ::testing::Test {
+class ProgressReports : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void SetUp() override {
         g_sent.clear();
         g_peeks = 0;
         Screen.ProgressBar = reinterpret_cast<HWND>(0x4242);
-        ConnectPassUi();
     }
     // Percentages sent to the bar since the last call.
     std::vector<WPARAM> Sent() {
@@ -342,32 +335,28 @@ TEST_F(ProgressReports, WithoutBarStillPumpsOnChange) {
 }
 
 TEST_F(ProgressReports, ReportProgressScalesToTotalAndIsSilentWithoutTotal) {
-    API_GUARD(SendMessage, RecordSend);
-    API_GUARD(PeekMessage, CountPeek);
+    FakePassUi ui;
     ReportProgress(7);
-    EXPECT_TRUE(Sent().empty()) << "ProgressTotal 0: nothing is reported";
-    EXPECT_EQ(0, g_peeks);
+    EXPECT_TRUE(ui.progress.empty()) << "ProgressTotal 0: nothing is reported";
 
     struct Case {
-        DWORD total, position;
-        WPARAM percent;
+        DWORD total, position, percent;
     };
     const Case cases[] = {
         {3, 1, 33},
         {3, 2, 66},
         {3, 3, 100},
-        {200, 1, 0},                      // truncates: no change from 0, nothing sent
+        {200, 1, 0},                      // truncates
         {0xFFFFFFFF, 0xFFFFFFFE, 99},     // would wrap in 32 bits
         {0x80000000, 0x40000000, 50},
+        {3, 4, 100},                      // beyond the total: never above 100
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.position << "/" << c.total);
-        Screen.LastPercent = 0;
+        ui.Forget();
         Removal.ProgressTotal = c.total;
         ReportProgress(c.position);
-        std::vector<WPARAM> expected;
-        if (c.percent) expected.push_back(c.percent);
-        EXPECT_EQ(expected, Sent());
+        EXPECT_EQ(std::vector<DWORD>{c.percent}, ui.progress);
     }
 }
 
@@ -424,44 +413,18 @@ TEST(PumpMessages, DispatchesEverythingQueuedDropsQuitAndReturnsWhenEmpty) {
 // ---------------------------------------------------------------------------------------------
 // Windows and dialogs, made from the program's own resources
 
-class RunWindows : public ::testing::Test {
+class RunWindows : public WindowedTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    static void SetUpTestSuite() {
-        InitCommonControls();
-        resources_ = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    }
-    static void TearDownTestSuite() {
-        if (resources_) FreeLibrary(resources_);
-        resources_ = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_NE(nullptr, resources_);
-        Platform.ModuleInstance = resources_;
-        Paths.InstallDir = installDir_;
-        Paths.WorkPath = workPath_;
-        ConnectPassUi();
-        ASSERT_TRUE(LoadMessages(StandardMessages()));
-    }
     void TearDown() override {
-        Removal.PassUi = PassUi{};
         CloseProgressDialog();
-        DestroyMainWindow();
         DeleteDialogFont();
-        ReleaseUninstallData();
+        WindowedTest::TearDown();
     }
-
-    static HMODULE resources_;
-    WCHAR installDir_[kPathCapacity] = {};
-    WCHAR workPath_[kPathCapacity] = {};
 };
-HMODULE RunWindows::resources_ = nullptr;
 
-std::wstring Message(int n) { return Text(StandardMessages()[n]); }
+std::wstring Message(int n) { return Wide(StandardMessages()[n]); }
 
 TEST_F(RunWindows, MainWindowIsHiddenCentredAndDrainsItsQueueOnDestroy) {
-    ASSERT_TRUE(RegisterMainWindowClass());
-    ASSERT_TRUE(CreateMainWindow());
     HWND window = Screen.MainWindow;
     EXPECT_EQ(L"VorlixClass", WindowClass(window));
     EXPECT_EQ(Message(0), WindowText(window));
@@ -490,14 +453,11 @@ TEST_F(RunWindows, MainWindowIsHiddenCentredAndDrainsItsQueueOnDestroy) {
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "WM_QUIT was consumed";
     DestroyWindow(counter);
-    UnregisterClassW(L"VorlixClass", resources_);
 }
 
 TEST_F(RunWindows, ProgressDialogShowsTitleAndStageTextsAndCannotBeClosed) {
     ASSERT_TRUE(LoadFileRecords({{u"C:\\a", u"x.dll", 0}, {u"C:\\a", u"y.dll", 0}}));
     // Owned by the main window, as in a run (the window manager maximizes an unowned dialog).
-    ASSERT_TRUE(RegisterMainWindowClass());
-    ASSERT_TRUE(CreateMainWindow());
     ASSERT_TRUE(OpenProgressDialog());
     EXPECT_EQ(Screen.MainWindow, GetWindow(Screen.ProgressDialog, GW_OWNER));
     HWND dialog = Screen.ProgressDialog;
@@ -544,8 +504,6 @@ TEST_F(RunWindows, ProgressDialogShowsTitleAndStageTextsAndCannotBeClosed) {
     CloseProgressDialog();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(0u, Removal.ProgressTotal) << "no reports after the dialog has gone";
-    DestroyMainWindow();
-    UnregisterClassW(L"VorlixClass", resources_);
 }
 
 // Answers the prompt from a second thread, as a user would, and returns AskReadOnlyFile's result.
@@ -567,8 +525,6 @@ int AnswerPrompt(const std::wstring& path, Act act, std::wstring* shownText = nu
 }
 
 TEST_F(RunWindows, ReadOnlyPromptShowsMessage9AndLabelsAndReturnsTheButton) {
-    ASSERT_TRUE(RegisterMainWindowClass());
-    ASSERT_TRUE(CreateMainWindow());
     const std::wstring path = L"C:\\Program Files\\Tool\\readme.txt";
     std::wstring shown;
     std::wstring hidden;
@@ -610,7 +566,6 @@ TEST_F(RunWindows, ReadOnlyPromptShowsMessage9AndLabelsAndReturnsTheButton) {
                       else PressEscape(d);
                   }));
     }
-    UnregisterClassW(L"VorlixClass", resources_);
 }
 
 int g_dialogCalls = 0;
@@ -633,6 +588,41 @@ TEST_F(RunWindows, ReadOnlyPromptWithoutDialogSaysNoAndEmptyMessage9SaysYesToAll
     EXPECT_EQ(0, g_dialogCalls) << "an empty question is not asked";
 }
 
+// The one run of a pass through the table as ConnectPassUi fills it, answered in the real
+// dialogs: the shared-file question as a message box, Esc on the read-only prompt as a No.
+TEST_F(RunWindows, FilePassAsksThroughTheRunsOwnDialogs) {
+    TempFolder dir;
+    SetInstallDir(dir.Path());
+    const std::wstring shared = dir.Join(L"shared.dll"), kept = dir.Join(L"kept.txt"), gone = dir.Join(L"gone.txt");
+    ASSERT_TRUE(MakeFile(shared));
+    ASSERT_TRUE(MakeFile(kept, FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(MakeFile(gone, FILE_ATTRIBUTE_READONLY));
+    SharedCount count(shared);
+    ASSERT_TRUE(count.Set(1));
+    ASSERT_TRUE(LoadFileRecords({{u".", u"shared.dll", kFileShared}, {u".", u"gone.txt", 0}, {u".", u"kept.txt", 0}}));
+    std::vector<std::wstring> shown;
+    std::thread user([&] {  // answers in the order the pass asks: the records last to first
+        for (int answer : {IDCANCEL, IDC_YESTOALL, IDYES}) {
+            HWND dialog = WaitForWindow(GetCurrentProcessId(), nullptr, kDialogClass, Message(0).c_str());
+            if (!dialog) return;
+            bool prompt = GetDlgItem(dialog, IDC_YESTOALL) != nullptr;
+            shown.push_back(prompt ? WindowText(GetDlgItem(dialog, IDC_TEXT)) : MessageBoxText(dialog));
+            if (answer == IDCANCEL) PressEscape(dialog);
+            else AnswerBox(dialog, answer);
+        }
+    });
+    RemoveInstalledFiles();
+    user.join();
+    EXPECT_EQ((std::vector<std::wstring>{FormatWith(StandardMessages()[9], kept),
+                                         FormatWith(StandardMessages()[9], gone),
+                                         FormatWith(StandardMessages()[10], shared)}),
+              shown);
+    EXPECT_TRUE(Exists(kept));
+    EXPECT_FALSE(Exists(gone));
+    EXPECT_FALSE(Exists(shared));
+    EXPECT_EQ(1, Removal.YesToAllState);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The running check
 
@@ -640,7 +630,7 @@ BOOL WINAPI NoShellPath(PCIDLIST_ABSOLUTE, LPWSTR) { return FALSE; }
 
 // A record's path: the dot rule, a leading macro, and nothing that is not full afterwards.
 TEST_F(RunWindows, BuildFileRecordPathExpandsALeadingMacroAndUsesOnlyFullPaths) {
-    wcscpy(installDir_, L"C:\\App\\");
+    SetInstallDir(L"C:\\App");
     WCHAR fonts[MAX_PATH];
     ASSERT_TRUE(ResolveFolder(fonts, CSIDL_FONTS));
     const std::wstring f = fonts;
@@ -701,7 +691,7 @@ TEST_F(RunWindows, CheckFilesInUseFindsOnlyHeldGuardedFiles) {
     std::wstring other = dir.Join(L"other.dll");
     ASSERT_TRUE(WriteFileBytes(held, Bytes(16, 1)));
     ASSERT_TRUE(WriteFileBytes(other, Bytes(16, 2)));
-    wcscpy(installDir_, (dir.Path() + L"\\").c_str());
+    SetInstallDir(dir.Path());
     const uint8_t guard = kFileInUseCheck;
     const std::u16string folder = Utf16(dir.Path());
 
