@@ -17,8 +17,7 @@
 #include "pack/uninst_data.h"
 #include "run/run_sequence.h"
 #include "run/ui_windows.h"
-#include "support/api_guard.h"
-#include "support/process_globals.h"
+#include "support/loader_test.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -61,36 +60,22 @@ Bytes Registry(const std::vector<uninstpack::RegistryRecord>& r) {
 
 const DWORD kProgramPartSize = 40;
 
-// Each test gets a folder for its program file, a fresh ModulePath, the fakes in place, and a
-// check at the end that ReleaseUninstallData gave back every block the loader took.
-class Loader : public testing::Test {
+// Each load starts from nothing loaded and no box shown; at the end nothing may stay loaded.
+class Loader : public LoaderTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    void SetUp() override {
-        ASSERT_FALSE(dir_.Path().empty());
-        program_ = dir_.Join(L"uninst.exe");
-        FakeModulePath = program_;
-        ModuleFileNameFails = false;
-        ShownBoxes.clear();
-        BoxAnswer = IDOK;
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
-        baseline_ = Heap.LiveBlockCount;
-    }
     void TearDown() override {
-        ReleaseUninstallData();
-        EXPECT_EQ(baseline_, Heap.LiveBlockCount) << "blocks left after ReleaseUninstallData";
+        LoaderTest::TearDown();
         EXPECT_EQ(nullptr, Data.FileEntries);
         EXPECT_EQ(0u, Data.FileEntryCount + Data.ShortcutEntryCount + Data.RegistryEntryCount);
         EXPECT_EQ(nullptr, Data.RunSettings);
         EXPECT_EQ(nullptr, Data.MessageTable);
-        FreeBlock(&Paths.ModulePath);
     }
 
     // Writes a program part followed by `stream` and loads it.
     bool Load(const Bytes& stream) {
-        Bytes file(kProgramPartSize, 'P');
-        file.insert(file.end(), stream.begin(), stream.end());
-        EXPECT_TRUE(WriteFileBytes(program_, file));
+        ReleaseUninstallData();
+        ShownBoxes.clear();
+        EXPECT_TRUE(WriteFileBytes(program_, Cat({Bytes(kProgramPartSize, 'P'), stream})));
         SetDataOffset(kProgramPartSize);
         return LoadUninstallDataOrReport();
     }
@@ -104,13 +89,6 @@ protected:
         EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), ShownBoxes[0].type);
         EXPECT_EQ(nullptr, ShownBoxes[0].owner);
     }
-
-    TempFolder dir_;
-    std::wstring program_;
-    LONG baseline_ = 0;
-    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> moduleGuard_{Platform.ApiTable.GetModuleFileName,
-                                                                              FakeModuleFileName};
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> boxGuard_{Platform.ApiTable.MessageBox, RecordMessageBox};
 };
 
 }  // namespace
@@ -223,13 +201,11 @@ TEST_F(Loader, StreamsThatLoad) {
         {"sealed, then more chunks", Cat({Sealed(kTable), list, kSettings, kEnd})},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         EXPECT_TRUE(Load(c.stream)) << c.name;
         EXPECT_TRUE(ShownBoxes.empty()) << c.name;
         ASSERT_EQ(1u, Data.FileEntryCount) << c.name;
         EXPECT_STREQ(L"f", Data.FileEntries[0]->fileName) << c.name;
         EXPECT_STREQ(L"Title", GetMessageText(0, 0)) << c.name;
-        ReleaseUninstallData();
     }
 }
 
@@ -269,10 +245,8 @@ TEST_F(Loader, DamagedStreamsShowMessage8) {
         {"integrity chunk of 3 bytes", Cat({kTable, kSettings, EncodeChunk(ChunkTag::Integrity, Bytes(3, 0)), kEnd})},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         EXPECT_FALSE(Load(c.stream)) << c.name;
         ExpectFailureBox(8);
-        ReleaseUninstallData();
     }
 }
 
@@ -310,7 +284,6 @@ TEST_F(Loader, RunSettingsBlocks) {
         {"finish page without terminator", Cat({none, U32(12), U32(16), Units(u"a"), U16(0), Units(u"b")}), false, nullptr},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         bool loaded = Load(Cat({kTable, c.block.empty() ? Bytes{} : Settings(c.block), kEnd}));
         EXPECT_EQ(c.loads, loaded) << c.name;
         if (c.loads) {
@@ -325,7 +298,6 @@ TEST_F(Loader, RunSettingsBlocks) {
             ExpectFailureBox(8);
             EXPECT_EQ(nullptr, Data.RunSettings) << c.name;
         }
-        ReleaseUninstallData();
     }
 }
 
@@ -370,14 +342,12 @@ TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
         {"registry, longest length field", 0x1237, registry(units(0xFFFF)), false},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         EXPECT_EQ(c.loads, Load(Cat({kTable, EncodeChunk(c.tag, c.payload), kSettings, kEnd}))) << c.name;
         DWORD count = c.tag == 0x1235   ? Data.FileEntryCount
                       : c.tag == 0x1236 ? Data.ShortcutEntryCount
                                         : Data.RegistryEntryCount;
         EXPECT_EQ(c.loads ? 1u : 0u, count) << c.name;
         if (!c.loads) ExpectFailureBox(8);
-        ReleaseUninstallData();
     }
 }
 
@@ -402,13 +372,11 @@ TEST_F(Loader, RecordCountsTooLargeForThePointerArray) {
         {"array cannot be allocated", Cat({kTable, EncodeChunk(0x1235, Cat({U32(0x3FFFFFFF), file})), kSettings, kEnd}), 7, 0, 0, 0},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         EXPECT_FALSE(Load(c.stream)) << c.name;
         ExpectFailureBox(c.message);
         EXPECT_EQ(c.files, Data.FileEntryCount) << c.name;
         EXPECT_EQ(c.shortcuts, Data.ShortcutEntryCount) << c.name;
         EXPECT_EQ(c.registry, Data.RegistryEntryCount) << c.name;
-        ReleaseUninstallData();
     }
 }
 
@@ -443,13 +411,11 @@ TEST_F(Loader, MessageTablePayloads) {
         {1, 0, L""},     {2, 0, L""}, {-1, 0, L""},
     };
     for (const Lookup& l : lookups) EXPECT_STREQ(l.text, GetMessageText(l.table, l.number)) << l.table << "/" << l.number;
-    ReleaseUninstallData();
 
     // A later table replaces an earlier one; n = 0 and T = 0 leave it as it was.
     ASSERT_TRUE(Load(Cat({table(1, {u"old", u"x"}), kSettings, table(1, {u"new"}), table(1, {}), EncodeChunk(0x1234, U16(0)), kEnd})));
     EXPECT_STREQ(L"new", GetMessageText(0, 0));
     EXPECT_STREQ(L"", GetMessageText(0, 1));
-    ReleaseUninstallData();
 
     // With n = 0 there is no table: every lookup, caption included, is empty.
     EXPECT_FALSE(Load(Cat({table(1, {}), kSettings})));
@@ -462,9 +428,8 @@ TEST_F(Loader, MessageTablePayloads) {
 namespace {
 
 // A table the formatting tests own: message 0 is the text under test.
-class Formatting : public testing::Test {
+class Formatting : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void Use(const std::wstring& text) {
         text_ = text;
         entries_[0] = &text_[0];
@@ -534,9 +499,10 @@ TEST_F(Formatting, LongResultsAreCutTo1023Units) {
     EXPECT_EQ(L"ab" + std::wstring(1021, L'a'), Format(std::wstring(1022, L'a').c_str()));
 }
 
-TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
-    ProcessGlobalsGuard globals;
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> guard(Platform.ApiTable.MessageBox, RecordMessageBox);
+using MessageBoxes = ProgramTest;
+
+TEST_F(MessageBoxes, OwnedByTheMainWindowWithMessage0AsCaption) {
+    API_GUARD(MessageBox, RecordMessageBox);
     std::wstring caption = L"Caption";
     WCHAR* entries[] = {&caption[0], nullptr};
     Data.MessageTable = entries;
@@ -628,8 +594,9 @@ TEST(FileOps, OpenReadWriteAndPositions) {
     EXPECT_FALSE(ReadExact(INVALID_HANDLE_VALUE, buffer, 1));
 }
 
-TEST(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
-    ProcessGlobalsGuard globals;
+using DataLocatorField = ProgramTest;
+
+TEST_F(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
     SetDataOffset(0x11223344);
     const unsigned char expected[kDataLocatorSize] = {'w', 'w', 'g', 'T', ')', 'H', 0x44, 0x33, 0x22, 0x11};
     for (size_t i = 0; i < kDataLocatorSize; ++i) {
