@@ -1,6 +1,6 @@
 // Fault injection: each table entry that the running check, the pre-removal command, the removal
-// passes, the finish page and the self-removal call is made to fail, with every error the file
-// primitives map (one or two typical errors for the other entries), at the first call of each
+// passes, the finish page and the self-removal call is made to fail, with an error of each result
+// the file primitives give (one typical error for the other entries), at the first call of each
 // step and at every call. Each step must run to its end, the records after a failure must still
 // be handled, and nothing may be shown that the failure does not call for. The steps are called
 // in process, one after another, as the run sequence calls them; a table of the runs is printed.
@@ -26,10 +26,9 @@
 #include "run/self_removal.h"
 #include "run/session.h"
 #include "run/ui_windows.h"
-#include "support/api_guard.h"
-#include "support/file_errors.h"
 #include "support/loaded_data.h"
-#include "support/process_globals.h"
+#include "support/member_guard.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -82,14 +81,11 @@ struct Fake<R(WINAPI*)(A...), Field> {
 };
 #define FAKE(entry) Fake<decltype(Platform.ApiTable.entry), &ApiTable::entry>
 
-// Every error that the file primitives turn into a result of their own, and two they do not.
-const std::vector<DWORD> kMappedErrors = [] {
-    std::vector<DWORD> errors;
-    int others = 0;
-    for (const ErrorMapping& mapping : kFileErrors)
-        if (mapping.result != FileOtherError || ++others <= 2) errors.push_back(mapping.error);
-    return errors;
-}();
+// The file primitives tell a missing file, a denial and anything else apart (primitives_tests
+// shows which errors give which): one error of each, and for the last a sharing violation and an
+// error they do not name.
+const std::vector<DWORD> kMappedErrors = {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
+                                          ERROR_INVALID_PARAMETER};
 // The other entries' results are only ever compared with success (and, for RegEnumKeyEx, with
 // the end of the list), so one error stands for all.
 const std::vector<DWORD> kTypicalErrors = {ERROR_ACCESS_DENIED};
@@ -154,9 +150,12 @@ struct Shown {
 std::vector<Shown> g_shown;
 int g_promptAnswers = 0;
 
-int WINAPI AnswerBoxNo(HWND, LPCWSTR text, LPCWSTR, UINT) {
+// No to the question about a shared file; a run started whole answers its confirmation and final
+// notice OK.
+int g_boxAnswer = IDNO;
+int WINAPI AnswerBox(HWND, LPCWSTR text, LPCWSTR, UINT) {
     g_shown.push_back({false, text ? text : L""});
-    return IDNO;
+    return g_boxAnswer;
 }
 // Yes to the read-only prompt; a prompt that keeps coming back for the same file would loop for
 // ever with a user who always says Yes, so the third one is answered No and noted.
@@ -166,27 +165,15 @@ INT_PTR WINAPI AnswerPromptYes(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM text) {
 }
 // Starting nothing keeps a case in process; the handles are events already set, so a wait on
 // the "process" ends at once.
-std::vector<std::wstring> g_started;
-BOOL WINAPI PretendStart(LPCWSTR, LPWSTR line, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
-                         LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
-    g_started.push_back(line ? line : L"");
+BOOL WINAPI PretendStart(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCWSTR,
+                         LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
     info->hProcess = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     info->hThread = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     info->dwProcessId = info->dwThreadId = 0;
     return TRUE;
 }
-std::vector<std::wstring> g_opened;
-HINSTANCE WINAPI PretendOpen(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
-    g_opened.push_back(file ? file : L"");
-    return reinterpret_cast<HINSTANCE>(42);
-}
 // The font-change broadcast would reach every window of the shared test machine.
 LRESULT WINAPI NoBroadcast(HWND, UINT, WPARAM, LPARAM) { return 0; }
-// The confirmation and the final notice of an interactive run, answered OK.
-int WINAPI AnswerBoxOk(HWND, LPCWSTR text, LPCWSTR, UINT) {
-    g_shown.push_back({false, text ? text : L""});
-    return IDOK;
-}
 // Every position the progress bar is sent, in order; nothing is broadcast.
 std::vector<WPARAM> g_barPositions;
 LRESULT WINAPI RecordBarPositions(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -263,32 +250,21 @@ struct Outcome {
     std::string unexpected;  // first window that should not have appeared
 };
 
-class FaultInjection : public ::testing::Test {
+class FaultInjection : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
-        Platform.IsNT = true;
         Platform.IsNT6OrLater = true;  // regsvr32 first, the in-process call as its fallback
         Platform.ModuleInstance = GetModuleHandleW(nullptr);
         ConnectPassUi();
-        WCHAR current[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, current);
-        savedDir_ = current;
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.InstallDir));
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.WorkPath));
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
+        g_boxAnswer = IDNO;
         // The copy takes the first DataOffset bytes of this test program.
         SetDataOffset(4096);
     }
     void TearDown() override {
         ReleaseUninstallData();
-        FreeBlock(&Paths.InstallDir);
-        FreeBlock(&Paths.WorkPath);
-        FreeBlock(&Paths.ModulePath);
         SetCurrentDirectoryW(savedDir_.c_str());
         DeleteTree(HKEY_CURRENT_USER, kKeyBase);
-        Removal.PassUi = PassUi{};
     }
 
     bool Load(const Installation& at) {
@@ -298,8 +274,7 @@ protected:
         if (!AllocBlock(settings.size(), &Data.RunSettings)) return false;
         memcpy(Data.RunSettings, settings.data(), settings.size());
         Data.RunSettingsSize = static_cast<DWORD>(settings.size());
-        std::wstring installDir = at.app + L"\\";
-        wcscpy(Paths.InstallDir, installDir.c_str());
+        SetInstallDir(at.app);
         return true;
     }
 
@@ -345,8 +320,6 @@ protected:
             return outcome;
         }
         g_shown.clear();
-        g_started.clear();
-        g_opened.clear();
         g_promptAnswers = 0;
         Removal.YesToAllState = -1;
 
@@ -404,16 +377,12 @@ protected:
     }
 
     // Writes the uninstaller of `at` for a whole run of the program in process, which allocates
-    // and frees the path buffers itself.
+    // and frees path buffers of its own.
     bool BeginWholeRun(const Installation& at) {
         // The program file of a whole run: an uninstaller written with the case's data.
         FakeModulePath = at.app + L"\\uninst.exe";
         if (!WriteUninstaller(FakeModulePath, uninstpack::EncodeStream(at.Data()))) return false;
-        savedOffset_ = DataOffset();
         SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
-        FreeBlock(&Paths.InstallDir);
-        FreeBlock(&Paths.WorkPath);
-        FreeBlock(&Paths.ModulePath);
         g_shown.clear();
         Removal.YesToAllState = -1;
         g_promptAnswers = 0;
@@ -425,28 +394,24 @@ protected:
     void EndWholeRun(HINSTANCE instance, Installation& at) {
         UnregisterClassW(kMainWindowClass, instance);
         SetCurrentDirectoryW(savedDir_.c_str());
-        SetDataOffset(savedOffset_);
+        SetDataOffset(4096);
         Platform.IsNT6OrLater = true;  // the run set the flags from the system; the fixture wants these
+        Paths = {installDir_, workPath_, modulePath_};
         SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
         at.SetSharedCount(L"shared.dll", 0);
         at.SetSharedCount(L"shared1.dll", 0);
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.InstallDir));
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.WorkPath));
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
     }
 
     TempFolder dir_;
     int cases_ = 0;
     int failedCalls_ = 0;
-    std::wstring savedDir_;
-    DWORD savedOffset_ = 0;
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> box_{Platform.ApiTable.MessageBox, AnswerBoxNo};
-    ApiEntryGuard<decltype(Platform.ApiTable.DialogBoxParam)> prompt_{Platform.ApiTable.DialogBoxParam,
-                                                                      AnswerPromptYes};
-    ApiEntryGuard<decltype(Platform.ApiTable.CreateProcess)> start_{Platform.ApiTable.CreateProcess, PretendStart};
-    ApiEntryGuard<decltype(Platform.ApiTable.ShellExecute)> open_{Platform.ApiTable.ShellExecute, PretendOpen};
-    ApiEntryGuard<decltype(Platform.ApiTable.SendMessage)> broadcast_{Platform.ApiTable.SendMessage, NoBroadcast};
-    ApiEntryGuard<decltype(Platform.ApiTable.CreateFile)> copies_{Platform.ApiTable.CreateFile, NoteTempCopies};
+    const std::wstring savedDir_ = CurrentDirectory();
+    API_GUARD_MEMBER(MessageBox, AnswerBox);
+    API_GUARD_MEMBER(DialogBoxParam, AnswerPromptYes);
+    API_GUARD_MEMBER(CreateProcess, PretendStart);
+    API_GUARD_MEMBER(ShellExecute, RecordShellExecute);
+    API_GUARD_MEMBER(SendMessage, NoBroadcast);
+    API_GUARD_MEMBER(CreateFile, NoteTempCopies);
 };
 
 }  // namespace
@@ -584,8 +549,8 @@ TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
 #endif
     if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
     API_GUARD(GetModuleFileName, FakeModuleFileName);
-    API_GUARD(MessageBox, AnswerBoxOk);
     API_GUARD(SendMessage, RecordBarPositions);
+    g_boxAnswer = IDOK;
     // The dialogs come from the program's own resources, which this test program lacks.
     HMODULE resources = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, resources);
