@@ -7,13 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "data/data_locator.h"
-#include "data/memory_ops.h"
-#include "data/path_buffer.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
 #include "run/self_removal.h"
-#include "support/api_guard.h"
+#include "support/member_guard.h"
+#include "support/temp_copy_test.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -130,35 +128,18 @@ HANDLE WINAPI SwapBeforeReopen(LPCWSTR path, DWORD access, DWORD share, LPSECURI
     return CreateFileW(path, access, share, sa, disposition, attributes, tmpl);
 }
 
-class TempCopy : public ::testing::Test {
+class TempCopy : public TempCopyTest {
 protected:
     void SetUp() override {
-        Paths.WorkPath = workPath_;
-        workPath_[0] = 0;
-        temp_ = dir_.MakeFolder(L"temp");
-        FakeTempFolder = temp_ + L"\\";
-        FakeModulePath = dir_.MakeFolder(L"app") + L"\\uninst.exe";
+        TempCopyTest::SetUp();
         for (size_t i = 0; i < program_.size(); ++i) program_[i] = static_cast<uint8_t>(i * 7);
-        ASSERT_TRUE(WriteFileBytes(FakeModulePath, program_));
-        savedOffset_ = DataOffset();
-        SetDataOffset(6000);
+        PlaceProgram(L"app", program_, 6000);
         g_attempts = Attempts();
     }
-    void TearDown() override {
-        SetDataOffset(savedOffset_);
-        Paths.WorkPath = nullptr;
-        for (int i = 1; i <= 3; ++i) MoveFileExW(Copy(i).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
-    std::wstring Copy(int n) const { return temp_ + L"\\_uins" + std::to_wstring(n) + L".exe"; }
 
-    TempFolder dir_;
-    std::wstring temp_;
-    WCHAR workPath_[MAX_PATH];
     Bytes program_ = Bytes(9000);
-    DWORD savedOffset_ = 0;
-    ApiEntryGuard<decltype(Platform.ApiTable.GetTempPath)> temp_guard_{Platform.ApiTable.GetTempPath, FakeTempPath};
-    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> module_guard_{Platform.ApiTable.GetModuleFileName,
-                                                                               FakeModuleFileName};
+    API_GUARD_MEMBER(GetTempPath, FakeTempPath);
+    API_GUARD_MEMBER(GetModuleFileName, FakeModuleFileName);
 };
 
 TEST_F(TempCopy, NameTakenAfterTheCheckIsNeverOverwritten) {
