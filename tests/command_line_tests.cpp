@@ -4,18 +4,22 @@
 #include "run/command_line.h"
 #include "run/run_log.h"
 #include "run/session.h"
+#include "support/program_test.h"
 
 namespace {
+
+// The run's options are put back after each test.
+using CommandLine = ProgramTest;
 
 struct ParsedLine {
     int quiet, optionS, optionX;
     std::wstring workPath, logPath;
 };
 
+// Parses `line` from a session without options.
 ParsedLine Parse(const wchar_t* line) {
     WCHAR path[kPathCapacity] = {L'?', 0};
-    Session.LogPath[0] = 0;
-    Session.Quiet = Session.OptionS = Session.OptionX = 0;
+    Session = SessionState{};
     ParseCommandLine(line, path);
     return ParsedLine{Session.Quiet, Session.OptionS, Session.OptionX, path, Session.LogPath};
 }
@@ -74,7 +78,7 @@ const Case kCases[] = {
     {L"u /Lfoo /q", 1, 0, 0, L""},
 };
 
-TEST(CommandLine, OptionsAndArguments) {
+TEST_F(CommandLine, OptionsAndArguments) {
     for (const Case& c : kCases) {
         ParsedLine p = Parse(c.line);
         SCOPED_TRACE(testing::Message() << "line: " << std::string(c.line, c.line + wcslen(c.line)));
@@ -86,7 +90,7 @@ TEST(CommandLine, OptionsAndArguments) {
     }
 }
 
-TEST(CommandLine, LongArgumentKeepsItsFirst259Characters) {
+TEST_F(CommandLine, LongArgumentKeepsItsFirst259Characters) {
     std::wstring arg(300, L'a');
     for (size_t i = 0; i < arg.size(); ++i) arg[i] = L'a' + i % 26;
     std::wstring line = L"u /D\"" + arg + L"\" /S";

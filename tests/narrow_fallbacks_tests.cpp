@@ -11,15 +11,11 @@
 #include "platform/api_table.h"
 #include "platform/narrow_fallbacks.h"
 #include "support/files_registry.h"
+#include "support/program_test.h"
 
 namespace {
 
 const WCHAR kTestKey[] = L"Software\\UninstTests\\narrow_fallbacks";
-
-std::wstring TestFolder() {
-    std::wstring temp = TempRoot();
-    return temp.empty() ? temp : temp + L"\\narrow_fallbacks_test\\";
-}
 
 std::string Narrow(const std::wstring& wide) {
     char buffer[1024];
@@ -27,28 +23,25 @@ std::string Narrow(const std::wstring& wide) {
     return cb > 0 ? std::string(buffer) : std::string();
 }
 
-class FolderTest : public ::testing::Test {
+// A folder of the test's own, its path ending in a backslash.
+class FolderTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        folder_ = TestFolder();
-        ASSERT_FALSE(folder_.empty());
-        RemoveTree(folder_);
-        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-    }
-    void TearDown() override { RemoveTree(folder_); }
-    std::wstring folder_;
+    void SetUp() override { ASSERT_FALSE(dir_.Path().empty()); }
+    TempFolder dir_;
+    const std::wstring folder_ = dir_.Path() + L"\\";
 };
 
-class RegistryTest : public ::testing::Test {
+// A key of the test's own, open, removed at the end.
+class RegistryTest : public ProgramTest {
 protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+        DeleteTree(HKEY_CURRENT_USER, kTestKey);
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                                                  nullptr, &key_, nullptr));
     }
     void TearDown() override {
         RegCloseKey(key_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+        DeleteTree(HKEY_CURRENT_USER, kTestKey);
     }
     void SetNarrow(const char* name, DWORD type, const void* data, DWORD cb) {
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), cb));
@@ -109,7 +102,10 @@ TEST(ConversionHelpers, NarrowDupKeepsNullAndCopiesOnlyTheCount) {
 
 // --- the replacement table -------------------------------------------------------------------
 
-TEST(NarrowTable, EntriesFollowThePlatformTable) {
+// The selection is put back at the end of each test.
+using NarrowTable = ProgramTest;
+
+TEST_F(NarrowTable, EntriesFollowThePlatformTable) {
     ApiTable table = Platform.ApiTable;
     InstallNarrowTable(&table);
     // Every entry but MessageBox leaves its wide call: a W import left in place fails on a
@@ -138,7 +134,7 @@ TEST(NarrowTable, EntriesFollowThePlatformTable) {
 }
 
 #ifdef UNINST_NARROW_TABLE
-TEST(NarrowTable, TestBuildSelectsTheNarrowTable) {
+TEST_F(NarrowTable, TestBuildSelectsTheNarrowTable) {
     SelectPlatform();
     EXPECT_FALSE(Platform.WidePlatform);
     EXPECT_EQ(&MessageBoxW, Platform.ApiTable.MessageBox);
@@ -212,19 +208,18 @@ struct PathGetter {
 // A folder spelled with the steps and dots that the full path folds away.
 const wchar_t kSpelledPath[] = L"C:\\windows\\.\\system32\\..\\Fonts. ";
 
+// The wide call and its fallback with the same arguments, a buffer `b` of `n` units among them.
+#define GETTER(name, arguments, returnsSizeNeeded)                                      \
+    {#name, [](WCHAR* b, DWORD n) -> DWORD { return name##W arguments; },               \
+     [](WCHAR* b, DWORD n) -> DWORD { return Fallback##name arguments; }, returnsSizeNeeded}
+
 const PathGetter kPathGetters[] = {
-    {"GetWindowsDirectory", [](WCHAR* b, DWORD n) -> DWORD { return GetWindowsDirectoryW(b, n); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetWindowsDirectory(b, n); }, true},
-    {"GetSystemDirectory", [](WCHAR* b, DWORD n) -> DWORD { return GetSystemDirectoryW(b, n); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetSystemDirectory(b, n); }, true},
-    {"GetTempPath", [](WCHAR* b, DWORD n) -> DWORD { return GetTempPathW(n, b); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetTempPath(n, b); }, true},
-    {"GetCurrentDirectory", [](WCHAR* b, DWORD n) -> DWORD { return GetCurrentDirectoryW(n, b); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetCurrentDirectory(n, b); }, true},
-    {"GetModuleFileName", [](WCHAR* b, DWORD n) -> DWORD { return GetModuleFileNameW(nullptr, b, n); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetModuleFileName(nullptr, b, n); }, false},
-    {"GetFullPathName", [](WCHAR* b, DWORD n) -> DWORD { return GetFullPathNameW(kSpelledPath, n, b, nullptr); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetFullPathName(kSpelledPath, n, b, nullptr); }, true},
+    GETTER(GetWindowsDirectory, (b, n), true),
+    GETTER(GetSystemDirectory, (b, n), true),
+    GETTER(GetTempPath, (n, b), true),
+    GETTER(GetCurrentDirectory, (n, b), true),
+    GETTER(GetModuleFileName, (nullptr, b, n), false),
+    GETTER(GetFullPathName, (kSpelledPath, n, b, nullptr), true),
 };
 
 TEST(PathGetters, FitFitExactlyAndOneTooLong) {

@@ -2,49 +2,32 @@
 // command becomes a program and its arguments, what is refused rather than cut, the command
 // line and folder the program is started with, the wait, and how the finish page is opened.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
 
 #include "data/memory_ops.h"
 #include "data/path_buffer.h"
-#include "folders/folder_codes.h"
-#include "folders/resolve_folder.h"
 #include "run/pre_removal.h"
 #include "support/api_guard.h"
-#include "support/process_globals.h"
+#include "support/program_test.h"
 #include "support/record_run.h"
 #include "support/uninst_runner.h"
 
 namespace {
 
-// A folder macro's path as the expansion gives it: no trailing backslash unless a drive root.
-std::wstring MacroFolder(DWORD code) {
-    std::wstring folder = Resolve(code);
-    if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
-    return folder;
-}
-
-class PathBuffers : public ::testing::Test {
+// Every test ends with the blocks it took released and the current directory where it was.
+class PathBuffers : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    void SetUp() override {
-        Paths.InstallDir = installDir_;
-        Paths.WorkPath = workPath_;
-        wcscpy(installDir_, L"C:\\App Dir\\");
-        workPath_[0] = 0;
-        blocks_ = Heap.LiveBlockCount;
-        startDir_ = CurrentDirectory();
-    }
+    void SetUp() override { SetInstallDir(L"C:\\App Dir"); }
     void TearDown() override {
         EXPECT_EQ(blocks_, Heap.LiveBlockCount) << "a block was not released";
         EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDirectory())) << "the current directory changed";
     }
 
-    WCHAR installDir_[MAX_PATH];
-    WCHAR workPath_[MAX_PATH];
-    LONG blocks_ = 0;
-    std::wstring startDir_;
+    const LONG blocks_ = Heap.LiveBlockCount;
+    const std::wstring startDir_ = CurrentDirectory();
 };
 
 // ---- preparing the command ----
@@ -52,8 +35,8 @@ protected:
 using PreRemovalCommandText = PathBuffers;
 
 TEST_F(PreRemovalCommandText, BecomesProgramAndArguments) {
-    const std::wstring programFiles = MacroFolder(FOLDER_PROGRAM_FILES);
-    const std::wstring windows = MacroFolder(FOLDER_WINDOWS);
+    // As the expansion gives them: no trailing backslash.
+    const std::wstring programFiles = ShellFolder(CSIDL_PROGRAM_FILES), windows = WindowsFolder();
     ASSERT_FALSE(programFiles.empty());
     ASSERT_FALSE(windows.empty());
     struct Case {
