@@ -20,7 +20,6 @@
 #include "removal/folder_pass.h"
 #include "removal/registry_pass.h"
 #include "removal/shortcut_pass.h"
-#include "run/command_line.h"
 #include "run/pre_removal.h"
 #include "run/run_sequence.h"
 #include "run/self_removal.h"
@@ -30,6 +29,7 @@
 #include "support/member_guard.h"
 #include "support/program_test.h"
 #include "support/uninst_runner.h"
+#include "support/whole_run.h"
 
 using uninstpack::Bytes;
 
@@ -149,6 +149,12 @@ struct Shown {
 };
 std::vector<Shown> g_shown;
 int g_promptAnswers = 0;
+// A run starts with nothing shown and nothing answered.
+void ForgetAnswers() {
+    g_shown.clear();
+    g_promptAnswers = 0;
+    Removal.YesToAllState = -1;
+}
 
 // No to the question about a shared file; a run started whole answers its confirmation and final
 // notice OK.
@@ -226,6 +232,15 @@ struct Installation {
 
     bool SetSharedCount(const wchar_t* file, DWORD count) {
         return ::SetSharedCount(app + L"\\" + file, count ? std::optional<DWORD>(count) : std::nullopt);
+    }
+
+    // Puts back what a run changes outside the folders the next case makes afresh.
+    void Reset() {
+        SetFileAttributesW((app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetSharedCount(L"shared.dll", 0);
+        SetSharedCount(L"shared1.dll", 0);
+        for (const std::wstring& copy : g_tempCopies) DeleteFileW(copy.c_str());
+        g_tempCopies.clear();
     }
 
     uninstpack::UninstallData Data() const {
@@ -319,9 +334,7 @@ protected:
             ADD_FAILURE() << "cannot make the installation for " << entry.name;
             return outcome;
         }
-        g_shown.clear();
-        g_promptAnswers = 0;
-        Removal.YesToAllState = -1;
+        ForgetAnswers();
 
         entry.install();
         // A fresh resolution of the protected folders costs some 20 s on the test machine, so
@@ -329,10 +342,7 @@ protected:
         // it leaves (some folders missing) serves the later cases: their folders lie in the
         // test's own folder, far from any protected one. The test drops it at its end.
         if (entry.resolvesFolders && always) ForgetProtectedFolders();
-        g = Injection();
-        g.active = true;
-        g.always = always;
-        g.error = error;
+        g = Injection{true, always, error};
         RunSteps(fileStepsOnly);
         g.active = false;
         entry.restore();
@@ -360,20 +370,8 @@ protected:
                                           (fileStepsOnly || (!Exists(at.app + L"\\sub3") && !Exists(at.root + L"\\menu2") &&
                                                              !KeyExists(HKEY_CURRENT_USER, at.key + L"\\Last")));
         }
-        SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-        at.SetSharedCount(L"shared.dll", 0);
-        at.SetSharedCount(L"shared1.dll", 0);
-        for (const std::wstring& copy : g_tempCopies) DeleteFileW(copy.c_str());
-        g_tempCopies.clear();
+        at.Reset();
         return outcome;
-    }
-
-    // True when this test program's command line holds a /D: a whole run in process reads that
-    // command line and would start removing in earnest.
-    static bool CommandLineNamesRemoval() {
-        WCHAR parsed[kPathCapacity] = {};
-        ParseCommandLine(GetCommandLineW(), parsed);
-        return parsed[0] != 0;
     }
 
     // Writes the uninstaller of `at` for a whole run of the program in process, which allocates
@@ -383,9 +381,7 @@ protected:
         FakeModulePath = at.app + L"\\uninst.exe";
         if (!WriteUninstaller(FakeModulePath, uninstpack::EncodeStream(at.Data()))) return false;
         SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
-        g_shown.clear();
-        Removal.YesToAllState = -1;
-        g_promptAnswers = 0;
+        ForgetAnswers();
         return true;
     }
 
@@ -397,9 +393,7 @@ protected:
         SetDataOffset(4096);
         Platform.IsNT6OrLater = true;  // the run set the flags from the system; the fixture wants these
         Paths = {installDir_, workPath_, modulePath_};
-        SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-        at.SetSharedCount(L"shared.dll", 0);
-        at.SetSharedCount(L"shared1.dll", 0);
+        at.Reset();
     }
 
     TempFolder dir_;
@@ -424,9 +418,7 @@ TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
         Installation at;
         ASSERT_TRUE(at.Make(dir_, ++cases_));
         ASSERT_TRUE(Load(at));
-        g_shown.clear();
-        Removal.YesToAllState = -1;
-        g_promptAnswers = 0;
+        ForgetAnswers();
         RunSteps();
         SetCurrentDirectoryW(savedDir_.c_str());
         ReleaseUninstallData();
@@ -442,10 +434,7 @@ TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
         EXPECT_FALSE(g_shown[1].prompt);
         EXPECT_EQ(FormatWith(StandardMessages()[10], at.app + L"\\shared1.dll"), g_shown[1].text);
         EXPECT_EQ(1u, g_tempCopies.size()) << "the self-removal made its copy";
-        for (const std::wstring& copy : g_tempCopies) DeleteFileW(copy.c_str());
-        g_tempCopies.clear();
-        at.SetSharedCount(L"shared.dll", 0);
-        at.SetSharedCount(L"shared1.dll", 0);
+        at.Reset();
     }
 }
 
@@ -491,10 +480,7 @@ TEST_F(FaultInjection, EveryEntryFailingLeavesTheRunWhole) {
 // no self-removal), each with one entry failing on every call: the run ends with exit code 0
 // and the records the failure does not touch are still removed.
 TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
-#ifdef UNINST_NARROW_TABLE
-    GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
-#endif
-    if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
+    if (!WholeRunRefusal().empty()) GTEST_SKIP() << WholeRunRefusal();
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     const char* const failing[] = {"DeleteFile", "RemoveDirectory", "RegOpenKeyEx", "CreateProcess", "SetFileAttributes"};
     const std::vector<Entry> entries = Entries();
@@ -513,10 +499,7 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
 
         entry->install();
         if (entry->resolvesFolders) ForgetProtectedFolders();
-        g = Injection();
-        g.active = true;
-        g.always = true;
-        g.error = entry->errors->front();
+        g = Injection{true, true, entry->errors->front()};
         const int exitCode = RunUninstaller(GetModuleHandleW(nullptr));
         g.active = false;
         entry->restore();
@@ -537,17 +520,13 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
             EXPECT_FALSE(Exists(at.root + L"\\menu2"));
         if (std::string(name) != "DeleteFile") EXPECT_FALSE(Exists(at.app + L"\\sub\\last.txt"));
     }
-    Session.Quiet = Session.OptionS = 0;
 }
 
 // An interactive run (/X: it keeps the uninstaller, so no copy is started) with its progress
 // dialog: the bar ends full. Each pass reports the record it has just finished counted from 0,
 // so without the final report the bar would stop short of the end.
 TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
-#ifdef UNINST_NARROW_TABLE
-    GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
-#endif
-    if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
+    if (!WholeRunRefusal().empty()) GTEST_SKIP() << WholeRunRefusal();
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(SendMessage, RecordBarPositions);
     g_boxAnswer = IDOK;
@@ -563,7 +542,6 @@ TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
 
     const int exitCode = RunUninstaller(resources);
 
-    Session.OptionX = 0;
     EndWholeRun(resources, at);
     FreeLibrary(resources);
 

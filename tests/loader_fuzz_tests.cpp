@@ -21,12 +21,11 @@
 #include "data/message_table.h"
 #include "data/uninstall_data.h"
 #include "pack/uninst_data.h"
-#include "run/command_line.h"
 #include "run/run_sequence.h"
-#include "run/session.h"
 #include "run/ui_windows.h"
 #include "support/loader_test.h"
 #include "support/uninst_runner.h"
+#include "support/whole_run.h"
 
 using uninstpack::Bytes;
 
@@ -734,14 +733,7 @@ protected:
     void SetUp() override {
         LoaderFuzz::SetUp();
         if (HasFatalFailure()) return;
-#ifdef UNINST_NARROW_TABLE
-        GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
-#endif
-        // The run reads this program's own command line; with a /D in it, it would start
-        // removing in earnest.
-        WCHAR parsed[kPathCapacity] = {};
-        ParseCommandLine(GetCommandLineW(), parsed);
-        if (parsed[0] || Session.Quiet) GTEST_SKIP() << "the test's command line holds options the run would act on";
+        if (!WholeRunRefusal().empty()) GTEST_SKIP() << WholeRunRefusal();
         RemovalCalls = 0;
     }
 
