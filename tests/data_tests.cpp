@@ -148,12 +148,7 @@ TEST_F(Loader, SilentFailuresBeforeTheFileIsRead) {
     cutPath += std::wstring(kPathCapacity - 1 - cutPath.size(), L'c');
     ASSERT_TRUE(WriteFileBytes(cutPath, Cat({Bytes(kProgramPartSize, 'P'), valid})));
 
-    struct Case {
-        const char* name;
-        DWORD offset;
-        bool moduleFails;
-        std::wstring modulePath;
-    } cases[] = {
+    struct Case { const char* name; DWORD offset; bool moduleFails; std::wstring modulePath; } cases[] = {
         {"data offset 0", 0, false, program_},
         {"module path unavailable", kProgramPartSize, true, program_},
         {"module path cut short", kProgramPartSize, false, cutPath + L".exe"},
@@ -176,10 +171,7 @@ TEST_F(Loader, SilentFailuresBeforeTheFileIsRead) {
 
 TEST_F(Loader, StreamsThatLoad) {
     const Bytes list = Files({{u"d", u"f", 0}});
-    struct Case {
-        const char* name;
-        Bytes stream;
-    } cases[] = {
+    struct Case { const char* name; Bytes stream; } cases[] = {
         // Empty chunks of known kinds are passed over; the next header follows at once.
         {"empty known chunks",
          Cat({EncodeChunkHeader(0x1235, 0, 0), kTable, EncodeChunkHeader(0x1234, 0, 0), EncodeChunkHeader(0x123A, 1, 0),
@@ -222,10 +214,7 @@ TEST_F(Loader, AReaderThatReadsTooMuchIsSetBackToTheChunksEnd) {
 }
 
 TEST_F(Loader, DamagedStreamsShowMessage8) {
-    struct Case {
-        const char* name;
-        Bytes stream;
-    } cases[] = {
+    struct Case { const char* name; Bytes stream; } cases[] = {
         {"no end chunk", Cat({kTable, kSettings})},
         {"header cut short", Cat({kTable, kSettings, Bytes(kEnd.begin(), kEnd.begin() + 11)})},
         {"chunk size past the file's end", Cat({kTable, kSettings, EncodeChunkHeader(0x4444, 0, 100), kEnd})},
@@ -325,12 +314,7 @@ TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
                     U16(uint16_t(c.size())), Units(c)});
     };
     auto registry = [](const std::u16string& path) { return Cat({U32(1), U32(1), U16(uint16_t(path.size())), Units(path)}); };
-    struct Case {
-        const char* name;
-        uint16_t tag;
-        Bytes payload;
-        bool loads;
-    } cases[] = {
+    struct Case { const char* name; uint16_t tag; Bytes payload; bool loads; } cases[] = {
         {"file, fits", 0x1235, file(units(300), units(100)), true},
         {"file, fits exactly", 0x1235, file(units(300), units(218)), true},
         {"file, one too long", 0x1235, file(units(300), units(219)), false},
@@ -357,12 +341,7 @@ TEST_F(Loader, RecordCountsTooLargeForThePointerArray) {
     const Bytes file = Cat({U16(1), Units(u"d"), U16(1), Units(u"f"), Bytes{0}});
     const Bytes shortcut = Cat({Bytes{0}, U16(1), Units(u"s"), U16(0), U16(0)});
     const Bytes registry = Cat({U32(1), U16(1), Units(u"r")});
-    struct Case {
-        const char* name;
-        Bytes stream;
-        int message;
-        DWORD files, shortcuts, registry;
-    } cases[] = {
+    struct Case { const char* name; Bytes stream; int message; DWORD files, shortcuts, registry; } cases[] = {
         // 0x40000000 pointers need 4 GiB: the size would wrap to 0.
         {"array size wraps", Cat({kTable, EncodeChunk(0x1235, Cat({U32(0x40000000), file})), kSettings, kEnd}), 8, 0, 0, 0},
         {"largest count", Cat({kTable, EncodeChunk(0x1236, Cat({U32(0xFFFFFFFF), shortcut})), kSettings, kEnd}), 8, 0, 0, 0},
@@ -403,10 +382,7 @@ TEST_F(Loader, MessageTablePayloads) {
     Bytes three = table(3, {u"zero", u"", u"two"});
     three = Cat({EncodeChunkHeader(0x1234, 0, three.size() - 12 + 6), Bytes(three.begin() + 12, three.end()), U16(1), U16(1), Units(u"X")});
     ASSERT_TRUE(Load(Cat({three, kSettings, kEnd})));
-    struct Lookup {
-        int table, number;
-        const wchar_t* text;
-    } lookups[] = {
+    struct Lookup { int table, number; const wchar_t* text; } lookups[] = {
         {0, 0, L"zero"}, {0, 1, L""}, {0, 2, L"two"}, {0, 3, L""}, {0, -1, L""}, {0, 0x7FFFFFFF, L""},
         {1, 0, L""},     {2, 0, L""}, {-1, 0, L""},
     };
@@ -450,10 +426,7 @@ protected:
 }  // namespace
 
 TEST_F(Formatting, OnlyTheFirstPercentSIsAnArgument) {
-    struct Case {
-        const wchar_t* text;
-        const wchar_t* expected;
-    } cases[] = {
+    struct Case { const wchar_t* text; const wchar_t* expected; } cases[] = {
         {L"Damaged: %s", L"Damaged: C:\\u.exe"},
         {L"%s", L"C:\\u.exe"},
         {L"100%% sure", L"100%% sure"},  // no "%s": copied as it stands
@@ -477,11 +450,7 @@ TEST_F(Formatting, OnlyTheFirstPercentSIsAnArgument) {
 }
 
 TEST_F(Formatting, LongResultsAreCutTo1023Units) {
-    struct Case {
-        const char* name;
-        std::wstring text, argument;
-        size_t length;
-    } cases[] = {
+    struct Case { const char* name; std::wstring text, argument; size_t length; } cases[] = {
         {"text fits", std::wstring(1022, L't'), L"", 1022},
         {"text fits exactly", std::wstring(1023, L't'), L"", 1023},
         {"text one too long", std::wstring(1024, L't'), L"", 1023},

@@ -130,10 +130,7 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
     WCHAR system[MAX_PATH];
     ASSERT_NE(0u, GetSystemDirectoryW(system, MAX_PATH));
     const std::wstring quickLaunch = L"\\Microsoft\\Internet Explorer\\Quick Launch";
-    struct Case {
-        DWORD code;
-        std::wstring expected;
-    } cases[] = {
+    struct Case { DWORD code; std::wstring expected; } cases[] = {
         {FOLDER_WINDOWS, windows_},
         {FOLDER_SYSTEM, system},
         {FOLDER_TEMP, temp},
@@ -255,11 +252,7 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
 TEST_F(FolderTest, ProgramFilesAndCommonFilesFromTheRegistry) {
     API_GUARD(RegQueryValueEx, FakeQueryValue);
     const std::wstring long259(259, L'p');
-    struct Case {
-        std::vector<FakeValue> values;
-        std::wstring programFiles;
-        std::wstring commonFiles;
-    } cases[] = {
+    struct Case { std::vector<FakeValue> values; std::wstring programFiles; std::wstring commonFiles; } cases[] = {
         {{{L"ProgramFilesDir", L"D:\\Apps", true}, {L"CommonFilesDir", L"D:\\Shared", true}}, L"D:\\Apps",
          L"D:\\Shared"},
         // No "CommonFilesDir": it is taken to lie in Program Files.
@@ -303,11 +296,7 @@ TEST_F(FolderTest, ComposedPathsThatDoNotFitFail) {
     API_GUARD(SHGetPathFromIDList, ShellPathFails);
     Platform.IsNT = false;
     // "\Application Data" adds 17 characters to the Windows directory.
-    struct Case {
-        size_t cchWindows;
-        bool windowsFits;
-        bool appDataFits;
-    } cases[] = {
+    struct Case { size_t cchWindows; bool windowsFits; bool appDataFits; } cases[] = {
         {241, true, true}, {242, true, true}, {243, true, false}, {259, true, false}, {260, false, false},
     };
     for (const Case& c : cases) {
@@ -351,10 +340,7 @@ TEST_F(FolderTest, MacroExpansion) {
     SetInstallDir(L"C:\\Apps\\Tool\\");
     const std::wstring win = WithoutTrailingBackslash(windows_);
     const std::wstring programFiles = WithoutTrailingBackslash(ShellFolder(CSIDL_PROGRAM_FILES));
-    struct Case {
-        std::wstring text;
-        std::wstring expected;
-    } cases[] = {
+    struct Case { std::wstring text; std::wstring expected; } cases[] = {
         {L"#Windows#\\notepad.exe", win + L"\\notepad.exe"},
         {L"#windows#\\notepad.exe", win + L"\\notepad.exe"},
         {L"#WINDOWS#", win},
@@ -462,11 +448,7 @@ TEST_F(FolderTest, TokenExpansionRespectsItsRoom) {
 
 TEST(FolderMacroFallback, TextPassesThroughTerminated) {
     const std::wstring text = L"#Windows#\\x";  // 11 characters
-    struct Case {
-        size_t capacity;
-        unsigned result;
-        std::wstring out;
-    } cases[] = {
+    struct Case { size_t capacity; unsigned result; std::wstring out; } cases[] = {
         {20, 11, text}, {12, 11, text}, {11, 11, text.substr(0, 10)}, {4, 4, text.substr(0, 3)}, {1, 1, L""},
     };
     for (const Case& c : cases) {

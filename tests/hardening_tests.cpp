@@ -28,10 +28,7 @@ TEST(SystemFilePath, NamesTheFileInTheSystemDirectoryOrNothing) {
 
     API_GUARD(GetSystemDirectory, FakeSystemDirectory);
     // "\\regsvr32.exe" is 13 characters: with a directory of 246 the path is 259 and fits.
-    struct Case {
-        std::wstring dir;
-        bool fits;
-    };
+    struct Case { std::wstring dir; bool fits; };
     const Case cases[] = {
         {L"C:\\" + std::wstring(242, L's'), true},   // 245 + 13 = 258
         {L"C:\\" + std::wstring(243, L's'), true},   // 259: fits exactly
@@ -180,11 +177,7 @@ TEST_F(TempCopy, CopyChangedBeforeItIsHeldIsNotStarted) {
     changed[5999] ^= 1;
     Bytes longer = same;
     longer.push_back(0);
-    struct Case {
-        const char* name;
-        Bytes swapped;
-        bool started;
-    };
+    struct Case { const char* name; Bytes swapped; bool started; };
     const Case cases[] = {
         {"same bytes", same, true},  // a replacement changes nothing the copy would run
         {"last byte changed", changed, false},

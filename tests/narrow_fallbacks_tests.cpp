@@ -52,10 +52,7 @@ protected:
 // --- conversion helpers ----------------------------------------------------------------------
 
 TEST(ConversionHelpers, WidenIntoCutsAndTerminatesWithinCapacity) {
-    struct Case {
-        int cchDst;
-        const WCHAR* expected;
-    } cases[] = {
+    struct Case { int cchDst; const WCHAR* expected; } cases[] = {
         {16, L"abcde"},  // fits
         {6, L"abcde"},   // fits exactly with the terminator
         {5, L"abcd"},    // one too long: cut, terminated
@@ -75,10 +72,7 @@ TEST(ConversionHelpers, WidenIntoCutsAndTerminatesWithinCapacity) {
 }
 
 TEST(ConversionHelpers, NarrowIntoCutsAndTerminatesWithinCapacity) {
-    struct Case {
-        int cbDst;
-        const char* expected;
-    } cases[] = {{16, "abcde"}, {6, "abcde"}, {5, "abcd"}, {1, ""}};
+    struct Case { int cbDst; const char* expected; } cases[] = {{16, "abcde"}, {6, "abcde"}, {5, "abcd"}, {1, ""}};
     for (const Case& c : cases) {
         char buffer[16];
         memset(buffer, '#', 16);
@@ -340,11 +334,7 @@ TEST_F(RegistryTest, TextComesBackWideWithTheWideSize) {
 
 TEST_F(RegistryTest, TextBufferFitsFitsExactlyOrReportsTheSizeNeeded) {
     SetNarrow("text", REG_SZ, "abcde", 6);
-    struct Case {
-        DWORD cb;
-        LSTATUS status;
-        DWORD cbAfter;
-    } cases[] = {
+    struct Case { DWORD cb; LSTATUS status; DWORD cbAfter; } cases[] = {
         {520, ERROR_SUCCESS, 12},
         {12, ERROR_SUCCESS, 12},   // exactly "abcde" and its terminator, wide
         {11, ERROR_MORE_DATA, 12},  // one byte short: nothing written, size needed reported

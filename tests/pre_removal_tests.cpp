@@ -71,11 +71,7 @@ TEST_F(PreRemovalCommandText, BecomesProgramAndArguments) {
 TEST_F(PreRemovalCommandText, WhatCannotBeStartedWholeIsRefused) {
     // InstallDir is 11 characters; WorkPath holds 259 with the terminator.
     const std::wstring fill(259 - 11 - 4, L'a');  // with ".exe": exactly 259
-    struct Case {
-        const char* name;
-        std::wstring text;
-        bool prepared;
-    };
+    struct Case { const char* name; std::wstring text; bool prepared; };
     const Case cases[] = {
         {"quoted, no closing quote", L"\"tools\\setup.exe /u", false},
         {"macro, no closing quote", L"\"#Windows#\\x.exe /u", false},
@@ -142,9 +138,7 @@ TEST_F(PreRemovalStart, QuotesTheProgramAndRunsItInItsFolder) {
     TempFolder dir;
     const std::wstring tools = dir.MakeFolder(L"tool dir");
     API_GUARD(CreateProcess, RecordCreateProcess);
-    struct Case {
-        std::wstring program, arguments, commandLine, currentDir;
-    };
+    struct Case { std::wstring program, arguments, commandLine, currentDir; };
     const Case cases[] = {
         {tools + L"\\run me.exe", L"/x \"a b\"", L"\"" + tools + L"\\run me.exe\" /x \"a b\"", tools},
         {tools + L"\\run me.exe", L"", L"\"" + tools + L"\\run me.exe\"", tools},
@@ -173,11 +167,7 @@ TEST_F(PreRemovalStart, CommandLineOrFolderThatWouldNotFitIsNotStarted) {
     const size_t cchArgs = 527 - 2 - 11 - 1;
     // The program's folder is made from a copy of the program in 268 characters.
     const std::wstring longProgram = L"C:\\" + std::wstring(267 - 3 - 4, L'p') + L".exe";
-    struct Case {
-        const char* name;
-        std::wstring program, arguments;
-        bool started;
-    };
+    struct Case { const char* name; std::wstring program, arguments; bool started; };
     const Case cases[] = {
         {"command line fits", program, std::wstring(cchArgs - 1, L'a'), true},
         {"command line fits exactly", program, std::wstring(cchArgs, L'a'), true},
@@ -283,9 +273,7 @@ using FinishPage = PathBuffers;
 TEST_F(FinishPage, WebAddressHasNoWorkingDirectoryAndAFileHasItsFolder) {
     API_GUARD(ShellExecute, RecordShellExecute);
     const std::wstring fits(259 - 5, L'd');
-    struct Case {
-        std::wstring target, directory;
-    };
+    struct Case { std::wstring target, directory; };
     const Case cases[] = {
         {L"http://example.com/a\\b", L"(null)"},
         {L"HtTpS://Example.com/x\\y", L"(null)"},

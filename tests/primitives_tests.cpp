@@ -77,11 +77,7 @@ using PrimitivesTest = ProgramTest;
 // --- paths -----------------------------------------------------------------------------------
 
 TEST(PathForms, StripAndAppendBackslash) {
-    struct Case {
-        const wchar_t* in;
-        const wchar_t* stripped;
-        const wchar_t* appended;
-    } cases[] = {
+    struct Case { const wchar_t* in; const wchar_t* stripped; const wchar_t* appended; } cases[] = {
         {L"C:\\", L"C:\\", L"C:\\"},          {L"C:\\A\\", L"C:\\A", L"C:\\A\\"}, {L"C:\\A", L"C:\\A", L"C:\\A\\"},
         {L"", L"", L""},                      {L"C:", L"C:", L"C:\\"},            {L"\\\\", L"\\\\", L"\\\\"},
         {L"C:\\A\\\\", L"C:\\A\\", L"C:\\A\\\\"},
@@ -185,10 +181,7 @@ TEST_F(PrimitivesTest, AFailedCallMeansGoneDeniedOrOther) {
     TempFolder dir;
     const std::wstring file = dir.Join(L"file.txt");
     ASSERT_TRUE(MakeFile(file));
-    const struct {
-        FileResult result;
-        std::vector<DWORD> errors;
-    } outcomes[] = {
+    const struct { FileResult result; std::vector<DWORD> errors; } outcomes[] = {
         // Already removed, its folder or share gone, or a name that cannot exist.
         {FileNotFound, {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_BAD_NETPATH, ERROR_FILENAME_EXCED_RANGE}},
         // No rights, a region another program locked, a share or drive that refuses the change.
@@ -224,11 +217,7 @@ TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
     ASSERT_TRUE(MakeFile(plain));
     ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_READONLY));
-    struct Case {
-        std::wstring path;
-        int mode;
-        FileResult result;
-    } cases[] = {
+    struct Case { std::wstring path; int mode; FileResult result; } cases[] = {
         {plain, 2, FileOk},
         {plain, 0, FileOk},
         {readOnly, 2, FileAccessDenied},

@@ -76,10 +76,7 @@ TEST_F(SelfRemoval, TempCopyTriesAtMost998NamesAndNeverACutOne) {
     EXPECT_EQ(Utf8(Copy(998)), Utf8(g_lastCreated));
 
     // "_uins1.exe" is 10 characters and "_uins10.exe" 11; the path buffer holds 259.
-    struct Case {
-        size_t cchTemp;
-        int creates;
-    };
+    struct Case { size_t cchTemp; int creates; };
     for (const Case& c : {Case{249, 9}, Case{250, 0}}) {
         SCOPED_TRACE(c.cchTemp);
         FakeTempFolder = L"C:\\" + std::wstring(c.cchTemp - 4, L't') + L"\\";
@@ -98,11 +95,7 @@ TEST_F(SelfRemoval, TempCopyNameFillsItsBufferOrIsRefused) {
     FakeTempFolder = temp_ + L"\\";
     // The name buffer holds 31 characters and the terminator; the number of a refused name
     // is never tried with a longer one.
-    struct Case {
-        std::wstring pattern;
-        int creates;
-        std::wstring lastName;
-    } cases[] = {
+    struct Case { std::wstring pattern; int creates; std::wstring lastName; } cases[] = {
         {std::wstring(28, L'n') + L"%d", 998, std::wstring(28, L'n') + L"998"},
         {std::wstring(29, L'n') + L"%d", 99, std::wstring(29, L'n') + L"99"},
         {std::wstring(30, L'n') + L"%d", 9, std::wstring(30, L'n') + L"9"},
@@ -153,12 +146,7 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
     API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
-    struct Case {
-        const char* name;
-        DWORD offset;
-        LONG failingAllocation;
-        bool ownFileThere;
-    };
+    struct Case { const char* name; DWORD offset; LONG failingAllocation; bool ownFileThere; };
     const Case cases[] = {
         {"program part longer than the file", 5001, 0, true},
         {"no block for the bytes", 3000, 1, true},
@@ -363,10 +351,7 @@ TEST_F(UninstallerRun, QuietRunRunsTheCommandOpensThePageAndRemovesItself) {
 }
 
 TEST_F(UninstallerRun, OptionsSAndXKeepTheUninstaller) {
-    struct Case {
-        const wchar_t* options;
-        bool command;
-    };
+    struct Case { const wchar_t* options; bool command; };
     const Case cases[] = {{L"/S", true}, {L"/X", false}, {L"/S /X", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.options));

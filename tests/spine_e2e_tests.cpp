@@ -72,10 +72,7 @@ TEST(DamagedData, ShowsMessage8WithOwnPathAndEndsWithMinusOne) {
     Bytes settings = SettingsChunk();
     ASSERT_GT(settings.size(), kChunkHeaderSize + 4);
 
-    struct Case {
-        const char* name;
-        Bytes stream;
-    };
+    struct Case { const char* name; Bytes stream; };
     const Case cases[] = {
         {"end chunk missing", FirstBytes(whole, whole.size() - kChunkHeaderSize)},
         {"cut inside the run-settings payload", Cat({MessagesChunk(), FirstBytes(settings, settings.size() - 4)})},

@@ -231,10 +231,7 @@ protected:
 TEST_F(ToolRoundTrip, EveryRecordLoadsAsTheManifestWrites) {
     const std::string sample = SampleManifest();
     ASSERT_FALSE(sample.empty());
-    const struct {
-        const char* name;
-        std::string text;
-    } cases[] = {
+    const struct { const char* name; std::string text; } cases[] = {
         {"sample manifest", sample},
         {"every field", kRichManifest},
         {"bare", kBareManifest},
@@ -263,11 +260,7 @@ TEST_F(ToolRoundTrip, InspectedManifestLoadsAsTheOriginal) {
 
 // One unit over a record's limit: the program would refuse the whole file, so the tool writes none.
 TEST_F(ToolRoundTrip, TextOneOverTheLimitIsNotWritten) {
-    const struct {
-        const char* name;
-        std::string text;
-        const char* said;
-    } cases[] = {
+    const struct { const char* name; std::string text; const char* said; } cases[] = {
         {"file record", AtTheLimits(1, 0, 0), "file record 0: directory and file name hold 519"},
         {"shortcut record", AtTheLimits(0, 1, 0), "shortcut record 0: texts hold 778"},
         {"registry record", AtTheLimits(0, 0, 1), "registry record 0: path holds 520"},
