@@ -290,22 +290,18 @@ std::vector<std::wstring> TempCopies(const std::wstring& folder) {
 // and the finish page, and a temp folder of its own that the uninstaller inherits as TMP.
 class UninstallerRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        install_ = dir_.MakeFolder(L"my app");
-        tools_ = dir_.MakeFolder(L"tool dir");
-        exe_ = install_ + L"\\uninst.exe";
-        suffix_ = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_) + L".exe";
-    }
     void TearDown() override {
         for (const std::wstring& copy : TempCopies(temp_)) Unschedule(temp_ + L"\\" + copy);
     }
 
     TempFolder dir_;
-    std::wstring install_, tools_, temp_ = dir_.MakeFolder(L"temp"), exe_, suffix_;
+    const std::wstring install_ = dir_.MakeFolder(L"my app"), tools_ = dir_.MakeFolder(L"tool dir"),
+                       temp_ = dir_.MakeFolder(L"temp"), exe_ = install_ + L"\\uninst.exe";
+    // Names of the test's commands, unique to the test.
+    const std::wstring suffix_ = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_) + L".exe";
     ScopedEnvironment tmp_{L"TMP", temp_}, tempVariable_{L"TEMP", temp_};
-    static int serial_;
+    static inline int serial_ = 0;
 };
-int UninstallerRun::serial_ = 0;
 
 TEST_F(UninstallerRun, QuietRunRunsTheCommandOpensThePageAndRemovesItself) {
     RecordedRun command, page;
