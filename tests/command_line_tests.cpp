@@ -11,10 +11,7 @@ namespace {
 // The run's options are put back after each test.
 using CommandLine = ProgramTest;
 
-struct ParsedLine {
-    int quiet, optionS, optionX;
-    std::wstring workPath, logPath;
-};
+struct ParsedLine { int quiet, optionS, optionX; std::wstring workPath, logPath; };
 
 // Parses `line` from a session without options.
 ParsedLine Parse(const wchar_t* line) {

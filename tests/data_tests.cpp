@@ -60,18 +60,9 @@ Bytes Registry(const std::vector<uninstpack::RegistryRecord>& r) {
 
 const DWORD kProgramPartSize = 40;
 
-// Each load starts from nothing loaded and no box shown; at the end nothing may stay loaded.
 class Loader : public LoaderTest {
 protected:
-    void TearDown() override {
-        LoaderTest::TearDown();
-        EXPECT_EQ(nullptr, Data.FileEntries);
-        EXPECT_EQ(0u, Data.FileEntryCount + Data.ShortcutEntryCount + Data.RegistryEntryCount);
-        EXPECT_EQ(nullptr, Data.RunSettings);
-        EXPECT_EQ(nullptr, Data.MessageTable);
-    }
-
-    // Writes a program part followed by `stream` and loads it.
+    // Writes a program part followed by `stream` and loads it, from nothing loaded and no box shown.
     bool Load(const Bytes& stream) {
         ReleaseUninstallData();
         ShownBoxes.clear();

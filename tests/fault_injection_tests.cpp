@@ -143,10 +143,7 @@ std::vector<Entry> Entries() {
 
 // ---- the rest of the system, answered in process ----
 
-struct Shown {
-    bool prompt;
-    std::wstring text;
-};
+struct Shown { bool prompt; std::wstring text; };
 std::vector<Shown> g_shown;
 int g_promptAnswers = 0;
 // A run starts with nothing shown and nothing answered.
@@ -296,10 +293,7 @@ protected:
     // The steps between the confirmation and the end of the run, in the run's order, each
     // starting the count of calls afresh.
     void RunSteps(bool fileStepsOnly = false) {
-        const struct {
-            const char* name;
-            void (*run)();
-        } steps[] = {
+        const struct { const char* name; void (*run)(); } steps[] = {
             {"running check", [] { CheckFilesInUse(); }},
             {"command",
              [] {

@@ -55,10 +55,7 @@ BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path) {
 
 // The shell as a test wants it: a folder whose real path is listed is replaced by the given
 // text, or fails when that is null; other folders resolve as the system has them.
-struct ShellOverride {
-    std::wstring realPath;
-    const wchar_t* replacement;
-};
+struct ShellOverride { std::wstring realPath; const wchar_t* replacement; };
 std::vector<ShellOverride> g_shellOverrides;
 
 BOOL WINAPI ShellPathOverridden(PCIDLIST_ABSOLUTE items, LPWSTR path) {
@@ -83,11 +80,7 @@ DWORD WINAPI TempPathTooLong(DWORD, LPWSTR) { return MAX_PATH + 5; }
 
 // Registry values as a test wants them: name -> raw data (bytes as stored, maybe without a
 // terminator); a name that is not listed is missing.
-struct FakeValue {
-    const wchar_t* name;
-    std::wstring data;
-    bool terminated;
-};
+struct FakeValue { const wchar_t* name; std::wstring data; bool terminated; };
 std::vector<FakeValue> g_fakeValues;
 
 LSTATUS WINAPI FakeQueryValue(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD cbData) {

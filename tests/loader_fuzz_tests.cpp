@@ -581,9 +581,7 @@ std::wstring Formatted(int number) {
     return buffer.data();
 }
 
-struct Tally {
-    uint32_t loaded = 0, outOfMemory = 0, damaged = 0, silent = 0, checkedAgainstReader = 0, failures = 0;
-};
+struct Tally { uint32_t loaded = 0, outOfMemory = 0, damaged = 0, silent = 0, checkedAgainstReader = 0, failures = 0; };
 
 // Each test: a folder for the program file, the fakes in place. With UNINST_TEST_FUZZ_FILE=1
 // the inputs are written to that file and read from disk instead.

@@ -296,12 +296,8 @@ TEST_F(RegistryTest, OtherTypesPassThroughUnconverted) {
     SetNarrow("list", REG_MULTI_SZ, "a\0bc\0", 6);
     const BYTE binary[3] = {1, 0, 2};
     SetNarrow("blob", REG_BINARY, binary, 3);
-    struct Case {
-        const WCHAR* name;
-        DWORD type;
-        const void* bytes;
-        DWORD cb;
-    } cases[] = {{L"list", REG_MULTI_SZ, "a\0bc\0", 6}, {L"blob", REG_BINARY, binary, 3}};
+    struct Case { const WCHAR* name; DWORD type; const void* bytes; DWORD cb; } cases[] = {
+        {L"list", REG_MULTI_SZ, "a\0bc\0", 6}, {L"blob", REG_BINARY, binary, 3}};
     for (const Case& c : cases) {
         BYTE data[32];
         DWORD cb = sizeof(data);
@@ -316,11 +312,8 @@ TEST_F(RegistryTest, OtherTypesPassThroughUnconverted) {
 TEST_F(RegistryTest, TextComesBackWideWithTheWideSize) {
     SetNarrow("text", REG_SZ, "hello", 6);
     SetNarrow("expand", REG_EXPAND_SZ, "%TEMP%\\x", 9);
-    struct Case {
-        const WCHAR* name;
-        DWORD type;
-        const WCHAR* text;
-    } cases[] = {{L"text", REG_SZ, L"hello"}, {L"expand", REG_EXPAND_SZ, L"%TEMP%\\x"}};
+    struct Case { const WCHAR* name; DWORD type; const WCHAR* text; } cases[] = {
+        {L"text", REG_SZ, L"hello"}, {L"expand", REG_EXPAND_SZ, L"%TEMP%\\x"}};
     for (const Case& c : cases) {
         BYTE data[520];
         DWORD cb = sizeof(data);

@@ -95,10 +95,8 @@ TEST(PathForms, StripAndAppendBackslash) {
 
 TEST(PathForms, AppendBackslashIntoAFullBufferIsRefused) {
     // Capacity 8: seven characters and the terminator.
-    struct Case {
-        const wchar_t* in;
-        bool fits;
-    } cases[] = {{L"C:\\abc", true}, {L"C:\\abcd", false}, {L"C:\\abc\\", true}};
+    struct Case { const wchar_t* in; bool fits; } cases[] = {
+        {L"C:\\abc", true}, {L"C:\\abcd", false}, {L"C:\\abc\\", true}};
     for (const Case& c : cases) {
         WCHAR path[9];
         wcscpy(path, c.in);

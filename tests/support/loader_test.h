@@ -1,6 +1,6 @@
 // The bench of tests that load uninstall data as the program loads its own file: a folder of the
 // test's own holding that file, which GetModuleFileName names, message boxes recorded, and at the
-// end a check that ReleaseUninstallData gave back every block the loader took.
+// end a check that ReleaseUninstallData gave back every block and left nothing loaded.
 #pragma once
 #include <windows.h>
 
