@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "run/command_line.h"
-#include "run/run_log.h"
 #include "run/session.h"
 #include "support/program_test.h"
 

@@ -13,7 +13,6 @@
 #include "data/data_locator.h"
 #include "data/install_records.h"
 #include "data/memory_ops.h"
-#include "data/message_table.h"
 #include "folders/protected_folders.h"
 #include "pack/uninst_data.h"
 #include "removal/file_pass.h"
@@ -204,12 +203,11 @@ struct Installation {
 
     // light: only the files, for cases that run the running check and the file pass alone.
     bool Make(const TempFolder& dir, int number, bool light = false) {
-        root = dir.MakeFolder(L"c" + std::to_wstring(number));
+        const std::wstring name = L"c" + std::to_wstring(number);
+        root = dir.MakeFolder(name);
         app = root + L"\\app";
-        key = std::wstring(kKeyBase) + L"\\c" + std::to_wstring(number);
-        CreateDirectoryW(app.c_str(), nullptr);
-        for (const wchar_t* sub : {L"\\sub", L"\\sub3"}) CreateDirectoryW((app + sub).c_str(), nullptr);
-        for (const wchar_t* sub : {L"\\menu", L"\\menu\\prod", L"\\menu2"}) CreateDirectoryW((root + sub).c_str(), nullptr);
+        key = std::wstring(kKeyBase) + L"\\" + name;
+        for (const wchar_t* sub : {L"\\app\\sub", L"\\app\\sub3", L"\\menu\\prod", L"\\menu2"}) dir.MakeFolder(name + sub);
         for (const wchar_t* file : {L"\\sub\\last.txt", L"\\sub3\\x.txt", L"\\shared.dll", L"\\shared1.dll", L"\\ro.txt", L"\\font.ttf",
                                     L"\\guard.txt", L"\\first.txt"})
             if (!WriteFileBytes(app + file, Bytes(16, 'x'))) return false;

@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "data/path_buffer.h"
 #include "folders/folder_macros.h"
 #include "folders/protected_folders.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "support/api_guard.h"
+#include "support/files_registry.h"
 #include "support/program_test.h"
-#include "support/uninst_runner.h"
 
 namespace {
 

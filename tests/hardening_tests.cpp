@@ -218,23 +218,6 @@ void ClearMarks(const std::wstring& folder) {
     for (const wchar_t* name : kPlantedNames) DeleteFileW((folder + L"\\" + name + L".loaded").c_str());
 }
 
-// Wine prefers its own DLLs to one beside the program; Windows searches the program's folder
-// first. This sets the native-first order for one DLL name in one program, as Wine reads it
-// from its registry when that program starts (WINEDLLOVERRIDES in the environment of a
-// started program was not honoured on the test machine). Named for this test's programs only.
-class NativeFirst {
-public:
-    NativeFirst(const wchar_t* program, const wchar_t* dll)
-        : key_(std::wstring(L"Software\\Wine\\AppDefaults\\") + program + L"\\DllOverrides"), dll_(dll) {
-        SetText(HKEY_CURRENT_USER, key_, dll, L"native,builtin");
-    }
-    ~NativeFirst() { DeleteValue(HKEY_CURRENT_USER, key_, dll_); }
-
-private:
-    std::wstring key_;
-    const wchar_t* dll_;
-};
-
 TEST(PlantedDlls, NeitherTheProgramNorItsTemporaryCopyLoadsThem) {
     TempFolder dir;
     const std::wstring app = dir.MakeFolder(L"app");
@@ -243,12 +226,19 @@ TEST(PlantedDlls, NeitherTheProgramNorItsTemporaryCopyLoadsThem) {
     ASSERT_TRUE(WriteUninstaller(uninstaller, uninstpack::EncodeStream(StandardData())));
     ASSERT_TRUE(Plant(app));
     ASSERT_TRUE(Plant(temp));
-    // version.dll native-first only for the control: Wine's own user32 imports version.dll, so
-    // in any program of the test machine a planted one would be loaded with user32, before the
-    // program's first instruction (and the planted one, lacking the exports, ends the process).
-    // Windows' user32 has no such import, and the program itself never loads version.dll.
-    NativeFirst uxthemeInProgram(L"uninst.exe", L"uxtheme"), uxthemeInCopy(L"_uins1.exe", L"uxtheme"),
-        uxthemeInControl(L"load_by_name.exe", L"uxtheme"), versionInControl(L"load_by_name.exe", L"version");
+    // Wine prefers its own DLLs to one beside the program; Windows searches the program's folder
+    // first. So each DLL name is put native-first in each program that should find it, as Wine
+    // reads it from its registry when that program starts (WINEDLLOVERRIDES in the environment
+    // of a started program was not honoured on the test machine); for this test's programs only.
+    // version.dll only for the control: Wine's own user32 imports version.dll, so in any program
+    // of the test machine a planted one would be loaded with user32, before the program's first
+    // instruction (and the planted one, lacking the exports, ends the process). Windows' user32
+    // has no such import, and the program itself never loads version.dll.
+    Journal nativeFirst;
+    for (const auto& [program, dll] : {std::pair{L"uninst.exe", L"uxtheme"}, {L"_uins1.exe", L"uxtheme"},
+                                       {L"load_by_name.exe", L"uxtheme"}, {L"load_by_name.exe", L"version"}})
+        nativeFirst.SetText(HKEY_CURRENT_USER, std::wstring(L"Software\\Wine\\AppDefaults\\") + program + L"\\DllOverrides",
+                            dll, L"native,builtin");
     // The copy goes to the temporary folder that the program is told about.
     ScopedEnvironment tmp(L"TMP", temp);
     ScopedEnvironment tempVariable(L"TEMP", temp);

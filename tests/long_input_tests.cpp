@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "data/install_records.h"
 #include "data/message_table.h"
 #include "pack/uninst_data.h"
-#include "platform/api_table.h"
 #include "removal/file_pass.h"
 #include "removal/folder_pass.h"
 #include "removal/shortcut_pass.h"

@@ -46,6 +46,14 @@ protected:
     void SetNarrow(const char* name, DWORD type, const void* data, DWORD cb) {
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), cb));
     }
+    // What the fallback reads of `name` given `cb` bytes of a buffer whose every byte was 0xCC.
+    struct Read { LSTATUS status; DWORD type, cb; BYTE data[600]; };
+    Read Query(const WCHAR* name, DWORD cb) {
+        Read read = {0, 0, cb, {}};
+        memset(read.data, 0xCC, sizeof(read.data));
+        read.status = FallbackRegQueryValueEx(key_, name, nullptr, &read.type, read.data, &read.cb);
+        return read;
+    }
     HKEY key_ = nullptr;
 };
 
@@ -281,15 +289,12 @@ TEST(ShellPaths, PathFromItemListMatchesTheWideCall) {
 TEST_F(RegistryTest, DwordPassesThroughExactly) {
     DWORD value = 0x12345678;
     SetNarrow("count", REG_DWORD, &value, sizeof(value));
-    DWORD type = 0;
-    BYTE data[8];
-    memset(data, 0xCC, sizeof(data));
-    DWORD cb = 4;
-    EXPECT_EQ(ERROR_SUCCESS, FallbackRegQueryValueEx(key_, L"count", nullptr, &type, data, &cb));
-    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
-    EXPECT_EQ(4u, cb);
-    EXPECT_EQ(0, memcmp(&value, data, 4));
-    EXPECT_EQ(0xCC, data[4]);
+    const Read read = Query(L"count", 4);
+    EXPECT_EQ(ERROR_SUCCESS, read.status);
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), read.type);
+    EXPECT_EQ(4u, read.cb);
+    EXPECT_EQ(0, memcmp(&value, read.data, 4));
+    EXPECT_EQ(0xCC, read.data[4]);
 }
 
 TEST_F(RegistryTest, OtherTypesPassThroughUnconverted) {
@@ -299,13 +304,11 @@ TEST_F(RegistryTest, OtherTypesPassThroughUnconverted) {
     struct Case { const WCHAR* name; DWORD type; const void* bytes; DWORD cb; } cases[] = {
         {L"list", REG_MULTI_SZ, "a\0bc\0", 6}, {L"blob", REG_BINARY, binary, 3}};
     for (const Case& c : cases) {
-        BYTE data[32];
-        DWORD cb = sizeof(data);
-        DWORD type = 0;
-        EXPECT_EQ(ERROR_SUCCESS, FallbackRegQueryValueEx(key_, c.name, nullptr, &type, data, &cb)) << c.type;
-        EXPECT_EQ(c.type, type);
-        ASSERT_EQ(c.cb, cb) << c.type;
-        EXPECT_EQ(0, memcmp(c.bytes, data, cb)) << c.type;
+        const Read read = Query(c.name, 32);
+        EXPECT_EQ(ERROR_SUCCESS, read.status) << c.type;
+        EXPECT_EQ(c.type, read.type);
+        ASSERT_EQ(c.cb, read.cb) << c.type;
+        EXPECT_EQ(0, memcmp(c.bytes, read.data, read.cb)) << c.type;
     }
 }
 
@@ -315,13 +318,11 @@ TEST_F(RegistryTest, TextComesBackWideWithTheWideSize) {
     struct Case { const WCHAR* name; DWORD type; const WCHAR* text; } cases[] = {
         {L"text", REG_SZ, L"hello"}, {L"expand", REG_EXPAND_SZ, L"%TEMP%\\x"}};
     for (const Case& c : cases) {
-        BYTE data[520];
-        DWORD cb = sizeof(data);
-        DWORD type = 0;
-        EXPECT_EQ(ERROR_SUCCESS, FallbackRegQueryValueEx(key_, c.name, nullptr, &type, data, &cb));
-        EXPECT_EQ(c.type, type);
-        EXPECT_STREQ(c.text, reinterpret_cast<WCHAR*>(data));
-        EXPECT_EQ(2 * wcslen(c.text) + 2, cb);
+        const Read read = Query(c.name, 520);
+        EXPECT_EQ(ERROR_SUCCESS, read.status);
+        EXPECT_EQ(c.type, read.type);
+        EXPECT_STREQ(c.text, reinterpret_cast<const WCHAR*>(read.data));
+        EXPECT_EQ(2 * wcslen(c.text) + 2, read.cb);
     }
 }
 
@@ -334,16 +335,13 @@ TEST_F(RegistryTest, TextBufferFitsFitsExactlyOrReportsTheSizeNeeded) {
         {2, ERROR_MORE_DATA, 12},
     };
     for (const Case& c : cases) {
-        BYTE data[600];
-        memset(data, 0xCC, sizeof(data));
-        DWORD cb = c.cb;
-        DWORD type = 0;
-        EXPECT_EQ(c.status, FallbackRegQueryValueEx(key_, L"text", nullptr, &type, data, &cb)) << c.cb;
-        EXPECT_EQ(c.cbAfter, cb) << c.cb;
-        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << c.cb;
-        if (c.status == ERROR_SUCCESS) EXPECT_STREQ(L"abcde", reinterpret_cast<WCHAR*>(data));
-        for (DWORD i = c.status == ERROR_SUCCESS ? c.cb : 0; i < sizeof(data); ++i)
-            ASSERT_EQ(0xCC, data[i]) << c.cb << " wrote byte " << i;
+        const Read read = Query(L"text", c.cb);
+        EXPECT_EQ(c.status, read.status) << c.cb;
+        EXPECT_EQ(c.cbAfter, read.cb) << c.cb;
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), read.type) << c.cb;
+        if (c.status == ERROR_SUCCESS) EXPECT_STREQ(L"abcde", reinterpret_cast<const WCHAR*>(read.data));
+        for (DWORD i = c.status == ERROR_SUCCESS ? c.cb : 0; i < sizeof(read.data); ++i)
+            ASSERT_EQ(0xCC, read.data[i]) << c.cb << " wrote byte " << i;
     }
     DWORD cb = 0;
     EXPECT_EQ(ERROR_SUCCESS, FallbackRegQueryValueEx(key_, L"text", nullptr, nullptr, nullptr, &cb));

@@ -10,7 +10,6 @@
 
 #include "data/path_buffer.h"
 #include "folders/protected_folders.h"
-#include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 #include "removal/primitives.h"

@@ -9,8 +9,6 @@
 
 #include "data/data_locator.h"
 #include "data/memory_ops.h"
-#include "data/path_buffer.h"
-#include "folders/folder_codes.h"
 #include "folders/resolve_folder.h"
 #include "run/self_removal.h"
 #include "support/api_guard.h"

@@ -8,9 +8,7 @@
 
 #include <string>
 
-#include "data/install_records.h"
 #include "folders/folder_macros.h"
-#include "folders/protected_folders.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 #include "removal/primitives.h"
