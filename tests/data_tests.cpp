@@ -244,12 +244,8 @@ TEST_F(Loader, ALaterRunSettingsChunkReplacesTheEarlierOne) {
 // Blocks the run reads without checks: the loader refuses any it could not use safely.
 TEST_F(Loader, RunSettingsBlocks) {
     const Bytes none = U32(0);
-    struct Case {
-        const char* name;
-        Bytes block;  // empty: no RunSettings chunk at all
-        bool loads;
-        const wchar_t* command;
-    } cases[] = {
+    // An empty block: no RunSettings chunk at all.
+    struct Case { const char* name; Bytes block; bool loads; const wchar_t* command; } cases[] = {
         {"no run settings chunk", {}, false, nullptr},
         {"11 bytes", Bytes(11, 0), false, nullptr},
         {"12 bytes, no texts", Bytes(12, 0), true, nullptr},

@@ -154,11 +154,7 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
 
 TEST_F(FolderTest, FallbacksWithoutTheShell) {
     API_GUARD(SHGetPathFromIDList, ShellPathFails);
-    struct Case {
-        DWORD code;
-        std::wstring nt9x;  // NT flag clear
-        std::wstring nt;    // NT flag set
-    } cases[] = {
+    struct Case { DWORD code; std::wstring nt9x, nt; } cases[] = {  // with the NT flag clear, and set
         {CSIDL_COMMON_DESKTOPDIRECTORY, w_ + L"All Users\\Desktop", w_ + L"Profiles\\All Users\\Desktop"},
         {CSIDL_COMMON_APPDATA, w_ + L"All Users\\Application Data", w_ + L"Profiles\\All Users\\Application Data"},
         {CSIDL_COMMON_DOCUMENTS, w_ + L"All Users\\Documents", w_ + L"Profiles\\All Users\\Documents"},
@@ -190,12 +186,8 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
     Platform.IsNT = true;
     const std::wstring appData = ShellFolder(CSIDL_APPDATA);
     const std::wstring documents = ShellFolder(CSIDL_COMMON_DOCUMENTS);
-    struct Case {
-        const wchar_t* appData;    // what the shell gives for the user's application data
-        const wchar_t* documents;  // what it gives for the all-users documents (null: fails)
-        DWORD code;
-        std::wstring expected;
-    } cases[] = {
+    // What the shell gives for the user's application data and for the all-users documents (null: it fails).
+    struct Case { const wchar_t* appData; const wchar_t* documents; DWORD code; std::wstring expected; } cases[] = {
         {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_COMMON_DESKTOPDIRECTORY,
          L"C:\\Documents and Settings\\All Users\\Desktop"},
         {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_COMMON_DOCUMENTS,

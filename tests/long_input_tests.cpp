@@ -101,13 +101,8 @@ TEST_F(LongPaths, EveryPassUsesAComposedPathWholeOrNotAtAll) {
     const size_t lengths[] = {259, 260, 300, 8 + kFileEntryTextLimit - 1};
     for (size_t cch : lengths) {
         SCOPED_TRACE(cch);
-        struct Case {
-            const char* name;
-            std::wstring expected;  // the one call made when the path fits
-            bool shortcut;          // a shortcut record of `folder` and `file`, or a file record
-            std::wstring folder, file;
-            void (*pass)();
-        };
+        // The one call made when the path fits, for a shortcut or a file record of `folder` and `file`.
+        struct Case { const char* name; std::wstring expected; bool shortcut; std::wstring folder, file; void (*pass)(); };
         const std::wstring name(cch - kInstallDir.size(), L'n');
         const std::wstring folder = Path(cch, L'd');
         const std::wstring holder = Path(cch - 6, L'h');  // + "\f.txt"

@@ -200,12 +200,9 @@ TEST_F(FolderTest, FindFirstDeliversWideNamesAndSizes) {
 
 // --- path getters ----------------------------------------------------------------------------
 
-struct PathGetter {
-    const char* name;
-    DWORD (*wide)(WCHAR* buffer, DWORD cch);
-    DWORD (*fallback)(WCHAR* buffer, DWORD cch);
-    bool returnsSizeNeeded;  // else the capacity, with ERROR_INSUFFICIENT_BUFFER
-};
+// What does not fit gives the size it needs, or else the capacity with ERROR_INSUFFICIENT_BUFFER.
+using Getter = DWORD (*)(WCHAR* buffer, DWORD cch);
+struct PathGetter { const char* name; Getter wide, fallback; bool returnsSizeNeeded; };
 
 // A folder spelled with the steps and dots that the full path folds away.
 const wchar_t kSpelledPath[] = L"C:\\windows\\.\\system32\\..\\Fonts. ";

@@ -108,13 +108,8 @@ TEST(PathForms, AppendBackslashIntoAFullBufferIsRefused) {
 
 TEST(PathForms, BoundedCopyAppendAndJoin) {
     // Capacity 6: five characters and the terminator. Each helper writes all or nothing.
-    struct Case {
-        const wchar_t* start;
-        const wchar_t* text;
-        const wchar_t* copied;    // CopyPath(text), or null when refused
-        const wchar_t* appended;  // AppendPath(start, text), or null when refused
-        const wchar_t* joined;    // JoinPath(start, text), or null when refused
-    } cases[] = {
+    // CopyPath(text), AppendPath(start, text) and JoinPath(start, text), each null when refused.
+    struct Case { const wchar_t *start, *text, *copied, *appended, *joined; } cases[] = {
         {L"ab", L"cd", L"cd", L"abcd", L"ab\\cd"},     // fits
         {L"ab", L"cde", L"cde", L"abcde", nullptr},    // appended fits exactly, joined one too long
         {L"ab", L"cdef", L"cdef", nullptr, nullptr},   // one too long
