@@ -97,15 +97,19 @@ TEST_F(CommandLine, LongArgumentKeepsItsFirst259Characters) {
 
 TEST(OptionArgument, FitsExactlyAndOneTooLong) {
     WCHAR buffer[6];
-    const WCHAR* rest = ParseOptionArgument(L"  abcde next", buffer, 6);
+    bool cut = true;
+    const WCHAR* rest = ParseOptionArgument(L"  abcde next", buffer, 6, &cut);
     EXPECT_STREQ(buffer, L"abcde");
     EXPECT_STREQ(rest, L" next");
-    rest = ParseOptionArgument(L"abcdef next", buffer, 6);
+    EXPECT_FALSE(cut);
+    rest = ParseOptionArgument(L"abcdef next", buffer, 6, &cut);
     EXPECT_STREQ(buffer, L"abcde");
     EXPECT_STREQ(rest, L" next");
-    rest = ParseOptionArgument(L"\"a b c d e f\"tail", buffer, 6);
+    EXPECT_TRUE(cut) << "what is dropped is reported, so a cut path is never used";
+    rest = ParseOptionArgument(L"\"a b c d e f\"tail", buffer, 6, &cut);
     EXPECT_STREQ(buffer, L"a b c");
     EXPECT_STREQ(rest, L"tail");
+    EXPECT_TRUE(cut);
 }
 
 }  // namespace

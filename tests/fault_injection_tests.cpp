@@ -380,6 +380,10 @@ protected:
     // Puts back what the run changed and the fixture relies on, and what the next case of the
     // same installation expects.
     void EndWholeRun(HINSTANCE instance, Installation& at) {
+        // The run's shut-down released its path buffers, whatever failed.
+        EXPECT_EQ(nullptr, Paths.InstallDir);
+        EXPECT_EQ(nullptr, Paths.WorkPath);
+        EXPECT_EQ(nullptr, Paths.ModulePath);
         UnregisterClassW(kMainWindowClass, instance);
         SetCurrentDirectoryW(savedDir_.c_str());
         SetDataOffset(4096);

@@ -466,12 +466,8 @@ private:
     void* saved_ = nullptr;
 };
 
-struct LoadBox {
-    HWND owner;
-    std::wstring text;
-    UINT type;
-    bool fileOpen;  // the program file was still open when the box came up
-};
+// fileOpen: the program file was still open when the box came up.
+struct LoadBox { HWND owner; std::wstring text; UINT type; bool fileOpen; };
 std::vector<LoadBox> Boxes;
 
 int WINAPI RecordLoadBox(HWND owner, LPCWSTR text, LPCWSTR, UINT type) {
@@ -721,11 +717,6 @@ HANDLE WINAPI CountCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
     return INVALID_HANDLE_VALUE;
 }
 
-int WINAPI AnswerMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    RecordLoadBox(owner, text, caption, type);
-    return BoxAnswer;
-}
-
 class RunAfterLoad : public LoaderFuzz {
 protected:
     void SetUp() override {
@@ -748,7 +739,6 @@ protected:
     }
 
     Bytes file_;
-    API_GUARD_MEMBER(MessageBox, AnswerMessageBox);
     API_GUARD_MEMBER(CreateFile, CountCreateFile);
     REFUSED(DeleteFile);
     REFUSED(RemoveDirectory);
@@ -771,12 +761,12 @@ TEST_F(RunAfterLoad, AFailedLoadEndsTheRunBeforeAnyRemoval) {
         Input in = MakeInput(pool, seed, i);
         if (in.dataOffset != kProgramPartSize || uninstpack::DecodeStream(in.stream).ok) continue;
         const LONG baseline = Heap.LiveBlockCount;
-        BoxAnswer = IDOK;
         EXPECT_EQ(-1, RunOver(in.stream)) << "input " << i;
         EXPECT_EQ(0, RemovalCalls) << "input " << i;
         EXPECT_EQ(1u, Boxes.size()) << "input " << i;
         EXPECT_EQ(baseline, Heap.LiveBlockCount) << "input " << i;
         EXPECT_EQ(nullptr, Data.FileEntries);
+        EXPECT_EQ(nullptr, Paths.ModulePath) << "the run's path buffers were released";
         ++runs;
     }
     EXPECT_EQ(12, runs);
@@ -785,7 +775,6 @@ TEST_F(RunAfterLoad, AFailedLoadEndsTheRunBeforeAnyRemoval) {
     uninstpack::UninstallData d;
     d.messages = StandardMessages();
     d.files = {{u".", u"gone.txt", 0}};
-    BoxAnswer = IDOK;
     EXPECT_EQ(0, RunOver(uninstpack::EncodeStream(d)));
     EXPECT_GT(RemovalCalls, 0);
 }

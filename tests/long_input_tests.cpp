@@ -142,6 +142,7 @@ TEST_F(LongPaths, CommandIsPreparedWholeOrNotAtAll) {
         bool prepared = PreparePreRemovalCommand(text.c_str(), Paths.WorkPath, &command);
         EXPECT_EQ(cch < kPathCapacity, prepared);
         if (prepared) EXPECT_EQ(Utf8(kInstallDir + text), Utf8(command.program));
+        else EXPECT_EQ(nullptr, command.program) << "a cut program is never named";
         ASSERT_TRUE(work_.Intact());
     }
 }

@@ -104,6 +104,7 @@ TEST_F(PreRemovalCommandText, ExpansionWithoutItsBlockIsRefused) {
     EXPECT_FALSE(PreparePreRemovalCommand(L"\"#Windows#\\notepad.exe\" /x", Paths.WorkPath, &command));
     EXPECT_EQ(0, Heap.FailAllocationCountdown) << "the failure was not reached";
     EXPECT_EQ(nullptr, command.block);
+    EXPECT_EQ(nullptr, command.program);
     EXPECT_EQ(std::string(), Utf8(workPath_)) << "taken relative to InstallDir instead";
 }
 

@@ -189,6 +189,8 @@ TEST(RunLog, NamesWhatBecameOfEachRecord) {
     ASSERT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(data)));
 
     EXPECT_EQ(0u, RunProgram(exe, L"/S /L \"" + log + L"\""));
+    EXPECT_EQ(std::optional<DWORD>(1), count.Get()) << "the count the log gives";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key)) << "the key the log gives as removed";
     Bytes bytes = ReadFileBytes(log);
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_EQ(0u, text.find("old\r\n")) << text;
