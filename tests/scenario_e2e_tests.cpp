@@ -445,14 +445,11 @@ TEST_F(RemovalScenario, DisguisedWindowsFoldersAndKeysStayTheProductsGo) {
     const std::wstring env = L"System\\CurrentControlSet\\Control\\Session Manager\\Environment";
     const std::wstring winlogon = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
     const std::wstring eventLog = L"System\\CurrentControlSet\\Services\\Eventlog\\Application";
-    for (const auto& value : {std::make_pair(kHKLM, env + L"|PATH"), std::make_pair(kHKLM, env + L"|ComSpec"),
-                              std::make_pair(kHKLM, winlogon + L"|Shell"), std::make_pair(kHKCU, std::wstring(L"Environment|TEMP"))}) {
-        std::wstring key = value.second.substr(0, value.second.find(L'|')), name = value.second.substr(key.size() + 1);
-        WCHAR data[2048];
-        DWORD cb = sizeof(data);
-        ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(RootKey(value.first), key.c_str(), name.c_str(),
-                                              RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, data, &cb));
-        in.SetText(value.first, key, name, data);
+    for (const auto& [root, key, name] : {std::tuple{kHKLM, env, L"PATH"}, {kHKLM, env, L"ComSpec"},
+                                          {kHKLM, winlogon, L"Shell"}, {kHKCU, std::wstring(L"Environment"), L"TEMP"}}) {
+        const std::wstring data = ReadText(RootKey(root), key, name);
+        ASSERT_NE(L"", data) << Utf8(key) << " " << Utf8(name);
+        in.SetText(root, key, name, data);
     }
     in.SetText(kHKCU, L"Software\\Classes\\exefile\\shell\\open\\command", L"", L"\"%1\" %*");
     in.SetText(kHKCR, L"Directory\\shell\\GuardScenarioOpen\\command", L"", L"guard.exe \"%1\"");

@@ -14,22 +14,18 @@ const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 
 std::vector<std::wstring> PendingStrings() {
     std::vector<std::wstring> strings;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) return strings;
-    DWORD type = 0, cb = 0;
-    if (RegQueryValueExW(key, kPendingValue, NULL, &type, NULL, &cb) == ERROR_SUCCESS && cb >= 2) {
-        std::wstring data(cb / 2, L'\0');
-        if (RegQueryValueExW(key, kPendingValue, NULL, &type, reinterpret_cast<BYTE*>(&data[0]), &cb) ==
-            ERROR_SUCCESS) {
-            data.resize(cb / 2);
-            // Drop the list's own final terminator, keep the empty names of deletions.
-            if (!data.empty() && data.back() == L'\0') data.pop_back();
-            size_t start = 0;
-            for (size_t nul; (nul = data.find(L'\0', start)) != std::wstring::npos; start = nul + 1)
-                strings.push_back(data.substr(start, nul - start));
-        }
-    }
-    RegCloseKey(key);
+    DWORD cb = 0;
+    const DWORD kind = RRF_RT_REG_MULTI_SZ;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, kind, nullptr, nullptr, &cb) || cb < 2)
+        return strings;
+    std::wstring data(cb / 2, L'\0');
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, kind, nullptr, &data[0], &cb)) return strings;
+    data.resize(cb / 2);
+    // Drop the list's own final terminator, keep the empty names of deletions.
+    if (!data.empty() && data.back() == L'\0') data.pop_back();
+    size_t start = 0;
+    for (size_t nul; (nul = data.find(L'\0', start)) != std::wstring::npos; start = nul + 1)
+        strings.push_back(data.substr(start, nul - start));
     return strings;
 }
 
@@ -49,20 +45,15 @@ bool ScheduledForDeletion(const std::wstring& path) {
 void Unschedule(const std::wstring& path) {
     std::vector<std::wstring> s = PendingStrings();
     std::wstring kept;
-    for (size_t i = 0; i + 1 < s.size(); i += 2) {
-        if (SameSource(s[i], path)) continue;
-        kept += s[i] + L'\0' + s[i + 1] + L'\0';
-    }
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    for (size_t i = 0; i + 1 < s.size(); i += 2)
+        if (!SameSource(s[i], path)) kept += s[i] + L'\0' + s[i + 1] + L'\0';
     if (kept.empty()) {
-        RegDeleteValueW(key, kPendingValue);
+        DeleteValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
     } else {
         kept += L'\0';
-        RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
-                       static_cast<DWORD>(kept.size() * 2));
+        SetValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, kept.data(),
+                 static_cast<DWORD>(kept.size() * sizeof(WCHAR)));
     }
-    RegCloseKey(key);
 }
 
 void TempCopyTest::SetUp() {
