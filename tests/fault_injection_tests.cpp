@@ -101,42 +101,31 @@ struct Entry {
 };
 
 // One row per entry: what the call returns when it fails (an expression that may use the
-// injected `error`), the errors to inject, and whether message 10 is expected.
-#define ENTRY(entry, fails, errors, asks)                                                            \
+// injected `error`), the errors to inject, and whether message 10 is expected; ENTRY for an
+// entry of one typical error and no question.
+#define ENTRY_OF(entry, fails, errors, asks)                                                         \
     Entry {                                                                                          \
         #entry, [] { FAKE(entry)::Install([](DWORD error) -> FAKE(entry)::Result { (void)error; return fails; }); }, \
             FAKE(entry)::Restore, ResolvesFolders(&Platform.ApiTable.entry), &errors, asks           \
     }
+#define ENTRY(entry, fails) ENTRY_OF(entry, fails, kTypicalErrors, false)
 
 std::vector<Entry> Entries() {
     return {
-        ENTRY(CreateFile, INVALID_HANDLE_VALUE, kTypicalErrors, false),
-        ENTRY(DeleteFile, FALSE, kMappedErrors, false),
-        ENTRY(GetFileAttributes, INVALID_FILE_ATTRIBUTES, kMappedErrors, false),
-        ENTRY(SetFileAttributes, FALSE, kMappedErrors, false),
-        ENTRY(CreateProcess, FALSE, kTypicalErrors, false),
-        ENTRY(RegOpenKeyEx, static_cast<LONG>(error), kTypicalErrors, true),
-        ENTRY(RegQueryValueEx, static_cast<LONG>(error), kTypicalErrors, true),
-        ENTRY(RegSetValueEx, static_cast<LONG>(error), kTypicalErrors, false),
-        ENTRY(RegEnumKeyEx, static_cast<LONG>(error), kTypicalErrors, false),
-        ENTRY(RegDeleteKey, static_cast<LONG>(error), kTypicalErrors, false),
-        ENTRY(RegDeleteValue, static_cast<LONG>(error), kTypicalErrors, false),
-        ENTRY(ShellExecute, reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED), kTypicalErrors, false),
-        ENTRY(RemoveFontResource, FALSE, kTypicalErrors, false),
-        ENTRY(GetModuleFileName, 0, kTypicalErrors, false),
-        ENTRY(GetTempPath, 0, kTypicalErrors, false),
-        ENTRY(GetSystemDirectory, 0, kTypicalErrors, false),
-        ENTRY(GetWindowsDirectory, 0, kTypicalErrors, false),
-        ENTRY(SetCurrentDirectory, FALSE, kTypicalErrors, false),
-        ENTRY(GetCurrentDirectory, 0, kTypicalErrors, false),
-        ENTRY(RemoveDirectory, FALSE, kTypicalErrors, false),
-        ENTRY(GetFullPathName, 0, kTypicalErrors, false),
-        ENTRY(LoadLibrary, nullptr, kTypicalErrors, false),
-        ENTRY(FindFirstFile, INVALID_HANDLE_VALUE, kTypicalErrors, false),
-        ENTRY(MessageBox, 0, kTypicalErrors, false),
-        ENTRY(DialogBoxParam, -1, kTypicalErrors, false),
-        ENTRY(SendMessage, 0, kTypicalErrors, false),
-        ENTRY(SHGetPathFromIDList, FALSE, kTypicalErrors, false),
+        ENTRY(CreateFile, INVALID_HANDLE_VALUE),
+        ENTRY_OF(DeleteFile, FALSE, kMappedErrors, false),
+        ENTRY_OF(GetFileAttributes, INVALID_FILE_ATTRIBUTES, kMappedErrors, false),
+        ENTRY_OF(SetFileAttributes, FALSE, kMappedErrors, false),
+        ENTRY(CreateProcess, FALSE),
+        ENTRY_OF(RegOpenKeyEx, LONG(error), kTypicalErrors, true),
+        ENTRY_OF(RegQueryValueEx, LONG(error), kTypicalErrors, true),
+        ENTRY(RegSetValueEx, LONG(error)), ENTRY(RegEnumKeyEx, LONG(error)), ENTRY(RegDeleteKey, LONG(error)),
+        ENTRY(RegDeleteValue, LONG(error)), ENTRY(ShellExecute, reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED)),
+        ENTRY(RemoveFontResource, FALSE), ENTRY(GetModuleFileName, 0), ENTRY(GetTempPath, 0),
+        ENTRY(GetSystemDirectory, 0), ENTRY(GetWindowsDirectory, 0), ENTRY(SetCurrentDirectory, FALSE),
+        ENTRY(GetCurrentDirectory, 0), ENTRY(RemoveDirectory, FALSE), ENTRY(GetFullPathName, 0),
+        ENTRY(LoadLibrary, nullptr), ENTRY(FindFirstFile, INVALID_HANDLE_VALUE), ENTRY(MessageBox, 0),
+        ENTRY(DialogBoxParam, -1), ENTRY(SendMessage, 0), ENTRY(SHGetPathFromIDList, FALSE),
     };
 }
 

@@ -278,11 +278,8 @@ TEST_F(FinishPage, WebAddressHasNoWorkingDirectoryAndAFileHasItsFolder) {
     const Case cases[] = {
         {L"http://example.com/a\\b", L"(null)"},
         {L"HtTpS://Example.com/x\\y", L"(null)"},
-        {L"C:\\Docs Dir\\read me.html", L"C:\\Docs Dir"},
-        {L"C:\\readme.html", L"C:\\"},
-        {L"readme.html", L"(null)"},
-        {L"http:\\\\host\\page.html", L"http:\\\\host"},
-        {L"http", L"(null)"},
+        {L"C:\\Docs Dir\\read me.html", L"C:\\Docs Dir"}, {L"C:\\readme.html", L"C:\\"}, {L"readme.html", L"(null)"},
+        {L"http:\\\\host\\page.html", L"http:\\\\host"}, {L"http", L"(null)"},
         {L"C:\\" + fits + L"\\x", L"C:\\" + fits},  // 259 characters: fits exactly
     };
     for (const Case& c : cases) {

@@ -250,11 +250,8 @@ TEST_F(SelfRemoval, HelperRetriesTwelveTimesThenRemovesOnlyAnOrdinaryFolder) {
     };
     // Each failed attempt costs a second of the copy's own pause.
     const Case cases[] = {
-        {app + L"\\missing.exe", 0, 12, app},
-        {app + L"\\uninst.exe", 3, 3, app},
-        {L"uninst.exe", 1, 1, L""},
-        {L"C:\\uninst.exe", 1, 1, L""},
-        {std::wstring(desktop) + L"\\uninst.exe", 1, 1, L""},
+        {app + L"\\missing.exe", 0, 12, app}, {app + L"\\uninst.exe", 3, 3, app}, {L"uninst.exe", 1, 1, L""},
+        {L"C:\\uninst.exe", 1, 1, L""}, {std::wstring(desktop) + L"\\uninst.exe", 1, 1, L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.path));

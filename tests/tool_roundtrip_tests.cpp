@@ -232,11 +232,8 @@ TEST_F(ToolRoundTrip, EveryRecordLoadsAsTheManifestWrites) {
     const std::string sample = SampleManifest();
     ASSERT_FALSE(sample.empty());
     const struct { const char* name; std::string text; } cases[] = {
-        {"sample manifest", sample},
-        {"every field", kRichManifest},
-        {"bare", kBareManifest},
-        {"empty command", kEmptyCommandManifest},
-        {"texts at the limits", AtTheLimits()},
+        {"sample manifest", sample}, {"every field", kRichManifest}, {"bare", kBareManifest},
+        {"empty command", kEmptyCommandManifest}, {"texts at the limits", AtTheLimits()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
