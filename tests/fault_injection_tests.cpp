@@ -103,12 +103,14 @@ struct Entry {
 // One row per entry: what the call returns when it fails (an expression that may use the
 // injected `error`), the errors to inject, and whether message 10 is expected; ENTRY for an
 // entry of one typical error and no question.
-#define ENTRY_OF(entry, fails, errors, asks)                                                         \
+#define ROW(name, entry, fails, errors, asks)                                                        \
     Entry {                                                                                          \
-        #entry, [] { FAKE(entry)::Install([](DWORD error) -> FAKE(entry)::Result { (void)error; return fails; }); }, \
+        name, [] { FAKE(entry)::Install([](DWORD error) -> FAKE(entry)::Result { (void)error; return fails; }); }, \
             FAKE(entry)::Restore, ResolvesFolders(&Platform.ApiTable.entry), &errors, asks           \
     }
-#define ENTRY(entry, fails) ENTRY_OF(entry, fails, kTypicalErrors, false)
+// Named as written: an argument passed on is expanded first, CreateFile to CreateFileW.
+#define ENTRY_OF(entry, fails, errors, asks) ROW(#entry, entry, fails, errors, asks)
+#define ENTRY(entry, fails) ROW(#entry, entry, fails, kTypicalErrors, false)
 
 std::vector<Entry> Entries() {
     return {
