@@ -121,9 +121,7 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
     ASSERT_NE(0u, GetSystemDirectoryW(system, MAX_PATH));
     const std::wstring quickLaunch = L"\\Microsoft\\Internet Explorer\\Quick Launch";
     struct Case { DWORD code; std::wstring expected; } cases[] = {
-        {FOLDER_WINDOWS, windows_},
-        {FOLDER_SYSTEM, system},
-        {FOLDER_TEMP, temp},
+        {FOLDER_WINDOWS, windows_}, {FOLDER_SYSTEM, system}, {FOLDER_TEMP, temp},
         {FOLDER_COMMON_QUICK_LAUNCH, ShellFolder(CSIDL_COMMON_APPDATA) + quickLaunch},
         {FOLDER_QUICK_LAUNCH, ShellFolder(CSIDL_APPDATA) + quickLaunch},
         {FOLDER_PROGRAM_FILES, ShellFolder(CSIDL_PROGRAM_FILES)},

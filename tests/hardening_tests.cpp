@@ -180,10 +180,8 @@ TEST_F(TempCopy, CopyChangedBeforeItIsHeldIsNotStarted) {
     struct Case { const char* name; Bytes swapped; bool started; };
     const Case cases[] = {
         {"same bytes", same, true},  // a replacement changes nothing the copy would run
-        {"last byte changed", changed, false},
-        {"cut short", Bytes(same.begin(), same.end() - 1), false},
-        {"one byte longer", longer, false},
-        {"another program", Bytes(100, 'x'), false},
+        {"last byte changed", changed, false}, {"cut short", Bytes(same.begin(), same.end() - 1), false},
+        {"one byte longer", longer, false}, {"another program", Bytes(100, 'x'), false},
     };
     int n = 0;
     for (const Case& c : cases) {

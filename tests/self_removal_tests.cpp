@@ -146,10 +146,8 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
     API_GUARD(ShellExecute, RecordShellExecute);
     struct Case { const char* name; DWORD offset; LONG failingAllocation; bool ownFileThere; };
     const Case cases[] = {
-        {"program part longer than the file", 5001, 0, true},
-        {"no block for the bytes", 3000, 1, true},
-        {"no data offset", 0, 0, true},
-        {"own file missing", 3000, 0, false},
+        {"program part longer than the file", 5001, 0, true}, {"no block for the bytes", 3000, 1, true},
+        {"no data offset", 0, 0, true}, {"own file missing", 3000, 0, false},
     };
     int n = 0;
     for (const Case& c : cases) {
