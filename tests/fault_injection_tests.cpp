@@ -246,10 +246,8 @@ struct Installation {
     }
 };
 
-struct Outcome {
-    bool laterRecordsHandled = true;
-    std::string unexpected;  // first window that should not have appeared
-};
+// unexpected: the first window that should not have appeared.
+struct Outcome { bool laterRecordsHandled = true; std::string unexpected; };
 
 class FaultInjection : public ProgramTest {
 protected:

@@ -93,11 +93,8 @@ TEST(ProgramImports, OnlyDllsTheSystemTakesFromItsOwnDirectory) {
 // ---- the temporary copy ----
 
 // What another process of the user could do to the copy while it is being started.
-struct Attempts {
-    int starts = 0;
-    bool writeOpened = false, deleted = false, renamed = false, readOpened = false;
-    std::wstring file;
-};
+struct Attempts { int starts = 0; bool writeOpened = false, deleted = false, renamed = false, readOpened = false;
+                  std::wstring file; };
 Attempts g_attempts;
 HINSTANCE WINAPI TryToSwapWhileStarting(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
     ++g_attempts.starts;

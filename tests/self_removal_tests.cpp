@@ -217,11 +217,8 @@ TEST_F(SelfRemoval, WininitGainsOneNulLinePerFileAndKeepsOtherLines) {
 
 // ---- the copy's own work ----
 
-struct DeleteRecord {
-    int attempts = 0;
-    int succeedOn = 0;  // 0: never
-    std::vector<std::wstring> removedDirs;
-};
+// succeedOn: the attempt that succeeds, 0 for none.
+struct DeleteRecord { int attempts = 0, succeedOn = 0; std::vector<std::wstring> removedDirs; };
 DeleteRecord g_delete;
 
 BOOL WINAPI CountedDeleteFile(LPCWSTR) {

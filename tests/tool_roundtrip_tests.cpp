@@ -178,8 +178,7 @@ protected:
         for (size_t n = 0; n < messages.size(); ++n)
             EXPECT_EQ(messages[n], GetMessageText(0, static_cast<int>(n))) << "message " << n;
 
-        const Json none = Json::array();
-        const Json& files = manifest.contains("files") ? manifest["files"] : none;
+        const Json files = manifest.value("files", Json::array());
         ASSERT_EQ(files.size(), Data.FileEntryCount);
         for (size_t i = 0; i < files.size(); ++i) {
             SCOPED_TRACE("file record " + std::to_string(i));
@@ -188,7 +187,7 @@ protected:
             EXPECT_EQ(ExpectedFlags(files[i]), Data.FileEntries[i]->flags);
         }
 
-        const Json& shortcuts = manifest.contains("shortcuts") ? manifest["shortcuts"] : none;
+        const Json shortcuts = manifest.value("shortcuts", Json::array());
         ASSERT_EQ(shortcuts.size(), Data.ShortcutEntryCount);
         for (size_t i = 0; i < shortcuts.size(); ++i) {
             SCOPED_TRACE("shortcut record " + std::to_string(i));
@@ -198,7 +197,7 @@ protected:
             EXPECT_EQ(Field(shortcuts[i], "fileName"), Data.ShortcutEntries[i]->fileName);
         }
 
-        const Json& registry = manifest.contains("registry") ? manifest["registry"] : none;
+        const Json registry = manifest.value("registry", Json::array());
         ASSERT_EQ(registry.size(), Data.RegistryEntryCount);
         for (size_t i = 0; i < registry.size(); ++i) {
             SCOPED_TRACE("registry record " + std::to_string(i));
