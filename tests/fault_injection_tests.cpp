@@ -258,7 +258,7 @@ protected:
         ConnectPassUi();
         g_boxAnswer = IDNO;
         // The copy takes the first DataOffset bytes of this test program.
-        SetDataOffset(4096);
+        SetDataOffset(4096);  // as SetUp left it
     }
     void TearDown() override {
         ReleaseUninstallData();
@@ -375,7 +375,7 @@ protected:
         EXPECT_EQ(nullptr, Paths.ModulePath);
         UnregisterClassW(kMainWindowClass, instance);
         SetCurrentDirectoryW(savedDir_.c_str());
-        SetDataOffset(4096);
+        SetDataOffset(4096);  // as SetUp left it
         Platform.IsNT6OrLater = true;  // the run set the flags from the system; the fixture wants these
         Paths = {installDir_, workPath_, modulePath_};
         at.Reset();

@@ -46,7 +46,7 @@ bool IsReadOnly(const std::wstring& path) {
 // --- fakes -----------------------------------------------------------------------------------
 
 // The three calls the primitives make on a file, each failing with g_error.
-DWORD g_error = ERROR_ACCESS_DENIED;
+DWORD g_error = 0;
 BOOL WINAPI DeleteFails(LPCWSTR) {
     SetLastError(g_error);
     return FALSE;
@@ -198,7 +198,6 @@ TEST_F(PrimitivesTest, AFailedCallMeansGoneDeniedOrOther) {
             EXPECT_EQ(outcome.result, SetFileMode(file.c_str(), 2));
         }
     }
-    g_error = ERROR_ACCESS_DENIED;
 }
 
 TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
@@ -424,6 +423,7 @@ TEST_F(PrimitivesTest, IsFileLocked) {
 
     // A read-only file that cannot be made writable counts as locked, and nothing is restored.
     API_GUARD(SetFileAttributes, SetAttributesFails);
+    g_error = ERROR_ACCESS_DENIED;
     g_attributeWrites = 0;
     EXPECT_TRUE(IsFileLocked(readOnly.c_str()));
     EXPECT_EQ(1, g_attributeWrites);
