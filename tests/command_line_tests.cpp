@@ -29,23 +29,36 @@ struct Case {
 
 const Case kCases[] = {
     // The program name alone, quoted or not, or without the blank or quote that ends it.
-    {L"\"C:\\Program Files\\App\\uninst.exe\"", 0, 0, 0, L""}, {L"uninst.exe", 0, 0, 0, L""},
-    {L"\"C:\\App\\uninst.exe /S", 0, 0, 0, L""}, {L"uninst.exe /S", 1, 1, 0, L""},
-    {L"\"C:\\My App\\uninst.exe\" /S", 1, 1, 0, L""}, {L"\"C:\\My App\\uninst.exe\"/S", 1, 1, 0, L""},
+    {L"\"C:\\Program Files\\App\\uninst.exe\"", 0, 0, 0, L""},
+    {L"uninst.exe", 0, 0, 0, L""},
+    {L"\"C:\\App\\uninst.exe /S", 0, 0, 0, L""},
+    {L"uninst.exe /S", 1, 1, 0, L""},
+    {L"\"C:\\My App\\uninst.exe\" /S", 1, 1, 0, L""},
+    {L"\"C:\\My App\\uninst.exe\"/S", 1, 1, 0, L""},
     // Letters in either case, any word after the letter, several options in one word.
-    {L"u /q", 1, 0, 0, L""}, {L"u -Q", 1, 0, 0, L""}, {L"u /Qanything", 1, 0, 0, L""}, {L"u /q/x", 1, 0, 1, L""},
-    {L"u -Qfoo-X", 1, 0, 1, L""}, {L"u /Z /S", 1, 1, 0, L""}, {L"u    /x    /s   ", 1, 1, 1, L""},
+    {L"u /q", 1, 0, 0, L""},
+    {L"u -Q", 1, 0, 0, L""},
+    {L"u /Qanything", 1, 0, 0, L""},
+    {L"u /q/x", 1, 0, 1, L""},
+    {L"u -Qfoo-X", 1, 0, 1, L""},
+    {L"u /Z /S", 1, 1, 0, L""},
+    {L"u    /x    /s   ", 1, 1, 1, L""},
     // Parsing ends at the first word that is not an option, and at a lone dash or slash.
-    {L"u /Q file /S", 1, 0, 0, L""}, {L"u /Q /", 1, 0, 0, L""}, {L"u -", 0, 0, 0, L""},
+    {L"u /Q file /S", 1, 0, 0, L""},
+    {L"u /Q /", 1, 0, 0, L""},
+    {L"u -", 0, 0, 0, L""},
     // The /D argument: quoted (blanks kept), unquoted (ends at a blank), right after the letter.
     {L"u /D\"C:\\My App\\uninst.exe\" /S", 1, 1, 0, L"C:\\My App\\uninst.exe"},
     {L"u /D C:\\App\\uninst.exe /Q", 1, 0, 0, L"C:\\App\\uninst.exe"},
-    {L"u /DC:\\App\\u.exe", 0, 0, 0, L"C:\\App\\u.exe"}, {L"u -d   \"C:\\a b\"", 0, 0, 0, L"C:\\a b"},
+    {L"u /DC:\\App\\u.exe", 0, 0, 0, L"C:\\App\\u.exe"},
+    {L"u -d   \"C:\\a b\"", 0, 0, 0, L"C:\\a b"},
     {L"u /D\"C:\\no closing quote", 0, 0, 0, L"C:\\no closing quote"},
     // A dash or slash inside the argument starts no option; /D /Q takes /Q as the path.
-    {L"u /D C:\\a-b/c", 0, 0, 0, L"C:\\a-b/c"}, {L"u /D /Q", 0, 0, 0, L"/Q"},
+    {L"u /D C:\\a-b/c", 0, 0, 0, L"C:\\a-b/c"},
+    {L"u /D /Q", 0, 0, 0, L"/Q"},
     // An empty argument, or /D at the end of the line, leaves WorkPath empty.
-    {L"u /D", 0, 0, 0, L""}, {L"u /D \"\" /S", 1, 1, 0, L""},
+    {L"u /D", 0, 0, 0, L""},
+    {L"u /D \"\" /S", 1, 1, 0, L""},
     // Flags are only ever set: a later /D argument replaces the earlier one.
     {L"u /S /Q /D a /D b", 1, 1, 0, L"b"},
     // The log's full path, read as /D's argument is (so -d inside it is no option), also after
@@ -54,8 +67,11 @@ const Case kCases[] = {
     {L"u /L C:\\x-d\\u.log /S", 1, 1, 0, L"", L"C:\\x-d\\u.log"},
     {L"u -Log=\"C:\\My Logs\\u.log\"/q", 1, 0, 0, L"", L"C:\\My Logs\\u.log"},
     {L"u /lC:\\u.log", 0, 0, 0, L"", L"C:\\u.log"},
-    {L"u /LOG=\\\\srv\\logs\\u.log", 0, 0, 0, L"", L"\\\\srv\\logs\\u.log"}, {L"u /L /S", 1, 1, 0, L""},
-    {L"u /LOG= -x", 1, 0, 1, L""}, {L"u /L u.log /S", 0, 0, 0, L""}, {L"u /Lfoo /q", 1, 0, 0, L""},
+    {L"u /LOG=\\\\srv\\logs\\u.log", 0, 0, 0, L"", L"\\\\srv\\logs\\u.log"},
+    {L"u /L /S", 1, 1, 0, L""},
+    {L"u /LOG= -x", 1, 0, 1, L""},
+    {L"u /L u.log /S", 0, 0, 0, L""},
+    {L"u /Lfoo /q", 1, 0, 0, L""},
 };
 
 TEST_F(CommandLine, OptionsAndArguments) {

@@ -414,13 +414,17 @@ protected:
 
 TEST_F(Formatting, OnlyTheFirstPercentSIsAnArgument) {
     struct Case { const wchar_t* text; const wchar_t* expected; } cases[] = {
-        {L"Damaged: %s", L"Damaged: C:\\u.exe"}, {L"%s", L"C:\\u.exe"},
+        {L"Damaged: %s", L"Damaged: C:\\u.exe"},
+        {L"%s", L"C:\\u.exe"},
         {L"100%% sure", L"100%% sure"},  // no "%s": copied as it stands
         {L"%s is 100%% gone", L"C:\\u.exe is 100% gone"},
         {L"%%s then %s", L"%s then C:\\u.exe"},  // as printf reads it
         {L"%s and %s", L"C:\\u.exe and %s"},
         {L"%d %n %ls %s %x", L"%d %n %ls C:\\u.exe %x"},  // never a format for printf
-        {L"%S %", L"%S %"}, {L"50%", L"50%"}, {L"%s 50%", L"C:\\u.exe 50%"}, {L"", L""},
+        {L"%S %", L"%S %"},
+        {L"50%", L"50%"},
+        {L"%s 50%", L"C:\\u.exe 50%"},
+        {L"", L""},
     };
     for (const Case& c : cases) {
         Use(c.text);

@@ -246,8 +246,10 @@ struct Installation {
     }
 };
 
-// unexpected: the first window that should not have appeared.
-struct Outcome { bool laterRecordsHandled = true; std::string unexpected; };
+struct Outcome {
+    bool laterRecordsHandled = true;
+    std::string unexpected;  // first window that should not have appeared
+};
 
 class FaultInjection : public ProgramTest {
 protected:

@@ -121,7 +121,9 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
     ASSERT_NE(0u, GetSystemDirectoryW(system, MAX_PATH));
     const std::wstring quickLaunch = L"\\Microsoft\\Internet Explorer\\Quick Launch";
     struct Case { DWORD code; std::wstring expected; } cases[] = {
-        {FOLDER_WINDOWS, windows_}, {FOLDER_SYSTEM, system}, {FOLDER_TEMP, temp},
+        {FOLDER_WINDOWS, windows_},
+        {FOLDER_SYSTEM, system},
+        {FOLDER_TEMP, temp},
         {FOLDER_COMMON_QUICK_LAUNCH, ShellFolder(CSIDL_COMMON_APPDATA) + quickLaunch},
         {FOLDER_QUICK_LAUNCH, ShellFolder(CSIDL_APPDATA) + quickLaunch},
         {FOLDER_PROGRAM_FILES, ShellFolder(CSIDL_PROGRAM_FILES)},
@@ -165,8 +167,10 @@ TEST_F(FolderTest, FallbacksWithoutTheShell) {
         // The parent of a profile that is the Windows directory or a drive root is no profiles root.
         {FOLDER_PROFILES_ROOT, L"<false>", L"<false>"},
         // No rule builds these by hand.
-        {FOLDER_QUICK_LAUNCH, L"<false>", L"<false>"}, {FOLDER_COMMON_QUICK_LAUNCH, L"<false>", L"<false>"},
-        {CSIDL_DESKTOPDIRECTORY, L"<false>", L"<false>"}, {CSIDL_PERSONAL, L"<false>", L"<false>"},
+        {FOLDER_QUICK_LAUNCH, L"<false>", L"<false>"},
+        {FOLDER_COMMON_QUICK_LAUNCH, L"<false>", L"<false>"},
+        {CSIDL_DESKTOPDIRECTORY, L"<false>", L"<false>"},
+        {CSIDL_PERSONAL, L"<false>", L"<false>"},
         {CSIDL_FONTS, L"<false>", L"<false>"},
     };
     for (const Case& c : cases) {
@@ -317,23 +321,36 @@ TEST_F(FolderTest, MacroExpansion) {
     const std::wstring programFiles = WithoutTrailingBackslash(ShellFolder(CSIDL_PROGRAM_FILES));
     struct Case { std::wstring text; std::wstring expected; } cases[] = {
         {L"#Windows#\\notepad.exe", windows_ + L"\\notepad.exe"},
-        {L"#windows#\\notepad.exe", windows_ + L"\\notepad.exe"}, {L"#WINDOWS#", windows_}, {L"#Temp#", L"#Temp#"},
-        {L"#Foo#", L"#Foo#"}, {L"a#b", L"a#b"}, {L"#Windows", L"#Windows"}, {L"x#y#z#Windows#", L"x#y#z" + windows_},
-        {L"##Windows#", L"##Windows#"}, {L"#InstallDir#", L"C:\\Apps\\Tool"},
+        {L"#windows#\\notepad.exe", windows_ + L"\\notepad.exe"},
+        {L"#WINDOWS#", windows_},
+        {L"#Temp#", L"#Temp#"},
+        {L"#Foo#", L"#Foo#"},
+        {L"a#b", L"a#b"},
+        {L"#Windows", L"#Windows"},
+        {L"x#y#z#Windows#", L"x#y#z" + windows_},
+        {L"##Windows#", L"##Windows#"},
+        {L"#InstallDir#", L"C:\\Apps\\Tool"},
         {L"#installdir#\\run.exe /x", L"C:\\Apps\\Tool\\run.exe /x"},
         {L"\"#Program Files#\\App\\setup.exe\" /u", L"\"" + programFiles + L"\\App\\setup.exe\" /u"},
-        {L"#ProgramFiles#", L"#ProgramFiles#"}, {L"#Common Files#", L"#Common Files#"},
+        {L"#ProgramFiles#", L"#ProgramFiles#"},
+        {L"#Common Files#", L"#Common Files#"},
         {L"#System##Windows#", WithoutTrailingBackslash(Resolve(FOLDER_SYSTEM)) + windows_},
-        {L"#Windows# #Windows#", windows_ + L" " + windows_}, {L"#Programs#\\V", SystemPath(CSIDL_PROGRAMS) + L"\\V"},
-        {L"#commonprograms#", SystemPath(CSIDL_COMMON_PROGRAMS)}, {L"#StartMenu#", SystemPath(CSIDL_STARTMENU)},
-        {L"#CommonStartMenu#", SystemPath(CSIDL_COMMON_STARTMENU)}, {L"#Startup#", SystemPath(CSIDL_STARTUP)},
+        {L"#Windows# #Windows#", windows_ + L" " + windows_},
+        {L"#Programs#\\V", SystemPath(CSIDL_PROGRAMS) + L"\\V"},
+        {L"#commonprograms#", SystemPath(CSIDL_COMMON_PROGRAMS)},
+        {L"#StartMenu#", SystemPath(CSIDL_STARTMENU)},
+        {L"#CommonStartMenu#", SystemPath(CSIDL_COMMON_STARTMENU)},
+        {L"#Startup#", SystemPath(CSIDL_STARTUP)},
         {L"#CommonStartup#", SystemPath(CSIDL_COMMON_STARTUP)},
         {L"#CommonDesktop#", SystemPath(CSIDL_COMMON_DESKTOPDIRECTORY)},
         {L"#FONTS#\\a.ttf", SystemPath(CSIDL_FONTS) + L"\\a.ttf"},
         {L"#CommonAppData#", SystemPath(CSIDL_COMMON_APPDATA)},
         {L"#CommonDocuments#", SystemPath(CSIDL_COMMON_DOCUMENTS)},
-        {L"#QuickLaunch#", SystemPath(CSIDL_APPDATA) + L"\\Microsoft\\Internet Explorer\\Quick Launch"}, {L"", L""},
-        {L"#", L"#"}, {L"##", L"##"}, {L"plain text", L"plain text"},
+        {L"#QuickLaunch#", SystemPath(CSIDL_APPDATA) + L"\\Microsoft\\Internet Explorer\\Quick Launch"},
+        {L"", L""},
+        {L"#", L"#"},
+        {L"##", L"##"},
+        {L"plain text", L"plain text"},
     };
     for (const Case& c : cases) EXPECT_EQ(Utf8(c.expected), Utf8(Expand(c.text))) << Utf8(c.text);
 

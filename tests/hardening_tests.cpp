@@ -93,8 +93,11 @@ TEST(ProgramImports, OnlyDllsTheSystemTakesFromItsOwnDirectory) {
 // ---- the temporary copy ----
 
 // What another process of the user could do to the copy while it is being started.
-struct Attempts { int starts = 0; bool writeOpened = false, deleted = false, renamed = false, readOpened = false;
-                  std::wstring file; };
+struct Attempts {
+    int starts = 0;
+    bool writeOpened = false, deleted = false, renamed = false, readOpened = false;
+    std::wstring file;
+};
 Attempts g_attempts;
 HINSTANCE WINAPI TryToSwapWhileStarting(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
     ++g_attempts.starts;
@@ -177,8 +180,10 @@ TEST_F(TempCopy, CopyChangedBeforeItIsHeldIsNotStarted) {
     struct Case { const char* name; Bytes swapped; bool started; };
     const Case cases[] = {
         {"same bytes", same, true},  // a replacement changes nothing the copy would run
-        {"last byte changed", changed, false}, {"cut short", Bytes(same.begin(), same.end() - 1), false},
-        {"one byte longer", longer, false}, {"another program", Bytes(100, 'x'), false},
+        {"last byte changed", changed, false},
+        {"cut short", Bytes(same.begin(), same.end() - 1), false},
+        {"one byte longer", longer, false},
+        {"another program", Bytes(100, 'x'), false},
     };
     int n = 0;
     for (const Case& c : cases) {

@@ -131,8 +131,12 @@ uninstpack::UninstallData RandomData(Rng& rng) {
     return d;
 }
 
-// With sizeSet the header declares `size` instead of the payload's length.
-struct Chunk { uint16_t tag = 0, flags = 0; Bytes payload; bool sizeSet = false; uint64_t size = 0; };
+struct Chunk {
+    uint16_t tag = 0, flags = 0;
+    Bytes payload;
+    bool sizeSet = false;  // declare `size` instead of the payload's length
+    uint64_t size = 0;
+};
 
 // A list kind's records spread over one to three chunks (lists join across chunks).
 template <typename Record>
@@ -354,9 +358,12 @@ Input MakeInput(const std::vector<std::vector<Chunk>>& pool, uint64_t seed, uint
 // SetFilePointer directly, so the test program's own imports of them are redirected; every
 // handle but this one goes on to the system. Under the emulator a real file costs about as
 // much as a hundred loads from memory (seen while sizing this test).
-// badOpen: opened with other arguments than the loader's own.
-struct MemoryFile { const BYTE* data = nullptr; ULONGLONG size = 0, pos = 0; int opens = 0, closes = 0;
-                    bool badOpen = false; } Memory;
+struct MemoryFile {
+    const BYTE* data = nullptr;
+    ULONGLONG size = 0, pos = 0;
+    int opens = 0, closes = 0;
+    bool badOpen = false;  // opened with other arguments than the loader's own
+} Memory;
 // Odd, so never a kernel handle (those are multiples of four) nor a pseudo-handle.
 HANDLE const kMemoryHandle = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x4D454D03));
 

@@ -74,9 +74,12 @@ TEST_F(PreRemovalCommandText, WhatCannotBeStartedWholeIsRefused) {
     struct Case { const char* name; std::wstring text; bool prepared; };
     const Case cases[] = {
         {"quoted, no closing quote", L"\"tools\\setup.exe /u", false},
-        {"macro, no closing quote", L"\"#Windows#\\x.exe /u", false}, {"empty quotes", L"\"\" /u", false},
-        {"only blanks in quotes", L"\"   \" /u", false}, {"empty text", L"", false},
-        {"relative, fits WorkPath exactly", fill + L".exe", true}, {"relative, one too long", fill + L"a.exe", false},
+        {"macro, no closing quote", L"\"#Windows#\\x.exe /u", false},
+        {"empty quotes", L"\"\" /u", false},
+        {"only blanks in quotes", L"\"   \" /u", false},
+        {"empty text", L"", false},
+        {"relative, fits WorkPath exactly", fill + L".exe", true},
+        {"relative, one too long", fill + L"a.exe", false},
         {"quoted, fits WorkPath exactly", L"\"" + fill.substr(2) + L".exe\"", true},
         {"quoted, one too long", L"\"" + fill.substr(1) + L".exe\"", false},
         {"macro text of 527 characters", L"#Windows#\\" + std::wstring(527 - 10, L'b'), true},
@@ -171,7 +174,8 @@ TEST_F(PreRemovalStart, CommandLineOrFolderThatWouldNotFitIsNotStarted) {
         {"command line fits exactly", program, std::wstring(cchArgs, L'a'), true},
         {"command line one too long", program, std::wstring(cchArgs + 1, L'a'), false},
         {"program of 267 characters", longProgram, L"", true},
-        {"program of 268 characters", longProgram + L"x", L"", false}, {"no program", L"", L"", false},
+        {"program of 268 characters", longProgram + L"x", L"", false},
+        {"no program", L"", L"", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -274,8 +278,11 @@ TEST_F(FinishPage, WebAddressHasNoWorkingDirectoryAndAFileHasItsFolder) {
     const Case cases[] = {
         {L"http://example.com/a\\b", L"(null)"},
         {L"HtTpS://Example.com/x\\y", L"(null)"},
-        {L"C:\\Docs Dir\\read me.html", L"C:\\Docs Dir"}, {L"C:\\readme.html", L"C:\\"}, {L"readme.html", L"(null)"},
-        {L"http:\\\\host\\page.html", L"http:\\\\host"}, {L"http", L"(null)"},
+        {L"C:\\Docs Dir\\read me.html", L"C:\\Docs Dir"},
+        {L"C:\\readme.html", L"C:\\"},
+        {L"readme.html", L"(null)"},
+        {L"http:\\\\host\\page.html", L"http:\\\\host"},
+        {L"http", L"(null)"},
         {L"C:\\" + fits + L"\\x", L"C:\\" + fits},  // 259 characters: fits exactly
     };
     for (const Case& c : cases) {

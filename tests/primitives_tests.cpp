@@ -209,9 +209,15 @@ TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
     ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_READONLY));
     struct Case { std::wstring path; int mode; FileResult result; } cases[] = {
-        {plain, 2, FileOk}, {plain, 0, FileOk}, {readOnly, 2, FileAccessDenied}, {readOnly, 6, FileAccessDenied},
-        {readOnly, 4, FileOk}, {readOnly, 0, FileOk}, {folder, 2, FileOk},
-        {dir.Join(L"missing.txt"), 2, FileNotFound}, {dir.Join(L"missing\\x.txt"), 2, FileNotFound},
+        {plain, 2, FileOk},
+        {plain, 0, FileOk},
+        {readOnly, 2, FileAccessDenied},
+        {readOnly, 6, FileAccessDenied},
+        {readOnly, 4, FileOk},
+        {readOnly, 0, FileOk},
+        {folder, 2, FileOk},
+        {dir.Join(L"missing.txt"), 2, FileNotFound},
+        {dir.Join(L"missing\\x.txt"), 2, FileNotFound},
     };
     for (const Case& c : cases) EXPECT_EQ(c.result, CheckAccess(c.path.c_str(), c.mode)) << Utf8(c.path) << " " << c.mode;
 

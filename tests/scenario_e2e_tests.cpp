@@ -21,8 +21,10 @@ const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kAppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 
-struct ShellFolders { std::wstring programFiles, commonFiles, system, commonPrograms, userPrograms, commonDesktop,
-                                   userDesktop, startup; };
+struct ShellFolders {
+    std::wstring programFiles, commonFiles, system, commonPrograms, userPrograms, commonDesktop, userDesktop,
+        startup;
+};
 
 ShellFolders Shell() {
     auto folder = [](int csidl) {
@@ -41,6 +43,7 @@ void MakeSystemKeys() {
     for (const wchar_t* path : {kSharedDllsPath, kUninstallKey, kRunKey, kAppPathsKey})
         ASSERT_TRUE(MakeKey(HKEY_LOCAL_MACHINE, path));
 }
+
 
 // The first product: a few hundred files in nested folders, shared runtime files, a read-only
 // license, Start-menu, desktop and startup shortcuts, and keys and values in HKLM, HKCU and HKCR.
@@ -186,15 +189,20 @@ void RemoveLeftovers(const ShellFolders& shell) {
           shell.userDesktop + L"\\Quick Note.lnk", shell.startup + L"\\Harbor Notes Tray.lnk",
           shell.system + L"\\" + kNotesShared})
         RemoveTree(path);
-    const std::wstring keys[] = {L"Software\\Harbor Notes", L"Software\\Harbor Sync", std::wstring(kAppPathsKey) + L"\\notes.exe",
-                                 std::wstring(kUninstallKey) + L"\\Harbor Notes", std::wstring(kUninstallKey) + L"\\Harbor Sync"};
-    for (const std::wstring& key : keys)
-        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) RegDeleteTreeW(root, key.c_str());
+    const std::wstring keys[] = {L"Software\\Harbor Notes", L"Software\\Harbor Sync",
+                                 std::wstring(kAppPathsKey) + L"\\notes.exe",
+                                 std::wstring(kUninstallKey) + L"\\Harbor Notes",
+                                 std::wstring(kUninstallKey) + L"\\Harbor Sync"};
+    for (const std::wstring& key : keys) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    }
     for (const wchar_t* key : {L".hnote", L".hnt", L".hntx", L"HarborNotes.Document"})
         RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
     for (const wchar_t* plugin : kPlugins)
         RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"HarborNotes.Plugin.") + plugin).c_str());
-    for (const wchar_t* name : {L"Harbor Notes Tray", L"Harbor Sync"}) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, name);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Harbor Notes Tray");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Harbor Sync");
     for (const std::wstring& shared :
          {shell.commonFiles + L"\\Quillsoft\\qsruntime.dll", shell.commonFiles + L"\\Quillsoft\\qsnet.dll",
           shell.commonFiles + L"\\Quillsoft\\" + kNotesUncounted, shell.system + L"\\" + kNotesShared})

@@ -146,8 +146,10 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
     API_GUARD(ShellExecute, RecordShellExecute);
     struct Case { const char* name; DWORD offset; LONG failingAllocation; bool ownFileThere; };
     const Case cases[] = {
-        {"program part longer than the file", 5001, 0, true}, {"no block for the bytes", 3000, 1, true},
-        {"no data offset", 0, 0, true}, {"own file missing", 3000, 0, false},
+        {"program part longer than the file", 5001, 0, true},
+        {"no block for the bytes", 3000, 1, true},
+        {"no data offset", 0, 0, true},
+        {"own file missing", 3000, 0, false},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -217,8 +219,11 @@ TEST_F(SelfRemoval, WininitGainsOneNulLinePerFileAndKeepsOtherLines) {
 
 // ---- the copy's own work ----
 
-// succeedOn: the attempt that succeeds, 0 for none.
-struct DeleteRecord { int attempts = 0, succeedOn = 0; std::vector<std::wstring> removedDirs; };
+struct DeleteRecord {
+    int attempts = 0;
+    int succeedOn = 0;  // 0: never
+    std::vector<std::wstring> removedDirs;
+};
 DeleteRecord g_delete;
 
 BOOL WINAPI CountedDeleteFile(LPCWSTR) {
@@ -245,8 +250,11 @@ TEST_F(SelfRemoval, HelperRetriesTwelveTimesThenRemovesOnlyAnOrdinaryFolder) {
     };
     // Each failed attempt costs a second of the copy's own pause.
     const Case cases[] = {
-        {app + L"\\missing.exe", 0, 12, app}, {app + L"\\uninst.exe", 3, 3, app}, {L"uninst.exe", 1, 1, L""},
-        {L"C:\\uninst.exe", 1, 1, L""}, {std::wstring(desktop) + L"\\uninst.exe", 1, 1, L""},
+        {app + L"\\missing.exe", 0, 12, app},
+        {app + L"\\uninst.exe", 3, 3, app},
+        {L"uninst.exe", 1, 1, L""},
+        {L"C:\\uninst.exe", 1, 1, L""},
+        {std::wstring(desktop) + L"\\uninst.exe", 1, 1, L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.path));

@@ -104,7 +104,10 @@ TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
         data.settings.flags = flag ? kRun64BitApplication : 0;
         const std::u16string root = macros ? u"#Program Files#" : Utf16(programFiles_);
         const std::u16string install = root + u"\\Uninst Wow Product";
-        data.files = {{root, u"", 0}, {install, u"", 0}, {install, u"app.exe", 0}, {install + u"\\data", u"", 0},
+        data.files = {{root, u"", 0},
+                      {install, u"", 0},
+                      {install, u"app.exe", 0},
+                      {install + u"\\data", u"", 0},
                       {install + u"\\data", u"notes.txt", 0},
                       {macros ? u"#System#" : Utf16(SystemFolder()), Utf16(kServer), kFileShared | kFileCom}};
         const uint32_t hklm = 0x80000002;
