@@ -2,20 +2,20 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "run/command_line.h"
-#include "run/run_log.h"
 #include "run/session.h"
+#include "support/program_test.h"
 
 namespace {
 
-struct ParsedLine {
-    int quiet, optionS, optionX;
-    std::wstring workPath, logPath;
-};
+// The run's options are put back after each test.
+using CommandLine = ProgramTest;
 
+struct ParsedLine { int quiet, optionS, optionX; std::wstring workPath, logPath; };
+
+// Parses `line` from a session without options.
 ParsedLine Parse(const wchar_t* line) {
     WCHAR path[kPathCapacity] = {L'?', 0};
-    Session.LogPath[0] = 0;
-    Session.Quiet = Session.OptionS = Session.OptionX = 0;
+    Session = SessionState{};
     ParseCommandLine(line, path);
     return ParsedLine{Session.Quiet, Session.OptionS, Session.OptionX, path, Session.LogPath};
 }
@@ -74,7 +74,7 @@ const Case kCases[] = {
     {L"u /Lfoo /q", 1, 0, 0, L""},
 };
 
-TEST(CommandLine, OptionsAndArguments) {
+TEST_F(CommandLine, OptionsAndArguments) {
     for (const Case& c : kCases) {
         ParsedLine p = Parse(c.line);
         SCOPED_TRACE(testing::Message() << "line: " << std::string(c.line, c.line + wcslen(c.line)));
@@ -86,7 +86,7 @@ TEST(CommandLine, OptionsAndArguments) {
     }
 }
 
-TEST(CommandLine, LongArgumentKeepsItsFirst259Characters) {
+TEST_F(CommandLine, LongArgumentKeepsItsFirst259Characters) {
     std::wstring arg(300, L'a');
     for (size_t i = 0; i < arg.size(); ++i) arg[i] = L'a' + i % 26;
     std::wstring line = L"u /D\"" + arg + L"\" /S";
@@ -97,15 +97,19 @@ TEST(CommandLine, LongArgumentKeepsItsFirst259Characters) {
 
 TEST(OptionArgument, FitsExactlyAndOneTooLong) {
     WCHAR buffer[6];
-    const WCHAR* rest = ParseOptionArgument(L"  abcde next", buffer, 6);
+    bool cut = true;
+    const WCHAR* rest = ParseOptionArgument(L"  abcde next", buffer, 6, &cut);
     EXPECT_STREQ(buffer, L"abcde");
     EXPECT_STREQ(rest, L" next");
-    rest = ParseOptionArgument(L"abcdef next", buffer, 6);
+    EXPECT_FALSE(cut);
+    rest = ParseOptionArgument(L"abcdef next", buffer, 6, &cut);
     EXPECT_STREQ(buffer, L"abcde");
     EXPECT_STREQ(rest, L" next");
-    rest = ParseOptionArgument(L"\"a b c d e f\"tail", buffer, 6);
+    EXPECT_TRUE(cut) << "what is dropped is reported, so a cut path is never used";
+    rest = ParseOptionArgument(L"\"a b c d e f\"tail", buffer, 6, &cut);
     EXPECT_STREQ(buffer, L"a b c");
     EXPECT_STREQ(rest, L"tail");
+    EXPECT_TRUE(cut);
 }
 
 }  // namespace

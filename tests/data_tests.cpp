@@ -17,8 +17,7 @@
 #include "pack/uninst_data.h"
 #include "run/run_sequence.h"
 #include "run/ui_windows.h"
-#include "support/api_guard.h"
-#include "support/process_globals.h"
+#include "support/loader_test.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -61,36 +60,13 @@ Bytes Registry(const std::vector<uninstpack::RegistryRecord>& r) {
 
 const DWORD kProgramPartSize = 40;
 
-// Each test gets a folder for its program file, a fresh ModulePath, the fakes in place, and a
-// check at the end that ReleaseUninstallData gave back every block the loader took.
-class Loader : public testing::Test {
+class Loader : public LoaderTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    void SetUp() override {
-        ASSERT_FALSE(dir_.Path().empty());
-        program_ = dir_.Join(L"uninst.exe");
-        FakeModulePath = program_;
-        ModuleFileNameFails = false;
-        ShownBoxes.clear();
-        BoxAnswer = IDOK;
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
-        baseline_ = Heap.LiveBlockCount;
-    }
-    void TearDown() override {
-        ReleaseUninstallData();
-        EXPECT_EQ(baseline_, Heap.LiveBlockCount) << "blocks left after ReleaseUninstallData";
-        EXPECT_EQ(nullptr, Data.FileEntries);
-        EXPECT_EQ(0u, Data.FileEntryCount + Data.ShortcutEntryCount + Data.RegistryEntryCount);
-        EXPECT_EQ(nullptr, Data.RunSettings);
-        EXPECT_EQ(nullptr, Data.MessageTable);
-        FreeBlock(&Paths.ModulePath);
-    }
-
-    // Writes a program part followed by `stream` and loads it.
+    // Writes a program part followed by `stream` and loads it, from nothing loaded and no box shown.
     bool Load(const Bytes& stream) {
-        Bytes file(kProgramPartSize, 'P');
-        file.insert(file.end(), stream.begin(), stream.end());
-        EXPECT_TRUE(WriteFileBytes(program_, file));
+        ReleaseUninstallData();
+        ShownBoxes.clear();
+        EXPECT_TRUE(WriteFileBytes(program_, Cat({Bytes(kProgramPartSize, 'P'), stream})));
         SetDataOffset(kProgramPartSize);
         return LoadUninstallDataOrReport();
     }
@@ -104,13 +80,6 @@ protected:
         EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), ShownBoxes[0].type);
         EXPECT_EQ(nullptr, ShownBoxes[0].owner);
     }
-
-    TempFolder dir_;
-    std::wstring program_;
-    LONG baseline_ = 0;
-    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> moduleGuard_{Platform.ApiTable.GetModuleFileName,
-                                                                              FakeModuleFileName};
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> boxGuard_{Platform.ApiTable.MessageBox, RecordMessageBox};
 };
 
 }  // namespace
@@ -170,12 +139,7 @@ TEST_F(Loader, SilentFailuresBeforeTheFileIsRead) {
     cutPath += std::wstring(kPathCapacity - 1 - cutPath.size(), L'c');
     ASSERT_TRUE(WriteFileBytes(cutPath, Cat({Bytes(kProgramPartSize, 'P'), valid})));
 
-    struct Case {
-        const char* name;
-        DWORD offset;
-        bool moduleFails;
-        std::wstring modulePath;
-    } cases[] = {
+    struct Case { const char* name; DWORD offset; bool moduleFails; std::wstring modulePath; } cases[] = {
         {"data offset 0", 0, false, program_},
         {"module path unavailable", kProgramPartSize, true, program_},
         {"module path cut short", kProgramPartSize, false, cutPath + L".exe"},
@@ -198,10 +162,7 @@ TEST_F(Loader, SilentFailuresBeforeTheFileIsRead) {
 
 TEST_F(Loader, StreamsThatLoad) {
     const Bytes list = Files({{u"d", u"f", 0}});
-    struct Case {
-        const char* name;
-        Bytes stream;
-    } cases[] = {
+    struct Case { const char* name; Bytes stream; } cases[] = {
         // Empty chunks of known kinds are passed over; the next header follows at once.
         {"empty known chunks",
          Cat({EncodeChunkHeader(0x1235, 0, 0), kTable, EncodeChunkHeader(0x1234, 0, 0), EncodeChunkHeader(0x123A, 1, 0),
@@ -223,13 +184,11 @@ TEST_F(Loader, StreamsThatLoad) {
         {"sealed, then more chunks", Cat({Sealed(kTable), list, kSettings, kEnd})},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         EXPECT_TRUE(Load(c.stream)) << c.name;
         EXPECT_TRUE(ShownBoxes.empty()) << c.name;
         ASSERT_EQ(1u, Data.FileEntryCount) << c.name;
         EXPECT_STREQ(L"f", Data.FileEntries[0]->fileName) << c.name;
         EXPECT_STREQ(L"Title", GetMessageText(0, 0)) << c.name;
-        ReleaseUninstallData();
     }
 }
 
@@ -246,10 +205,7 @@ TEST_F(Loader, AReaderThatReadsTooMuchIsSetBackToTheChunksEnd) {
 }
 
 TEST_F(Loader, DamagedStreamsShowMessage8) {
-    struct Case {
-        const char* name;
-        Bytes stream;
-    } cases[] = {
+    struct Case { const char* name; Bytes stream; } cases[] = {
         {"no end chunk", Cat({kTable, kSettings})},
         {"header cut short", Cat({kTable, kSettings, Bytes(kEnd.begin(), kEnd.begin() + 11)})},
         {"chunk size past the file's end", Cat({kTable, kSettings, EncodeChunkHeader(0x4444, 0, 100), kEnd})},
@@ -269,10 +225,8 @@ TEST_F(Loader, DamagedStreamsShowMessage8) {
         {"integrity chunk of 3 bytes", Cat({kTable, kSettings, EncodeChunk(ChunkTag::Integrity, Bytes(3, 0)), kEnd})},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         EXPECT_FALSE(Load(c.stream)) << c.name;
         ExpectFailureBox(8);
-        ReleaseUninstallData();
     }
 }
 
@@ -290,12 +244,8 @@ TEST_F(Loader, ALaterRunSettingsChunkReplacesTheEarlierOne) {
 // Blocks the run reads without checks: the loader refuses any it could not use safely.
 TEST_F(Loader, RunSettingsBlocks) {
     const Bytes none = U32(0);
-    struct Case {
-        const char* name;
-        Bytes block;  // empty: no RunSettings chunk at all
-        bool loads;
-        const wchar_t* command;
-    } cases[] = {
+    // An empty block: no RunSettings chunk at all.
+    struct Case { const char* name; Bytes block; bool loads; const wchar_t* command; } cases[] = {
         {"no run settings chunk", {}, false, nullptr},
         {"11 bytes", Bytes(11, 0), false, nullptr},
         {"12 bytes, no texts", Bytes(12, 0), true, nullptr},
@@ -310,7 +260,6 @@ TEST_F(Loader, RunSettingsBlocks) {
         {"finish page without terminator", Cat({none, U32(12), U32(16), Units(u"a"), U16(0), Units(u"b")}), false, nullptr},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         bool loaded = Load(Cat({kTable, c.block.empty() ? Bytes{} : Settings(c.block), kEnd}));
         EXPECT_EQ(c.loads, loaded) << c.name;
         if (c.loads) {
@@ -325,7 +274,6 @@ TEST_F(Loader, RunSettingsBlocks) {
             ExpectFailureBox(8);
             EXPECT_EQ(nullptr, Data.RunSettings) << c.name;
         }
-        ReleaseUninstallData();
     }
 }
 
@@ -353,12 +301,7 @@ TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
                     U16(uint16_t(c.size())), Units(c)});
     };
     auto registry = [](const std::u16string& path) { return Cat({U32(1), U32(1), U16(uint16_t(path.size())), Units(path)}); };
-    struct Case {
-        const char* name;
-        uint16_t tag;
-        Bytes payload;
-        bool loads;
-    } cases[] = {
+    struct Case { const char* name; uint16_t tag; Bytes payload; bool loads; } cases[] = {
         {"file, fits", 0x1235, file(units(300), units(100)), true},
         {"file, fits exactly", 0x1235, file(units(300), units(218)), true},
         {"file, one too long", 0x1235, file(units(300), units(219)), false},
@@ -370,14 +313,12 @@ TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
         {"registry, longest length field", 0x1237, registry(units(0xFFFF)), false},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         EXPECT_EQ(c.loads, Load(Cat({kTable, EncodeChunk(c.tag, c.payload), kSettings, kEnd}))) << c.name;
         DWORD count = c.tag == 0x1235   ? Data.FileEntryCount
                       : c.tag == 0x1236 ? Data.ShortcutEntryCount
                                         : Data.RegistryEntryCount;
         EXPECT_EQ(c.loads ? 1u : 0u, count) << c.name;
         if (!c.loads) ExpectFailureBox(8);
-        ReleaseUninstallData();
     }
 }
 
@@ -387,12 +328,7 @@ TEST_F(Loader, RecordCountsTooLargeForThePointerArray) {
     const Bytes file = Cat({U16(1), Units(u"d"), U16(1), Units(u"f"), Bytes{0}});
     const Bytes shortcut = Cat({Bytes{0}, U16(1), Units(u"s"), U16(0), U16(0)});
     const Bytes registry = Cat({U32(1), U16(1), Units(u"r")});
-    struct Case {
-        const char* name;
-        Bytes stream;
-        int message;
-        DWORD files, shortcuts, registry;
-    } cases[] = {
+    struct Case { const char* name; Bytes stream; int message; DWORD files, shortcuts, registry; } cases[] = {
         // 0x40000000 pointers need 4 GiB: the size would wrap to 0.
         {"array size wraps", Cat({kTable, EncodeChunk(0x1235, Cat({U32(0x40000000), file})), kSettings, kEnd}), 8, 0, 0, 0},
         {"largest count", Cat({kTable, EncodeChunk(0x1236, Cat({U32(0xFFFFFFFF), shortcut})), kSettings, kEnd}), 8, 0, 0, 0},
@@ -402,13 +338,11 @@ TEST_F(Loader, RecordCountsTooLargeForThePointerArray) {
         {"array cannot be allocated", Cat({kTable, EncodeChunk(0x1235, Cat({U32(0x3FFFFFFF), file})), kSettings, kEnd}), 7, 0, 0, 0},
     };
     for (const Case& c : cases) {
-        ShownBoxes.clear();
         EXPECT_FALSE(Load(c.stream)) << c.name;
         ExpectFailureBox(c.message);
         EXPECT_EQ(c.files, Data.FileEntryCount) << c.name;
         EXPECT_EQ(c.shortcuts, Data.ShortcutEntryCount) << c.name;
         EXPECT_EQ(c.registry, Data.RegistryEntryCount) << c.name;
-        ReleaseUninstallData();
     }
 }
 
@@ -435,21 +369,16 @@ TEST_F(Loader, MessageTablePayloads) {
     Bytes three = table(3, {u"zero", u"", u"two"});
     three = Cat({EncodeChunkHeader(0x1234, 0, three.size() - 12 + 6), Bytes(three.begin() + 12, three.end()), U16(1), U16(1), Units(u"X")});
     ASSERT_TRUE(Load(Cat({three, kSettings, kEnd})));
-    struct Lookup {
-        int table, number;
-        const wchar_t* text;
-    } lookups[] = {
+    struct Lookup { int table, number; const wchar_t* text; } lookups[] = {
         {0, 0, L"zero"}, {0, 1, L""}, {0, 2, L"two"}, {0, 3, L""}, {0, -1, L""}, {0, 0x7FFFFFFF, L""},
         {1, 0, L""},     {2, 0, L""}, {-1, 0, L""},
     };
     for (const Lookup& l : lookups) EXPECT_STREQ(l.text, GetMessageText(l.table, l.number)) << l.table << "/" << l.number;
-    ReleaseUninstallData();
 
     // A later table replaces an earlier one; n = 0 and T = 0 leave it as it was.
     ASSERT_TRUE(Load(Cat({table(1, {u"old", u"x"}), kSettings, table(1, {u"new"}), table(1, {}), EncodeChunk(0x1234, U16(0)), kEnd})));
     EXPECT_STREQ(L"new", GetMessageText(0, 0));
     EXPECT_STREQ(L"", GetMessageText(0, 1));
-    ReleaseUninstallData();
 
     // With n = 0 there is no table: every lookup, caption included, is empty.
     EXPECT_FALSE(Load(Cat({table(1, {}), kSettings})));
@@ -462,9 +391,8 @@ TEST_F(Loader, MessageTablePayloads) {
 namespace {
 
 // A table the formatting tests own: message 0 is the text under test.
-class Formatting : public testing::Test {
+class Formatting : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void Use(const std::wstring& text) {
         text_ = text;
         entries_[0] = &text_[0];
@@ -485,10 +413,7 @@ protected:
 }  // namespace
 
 TEST_F(Formatting, OnlyTheFirstPercentSIsAnArgument) {
-    struct Case {
-        const wchar_t* text;
-        const wchar_t* expected;
-    } cases[] = {
+    struct Case { const wchar_t* text; const wchar_t* expected; } cases[] = {
         {L"Damaged: %s", L"Damaged: C:\\u.exe"},
         {L"%s", L"C:\\u.exe"},
         {L"100%% sure", L"100%% sure"},  // no "%s": copied as it stands
@@ -512,11 +437,7 @@ TEST_F(Formatting, OnlyTheFirstPercentSIsAnArgument) {
 }
 
 TEST_F(Formatting, LongResultsAreCutTo1023Units) {
-    struct Case {
-        const char* name;
-        std::wstring text, argument;
-        size_t length;
-    } cases[] = {
+    struct Case { const char* name; std::wstring text, argument; size_t length; } cases[] = {
         {"text fits", std::wstring(1022, L't'), L"", 1022},
         {"text fits exactly", std::wstring(1023, L't'), L"", 1023},
         {"text one too long", std::wstring(1024, L't'), L"", 1023},
@@ -534,9 +455,10 @@ TEST_F(Formatting, LongResultsAreCutTo1023Units) {
     EXPECT_EQ(L"ab" + std::wstring(1021, L'a'), Format(std::wstring(1022, L'a').c_str()));
 }
 
-TEST(ShowMessage, OwnedByTheMainWindowWithMessage0AsCaption) {
-    ProcessGlobalsGuard globals;
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> guard(Platform.ApiTable.MessageBox, RecordMessageBox);
+using MessageBoxes = ProgramTest;
+
+TEST_F(MessageBoxes, OwnedByTheMainWindowWithMessage0AsCaption) {
+    API_GUARD(MessageBox, RecordMessageBox);
     std::wstring caption = L"Caption";
     WCHAR* entries[] = {&caption[0], nullptr};
     Data.MessageTable = entries;
@@ -628,8 +550,9 @@ TEST(FileOps, OpenReadWriteAndPositions) {
     EXPECT_FALSE(ReadExact(INVALID_HANDLE_VALUE, buffer, 1));
 }
 
-TEST(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
-    ProcessGlobalsGuard globals;
+using DataLocatorField = ProgramTest;
+
+TEST_F(DataLocatorField, OffsetIsTheLittleEndianWordAfterTheMarker) {
     SetDataOffset(0x11223344);
     const unsigned char expected[kDataLocatorSize] = {'w', 'w', 'g', 'T', ')', 'H', 0x44, 0x33, 0x22, 0x11};
     for (size_t i = 0; i < kDataLocatorSize; ++i) {

@@ -1,6 +1,6 @@
 // Fault injection: each table entry that the running check, the pre-removal command, the removal
-// passes, the finish page and the self-removal call is made to fail, with every error the file
-// primitives map (one or two typical errors for the other entries), at the first call of each
+// passes, the finish page and the self-removal call is made to fail, with an error of each result
+// the file primitives give (one typical error for the other entries), at the first call of each
 // step and at every call. Each step must run to its end, the records after a failure must still
 // be handled, and nothing may be shown that the failure does not call for. The steps are called
 // in process, one after another, as the run sequence calls them; a table of the runs is printed.
@@ -13,24 +13,22 @@
 #include "data/data_locator.h"
 #include "data/install_records.h"
 #include "data/memory_ops.h"
-#include "data/message_table.h"
 #include "folders/protected_folders.h"
 #include "pack/uninst_data.h"
 #include "removal/file_pass.h"
 #include "removal/folder_pass.h"
 #include "removal/registry_pass.h"
 #include "removal/shortcut_pass.h"
-#include "run/command_line.h"
 #include "run/pre_removal.h"
 #include "run/run_sequence.h"
 #include "run/self_removal.h"
 #include "run/session.h"
 #include "run/ui_windows.h"
-#include "support/api_guard.h"
-#include "support/file_errors.h"
 #include "support/loaded_data.h"
-#include "support/process_globals.h"
+#include "support/member_guard.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
+#include "support/whole_run.h"
 
 using uninstpack::Bytes;
 
@@ -82,14 +80,11 @@ struct Fake<R(WINAPI*)(A...), Field> {
 };
 #define FAKE(entry) Fake<decltype(Platform.ApiTable.entry), &ApiTable::entry>
 
-// Every error that the file primitives turn into a result of their own, and two they do not.
-const std::vector<DWORD> kMappedErrors = [] {
-    std::vector<DWORD> errors;
-    int others = 0;
-    for (const ErrorMapping& mapping : kFileErrors)
-        if (mapping.result != FileOtherError || ++others <= 2) errors.push_back(mapping.error);
-    return errors;
-}();
+// The file primitives tell a missing file, a denial and anything else apart (primitives_tests
+// shows which errors give which): one error of each, and for the last a sharing violation and an
+// error they do not name.
+const std::vector<DWORD> kMappedErrors = {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
+                                          ERROR_INVALID_PARAMETER};
 // The other entries' results are only ever compared with success (and, for RegEnumKeyEx, with
 // the end of the list), so one error stands for all.
 const std::vector<DWORD> kTypicalErrors = {ERROR_ACCESS_DENIED};
@@ -106,57 +101,54 @@ struct Entry {
 };
 
 // One row per entry: what the call returns when it fails (an expression that may use the
-// injected `error`), the errors to inject, and whether message 10 is expected.
-#define ENTRY(entry, fails, errors, asks)                                                            \
+// injected `error`), the errors to inject, and whether message 10 is expected; ENTRY for an
+// entry of one typical error and no question.
+#define ROW(name, entry, fails, errors, asks)                                                        \
     Entry {                                                                                          \
-        #entry, [] { FAKE(entry)::Install([](DWORD error) -> FAKE(entry)::Result { (void)error; return fails; }); }, \
+        name, [] { FAKE(entry)::Install([](DWORD error) -> FAKE(entry)::Result { (void)error; return fails; }); }, \
             FAKE(entry)::Restore, ResolvesFolders(&Platform.ApiTable.entry), &errors, asks           \
     }
+// Named as written: an argument passed on is expanded first, CreateFile to CreateFileW.
+#define ENTRY_OF(entry, fails, errors, asks) ROW(#entry, entry, fails, errors, asks)
+#define ENTRY(entry, fails) ROW(#entry, entry, fails, kTypicalErrors, false)
 
 std::vector<Entry> Entries() {
     return {
-        ENTRY(CreateFile, INVALID_HANDLE_VALUE, kTypicalErrors, false),
-        ENTRY(DeleteFile, FALSE, kMappedErrors, false),
-        ENTRY(GetFileAttributes, INVALID_FILE_ATTRIBUTES, kMappedErrors, false),
-        ENTRY(SetFileAttributes, FALSE, kMappedErrors, false),
-        ENTRY(CreateProcess, FALSE, kTypicalErrors, false),
-        ENTRY(RegOpenKeyEx, static_cast<LONG>(error), kTypicalErrors, true),
-        ENTRY(RegQueryValueEx, static_cast<LONG>(error), kTypicalErrors, true),
-        ENTRY(RegSetValueEx, static_cast<LONG>(error), kTypicalErrors, false),
-        ENTRY(RegEnumKeyEx, static_cast<LONG>(error), kTypicalErrors, false),
-        ENTRY(RegDeleteKey, static_cast<LONG>(error), kTypicalErrors, false),
-        ENTRY(RegDeleteValue, static_cast<LONG>(error), kTypicalErrors, false),
-        ENTRY(ShellExecute, reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED), kTypicalErrors, false),
-        ENTRY(RemoveFontResource, FALSE, kTypicalErrors, false),
-        ENTRY(GetModuleFileName, 0, kTypicalErrors, false),
-        ENTRY(GetTempPath, 0, kTypicalErrors, false),
-        ENTRY(GetSystemDirectory, 0, kTypicalErrors, false),
-        ENTRY(GetWindowsDirectory, 0, kTypicalErrors, false),
-        ENTRY(SetCurrentDirectory, FALSE, kTypicalErrors, false),
-        ENTRY(GetCurrentDirectory, 0, kTypicalErrors, false),
-        ENTRY(RemoveDirectory, FALSE, kTypicalErrors, false),
-        ENTRY(GetFullPathName, 0, kTypicalErrors, false),
-        ENTRY(LoadLibrary, nullptr, kTypicalErrors, false),
-        ENTRY(FindFirstFile, INVALID_HANDLE_VALUE, kTypicalErrors, false),
-        ENTRY(MessageBox, 0, kTypicalErrors, false),
-        ENTRY(DialogBoxParam, -1, kTypicalErrors, false),
-        ENTRY(SendMessage, 0, kTypicalErrors, false),
-        ENTRY(SHGetPathFromIDList, FALSE, kTypicalErrors, false),
+        ENTRY(CreateFile, INVALID_HANDLE_VALUE),
+        ENTRY_OF(DeleteFile, FALSE, kMappedErrors, false),
+        ENTRY_OF(GetFileAttributes, INVALID_FILE_ATTRIBUTES, kMappedErrors, false),
+        ENTRY_OF(SetFileAttributes, FALSE, kMappedErrors, false),
+        ENTRY(CreateProcess, FALSE),
+        ENTRY_OF(RegOpenKeyEx, LONG(error), kTypicalErrors, true),
+        ENTRY_OF(RegQueryValueEx, LONG(error), kTypicalErrors, true),
+        ENTRY(RegSetValueEx, LONG(error)), ENTRY(RegEnumKeyEx, LONG(error)), ENTRY(RegDeleteKey, LONG(error)),
+        ENTRY(RegDeleteValue, LONG(error)), ENTRY(ShellExecute, reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED)),
+        ENTRY(RemoveFontResource, FALSE), ENTRY(GetModuleFileName, 0), ENTRY(GetTempPath, 0),
+        ENTRY(GetSystemDirectory, 0), ENTRY(GetWindowsDirectory, 0), ENTRY(SetCurrentDirectory, FALSE),
+        ENTRY(GetCurrentDirectory, 0), ENTRY(RemoveDirectory, FALSE), ENTRY(GetFullPathName, 0),
+        ENTRY(LoadLibrary, nullptr), ENTRY(FindFirstFile, INVALID_HANDLE_VALUE), ENTRY(MessageBox, 0),
+        ENTRY(DialogBoxParam, -1), ENTRY(SendMessage, 0), ENTRY(SHGetPathFromIDList, FALSE),
     };
 }
 
 // ---- the rest of the system, answered in process ----
 
-struct Shown {
-    bool prompt;
-    std::wstring text;
-};
+struct Shown { bool prompt; std::wstring text; };
 std::vector<Shown> g_shown;
 int g_promptAnswers = 0;
+// A run starts with nothing shown and nothing answered.
+void ForgetAnswers() {
+    g_shown.clear();
+    g_promptAnswers = 0;
+    Removal.YesToAllState = -1;
+}
 
-int WINAPI AnswerBoxNo(HWND, LPCWSTR text, LPCWSTR, UINT) {
+// No to the question about a shared file; a run started whole answers its confirmation and final
+// notice OK.
+int g_boxAnswer = IDNO;
+int WINAPI AnswerBox(HWND, LPCWSTR text, LPCWSTR, UINT) {
     g_shown.push_back({false, text ? text : L""});
-    return IDNO;
+    return g_boxAnswer;
 }
 // Yes to the read-only prompt; a prompt that keeps coming back for the same file would loop for
 // ever with a user who always says Yes, so the third one is answered No and noted.
@@ -166,27 +158,15 @@ INT_PTR WINAPI AnswerPromptYes(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM text) {
 }
 // Starting nothing keeps a case in process; the handles are events already set, so a wait on
 // the "process" ends at once.
-std::vector<std::wstring> g_started;
-BOOL WINAPI PretendStart(LPCWSTR, LPWSTR line, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
-                         LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
-    g_started.push_back(line ? line : L"");
+BOOL WINAPI PretendStart(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCWSTR,
+                         LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
     info->hProcess = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     info->hThread = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     info->dwProcessId = info->dwThreadId = 0;
     return TRUE;
 }
-std::vector<std::wstring> g_opened;
-HINSTANCE WINAPI PretendOpen(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
-    g_opened.push_back(file ? file : L"");
-    return reinterpret_cast<HINSTANCE>(42);
-}
 // The font-change broadcast would reach every window of the shared test machine.
 LRESULT WINAPI NoBroadcast(HWND, UINT, WPARAM, LPARAM) { return 0; }
-// The confirmation and the final notice of an interactive run, answered OK.
-int WINAPI AnswerBoxOk(HWND, LPCWSTR text, LPCWSTR, UINT) {
-    g_shown.push_back({false, text ? text : L""});
-    return IDOK;
-}
 // Every position the progress bar is sent, in order; nothing is broadcast.
 std::vector<WPARAM> g_barPositions;
 LRESULT WINAPI RecordBarPositions(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -214,12 +194,11 @@ struct Installation {
 
     // light: only the files, for cases that run the running check and the file pass alone.
     bool Make(const TempFolder& dir, int number, bool light = false) {
-        root = dir.MakeFolder(L"c" + std::to_wstring(number));
+        const std::wstring name = L"c" + std::to_wstring(number);
+        root = dir.MakeFolder(name);
         app = root + L"\\app";
-        key = std::wstring(kKeyBase) + L"\\c" + std::to_wstring(number);
-        CreateDirectoryW(app.c_str(), nullptr);
-        for (const wchar_t* sub : {L"\\sub", L"\\sub3"}) CreateDirectoryW((app + sub).c_str(), nullptr);
-        for (const wchar_t* sub : {L"\\menu", L"\\menu\\prod", L"\\menu2"}) CreateDirectoryW((root + sub).c_str(), nullptr);
+        key = std::wstring(kKeyBase) + L"\\" + name;
+        for (const wchar_t* sub : {L"\\app\\sub", L"\\app\\sub3", L"\\menu\\prod", L"\\menu2"}) dir.MakeFolder(name + sub);
         for (const wchar_t* file : {L"\\sub\\last.txt", L"\\sub3\\x.txt", L"\\shared.dll", L"\\shared1.dll", L"\\ro.txt", L"\\font.ttf",
                                     L"\\guard.txt", L"\\first.txt"})
             if (!WriteFileBytes(app + file, Bytes(16, 'x'))) return false;
@@ -239,6 +218,15 @@ struct Installation {
 
     bool SetSharedCount(const wchar_t* file, DWORD count) {
         return ::SetSharedCount(app + L"\\" + file, count ? std::optional<DWORD>(count) : std::nullopt);
+    }
+
+    // Puts back what a run changes outside the folders the next case makes afresh.
+    void Reset() {
+        SetFileAttributesW((app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetSharedCount(L"shared.dll", 0);
+        SetSharedCount(L"shared1.dll", 0);
+        for (const std::wstring& copy : g_tempCopies) DeleteFileW(copy.c_str());
+        g_tempCopies.clear();
     }
 
     uninstpack::UninstallData Data() const {
@@ -263,32 +251,21 @@ struct Outcome {
     std::string unexpected;  // first window that should not have appeared
 };
 
-class FaultInjection : public ::testing::Test {
+class FaultInjection : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
-        Platform.IsNT = true;
         Platform.IsNT6OrLater = true;  // regsvr32 first, the in-process call as its fallback
         Platform.ModuleInstance = GetModuleHandleW(nullptr);
         ConnectPassUi();
-        WCHAR current[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, current);
-        savedDir_ = current;
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.InstallDir));
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.WorkPath));
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
+        g_boxAnswer = IDNO;
         // The copy takes the first DataOffset bytes of this test program.
-        SetDataOffset(4096);
+        SetDataOffset(4096);  // as SetUp left it
     }
     void TearDown() override {
         ReleaseUninstallData();
-        FreeBlock(&Paths.InstallDir);
-        FreeBlock(&Paths.WorkPath);
-        FreeBlock(&Paths.ModulePath);
         SetCurrentDirectoryW(savedDir_.c_str());
         DeleteTree(HKEY_CURRENT_USER, kKeyBase);
-        Removal.PassUi = PassUi{};
     }
 
     bool Load(const Installation& at) {
@@ -298,18 +275,14 @@ protected:
         if (!AllocBlock(settings.size(), &Data.RunSettings)) return false;
         memcpy(Data.RunSettings, settings.data(), settings.size());
         Data.RunSettingsSize = static_cast<DWORD>(settings.size());
-        std::wstring installDir = at.app + L"\\";
-        wcscpy(Paths.InstallDir, installDir.c_str());
+        SetInstallDir(at.app);
         return true;
     }
 
     // The steps between the confirmation and the end of the run, in the run's order, each
     // starting the count of calls afresh.
     void RunSteps(bool fileStepsOnly = false) {
-        const struct {
-            const char* name;
-            void (*run)();
-        } steps[] = {
+        const struct { const char* name; void (*run)(); } steps[] = {
             {"running check", [] { CheckFilesInUse(); }},
             {"command",
              [] {
@@ -344,11 +317,7 @@ protected:
             ADD_FAILURE() << "cannot make the installation for " << entry.name;
             return outcome;
         }
-        g_shown.clear();
-        g_started.clear();
-        g_opened.clear();
-        g_promptAnswers = 0;
-        Removal.YesToAllState = -1;
+        ForgetAnswers();
 
         entry.install();
         // A fresh resolution of the protected folders costs some 20 s on the test machine, so
@@ -356,10 +325,7 @@ protected:
         // it leaves (some folders missing) serves the later cases: their folders lie in the
         // test's own folder, far from any protected one. The test drops it at its end.
         if (entry.resolvesFolders && always) ForgetProtectedFolders();
-        g = Injection();
-        g.active = true;
-        g.always = always;
-        g.error = error;
+        g = Injection{true, always, error};
         RunSteps(fileStepsOnly);
         g.active = false;
         entry.restore();
@@ -387,66 +353,46 @@ protected:
                                           (fileStepsOnly || (!Exists(at.app + L"\\sub3") && !Exists(at.root + L"\\menu2") &&
                                                              !KeyExists(HKEY_CURRENT_USER, at.key + L"\\Last")));
         }
-        SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-        at.SetSharedCount(L"shared.dll", 0);
-        at.SetSharedCount(L"shared1.dll", 0);
-        for (const std::wstring& copy : g_tempCopies) DeleteFileW(copy.c_str());
-        g_tempCopies.clear();
+        at.Reset();
         return outcome;
     }
 
-    // True when this test program's command line holds a /D: a whole run in process reads that
-    // command line and would start removing in earnest.
-    static bool CommandLineNamesRemoval() {
-        WCHAR parsed[kPathCapacity] = {};
-        ParseCommandLine(GetCommandLineW(), parsed);
-        return parsed[0] != 0;
-    }
-
     // Writes the uninstaller of `at` for a whole run of the program in process, which allocates
-    // and frees the path buffers itself.
+    // and frees path buffers of its own.
     bool BeginWholeRun(const Installation& at) {
         // The program file of a whole run: an uninstaller written with the case's data.
         FakeModulePath = at.app + L"\\uninst.exe";
         if (!WriteUninstaller(FakeModulePath, uninstpack::EncodeStream(at.Data()))) return false;
-        savedOffset_ = DataOffset();
         SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
-        FreeBlock(&Paths.InstallDir);
-        FreeBlock(&Paths.WorkPath);
-        FreeBlock(&Paths.ModulePath);
-        g_shown.clear();
-        Removal.YesToAllState = -1;
-        g_promptAnswers = 0;
+        ForgetAnswers();
         return true;
     }
 
     // Puts back what the run changed and the fixture relies on, and what the next case of the
     // same installation expects.
     void EndWholeRun(HINSTANCE instance, Installation& at) {
+        // The run's shut-down released its path buffers, whatever failed.
+        EXPECT_EQ(nullptr, Paths.InstallDir);
+        EXPECT_EQ(nullptr, Paths.WorkPath);
+        EXPECT_EQ(nullptr, Paths.ModulePath);
         UnregisterClassW(kMainWindowClass, instance);
         SetCurrentDirectoryW(savedDir_.c_str());
-        SetDataOffset(savedOffset_);
+        SetDataOffset(4096);  // as SetUp left it
         Platform.IsNT6OrLater = true;  // the run set the flags from the system; the fixture wants these
-        SetFileAttributesW((at.app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-        at.SetSharedCount(L"shared.dll", 0);
-        at.SetSharedCount(L"shared1.dll", 0);
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.InstallDir));
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.WorkPath));
-        EXPECT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
+        Paths = {installDir_, workPath_, modulePath_};
+        at.Reset();
     }
 
     TempFolder dir_;
     int cases_ = 0;
     int failedCalls_ = 0;
-    std::wstring savedDir_;
-    DWORD savedOffset_ = 0;
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> box_{Platform.ApiTable.MessageBox, AnswerBoxNo};
-    ApiEntryGuard<decltype(Platform.ApiTable.DialogBoxParam)> prompt_{Platform.ApiTable.DialogBoxParam,
-                                                                      AnswerPromptYes};
-    ApiEntryGuard<decltype(Platform.ApiTable.CreateProcess)> start_{Platform.ApiTable.CreateProcess, PretendStart};
-    ApiEntryGuard<decltype(Platform.ApiTable.ShellExecute)> open_{Platform.ApiTable.ShellExecute, PretendOpen};
-    ApiEntryGuard<decltype(Platform.ApiTable.SendMessage)> broadcast_{Platform.ApiTable.SendMessage, NoBroadcast};
-    ApiEntryGuard<decltype(Platform.ApiTable.CreateFile)> copies_{Platform.ApiTable.CreateFile, NoteTempCopies};
+    const std::wstring savedDir_ = CurrentDirectory();
+    API_GUARD_MEMBER(MessageBox, AnswerBox);
+    API_GUARD_MEMBER(DialogBoxParam, AnswerPromptYes);
+    API_GUARD_MEMBER(CreateProcess, PretendStart);
+    API_GUARD_MEMBER(ShellExecute, RecordShellExecute);
+    API_GUARD_MEMBER(SendMessage, NoBroadcast);
+    API_GUARD_MEMBER(CreateFile, NoteTempCopies);
 };
 
 }  // namespace
@@ -459,9 +405,7 @@ TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
         Installation at;
         ASSERT_TRUE(at.Make(dir_, ++cases_));
         ASSERT_TRUE(Load(at));
-        g_shown.clear();
-        Removal.YesToAllState = -1;
-        g_promptAnswers = 0;
+        ForgetAnswers();
         RunSteps();
         SetCurrentDirectoryW(savedDir_.c_str());
         ReleaseUninstallData();
@@ -477,10 +421,7 @@ TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
         EXPECT_FALSE(g_shown[1].prompt);
         EXPECT_EQ(FormatWith(StandardMessages()[10], at.app + L"\\shared1.dll"), g_shown[1].text);
         EXPECT_EQ(1u, g_tempCopies.size()) << "the self-removal made its copy";
-        for (const std::wstring& copy : g_tempCopies) DeleteFileW(copy.c_str());
-        g_tempCopies.clear();
-        at.SetSharedCount(L"shared.dll", 0);
-        at.SetSharedCount(L"shared1.dll", 0);
+        at.Reset();
     }
 }
 
@@ -526,10 +467,7 @@ TEST_F(FaultInjection, EveryEntryFailingLeavesTheRunWhole) {
 // no self-removal), each with one entry failing on every call: the run ends with exit code 0
 // and the records the failure does not touch are still removed.
 TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
-#ifdef UNINST_NARROW_TABLE
-    GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
-#endif
-    if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
+    if (!WholeRunRefusal().empty()) GTEST_SKIP() << WholeRunRefusal();
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     const char* const failing[] = {"DeleteFile", "RemoveDirectory", "RegOpenKeyEx", "CreateProcess", "SetFileAttributes"};
     const std::vector<Entry> entries = Entries();
@@ -548,10 +486,7 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
 
         entry->install();
         if (entry->resolvesFolders) ForgetProtectedFolders();
-        g = Injection();
-        g.active = true;
-        g.always = true;
-        g.error = entry->errors->front();
+        g = Injection{true, true, entry->errors->front()};
         const int exitCode = RunUninstaller(GetModuleHandleW(nullptr));
         g.active = false;
         entry->restore();
@@ -572,20 +507,16 @@ TEST_F(FaultInjection, SilentWholeRunsEndWithExitCodeZero) {
             EXPECT_FALSE(Exists(at.root + L"\\menu2"));
         if (std::string(name) != "DeleteFile") EXPECT_FALSE(Exists(at.app + L"\\sub\\last.txt"));
     }
-    Session.Quiet = Session.OptionS = 0;
 }
 
 // An interactive run (/X: it keeps the uninstaller, so no copy is started) with its progress
 // dialog: the bar ends full. Each pass reports the record it has just finished counted from 0,
 // so without the final report the bar would stop short of the end.
 TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
-#ifdef UNINST_NARROW_TABLE
-    GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
-#endif
-    if (CommandLineNamesRemoval()) GTEST_SKIP() << "the test's command line holds a /D the run would act on";
+    if (!WholeRunRefusal().empty()) GTEST_SKIP() << WholeRunRefusal();
     API_GUARD(GetModuleFileName, FakeModuleFileName);
-    API_GUARD(MessageBox, AnswerBoxOk);
     API_GUARD(SendMessage, RecordBarPositions);
+    g_boxAnswer = IDOK;
     // The dialogs come from the program's own resources, which this test program lacks.
     HMODULE resources = LoadLibraryExW(BinPath(L"uninst.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, resources);
@@ -598,7 +529,6 @@ TEST_F(FaultInjection, InteractiveWholeRunEndsWithTheBarFull) {
 
     const int exitCode = RunUninstaller(resources);
 
-    Session.OptionX = 0;
     EndWholeRun(resources, at);
     FreeLibrary(resources);
 

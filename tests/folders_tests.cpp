@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "data/path_buffer.h"
 #include "folders/folder_macros.h"
 #include "folders/protected_folders.h"
 #include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "support/api_guard.h"
+#include "support/files_registry.h"
 #include "support/program_test.h"
-#include "support/uninst_runner.h"
 
 namespace {
 
@@ -55,10 +54,7 @@ BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path) {
 
 // The shell as a test wants it: a folder whose real path is listed is replaced by the given
 // text, or fails when that is null; other folders resolve as the system has them.
-struct ShellOverride {
-    std::wstring realPath;
-    const wchar_t* replacement;
-};
+struct ShellOverride { std::wstring realPath; const wchar_t* replacement; };
 std::vector<ShellOverride> g_shellOverrides;
 
 BOOL WINAPI ShellPathOverridden(PCIDLIST_ABSOLUTE items, LPWSTR path) {
@@ -83,11 +79,7 @@ DWORD WINAPI TempPathTooLong(DWORD, LPWSTR) { return MAX_PATH + 5; }
 
 // Registry values as a test wants them: name -> raw data (bytes as stored, maybe without a
 // terminator); a name that is not listed is missing.
-struct FakeValue {
-    const wchar_t* name;
-    std::wstring data;
-    bool terminated;
-};
+struct FakeValue { const wchar_t* name; std::wstring data; bool terminated; };
 std::vector<FakeValue> g_fakeValues;
 
 LSTATUS WINAPI FakeQueryValue(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD cbData) {
@@ -110,16 +102,14 @@ LSTATUS WINAPI FakeQueryValue(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE 
 
 class FolderTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        windows_ = WindowsFolder();
-        ASSERT_FALSE(windows_.empty());
-    }
+    void SetUp() override { ASSERT_FALSE(windows_.empty()); }
     void TearDown() override {
         g_shellOverrides.clear();
         g_fakeValues.clear();
     }
 
-    std::wstring windows_;
+    // The Windows directory as the system names it (without a trailing backslash), and with one.
+    const std::wstring windows_ = WindowsFolder(), w_ = windows_ + L"\\";
 };
 
 // --- resolution ------------------------------------------------------------------------------
@@ -130,10 +120,7 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
     WCHAR system[MAX_PATH];
     ASSERT_NE(0u, GetSystemDirectoryW(system, MAX_PATH));
     const std::wstring quickLaunch = L"\\Microsoft\\Internet Explorer\\Quick Launch";
-    struct Case {
-        DWORD code;
-        std::wstring expected;
-    } cases[] = {
+    struct Case { DWORD code; std::wstring expected; } cases[] = {
         {FOLDER_WINDOWS, windows_},
         {FOLDER_SYSTEM, system},
         {FOLDER_TEMP, temp},
@@ -167,20 +154,15 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
 
 TEST_F(FolderTest, FallbacksWithoutTheShell) {
     API_GUARD(SHGetPathFromIDList, ShellPathFails);
-    const std::wstring w = windows_ + (windows_.back() == L'\\' ? L"" : L"\\");
-    struct Case {
-        DWORD code;
-        std::wstring nt9x;  // NT flag clear
-        std::wstring nt;    // NT flag set
-    } cases[] = {
-        {CSIDL_COMMON_DESKTOPDIRECTORY, w + L"All Users\\Desktop", w + L"Profiles\\All Users\\Desktop"},
-        {CSIDL_COMMON_APPDATA, w + L"All Users\\Application Data", w + L"Profiles\\All Users\\Application Data"},
-        {CSIDL_COMMON_DOCUMENTS, w + L"All Users\\Documents", w + L"Profiles\\All Users\\Documents"},
-        {CSIDL_APPDATA, w + L"Application Data", w + L"Profiles\\Administrator\\Application Data"},
-        {CSIDL_LOCAL_APPDATA, w + L"Application Data",
-         w + L"Profiles\\Administrator\\Local Settings\\Application Data"},
+    struct Case { DWORD code; std::wstring nt9x, nt; } cases[] = {  // with the NT flag clear, and set
+        {CSIDL_COMMON_DESKTOPDIRECTORY, w_ + L"All Users\\Desktop", w_ + L"Profiles\\All Users\\Desktop"},
+        {CSIDL_COMMON_APPDATA, w_ + L"All Users\\Application Data", w_ + L"Profiles\\All Users\\Application Data"},
+        {CSIDL_COMMON_DOCUMENTS, w_ + L"All Users\\Documents", w_ + L"Profiles\\All Users\\Documents"},
+        {CSIDL_APPDATA, w_ + L"Application Data", w_ + L"Profiles\\Administrator\\Application Data"},
+        {CSIDL_LOCAL_APPDATA, w_ + L"Application Data",
+         w_ + L"Profiles\\Administrator\\Local Settings\\Application Data"},
         {CSIDL_PROFILE, windows_, L"c:\\"},
-        {FOLDER_ALL_USERS_PROFILE, w + L"All Users", w + L"Profiles\\All Users"},
+        {FOLDER_ALL_USERS_PROFILE, w_ + L"All Users", w_ + L"Profiles\\All Users"},
         {FOLDER_WINDOWS, windows_, windows_},
         // The parent of a profile that is the Windows directory or a drive root is no profiles root.
         {FOLDER_PROFILES_ROOT, L"<false>", L"<false>"},
@@ -204,13 +186,8 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
     Platform.IsNT = true;
     const std::wstring appData = ShellFolder(CSIDL_APPDATA);
     const std::wstring documents = ShellFolder(CSIDL_COMMON_DOCUMENTS);
-    const std::wstring w = windows_ + (windows_.back() == L'\\' ? L"" : L"\\");
-    struct Case {
-        const wchar_t* appData;    // what the shell gives for the user's application data
-        const wchar_t* documents;  // what it gives for the all-users documents (null: fails)
-        DWORD code;
-        std::wstring expected;
-    } cases[] = {
+    // What the shell gives for the user's application data and for the all-users documents (null: it fails).
+    struct Case { const wchar_t* appData; const wchar_t* documents; DWORD code; std::wstring expected; } cases[] = {
         {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_COMMON_DESKTOPDIRECTORY,
          L"C:\\Documents and Settings\\All Users\\Desktop"},
         {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_COMMON_DOCUMENTS,
@@ -227,13 +204,13 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
         {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_QUICK_LAUNCH,
          L"C:\\Documents and Settings\\Alice\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch"},
         // One backslash: too shallow for a profiles root, but enough for the profile itself.
-        {L"C:\\AppData", nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, w + L"Profiles\\All Users\\Desktop"},
+        {L"C:\\AppData", nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, w_ + L"Profiles\\All Users\\Desktop"},
         {L"C:\\AppData", nullptr, CSIDL_PROFILE, L"C:"},
         {L"C:\\AppData", nullptr, CSIDL_LOCAL_APPDATA, L"C:\\Local Settings\\Application Data"},
-        {L"C:\\AppData", nullptr, FOLDER_ALL_USERS_PROFILE, w + L"Profiles\\All Users"},
+        {L"C:\\AppData", nullptr, FOLDER_ALL_USERS_PROFILE, w_ + L"Profiles\\All Users"},
         // No backslash at all.
         {L"AppData", nullptr, CSIDL_PROFILE, L"c:\\"},
-        {L"AppData", nullptr, CSIDL_LOCAL_APPDATA, w + L"Profiles\\Administrator\\Local Settings\\Application Data"},
+        {L"AppData", nullptr, CSIDL_LOCAL_APPDATA, w_ + L"Profiles\\Administrator\\Local Settings\\Application Data"},
         // The all-users profile is the parent of the all-users documents.
         {nullptr, L"D:\\Documents", FOLDER_ALL_USERS_PROFILE, L"D:\\"},
         {nullptr, L"C:\\Documents and Settings\\All Users\\Documents", FOLDER_ALL_USERS_PROFILE,
@@ -255,11 +232,7 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
 TEST_F(FolderTest, ProgramFilesAndCommonFilesFromTheRegistry) {
     API_GUARD(RegQueryValueEx, FakeQueryValue);
     const std::wstring long259(259, L'p');
-    struct Case {
-        std::vector<FakeValue> values;
-        std::wstring programFiles;
-        std::wstring commonFiles;
-    } cases[] = {
+    struct Case { std::vector<FakeValue> values; std::wstring programFiles; std::wstring commonFiles; } cases[] = {
         {{{L"ProgramFilesDir", L"D:\\Apps", true}, {L"CommonFilesDir", L"D:\\Shared", true}}, L"D:\\Apps",
          L"D:\\Shared"},
         // No "CommonFilesDir": it is taken to lie in Program Files.
@@ -303,11 +276,7 @@ TEST_F(FolderTest, ComposedPathsThatDoNotFitFail) {
     API_GUARD(SHGetPathFromIDList, ShellPathFails);
     Platform.IsNT = false;
     // "\Application Data" adds 17 characters to the Windows directory.
-    struct Case {
-        size_t cchWindows;
-        bool windowsFits;
-        bool appDataFits;
-    } cases[] = {
+    struct Case { size_t cchWindows; bool windowsFits; bool appDataFits; } cases[] = {
         {241, true, true}, {242, true, true}, {243, true, false}, {259, true, false}, {260, false, false},
     };
     for (const Case& c : cases) {
@@ -349,28 +318,24 @@ std::wstring Expand(const std::wstring& text) {
 
 TEST_F(FolderTest, MacroExpansion) {
     SetInstallDir(L"C:\\Apps\\Tool\\");
-    const std::wstring win = WithoutTrailingBackslash(windows_);
     const std::wstring programFiles = WithoutTrailingBackslash(ShellFolder(CSIDL_PROGRAM_FILES));
-    struct Case {
-        std::wstring text;
-        std::wstring expected;
-    } cases[] = {
-        {L"#Windows#\\notepad.exe", win + L"\\notepad.exe"},
-        {L"#windows#\\notepad.exe", win + L"\\notepad.exe"},
-        {L"#WINDOWS#", win},
+    struct Case { std::wstring text; std::wstring expected; } cases[] = {
+        {L"#Windows#\\notepad.exe", windows_ + L"\\notepad.exe"},
+        {L"#windows#\\notepad.exe", windows_ + L"\\notepad.exe"},
+        {L"#WINDOWS#", windows_},
         {L"#Temp#", L"#Temp#"},
         {L"#Foo#", L"#Foo#"},
         {L"a#b", L"a#b"},
         {L"#Windows", L"#Windows"},
-        {L"x#y#z#Windows#", L"x#y#z" + win},
+        {L"x#y#z#Windows#", L"x#y#z" + windows_},
         {L"##Windows#", L"##Windows#"},
         {L"#InstallDir#", L"C:\\Apps\\Tool"},
         {L"#installdir#\\run.exe /x", L"C:\\Apps\\Tool\\run.exe /x"},
         {L"\"#Program Files#\\App\\setup.exe\" /u", L"\"" + programFiles + L"\\App\\setup.exe\" /u"},
         {L"#ProgramFiles#", L"#ProgramFiles#"},
         {L"#Common Files#", L"#Common Files#"},
-        {L"#System##Windows#", WithoutTrailingBackslash(Resolve(FOLDER_SYSTEM)) + win},
-        {L"#Windows# #Windows#", win + L" " + win},
+        {L"#System##Windows#", WithoutTrailingBackslash(Resolve(FOLDER_SYSTEM)) + windows_},
+        {L"#Windows# #Windows#", windows_ + L" " + windows_},
         {L"#Programs#\\V", SystemPath(CSIDL_PROGRAMS) + L"\\V"},
         {L"#commonprograms#", SystemPath(CSIDL_COMMON_PROGRAMS)},
         {L"#StartMenu#", SystemPath(CSIDL_STARTMENU)},
@@ -424,35 +389,33 @@ TEST_F(FolderTest, SmallerCapacityGetsATerminatedPrefix) {
 }
 
 TEST_F(FolderTest, ExpansionNeverLeavesTheWorkBuffer) {
-    const std::wstring win = WithoutTrailingBackslash(windows_);
     const size_t room = kMacroWorkCapacity - 1;  // characters before the terminator
     // Plain text: fits, fits exactly, one too long (the piece that does not fit ends it).
     EXPECT_EQ(room - 1, Expand(std::wstring(room - 1, L'a')).size());
     EXPECT_EQ(room, Expand(std::wstring(room, L'a')).size());
     EXPECT_EQ(0u, Expand(std::wstring(room + 1, L'a')).size());
     // A macro at the end: its expansion fits exactly, or is left out when one too long.
-    std::wstring exact = std::wstring(room - win.size(), L'a') + L"#Windows#";
-    EXPECT_EQ(Utf8(std::wstring(room - win.size(), L'a') + win), Utf8(Expand(exact)));
-    std::wstring over = std::wstring(room - win.size() + 1, L'a') + L"#Windows#";
-    EXPECT_EQ(Utf8(std::wstring(room - win.size() + 1, L'a')), Utf8(Expand(over)));
+    std::wstring exact = std::wstring(room - windows_.size(), L'a') + L"#Windows#";
+    EXPECT_EQ(Utf8(std::wstring(room - windows_.size(), L'a') + windows_), Utf8(Expand(exact)));
+    std::wstring over = std::wstring(room - windows_.size() + 1, L'a') + L"#Windows#";
+    EXPECT_EQ(Utf8(std::wstring(room - windows_.size() + 1, L'a')), Utf8(Expand(over)));
     // Many macros: the output stops after a whole piece, as close to the end as they allow.
     std::wstring many;
-    for (size_t i = 0; i < room / (win.size() + 1) + 2; ++i) many += L"#Windows#;";
+    for (size_t i = 0; i < room / (windows_.size() + 1) + 2; ++i) many += L"#Windows#;";
     std::wstring result = Expand(many);
     EXPECT_LE(result.size(), room);
-    EXPECT_GT(result.size(), room - (win.size() + 1));
-    size_t tail = result.size() % (win.size() + 1);
-    EXPECT_TRUE(tail == 0 || tail == win.size()) << "ends inside a piece: " << tail;
+    EXPECT_GT(result.size(), room - (windows_.size() + 1));
+    size_t tail = result.size() % (windows_.size() + 1);
+    EXPECT_TRUE(tail == 0 || tail == windows_.size()) << "ends inside a piece: " << tail;
 }
 
 TEST_F(FolderTest, TokenExpansionRespectsItsRoom) {
-    const std::wstring win = WithoutTrailingBackslash(windows_);
-    for (size_t room : {win.size() + 2, win.size() + 1, win.size()}) {
+    for (size_t room : {windows_.size() + 2, windows_.size() + 1, windows_.size()}) {
         std::vector<WCHAR> token(room + 1, L'?');
         wcscpy(token.data(), L"#Windows#");
-        bool fits = room > win.size();
+        bool fits = room > windows_.size();
         EXPECT_EQ(fits, ExpandMacroToken(token.data(), room)) << room;
-        EXPECT_EQ(Utf8(fits ? win : L"#Windows#"), Utf8(token.data())) << room;
+        EXPECT_EQ(Utf8(fits ? windows_ : L"#Windows#"), Utf8(token.data())) << room;
         EXPECT_EQ(L'?', token[room]);
     }
     WCHAR unknown[] = L"#Nothing#";
@@ -462,11 +425,7 @@ TEST_F(FolderTest, TokenExpansionRespectsItsRoom) {
 
 TEST(FolderMacroFallback, TextPassesThroughTerminated) {
     const std::wstring text = L"#Windows#\\x";  // 11 characters
-    struct Case {
-        size_t capacity;
-        unsigned result;
-        std::wstring out;
-    } cases[] = {
+    struct Case { size_t capacity; unsigned result; std::wstring out; } cases[] = {
         {20, 11, text}, {12, 11, text}, {11, 11, text.substr(0, 10)}, {4, 4, text.substr(0, 3)}, {1, 1, L""},
     };
     for (const Case& c : cases) {

@@ -7,13 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "data/data_locator.h"
-#include "data/memory_ops.h"
-#include "data/path_buffer.h"
 #include "platform/api_table.h"
 #include "platform/system_library.h"
 #include "run/self_removal.h"
-#include "support/api_guard.h"
+#include "support/member_guard.h"
+#include "support/temp_copy_test.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -30,10 +28,7 @@ TEST(SystemFilePath, NamesTheFileInTheSystemDirectoryOrNothing) {
 
     API_GUARD(GetSystemDirectory, FakeSystemDirectory);
     // "\\regsvr32.exe" is 13 characters: with a directory of 246 the path is 259 and fits.
-    struct Case {
-        std::wstring dir;
-        bool fits;
-    };
+    struct Case { std::wstring dir; bool fits; };
     const Case cases[] = {
         {L"C:\\" + std::wstring(242, L's'), true},   // 245 + 13 = 258
         {L"C:\\" + std::wstring(243, L's'), true},   // 259: fits exactly
@@ -130,35 +125,18 @@ HANDLE WINAPI SwapBeforeReopen(LPCWSTR path, DWORD access, DWORD share, LPSECURI
     return CreateFileW(path, access, share, sa, disposition, attributes, tmpl);
 }
 
-class TempCopy : public ::testing::Test {
+class TempCopy : public TempCopyTest {
 protected:
     void SetUp() override {
-        Paths.WorkPath = workPath_;
-        workPath_[0] = 0;
-        temp_ = dir_.MakeFolder(L"temp");
-        FakeTempFolder = temp_ + L"\\";
-        FakeModulePath = dir_.MakeFolder(L"app") + L"\\uninst.exe";
+        TempCopyTest::SetUp();
         for (size_t i = 0; i < program_.size(); ++i) program_[i] = static_cast<uint8_t>(i * 7);
-        ASSERT_TRUE(WriteFileBytes(FakeModulePath, program_));
-        savedOffset_ = DataOffset();
-        SetDataOffset(6000);
+        PlaceProgram(L"app", program_, 6000);
         g_attempts = Attempts();
     }
-    void TearDown() override {
-        SetDataOffset(savedOffset_);
-        Paths.WorkPath = nullptr;
-        for (int i = 1; i <= 3; ++i) MoveFileExW(Copy(i).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
-    std::wstring Copy(int n) const { return temp_ + L"\\_uins" + std::to_wstring(n) + L".exe"; }
 
-    TempFolder dir_;
-    std::wstring temp_;
-    WCHAR workPath_[MAX_PATH];
     Bytes program_ = Bytes(9000);
-    DWORD savedOffset_ = 0;
-    ApiEntryGuard<decltype(Platform.ApiTable.GetTempPath)> temp_guard_{Platform.ApiTable.GetTempPath, FakeTempPath};
-    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> module_guard_{Platform.ApiTable.GetModuleFileName,
-                                                                               FakeModuleFileName};
+    API_GUARD_MEMBER(GetTempPath, FakeTempPath);
+    API_GUARD_MEMBER(GetModuleFileName, FakeModuleFileName);
 };
 
 TEST_F(TempCopy, NameTakenAfterTheCheckIsNeverOverwritten) {
@@ -199,11 +177,7 @@ TEST_F(TempCopy, CopyChangedBeforeItIsHeldIsNotStarted) {
     changed[5999] ^= 1;
     Bytes longer = same;
     longer.push_back(0);
-    struct Case {
-        const char* name;
-        Bytes swapped;
-        bool started;
-    };
+    struct Case { const char* name; Bytes swapped; bool started; };
     const Case cases[] = {
         {"same bytes", same, true},  // a replacement changes nothing the copy would run
         {"last byte changed", changed, false},
@@ -244,23 +218,6 @@ void ClearMarks(const std::wstring& folder) {
     for (const wchar_t* name : kPlantedNames) DeleteFileW((folder + L"\\" + name + L".loaded").c_str());
 }
 
-// Wine prefers its own DLLs to one beside the program; Windows searches the program's folder
-// first. This sets the native-first order for one DLL name in one program, as Wine reads it
-// from its registry when that program starts (WINEDLLOVERRIDES in the environment of a
-// started program was not honoured on the test machine). Named for this test's programs only.
-class NativeFirst {
-public:
-    NativeFirst(const wchar_t* program, const wchar_t* dll)
-        : key_(std::wstring(L"Software\\Wine\\AppDefaults\\") + program + L"\\DllOverrides"), dll_(dll) {
-        SetText(HKEY_CURRENT_USER, key_, dll, L"native,builtin");
-    }
-    ~NativeFirst() { DeleteValue(HKEY_CURRENT_USER, key_, dll_); }
-
-private:
-    std::wstring key_;
-    const wchar_t* dll_;
-};
-
 TEST(PlantedDlls, NeitherTheProgramNorItsTemporaryCopyLoadsThem) {
     TempFolder dir;
     const std::wstring app = dir.MakeFolder(L"app");
@@ -269,12 +226,19 @@ TEST(PlantedDlls, NeitherTheProgramNorItsTemporaryCopyLoadsThem) {
     ASSERT_TRUE(WriteUninstaller(uninstaller, uninstpack::EncodeStream(StandardData())));
     ASSERT_TRUE(Plant(app));
     ASSERT_TRUE(Plant(temp));
-    // version.dll native-first only for the control: Wine's own user32 imports version.dll, so
-    // in any program of the test machine a planted one would be loaded with user32, before the
-    // program's first instruction (and the planted one, lacking the exports, ends the process).
-    // Windows' user32 has no such import, and the program itself never loads version.dll.
-    NativeFirst uxthemeInProgram(L"uninst.exe", L"uxtheme"), uxthemeInCopy(L"_uins1.exe", L"uxtheme"),
-        uxthemeInControl(L"load_by_name.exe", L"uxtheme"), versionInControl(L"load_by_name.exe", L"version");
+    // Wine prefers its own DLLs to one beside the program; Windows searches the program's folder
+    // first. So each DLL name is put native-first in each program that should find it, as Wine
+    // reads it from its registry when that program starts (WINEDLLOVERRIDES in the environment
+    // of a started program was not honoured on the test machine); for this test's programs only.
+    // version.dll only for the control: Wine's own user32 imports version.dll, so in any program
+    // of the test machine a planted one would be loaded with user32, before the program's first
+    // instruction (and the planted one, lacking the exports, ends the process). Windows' user32
+    // has no such import, and the program itself never loads version.dll.
+    Journal nativeFirst;
+    for (const auto& [program, dll] : {std::pair{L"uninst.exe", L"uxtheme"}, {L"_uins1.exe", L"uxtheme"},
+                                       {L"load_by_name.exe", L"uxtheme"}, {L"load_by_name.exe", L"version"}})
+        nativeFirst.SetText(HKEY_CURRENT_USER, std::wstring(L"Software\\Wine\\AppDefaults\\") + program + L"\\DllOverrides",
+                            dll, L"native,builtin");
     // The copy goes to the temporary folder that the program is told about.
     ScopedEnvironment tmp(L"TMP", temp);
     ScopedEnvironment tempVariable(L"TEMP", temp);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "data/data_locator.h"
@@ -20,13 +21,11 @@
 #include "data/message_table.h"
 #include "data/uninstall_data.h"
 #include "pack/uninst_data.h"
-#include "run/command_line.h"
 #include "run/run_sequence.h"
-#include "run/session.h"
 #include "run/ui_windows.h"
-#include "support/api_guard.h"
-#include "support/process_globals.h"
+#include "support/loader_test.h"
 #include "support/uninst_runner.h"
+#include "support/whole_run.h"
 
 using uninstpack::Bytes;
 
@@ -467,12 +466,8 @@ private:
     void* saved_ = nullptr;
 };
 
-struct LoadBox {
-    HWND owner;
-    std::wstring text;
-    UINT type;
-    bool fileOpen;  // the program file was still open when the box came up
-};
+// fileOpen: the program file was still open when the box came up.
+struct LoadBox { HWND owner; std::wstring text; UINT type; bool fileOpen; };
 std::vector<LoadBox> Boxes;
 
 int WINAPI RecordLoadBox(HWND owner, LPCWSTR text, LPCWSTR, UINT type) {
@@ -582,27 +577,18 @@ std::wstring Formatted(int number) {
     return buffer.data();
 }
 
-struct Tally {
-    uint32_t loaded = 0, outOfMemory = 0, damaged = 0, silent = 0, checkedAgainstReader = 0, failures = 0;
-};
+struct Tally { uint32_t loaded = 0, outOfMemory = 0, damaged = 0, silent = 0, checkedAgainstReader = 0, failures = 0; };
 
-// Each test: a folder for the program file, a fresh ModulePath, the fakes in place. With
-// UNINST_TEST_FUZZ_FILE=1 the inputs are written to that file and read from disk instead.
-class LoaderFuzz : public testing::Test {
+// Each test: a folder for the program file, the fakes in place. With UNINST_TEST_FUZZ_FILE=1
+// the inputs are written to that file and read from disk instead.
+class LoaderFuzz : public LoaderTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void SetUp() override {
-        ASSERT_FALSE(dir_.Path().empty());
-        FakeModulePath = dir_.Join(L"uninst.exe");
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
+        LoaderTest::SetUp();
         if (!onDisk_) {
             ASSERT_TRUE(read_.Active() && seek_.Active() && close_.Active())
                 << "the test program does not import ReadFile, SetFilePointer and CloseHandle from kernel32";
         }
-    }
-    void TearDown() override {
-        ReleaseUninstallData();
-        FreeBlock(&Paths.ModulePath);
     }
 
     // Loads one input and checks everything a load must guarantee; "" when all holds.
@@ -666,12 +652,8 @@ protected:
     }
 
     const bool onDisk_ = EnvNumber("UNINST_TEST_FUZZ_FILE", 0) != 0;
-    TempFolder dir_;
-    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> moduleGuard_{Platform.ApiTable.GetModuleFileName,
-                                                                              FakeModuleFileName};
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> boxGuard_{Platform.ApiTable.MessageBox, RecordLoadBox};
-    ApiEntryGuard<decltype(Platform.ApiTable.CreateFile)> openGuard_{
-        Platform.ApiTable.CreateFile, onDisk_ ? Platform.ApiTable.CreateFile : MemoryCreateFile};
+    API_GUARD_MEMBER(MessageBox, RecordLoadBox);
+    API_GUARD_MEMBER(CreateFile, onDisk_ ? Platform.ApiTable.CreateFile : MemoryCreateFile);
     ImportGuard read_{"ReadFile", MemoryReadFile, &RealReadFile, !onDisk_};
     ImportGuard seek_{"SetFilePointer", MemorySetFilePointer, &RealSetFilePointer, !onDisk_};
     ImportGuard close_{"CloseHandle", MemoryCloseHandle, &RealCloseHandle, !onDisk_};
@@ -707,26 +689,23 @@ TEST_F(LoaderFuzz, EveryInputLoadsOrFailsCleanly) {
 
 // ---- no removal after a failed load ----
 
-// Every table entry through which the run changes the system, counted and failed.
+// Every table entry through which the run changes the system: counted, and refused as the
+// system refuses what it may not do.
 LONG RemovalCalls = 0;
-BOOL WINAPI CountDeleteFile(LPCWSTR) { ++RemovalCalls; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
-BOOL WINAPI CountRemoveDirectory(LPCWSTR) { ++RemovalCalls; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
-BOOL WINAPI CountSetFileAttributes(LPCWSTR, DWORD) { ++RemovalCalls; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
-LONG WINAPI CountRegDeleteKey(HKEY, LPCWSTR) { ++RemovalCalls; return ERROR_ACCESS_DENIED; }
-LONG WINAPI CountRegDeleteValue(HKEY, LPCWSTR) { ++RemovalCalls; return ERROR_ACCESS_DENIED; }
-LONG WINAPI CountRegSetValueEx(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) { ++RemovalCalls; return ERROR_ACCESS_DENIED; }
-BOOL WINAPI CountRemoveFontResource(LPCWSTR) { ++RemovalCalls; return FALSE; }
-BOOL WINAPI CountWriteProfile(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR) { ++RemovalCalls; return FALSE; }
-BOOL WINAPI CountCreateProcess(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
-                               LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
-    ++RemovalCalls;
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
-HINSTANCE WINAPI CountShellExecute(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) {
-    ++RemovalCalls;
-    return reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED);
-}
+template <typename Fn>
+struct Refused;
+template <typename R, typename... A>
+struct Refused<R(WINAPI*)(A...)> {
+    static R WINAPI Call(A...) {
+        ++RemovalCalls;
+        SetLastError(ERROR_ACCESS_DENIED);
+        if constexpr (std::is_same_v<R, LONG>) return ERROR_ACCESS_DENIED;
+        else if constexpr (std::is_same_v<R, HINSTANCE>) return reinterpret_cast<HINSTANCE>(SE_ERR_ACCESSDENIED);
+        else return R{};
+    }
+};
+#define REFUSED(entry) API_GUARD_MEMBER(entry, Refused<decltype(Platform.ApiTable.entry)>::Call)
+
 // The program file opens from memory; any other open (a temporary copy, an in-use probe) is
 // counted and refused.
 HANDLE WINAPI CountCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -738,25 +717,12 @@ HANDLE WINAPI CountCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
     return INVALID_HANDLE_VALUE;
 }
 
-int WINAPI AnswerMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    RecordLoadBox(owner, text, caption, type);
-    return BoxAnswer;
-}
-
 class RunAfterLoad : public LoaderFuzz {
 protected:
     void SetUp() override {
         LoaderFuzz::SetUp();
         if (HasFatalFailure()) return;
-#ifdef UNINST_NARROW_TABLE
-        GTEST_SKIP() << "the run selects the narrow table, which replaces the fakes this test depends on";
-#endif
-        // The run reads this program's own command line; with a /D in it, it would start
-        // removing in earnest.
-        WCHAR parsed[kPathCapacity] = {};
-        ParseCommandLine(GetCommandLineW(), parsed);
-        if (parsed[0] || Session.Quiet) GTEST_SKIP() << "the test's command line holds options the run would act on";
-        FreeBlock(&Paths.ModulePath);  // the run allocates its own path buffers
+        if (!WholeRunRefusal().empty()) GTEST_SKIP() << WholeRunRefusal();
         RemovalCalls = 0;
     }
 
@@ -773,23 +739,17 @@ protected:
     }
 
     Bytes file_;
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> answerGuard_{Platform.ApiTable.MessageBox, AnswerMessageBox};
-    ApiEntryGuard<decltype(Platform.ApiTable.CreateFile)> createGuard_{Platform.ApiTable.CreateFile, CountCreateFile};
-    ApiEntryGuard<decltype(Platform.ApiTable.DeleteFile)> g1_{Platform.ApiTable.DeleteFile, CountDeleteFile};
-    ApiEntryGuard<decltype(Platform.ApiTable.RemoveDirectory)> g2_{Platform.ApiTable.RemoveDirectory,
-                                                                   CountRemoveDirectory};
-    ApiEntryGuard<decltype(Platform.ApiTable.SetFileAttributes)> g4_{Platform.ApiTable.SetFileAttributes,
-                                                                     CountSetFileAttributes};
-    ApiEntryGuard<decltype(Platform.ApiTable.RegDeleteKey)> g6_{Platform.ApiTable.RegDeleteKey, CountRegDeleteKey};
-    ApiEntryGuard<decltype(Platform.ApiTable.RegDeleteValue)> g7_{Platform.ApiTable.RegDeleteValue,
-                                                                  CountRegDeleteValue};
-    ApiEntryGuard<decltype(Platform.ApiTable.RegSetValueEx)> g8_{Platform.ApiTable.RegSetValueEx, CountRegSetValueEx};
-    ApiEntryGuard<decltype(Platform.ApiTable.RemoveFontResource)> g9_{Platform.ApiTable.RemoveFontResource,
-                                                                      CountRemoveFontResource};
-    ApiEntryGuard<decltype(Platform.ApiTable.WritePrivateProfileString)> g10_{
-        Platform.ApiTable.WritePrivateProfileString, CountWriteProfile};
-    ApiEntryGuard<decltype(Platform.ApiTable.CreateProcess)> g11_{Platform.ApiTable.CreateProcess, CountCreateProcess};
-    ApiEntryGuard<decltype(Platform.ApiTable.ShellExecute)> g12_{Platform.ApiTable.ShellExecute, CountShellExecute};
+    API_GUARD_MEMBER(CreateFile, CountCreateFile);
+    REFUSED(DeleteFile);
+    REFUSED(RemoveDirectory);
+    REFUSED(SetFileAttributes);
+    REFUSED(RegDeleteKey);
+    REFUSED(RegDeleteValue);
+    REFUSED(RegSetValueEx);
+    REFUSED(RemoveFontResource);
+    REFUSED(WritePrivateProfileString);
+    REFUSED(CreateProcess);
+    REFUSED(ShellExecute);
 };
 
 TEST_F(RunAfterLoad, AFailedLoadEndsTheRunBeforeAnyRemoval) {
@@ -801,12 +761,12 @@ TEST_F(RunAfterLoad, AFailedLoadEndsTheRunBeforeAnyRemoval) {
         Input in = MakeInput(pool, seed, i);
         if (in.dataOffset != kProgramPartSize || uninstpack::DecodeStream(in.stream).ok) continue;
         const LONG baseline = Heap.LiveBlockCount;
-        BoxAnswer = IDOK;
         EXPECT_EQ(-1, RunOver(in.stream)) << "input " << i;
         EXPECT_EQ(0, RemovalCalls) << "input " << i;
         EXPECT_EQ(1u, Boxes.size()) << "input " << i;
         EXPECT_EQ(baseline, Heap.LiveBlockCount) << "input " << i;
         EXPECT_EQ(nullptr, Data.FileEntries);
+        EXPECT_EQ(nullptr, Paths.ModulePath) << "the run's path buffers were released";
         ++runs;
     }
     EXPECT_EQ(12, runs);
@@ -815,7 +775,6 @@ TEST_F(RunAfterLoad, AFailedLoadEndsTheRunBeforeAnyRemoval) {
     uninstpack::UninstallData d;
     d.messages = StandardMessages();
     d.files = {{u".", u"gone.txt", 0}};
-    BoxAnswer = IDOK;
     EXPECT_EQ(0, RunOver(uninstpack::EncodeStream(d)));
     EXPECT_GT(RemovalCalls, 0);
 }

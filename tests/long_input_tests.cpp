@@ -11,19 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "data/install_records.h"
 #include "data/message_table.h"
 #include "pack/uninst_data.h"
-#include "platform/api_table.h"
 #include "removal/file_pass.h"
 #include "removal/folder_pass.h"
 #include "removal/shortcut_pass.h"
 #include "run/command_line.h"
 #include "run/pre_removal.h"
 #include "run/session.h"
-#include "support/api_guard.h"
 #include "support/loaded_data.h"
-#include "support/process_globals.h"
+#include "support/member_guard.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -72,30 +70,28 @@ const std::wstring kInstallDir = L"C:\\inst\\";  // 8 characters
 
 std::wstring Path(size_t cch, wchar_t fill) { return L"C:\\" + std::wstring(cch - 3, fill); }
 
-class LongPaths : public ::testing::Test {
+// The path buffers between guard units, checked at the end.
+class LongPaths : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void SetUp() override {
-        Paths.InstallDir = installDir_.Buffer();
-        Paths.WorkPath = workPath_.Buffer();
-        Paths.ModulePath = modulePath_.Buffer();
+        Paths.InstallDir = install_.Buffer();
+        Paths.WorkPath = work_.Buffer();
+        Paths.ModulePath = module_.Buffer();
         wcscpy(Paths.InstallDir, kInstallDir.c_str());
         g_calls.clear();
     }
     void TearDown() override {
-        EXPECT_TRUE(installDir_.Intact()) << "InstallDir overrun";
-        EXPECT_TRUE(workPath_.Intact()) << "WorkPath overrun";
-        EXPECT_TRUE(modulePath_.Intact()) << "ModulePath overrun";
+        EXPECT_TRUE(install_.Intact()) << "InstallDir overrun";
+        EXPECT_TRUE(work_.Intact()) << "WorkPath overrun";
+        EXPECT_TRUE(module_.Intact()) << "ModulePath overrun";
         EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
     }
 
-    Guarded installDir_{kPathCapacity}, workPath_{kPathCapacity}, modulePath_{kPathCapacity};
-    ApiEntryGuard<decltype(Platform.ApiTable.DeleteFile)> delete_{Platform.ApiTable.DeleteFile, RecordDeleteFile};
-    ApiEntryGuard<decltype(Platform.ApiTable.RemoveDirectory)> rmdir_{Platform.ApiTable.RemoveDirectory,
-                                                                      RecordRemoveDirectory};
-    ApiEntryGuard<decltype(Platform.ApiTable.GetFileAttributes)> attributes_{Platform.ApiTable.GetFileAttributes,
-                                                                             NothingThere};
-    ApiEntryGuard<decltype(Platform.ApiTable.SetCurrentDirectory)> cd_{Platform.ApiTable.SetCurrentDirectory, StayHere};
+    Guarded install_{kPathCapacity}, work_{kPathCapacity}, module_{kPathCapacity};
+    API_GUARD_MEMBER(DeleteFile, RecordDeleteFile);
+    API_GUARD_MEMBER(RemoveDirectory, RecordRemoveDirectory);
+    API_GUARD_MEMBER(GetFileAttributes, NothingThere);
+    API_GUARD_MEMBER(SetCurrentDirectory, StayHere);
 };
 
 }  // namespace
@@ -105,13 +101,8 @@ TEST_F(LongPaths, EveryPassUsesAComposedPathWholeOrNotAtAll) {
     const size_t lengths[] = {259, 260, 300, 8 + kFileEntryTextLimit - 1};
     for (size_t cch : lengths) {
         SCOPED_TRACE(cch);
-        struct Case {
-            const char* name;
-            std::wstring expected;  // the one call made when the path fits
-            bool shortcut;          // a shortcut record of `folder` and `file`, or a file record
-            std::wstring folder, file;
-            void (*pass)();
-        };
+        // The one call made when the path fits, for a shortcut or a file record of `folder` and `file`.
+        struct Case { const char* name; std::wstring expected; bool shortcut; std::wstring folder, file; void (*pass)(); };
         const std::wstring name(cch - kInstallDir.size(), L'n');
         const std::wstring folder = Path(cch, L'd');
         const std::wstring holder = Path(cch - 6, L'h');  // + "\f.txt"
@@ -137,7 +128,7 @@ TEST_F(LongPaths, EveryPassUsesAComposedPathWholeOrNotAtAll) {
                 EXPECT_EQ(Utf8(expected[i]), Utf8(g_calls[i]));
             for (size_t i = expected.size(); i < g_calls.size(); ++i)
                 ADD_FAILURE() << "a path that does not fit was used: " << Utf8(g_calls[i].substr(0, 40)) << "...";
-            ASSERT_TRUE(workPath_.Intact() && installDir_.Intact());
+            ASSERT_TRUE(work_.Intact() && install_.Intact());
         }
     }
 }
@@ -151,7 +142,8 @@ TEST_F(LongPaths, CommandIsPreparedWholeOrNotAtAll) {
         bool prepared = PreparePreRemovalCommand(text.c_str(), Paths.WorkPath, &command);
         EXPECT_EQ(cch < kPathCapacity, prepared);
         if (prepared) EXPECT_EQ(Utf8(kInstallDir + text), Utf8(command.program));
-        ASSERT_TRUE(workPath_.Intact());
+        else EXPECT_EQ(nullptr, command.program) << "a cut program is never named";
+        ASSERT_TRUE(work_.Intact());
     }
 }
 
@@ -167,7 +159,9 @@ TEST_F(LongPaths, RemovalPathOfAThousandCharactersStaysInWorkPath) {
     EXPECT_EQ(Utf8(fits), Utf8(Paths.WorkPath));
 }
 
-TEST(LongMessage, ElevenHundredCharactersWithAThousandCharacterArgument) {
+using LongMessage = ProgramTest;
+
+TEST_F(LongMessage, ElevenHundredCharactersWithAThousandCharacterArgument) {
     // "%s" at 50: 50 units of text, the argument (1,000), then the rest of the message until
     // the buffer's 1,023 units are full.
     std::wstring text(1100, L't');
@@ -177,7 +171,6 @@ TEST(LongMessage, ElevenHundredCharactersWithAThousandCharacterArgument) {
     Data.MessageTable = entries;
     Guarded buffer(kMessageBufferCch);
     FormatMessageText(buffer.Buffer(), 0, argument.c_str());
-    Data.MessageTable = nullptr;
     EXPECT_TRUE(buffer.Intact());
     const std::wstring whole = text.substr(0, 50) + argument + text.substr(52);
     EXPECT_EQ(Utf8(whole.substr(0, kMessageBufferCch - 1)), Utf8(buffer.Buffer()));

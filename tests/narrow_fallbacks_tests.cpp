@@ -11,15 +11,11 @@
 #include "platform/api_table.h"
 #include "platform/narrow_fallbacks.h"
 #include "support/files_registry.h"
+#include "support/program_test.h"
 
 namespace {
 
 const WCHAR kTestKey[] = L"Software\\UninstTests\\narrow_fallbacks";
-
-std::wstring TestFolder() {
-    std::wstring temp = TempRoot();
-    return temp.empty() ? temp : temp + L"\\narrow_fallbacks_test\\";
-}
 
 std::string Narrow(const std::wstring& wide) {
     char buffer[1024];
@@ -27,31 +23,36 @@ std::string Narrow(const std::wstring& wide) {
     return cb > 0 ? std::string(buffer) : std::string();
 }
 
-class FolderTest : public ::testing::Test {
+// A folder of the test's own, its path ending in a backslash.
+class FolderTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        folder_ = TestFolder();
-        ASSERT_FALSE(folder_.empty());
-        RemoveTree(folder_);
-        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-    }
-    void TearDown() override { RemoveTree(folder_); }
-    std::wstring folder_;
+    void SetUp() override { ASSERT_FALSE(dir_.Path().empty()); }
+    TempFolder dir_;
+    const std::wstring folder_ = dir_.Path() + L"\\";
 };
 
-class RegistryTest : public ::testing::Test {
+// A key of the test's own, open, removed at the end.
+class RegistryTest : public ProgramTest {
 protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+        DeleteTree(HKEY_CURRENT_USER, kTestKey);
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                                                  nullptr, &key_, nullptr));
     }
     void TearDown() override {
         RegCloseKey(key_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+        DeleteTree(HKEY_CURRENT_USER, kTestKey);
     }
     void SetNarrow(const char* name, DWORD type, const void* data, DWORD cb) {
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), cb));
+    }
+    // What the fallback reads of `name` given `cb` bytes of a buffer whose every byte was 0xCC.
+    struct Read { LSTATUS status; DWORD type, cb; BYTE data[600]; };
+    Read Query(const WCHAR* name, DWORD cb) {
+        Read read = {0, 0, cb, {}};
+        memset(read.data, 0xCC, sizeof(read.data));
+        read.status = FallbackRegQueryValueEx(key_, name, nullptr, &read.type, read.data, &read.cb);
+        return read;
     }
     HKEY key_ = nullptr;
 };
@@ -59,10 +60,7 @@ protected:
 // --- conversion helpers ----------------------------------------------------------------------
 
 TEST(ConversionHelpers, WidenIntoCutsAndTerminatesWithinCapacity) {
-    struct Case {
-        int cchDst;
-        const WCHAR* expected;
-    } cases[] = {
+    struct Case { int cchDst; const WCHAR* expected; } cases[] = {
         {16, L"abcde"},  // fits
         {6, L"abcde"},   // fits exactly with the terminator
         {5, L"abcd"},    // one too long: cut, terminated
@@ -82,10 +80,7 @@ TEST(ConversionHelpers, WidenIntoCutsAndTerminatesWithinCapacity) {
 }
 
 TEST(ConversionHelpers, NarrowIntoCutsAndTerminatesWithinCapacity) {
-    struct Case {
-        int cbDst;
-        const char* expected;
-    } cases[] = {{16, "abcde"}, {6, "abcde"}, {5, "abcd"}, {1, ""}};
+    struct Case { int cbDst; const char* expected; } cases[] = {{16, "abcde"}, {6, "abcde"}, {5, "abcd"}, {1, ""}};
     for (const Case& c : cases) {
         char buffer[16];
         memset(buffer, '#', 16);
@@ -109,7 +104,10 @@ TEST(ConversionHelpers, NarrowDupKeepsNullAndCopiesOnlyTheCount) {
 
 // --- the replacement table -------------------------------------------------------------------
 
-TEST(NarrowTable, EntriesFollowThePlatformTable) {
+// The selection is put back at the end of each test.
+using NarrowTable = ProgramTest;
+
+TEST_F(NarrowTable, EntriesFollowThePlatformTable) {
     ApiTable table = Platform.ApiTable;
     InstallNarrowTable(&table);
     // Every entry but MessageBox leaves its wide call: a W import left in place fails on a
@@ -138,7 +136,7 @@ TEST(NarrowTable, EntriesFollowThePlatformTable) {
 }
 
 #ifdef UNINST_NARROW_TABLE
-TEST(NarrowTable, TestBuildSelectsTheNarrowTable) {
+TEST_F(NarrowTable, TestBuildSelectsTheNarrowTable) {
     SelectPlatform();
     EXPECT_FALSE(Platform.WidePlatform);
     EXPECT_EQ(&MessageBoxW, Platform.ApiTable.MessageBox);
@@ -202,29 +200,25 @@ TEST_F(FolderTest, FindFirstDeliversWideNamesAndSizes) {
 
 // --- path getters ----------------------------------------------------------------------------
 
-struct PathGetter {
-    const char* name;
-    DWORD (*wide)(WCHAR* buffer, DWORD cch);
-    DWORD (*fallback)(WCHAR* buffer, DWORD cch);
-    bool returnsSizeNeeded;  // else the capacity, with ERROR_INSUFFICIENT_BUFFER
-};
+// What does not fit gives the size it needs, or else the capacity with ERROR_INSUFFICIENT_BUFFER.
+using Getter = DWORD (*)(WCHAR* buffer, DWORD cch);
+struct PathGetter { const char* name; Getter wide, fallback; bool returnsSizeNeeded; };
 
 // A folder spelled with the steps and dots that the full path folds away.
 const wchar_t kSpelledPath[] = L"C:\\windows\\.\\system32\\..\\Fonts. ";
 
+// The wide call and its fallback with the same arguments, a buffer `b` of `n` units among them.
+#define GETTER(name, arguments, returnsSizeNeeded)                                      \
+    {#name, [](WCHAR* b, DWORD n) -> DWORD { return name##W arguments; },               \
+     [](WCHAR* b, DWORD n) -> DWORD { return Fallback##name arguments; }, returnsSizeNeeded}
+
 const PathGetter kPathGetters[] = {
-    {"GetWindowsDirectory", [](WCHAR* b, DWORD n) -> DWORD { return GetWindowsDirectoryW(b, n); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetWindowsDirectory(b, n); }, true},
-    {"GetSystemDirectory", [](WCHAR* b, DWORD n) -> DWORD { return GetSystemDirectoryW(b, n); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetSystemDirectory(b, n); }, true},
-    {"GetTempPath", [](WCHAR* b, DWORD n) -> DWORD { return GetTempPathW(n, b); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetTempPath(n, b); }, true},
-    {"GetCurrentDirectory", [](WCHAR* b, DWORD n) -> DWORD { return GetCurrentDirectoryW(n, b); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetCurrentDirectory(n, b); }, true},
-    {"GetModuleFileName", [](WCHAR* b, DWORD n) -> DWORD { return GetModuleFileNameW(nullptr, b, n); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetModuleFileName(nullptr, b, n); }, false},
-    {"GetFullPathName", [](WCHAR* b, DWORD n) -> DWORD { return GetFullPathNameW(kSpelledPath, n, b, nullptr); },
-     [](WCHAR* b, DWORD n) -> DWORD { return FallbackGetFullPathName(kSpelledPath, n, b, nullptr); }, true},
+    GETTER(GetWindowsDirectory, (b, n), true),
+    GETTER(GetSystemDirectory, (b, n), true),
+    GETTER(GetTempPath, (n, b), true),
+    GETTER(GetCurrentDirectory, (n, b), true),
+    GETTER(GetModuleFileName, (nullptr, b, n), false),
+    GETTER(GetFullPathName, (kSpelledPath, n, b, nullptr), true),
 };
 
 TEST(PathGetters, FitFitExactlyAndOneTooLong) {
@@ -292,80 +286,59 @@ TEST(ShellPaths, PathFromItemListMatchesTheWideCall) {
 TEST_F(RegistryTest, DwordPassesThroughExactly) {
     DWORD value = 0x12345678;
     SetNarrow("count", REG_DWORD, &value, sizeof(value));
-    DWORD type = 0;
-    BYTE data[8];
-    memset(data, 0xCC, sizeof(data));
-    DWORD cb = 4;
-    EXPECT_EQ(ERROR_SUCCESS, FallbackRegQueryValueEx(key_, L"count", nullptr, &type, data, &cb));
-    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
-    EXPECT_EQ(4u, cb);
-    EXPECT_EQ(0, memcmp(&value, data, 4));
-    EXPECT_EQ(0xCC, data[4]);
+    const Read read = Query(L"count", 4);
+    EXPECT_EQ(ERROR_SUCCESS, read.status);
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), read.type);
+    EXPECT_EQ(4u, read.cb);
+    EXPECT_EQ(0, memcmp(&value, read.data, 4));
+    EXPECT_EQ(0xCC, read.data[4]);
 }
 
 TEST_F(RegistryTest, OtherTypesPassThroughUnconverted) {
     SetNarrow("list", REG_MULTI_SZ, "a\0bc\0", 6);
     const BYTE binary[3] = {1, 0, 2};
     SetNarrow("blob", REG_BINARY, binary, 3);
-    struct Case {
-        const WCHAR* name;
-        DWORD type;
-        const void* bytes;
-        DWORD cb;
-    } cases[] = {{L"list", REG_MULTI_SZ, "a\0bc\0", 6}, {L"blob", REG_BINARY, binary, 3}};
+    struct Case { const WCHAR* name; DWORD type; const void* bytes; DWORD cb; } cases[] = {
+        {L"list", REG_MULTI_SZ, "a\0bc\0", 6}, {L"blob", REG_BINARY, binary, 3}};
     for (const Case& c : cases) {
-        BYTE data[32];
-        DWORD cb = sizeof(data);
-        DWORD type = 0;
-        EXPECT_EQ(ERROR_SUCCESS, FallbackRegQueryValueEx(key_, c.name, nullptr, &type, data, &cb)) << c.type;
-        EXPECT_EQ(c.type, type);
-        ASSERT_EQ(c.cb, cb) << c.type;
-        EXPECT_EQ(0, memcmp(c.bytes, data, cb)) << c.type;
+        const Read read = Query(c.name, 32);
+        EXPECT_EQ(ERROR_SUCCESS, read.status) << c.type;
+        EXPECT_EQ(c.type, read.type);
+        ASSERT_EQ(c.cb, read.cb) << c.type;
+        EXPECT_EQ(0, memcmp(c.bytes, read.data, read.cb)) << c.type;
     }
 }
 
 TEST_F(RegistryTest, TextComesBackWideWithTheWideSize) {
     SetNarrow("text", REG_SZ, "hello", 6);
     SetNarrow("expand", REG_EXPAND_SZ, "%TEMP%\\x", 9);
-    struct Case {
-        const WCHAR* name;
-        DWORD type;
-        const WCHAR* text;
-    } cases[] = {{L"text", REG_SZ, L"hello"}, {L"expand", REG_EXPAND_SZ, L"%TEMP%\\x"}};
+    struct Case { const WCHAR* name; DWORD type; const WCHAR* text; } cases[] = {
+        {L"text", REG_SZ, L"hello"}, {L"expand", REG_EXPAND_SZ, L"%TEMP%\\x"}};
     for (const Case& c : cases) {
-        BYTE data[520];
-        DWORD cb = sizeof(data);
-        DWORD type = 0;
-        EXPECT_EQ(ERROR_SUCCESS, FallbackRegQueryValueEx(key_, c.name, nullptr, &type, data, &cb));
-        EXPECT_EQ(c.type, type);
-        EXPECT_STREQ(c.text, reinterpret_cast<WCHAR*>(data));
-        EXPECT_EQ(2 * wcslen(c.text) + 2, cb);
+        const Read read = Query(c.name, 520);
+        EXPECT_EQ(ERROR_SUCCESS, read.status);
+        EXPECT_EQ(c.type, read.type);
+        EXPECT_STREQ(c.text, reinterpret_cast<const WCHAR*>(read.data));
+        EXPECT_EQ(2 * wcslen(c.text) + 2, read.cb);
     }
 }
 
 TEST_F(RegistryTest, TextBufferFitsFitsExactlyOrReportsTheSizeNeeded) {
     SetNarrow("text", REG_SZ, "abcde", 6);
-    struct Case {
-        DWORD cb;
-        LSTATUS status;
-        DWORD cbAfter;
-    } cases[] = {
+    struct Case { DWORD cb; LSTATUS status; DWORD cbAfter; } cases[] = {
         {520, ERROR_SUCCESS, 12},
         {12, ERROR_SUCCESS, 12},   // exactly "abcde" and its terminator, wide
         {11, ERROR_MORE_DATA, 12},  // one byte short: nothing written, size needed reported
         {2, ERROR_MORE_DATA, 12},
     };
     for (const Case& c : cases) {
-        BYTE data[600];
-        memset(data, 0xCC, sizeof(data));
-        DWORD cb = c.cb;
-        DWORD type = 0;
-        EXPECT_EQ(c.status, FallbackRegQueryValueEx(key_, L"text", nullptr, &type, data, &cb)) << c.cb;
-        EXPECT_EQ(c.cbAfter, cb) << c.cb;
-        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << c.cb;
-        if (c.status == ERROR_SUCCESS) EXPECT_STREQ(L"abcde", reinterpret_cast<WCHAR*>(data));
-        for (DWORD i = c.status == ERROR_SUCCESS ? c.cb : 0; i < sizeof(data); ++i)
-            ASSERT_EQ(0xCC, data[i]) << c.cb << " wrote byte " << i;
+        const Read read = Query(L"text", c.cb);
+        EXPECT_EQ(c.status, read.status) << c.cb;
+        EXPECT_EQ(c.cbAfter, read.cb) << c.cb;
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), read.type) << c.cb;
+        if (c.status == ERROR_SUCCESS) EXPECT_STREQ(L"abcde", reinterpret_cast<const WCHAR*>(read.data));
+        for (DWORD i = c.status == ERROR_SUCCESS ? c.cb : 0; i < sizeof(read.data); ++i)
+            ASSERT_EQ(0xCC, read.data[i]) << c.cb << " wrote byte " << i;
     }
     DWORD cb = 0;
     EXPECT_EQ(ERROR_SUCCESS, FallbackRegQueryValueEx(key_, L"text", nullptr, nullptr, nullptr, &cb));

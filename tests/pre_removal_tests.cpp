@@ -2,49 +2,32 @@
 // command becomes a program and its arguments, what is refused rather than cut, the command
 // line and folder the program is started with, the wait, and how the finish page is opened.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
 
 #include "data/memory_ops.h"
 #include "data/path_buffer.h"
-#include "folders/folder_codes.h"
-#include "folders/resolve_folder.h"
 #include "run/pre_removal.h"
 #include "support/api_guard.h"
-#include "support/process_globals.h"
+#include "support/program_test.h"
 #include "support/record_run.h"
 #include "support/uninst_runner.h"
 
 namespace {
 
-// A folder macro's path as the expansion gives it: no trailing backslash unless a drive root.
-std::wstring MacroFolder(DWORD code) {
-    std::wstring folder = Resolve(code);
-    if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
-    return folder;
-}
-
-class PathBuffers : public ::testing::Test {
+// Every test ends with the blocks it took released and the current directory where it was.
+class PathBuffers : public ProgramTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    void SetUp() override {
-        Paths.InstallDir = installDir_;
-        Paths.WorkPath = workPath_;
-        wcscpy(installDir_, L"C:\\App Dir\\");
-        workPath_[0] = 0;
-        blocks_ = Heap.LiveBlockCount;
-        startDir_ = CurrentDirectory();
-    }
+    void SetUp() override { SetInstallDir(L"C:\\App Dir"); }
     void TearDown() override {
         EXPECT_EQ(blocks_, Heap.LiveBlockCount) << "a block was not released";
         EXPECT_EQ(Utf8(startDir_), Utf8(CurrentDirectory())) << "the current directory changed";
     }
 
-    WCHAR installDir_[MAX_PATH];
-    WCHAR workPath_[MAX_PATH];
-    LONG blocks_ = 0;
-    std::wstring startDir_;
+    const LONG blocks_ = Heap.LiveBlockCount;
+    const std::wstring startDir_ = CurrentDirectory();
 };
 
 // ---- preparing the command ----
@@ -52,8 +35,8 @@ protected:
 using PreRemovalCommandText = PathBuffers;
 
 TEST_F(PreRemovalCommandText, BecomesProgramAndArguments) {
-    const std::wstring programFiles = MacroFolder(FOLDER_PROGRAM_FILES);
-    const std::wstring windows = MacroFolder(FOLDER_WINDOWS);
+    // As the expansion gives them: no trailing backslash.
+    const std::wstring programFiles = ShellFolder(CSIDL_PROGRAM_FILES), windows = WindowsFolder();
     ASSERT_FALSE(programFiles.empty());
     ASSERT_FALSE(windows.empty());
     struct Case {
@@ -88,11 +71,7 @@ TEST_F(PreRemovalCommandText, BecomesProgramAndArguments) {
 TEST_F(PreRemovalCommandText, WhatCannotBeStartedWholeIsRefused) {
     // InstallDir is 11 characters; WorkPath holds 259 with the terminator.
     const std::wstring fill(259 - 11 - 4, L'a');  // with ".exe": exactly 259
-    struct Case {
-        const char* name;
-        std::wstring text;
-        bool prepared;
-    };
+    struct Case { const char* name; std::wstring text; bool prepared; };
     const Case cases[] = {
         {"quoted, no closing quote", L"\"tools\\setup.exe /u", false},
         {"macro, no closing quote", L"\"#Windows#\\x.exe /u", false},
@@ -125,6 +104,7 @@ TEST_F(PreRemovalCommandText, ExpansionWithoutItsBlockIsRefused) {
     EXPECT_FALSE(PreparePreRemovalCommand(L"\"#Windows#\\notepad.exe\" /x", Paths.WorkPath, &command));
     EXPECT_EQ(0, Heap.FailAllocationCountdown) << "the failure was not reached";
     EXPECT_EQ(nullptr, command.block);
+    EXPECT_EQ(nullptr, command.program);
     EXPECT_EQ(std::string(), Utf8(workPath_)) << "taken relative to InstallDir instead";
 }
 
@@ -159,9 +139,7 @@ TEST_F(PreRemovalStart, QuotesTheProgramAndRunsItInItsFolder) {
     TempFolder dir;
     const std::wstring tools = dir.MakeFolder(L"tool dir");
     API_GUARD(CreateProcess, RecordCreateProcess);
-    struct Case {
-        std::wstring program, arguments, commandLine, currentDir;
-    };
+    struct Case { std::wstring program, arguments, commandLine, currentDir; };
     const Case cases[] = {
         {tools + L"\\run me.exe", L"/x \"a b\"", L"\"" + tools + L"\\run me.exe\" /x \"a b\"", tools},
         {tools + L"\\run me.exe", L"", L"\"" + tools + L"\\run me.exe\"", tools},
@@ -190,11 +168,7 @@ TEST_F(PreRemovalStart, CommandLineOrFolderThatWouldNotFitIsNotStarted) {
     const size_t cchArgs = 527 - 2 - 11 - 1;
     // The program's folder is made from a copy of the program in 268 characters.
     const std::wstring longProgram = L"C:\\" + std::wstring(267 - 3 - 4, L'p') + L".exe";
-    struct Case {
-        const char* name;
-        std::wstring program, arguments;
-        bool started;
-    };
+    struct Case { const char* name; std::wstring program, arguments; bool started; };
     const Case cases[] = {
         {"command line fits", program, std::wstring(cchArgs - 1, L'a'), true},
         {"command line fits exactly", program, std::wstring(cchArgs, L'a'), true},
@@ -300,9 +274,7 @@ using FinishPage = PathBuffers;
 TEST_F(FinishPage, WebAddressHasNoWorkingDirectoryAndAFileHasItsFolder) {
     API_GUARD(ShellExecute, RecordShellExecute);
     const std::wstring fits(259 - 5, L'd');
-    struct Case {
-        std::wstring target, directory;
-    };
+    struct Case { std::wstring target, directory; };
     const Case cases[] = {
         {L"http://example.com/a\\b", L"(null)"},
         {L"HtTpS://Example.com/x\\y", L"(null)"},

@@ -10,12 +10,10 @@
 
 #include "data/path_buffer.h"
 #include "folders/protected_folders.h"
-#include "folders/resolve_folder.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 #include "removal/primitives.h"
 #include "support/api_guard.h"
-#include "support/file_errors.h"
 #include "support/program_test.h"
 #include "support/uninst_runner.h"
 
@@ -47,9 +45,20 @@ bool IsReadOnly(const std::wstring& path) {
 
 // --- fakes -----------------------------------------------------------------------------------
 
-DWORD g_injectedError = 0;
+// The three calls the primitives make on a file, each failing with g_error.
+DWORD g_error = 0;
 BOOL WINAPI DeleteFails(LPCWSTR) {
-    SetLastError(g_injectedError);
+    SetLastError(g_error);
+    return FALSE;
+}
+DWORD WINAPI GetAttributesFails(LPCWSTR) {
+    SetLastError(g_error);
+    return INVALID_FILE_ATTRIBUTES;
+}
+int g_attributeWrites = 0;
+BOOL WINAPI SetAttributesFails(LPCWSTR, DWORD) {
+    ++g_attributeWrites;
+    SetLastError(g_error);
     return FALSE;
 }
 
@@ -57,13 +66,6 @@ int g_attributeReads = 0;
 DWORD WINAPI CountingGetAttributes(LPCWSTR path) {
     ++g_attributeReads;
     return GetFileAttributesW(path);
-}
-
-int g_attributeWrites = 0;
-BOOL WINAPI SetAttributesDenied(LPCWSTR, DWORD) {
-    ++g_attributeWrites;
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
 }
 
 
@@ -74,11 +76,7 @@ using PrimitivesTest = ProgramTest;
 // --- paths -----------------------------------------------------------------------------------
 
 TEST(PathForms, StripAndAppendBackslash) {
-    struct Case {
-        const wchar_t* in;
-        const wchar_t* stripped;
-        const wchar_t* appended;
-    } cases[] = {
+    struct Case { const wchar_t* in; const wchar_t* stripped; const wchar_t* appended; } cases[] = {
         {L"C:\\", L"C:\\", L"C:\\"},          {L"C:\\A\\", L"C:\\A", L"C:\\A\\"}, {L"C:\\A", L"C:\\A", L"C:\\A\\"},
         {L"", L"", L""},                      {L"C:", L"C:", L"C:\\"},            {L"\\\\", L"\\\\", L"\\\\"},
         {L"C:\\A\\\\", L"C:\\A\\", L"C:\\A\\\\"},
@@ -96,10 +94,8 @@ TEST(PathForms, StripAndAppendBackslash) {
 
 TEST(PathForms, AppendBackslashIntoAFullBufferIsRefused) {
     // Capacity 8: seven characters and the terminator.
-    struct Case {
-        const wchar_t* in;
-        bool fits;
-    } cases[] = {{L"C:\\abc", true}, {L"C:\\abcd", false}, {L"C:\\abc\\", true}};
+    struct Case { const wchar_t* in; bool fits; } cases[] = {
+        {L"C:\\abc", true}, {L"C:\\abcd", false}, {L"C:\\abc\\", true}};
     for (const Case& c : cases) {
         WCHAR path[9];
         wcscpy(path, c.in);
@@ -112,13 +108,8 @@ TEST(PathForms, AppendBackslashIntoAFullBufferIsRefused) {
 
 TEST(PathForms, BoundedCopyAppendAndJoin) {
     // Capacity 6: five characters and the terminator. Each helper writes all or nothing.
-    struct Case {
-        const wchar_t* start;
-        const wchar_t* text;
-        const wchar_t* copied;    // CopyPath(text), or null when refused
-        const wchar_t* appended;  // AppendPath(start, text), or null when refused
-        const wchar_t* joined;    // JoinPath(start, text), or null when refused
-    } cases[] = {
+    // CopyPath(text), AppendPath(start, text) and JoinPath(start, text), each null when refused.
+    struct Case { const wchar_t *start, *text, *copied, *appended, *joined; } cases[] = {
         {L"ab", L"cd", L"cd", L"abcd", L"ab\\cd"},     // fits
         {L"ab", L"cde", L"cde", L"abcde", nullptr},    // appended fits exactly, joined one too long
         {L"ab", L"cdef", L"cdef", nullptr, nullptr},   // one too long
@@ -175,11 +166,37 @@ TEST_F(PrimitivesTest, RemoveDirRemovesOnlyEmptyFolders) {
 
 // --- results ---------------------------------------------------------------------------------
 
-TEST_F(PrimitivesTest, ErrorMapping) {
-    API_GUARD(DeleteFile, DeleteFails);
-    for (const ErrorMapping& c : kFileErrors) {
-        g_injectedError = c.error;
-        EXPECT_EQ(c.result, RemoveFile(L"C:\\any.txt")) << "error " << c.error;
+// What a primitive tells the passes when its system call fails, the same whichever call failed:
+// the file is gone (nothing left to do), it may not be changed by us, or anything else, a file
+// in use among them (in use is not forbidden).
+TEST_F(PrimitivesTest, AFailedCallMeansGoneDeniedOrOther) {
+    TempFolder dir;
+    const std::wstring file = dir.Join(L"file.txt");
+    ASSERT_TRUE(MakeFile(file));
+    const struct { FileResult result; std::vector<DWORD> errors; } outcomes[] = {
+        // Already removed, its folder or share gone, or a name that cannot exist.
+        {FileNotFound, {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_BAD_NETPATH, ERROR_FILENAME_EXCED_RANGE}},
+        // No rights, a region another program locked, a share or drive that refuses the change.
+        {FileAccessDenied, {ERROR_ACCESS_DENIED, ERROR_LOCK_VIOLATION, ERROR_NETWORK_ACCESS_DENIED, ERROR_DRIVE_LOCKED}},
+        // Open in another program, and whatever the primitives do not name.
+        {FileOtherError, {ERROR_SHARING_VIOLATION, ERROR_WRITE_PROTECT, ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER, 0}},
+    };
+    for (const auto& outcome : outcomes) {
+        for (DWORD error : outcome.errors) {
+            SCOPED_TRACE(testing::Message() << "error " << error);
+            g_error = error;
+            {
+                API_GUARD(DeleteFile, DeleteFails);
+                EXPECT_EQ(outcome.result, RemoveFile(file.c_str()));
+            }
+            {
+                API_GUARD(SetFileAttributes, SetAttributesFails);
+                EXPECT_EQ(outcome.result, SetFileMode(file.c_str(), 4));
+            }
+            API_GUARD(GetFileAttributes, GetAttributesFails);
+            EXPECT_EQ(outcome.result, CheckAccess(file.c_str(), 2));
+            EXPECT_EQ(outcome.result, SetFileMode(file.c_str(), 2));
+        }
     }
 }
 
@@ -191,11 +208,7 @@ TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
     ASSERT_TRUE(MakeFile(plain));
     ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_READONLY));
-    struct Case {
-        std::wstring path;
-        int mode;
-        FileResult result;
-    } cases[] = {
+    struct Case { std::wstring path; int mode; FileResult result; } cases[] = {
         {plain, 2, FileOk},
         {plain, 0, FileOk},
         {readOnly, 2, FileAccessDenied},
@@ -229,10 +242,6 @@ TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
     EXPECT_EQ(FileOk, SetFileMode(readOnly.c_str(), 2));
     EXPECT_FALSE(IsReadOnly(readOnly));
     EXPECT_EQ(FileNotFound, SetFileMode(dir.Join(L"missing.txt").c_str(), 2));
-    {
-        API_GUARD(SetFileAttributes, SetAttributesDenied);
-        EXPECT_EQ(FileAccessDenied, SetFileMode(plain.c_str(), 4));
-    }
     SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -419,7 +428,8 @@ TEST_F(PrimitivesTest, IsFileLocked) {
     EXPECT_TRUE(IsReadOnly(heldReadOnly));
 
     // A read-only file that cannot be made writable counts as locked, and nothing is restored.
-    API_GUARD(SetFileAttributes, SetAttributesDenied);
+    API_GUARD(SetFileAttributes, SetAttributesFails);
+    g_error = ERROR_ACCESS_DENIED;
     g_attributeWrites = 0;
     EXPECT_TRUE(IsFileLocked(readOnly.c_str()));
     EXPECT_EQ(1, g_attributeWrites);

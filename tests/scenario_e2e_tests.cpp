@@ -50,6 +50,8 @@ void MakeSystemKeys() {
 
 const wchar_t kNotesShared[] = L"hnspell.dll";      // shared, counted once: asked about
 const wchar_t kNotesUncounted[] = L"hnlegacy.ocx";  // shared, never counted: asked about
+const wchar_t* const kPlugins[] = {L"calendar", L"charts",  L"clipper", L"export", L"ink",
+                                   L"markdown", L"outline", L"search",  L"spell",  L"tables"};
 
 void LayNotes(Installer& in, const ShellFolders& shell) {
     in.Folder(L"");
@@ -58,10 +60,8 @@ void LayNotes(Installer& in, const ShellFolders& shell) {
     in.File(L"", L"license.txt", 5000, FILE_ATTRIBUTE_READONLY);
     in.Folder(L"bin");
     for (int i = 0; i < 20; ++i) in.File(L"bin", L"hn" + std::to_wstring(10 + i) + L".dll", 2000 + i * 37);
-    const wchar_t* plugins[] = {L"calendar", L"charts", L"clipper", L"export", L"ink",
-                                L"markdown", L"outline", L"search", L"spell", L"tables"};
     in.Folder(L"plugins");
-    for (const wchar_t* plugin : plugins) {
+    for (const wchar_t* plugin : kPlugins) {
         std::wstring dir = std::wstring(L"plugins\\") + plugin;
         in.Folder(dir);
         in.File(dir, L"plugin.dll", 1500);
@@ -120,15 +120,14 @@ void LayNotes(Installer& in, const ShellFolders& shell) {
     in.SetText(kHKCR, L"HarborNotes.Document\\shell\\open\\command", L"", L"\"" + exe + L"\" \"%1\"");
     in.SetText(kHKCR, L"HarborNotes.Document\\shell\\print\\command", L"", L"\"" + exe + L"\" /p \"%1\"");
     in.KeyRecord(kHKCR, L"HarborNotes.Document");
-    for (const wchar_t* plugin : plugins) {
+    for (const wchar_t* plugin : kPlugins) {
         std::wstring progId = std::wstring(L"HarborNotes.Plugin.") + plugin;
         in.SetText(kHKCR, progId, L"", plugin);
         in.SetText(kHKCR, progId + L"\\CurVer", L"", progId + L".1");
         in.KeyRecord(kHKCR, progId);
     }
-    for (const wchar_t* plugin : plugins) {
+    for (const wchar_t* plugin : kPlugins)
         in.SetNumber(kHKLM, std::wstring(L"Software\\Harbor Notes\\Plugins\\") + plugin, L"Enabled", 1);
-    }
     in.SetText(kHKLM, L"Software\\Harbor Notes", L"InstallDir", in.InstallDir());
     in.KeyRecord(kHKLM, L"Software\\Harbor Notes");
     std::wstring uninstallEntry = std::wstring(kUninstallKey) + L"\\Harbor Notes";
@@ -200,8 +199,7 @@ void RemoveLeftovers(const ShellFolders& shell) {
     }
     for (const wchar_t* key : {L".hnote", L".hnt", L".hntx", L"HarborNotes.Document"})
         RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
-    for (const wchar_t* plugin : {L"calendar", L"charts", L"clipper", L"export", L"ink", L"markdown", L"outline",
-                                  L"search", L"spell", L"tables"})
+    for (const wchar_t* plugin : kPlugins)
         RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"HarborNotes.Plugin.") + plugin).c_str());
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Harbor Notes Tray");
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Harbor Sync");
@@ -447,14 +445,11 @@ TEST_F(RemovalScenario, DisguisedWindowsFoldersAndKeysStayTheProductsGo) {
     const std::wstring env = L"System\\CurrentControlSet\\Control\\Session Manager\\Environment";
     const std::wstring winlogon = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
     const std::wstring eventLog = L"System\\CurrentControlSet\\Services\\Eventlog\\Application";
-    for (const auto& value : {std::make_pair(kHKLM, env + L"|PATH"), std::make_pair(kHKLM, env + L"|ComSpec"),
-                              std::make_pair(kHKLM, winlogon + L"|Shell"), std::make_pair(kHKCU, std::wstring(L"Environment|TEMP"))}) {
-        std::wstring key = value.second.substr(0, value.second.find(L'|')), name = value.second.substr(key.size() + 1);
-        WCHAR data[2048];
-        DWORD cb = sizeof(data);
-        ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(RootKey(value.first), key.c_str(), name.c_str(),
-                                              RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, data, &cb));
-        in.SetText(value.first, key, name, data);
+    for (const auto& [root, key, name] : {std::tuple{kHKLM, env, L"PATH"}, {kHKLM, env, L"ComSpec"},
+                                          {kHKLM, winlogon, L"Shell"}, {kHKCU, std::wstring(L"Environment"), L"TEMP"}}) {
+        const std::wstring data = ReadText(RootKey(root), key, name);
+        ASSERT_NE(L"", data) << Utf8(key) << " " << Utf8(name);
+        in.SetText(root, key, name, data);
     }
     in.SetText(kHKCU, L"Software\\Classes\\exefile\\shell\\open\\command", L"", L"\"%1\" %*");
     in.SetText(kHKCR, L"Directory\\shell\\GuardScenarioOpen\\command", L"", L"guard.exe \"%1\"");

@@ -9,13 +9,11 @@
 
 #include "data/data_locator.h"
 #include "data/memory_ops.h"
-#include "data/path_buffer.h"
-#include "folders/folder_codes.h"
 #include "folders/resolve_folder.h"
 #include "run/self_removal.h"
 #include "support/api_guard.h"
-#include "support/process_globals.h"
 #include "support/record_run.h"
+#include "support/temp_copy_test.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Bytes;
@@ -26,64 +24,6 @@ Bytes Pattern(size_t cb) {
     Bytes bytes(cb);
     for (size_t i = 0; i < cb; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
     return bytes;
-}
-
-// ---- deletion at restart as Wine keeps it: PendingFileRenameOperations, pairs of
-// "\??\source" and the new name, empty for a deletion ----
-
-const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-
-std::vector<std::wstring> PendingStrings() {
-    std::vector<std::wstring> strings;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) return strings;
-    DWORD type = 0, cb = 0;
-    if (RegQueryValueExW(key, kPendingValue, NULL, &type, NULL, &cb) == ERROR_SUCCESS && cb >= 2) {
-        std::wstring data(cb / 2, L'\0');
-        if (RegQueryValueExW(key, kPendingValue, NULL, &type, reinterpret_cast<BYTE*>(&data[0]), &cb) ==
-            ERROR_SUCCESS) {
-            data.resize(cb / 2);
-            // Drop the list's own final terminator, keep the empty names of deletions.
-            if (!data.empty() && data.back() == L'\0') data.pop_back();
-            size_t start = 0;
-            for (size_t nul; (nul = data.find(L'\0', start)) != std::wstring::npos; start = nul + 1)
-                strings.push_back(data.substr(start, nul - start));
-        }
-    }
-    RegCloseKey(key);
-    return strings;
-}
-
-bool SameSource(const std::wstring& entry, const std::wstring& path) {
-    return _wcsicmp(entry.c_str(), (L"\\??\\" + path).c_str()) == 0;
-}
-
-bool ScheduledForDeletion(const std::wstring& path) {
-    std::vector<std::wstring> s = PendingStrings();
-    for (size_t i = 0; i + 1 < s.size(); i += 2)
-        if (SameSource(s[i], path) && s[i + 1].empty()) return true;
-    return false;
-}
-
-// Takes the test's own entries out again, so the prefix does not collect them.
-void Unschedule(const std::wstring& path) {
-    std::vector<std::wstring> s = PendingStrings();
-    std::wstring kept;
-    for (size_t i = 0; i + 1 < s.size(); i += 2) {
-        if (SameSource(s[i], path)) continue;
-        kept += s[i] + L'\0' + s[i + 1] + L'\0';
-    }
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    if (kept.empty()) {
-        RegDeleteValueW(key, kPendingValue);
-    } else {
-        kept += L'\0';
-        RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
-                       static_cast<DWORD>(kept.size() * 2));
-    }
-    RegCloseKey(key);
 }
 
 // ---- fakes for the in-process tests ----
@@ -97,43 +37,20 @@ HANDLE WINAPI RefuseCreateFile(LPCWSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES
     return INVALID_HANDLE_VALUE;
 }
 
-class SelfRemoval : public ::testing::Test {
+class SelfRemoval : public TempCopyTest {
 protected:
-    ProcessGlobalsGuard globals_;
     void SetUp() override {
-        Paths.InstallDir = installDir_;
-        Paths.WorkPath = workPath_;
-        installDir_[0] = 0;
-        workPath_[0] = 0;
-        OSVERSIONINFOA version = {};
-        version.dwOSVersionInfoSize = sizeof(version);
-        Platform.IsNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-        ASSERT_TRUE(Platform.IsNT) << "the test platform reports the NT family";
-        blocks_ = Heap.LiveBlockCount;
-        temp_ = dir_.MakeFolder(L"temp");
-        FakeTempFolder = temp_ + L"\\";
-        LastShellOpen = ShellOpen();
+        TempCopyTest::SetUp();
         g_createCalls = 0;
     }
-    void TearDown() override {
-        for (int i = 1; i <= 4; ++i) Unschedule(TempCopy(i));
-        EXPECT_EQ(blocks_, Heap.LiveBlockCount) << "a block was not released";
-    }
-    std::wstring TempCopy(int n) const { return temp_ + L"\\_uins" + std::to_wstring(n) + L".exe"; }
-
-    TempFolder dir_;
-    std::wstring temp_;
-    WCHAR installDir_[MAX_PATH];
-    WCHAR workPath_[MAX_PATH];
-    LONG blocks_ = 0;
 };
 
 // ---- the temporary copy's name ----
 
 TEST_F(SelfRemoval, TempCopyTakesTheFirstFreeNumber) {
     API_GUARD(GetTempPath, FakeTempPath);
-    ASSERT_TRUE(WriteFileBytes(TempCopy(1), Bytes(3, 1)));
-    ASSERT_TRUE(WriteFileBytes(TempCopy(2), Bytes(3, 2)));
+    ASSERT_TRUE(WriteFileBytes(Copy(1), Bytes(3, 1)));
+    ASSERT_TRUE(WriteFileBytes(Copy(2), Bytes(3, 2)));
     for (const std::wstring& reported : {temp_ + L"\\", temp_}) {
         SCOPED_TRACE(Utf8(reported));
         FakeTempFolder = reported;
@@ -141,9 +58,9 @@ TEST_F(SelfRemoval, TempCopyTakesTheFirstFreeNumber) {
         HANDLE file = CreateTempCopyFile(buffer, L"_uins%d.exe");
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
         CloseHandle(file);
-        EXPECT_EQ(Utf8(TempCopy(3)), Utf8(buffer));
-        EXPECT_EQ(3u, ReadFileBytes(TempCopy(1)).size()) << "an existing copy was overwritten";
-        ASSERT_TRUE(dir_.Remove(TempCopy(3)));
+        EXPECT_EQ(Utf8(Copy(3)), Utf8(buffer));
+        EXPECT_EQ(3u, ReadFileBytes(Copy(1)).size()) << "an existing copy was overwritten";
+        ASSERT_TRUE(dir_.Remove(Copy(3)));
     }
 }
 
@@ -154,13 +71,10 @@ TEST_F(SelfRemoval, TempCopyTriesAtMost998NamesAndNeverACutOne) {
     WCHAR buffer[MAX_PATH];
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateTempCopyFile(buffer, L"_uins%d.exe"));
     EXPECT_EQ(998, g_createCalls);
-    EXPECT_EQ(Utf8(TempCopy(998)), Utf8(g_lastCreated));
+    EXPECT_EQ(Utf8(Copy(998)), Utf8(g_lastCreated));
 
     // "_uins1.exe" is 10 characters and "_uins10.exe" 11; the path buffer holds 259.
-    struct Case {
-        size_t cchTemp;
-        int creates;
-    };
+    struct Case { size_t cchTemp; int creates; };
     for (const Case& c : {Case{249, 9}, Case{250, 0}}) {
         SCOPED_TRACE(c.cchTemp);
         FakeTempFolder = L"C:\\" + std::wstring(c.cchTemp - 4, L't') + L"\\";
@@ -179,11 +93,7 @@ TEST_F(SelfRemoval, TempCopyNameFillsItsBufferOrIsRefused) {
     FakeTempFolder = temp_ + L"\\";
     // The name buffer holds 31 characters and the terminator; the number of a refused name
     // is never tried with a longer one.
-    struct Case {
-        std::wstring pattern;
-        int creates;
-        std::wstring lastName;
-    } cases[] = {
+    struct Case { std::wstring pattern; int creates; std::wstring lastName; } cases[] = {
         {std::wstring(28, L'n') + L"%d", 998, std::wstring(28, L'n') + L"998"},
         {std::wstring(29, L'n') + L"%d", 99, std::wstring(29, L'n') + L"99"},
         {std::wstring(30, L'n') + L"%d", 9, std::wstring(30, L'n') + L"9"},
@@ -207,27 +117,24 @@ class StartCopy : public SelfRemoval {
 protected:
     void SetUp() override {
         SelfRemoval::SetUp();
-        FakeModulePath = dir_.MakeFolder(L"my app") + L"\\uninst.exe";
-        program_ = Pattern(5000);
-        ASSERT_TRUE(WriteFileBytes(FakeModulePath, program_));
-        SetDataOffset(3000);
+        PlaceProgram(L"my app", program_, 3000);
     }
-    Bytes program_;
+    const Bytes program_ = Pattern(5000);
 };
 
 TEST_F(StartCopy, CopyHoldsTheProgramPartAndIsStartedWithTheQuotedPath) {
     API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
-    ASSERT_TRUE(WriteFileBytes(TempCopy(1), Bytes(3, 1)));
-    ASSERT_TRUE(WriteFileBytes(TempCopy(2), Bytes(3, 2)));
+    ASSERT_TRUE(WriteFileBytes(Copy(1), Bytes(3, 1)));
+    ASSERT_TRUE(WriteFileBytes(Copy(2), Bytes(3, 2)));
 
     EXPECT_TRUE(StartSelfRemoval());
-    EXPECT_EQ(Bytes(program_.begin(), program_.begin() + 3000), ReadFileBytes(TempCopy(3)));
-    EXPECT_TRUE(ScheduledForDeletion(TempCopy(3)));
+    EXPECT_EQ(Bytes(program_.begin(), program_.begin() + 3000), ReadFileBytes(Copy(3)));
+    EXPECT_TRUE(ScheduledForDeletion(Copy(3)));
     ASSERT_EQ(1, LastShellOpen.calls);
     EXPECT_EQ("open", Utf8(LastShellOpen.operation));
-    EXPECT_EQ(Utf8(TempCopy(3)), Utf8(LastShellOpen.file));
+    EXPECT_EQ(Utf8(Copy(3)), Utf8(LastShellOpen.file));
     EXPECT_EQ(Utf8(L"/D\"" + FakeModulePath + L"\""), Utf8(LastShellOpen.parameters));
     EXPECT_EQ("(null)", Utf8(LastShellOpen.directory));
     EXPECT_EQ(SW_HIDE, LastShellOpen.show);
@@ -237,12 +144,7 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
     API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(GetModuleFileName, FakeModuleFileName);
     API_GUARD(ShellExecute, RecordShellExecute);
-    struct Case {
-        const char* name;
-        DWORD offset;
-        LONG failingAllocation;
-        bool ownFileThere;
-    };
+    struct Case { const char* name; DWORD offset; LONG failingAllocation; bool ownFileThere; };
     const Case cases[] = {
         {"program part longer than the file", 5001, 0, true},
         {"no block for the bytes", 3000, 1, true},
@@ -259,8 +161,8 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
         LastShellOpen = ShellOpen();
         EXPECT_FALSE(StartSelfRemoval());
         EXPECT_EQ(0, LastShellOpen.calls) << "a partial program was started";
-        EXPECT_TRUE(Exists(TempCopy(n)));
-        EXPECT_TRUE(ScheduledForDeletion(TempCopy(n)));
+        EXPECT_TRUE(Exists(Copy(n)));
+        EXPECT_TRUE(ScheduledForDeletion(Copy(n)));
     }
 }
 
@@ -273,7 +175,7 @@ TEST_F(StartCopy, NoFreeNameMeansNoCopy) {
     EXPECT_FALSE(StartSelfRemoval());
     EXPECT_EQ(998, g_createCalls);
     EXPECT_EQ(0, LastShellOpen.calls);
-    EXPECT_FALSE(ScheduledForDeletion(TempCopy(998)));
+    EXPECT_FALSE(ScheduledForDeletion(Copy(998)));
 }
 
 // ---- WININIT.INI on systems without MoveFileEx ----
@@ -386,22 +288,18 @@ std::vector<std::wstring> TempCopies(const std::wstring& folder) {
 // and the finish page, and a temp folder of its own that the uninstaller inherits as TMP.
 class UninstallerRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        install_ = dir_.MakeFolder(L"my app");
-        tools_ = dir_.MakeFolder(L"tool dir");
-        exe_ = install_ + L"\\uninst.exe";
-        suffix_ = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_) + L".exe";
-    }
     void TearDown() override {
         for (const std::wstring& copy : TempCopies(temp_)) Unschedule(temp_ + L"\\" + copy);
     }
 
     TempFolder dir_;
-    std::wstring install_, tools_, temp_ = dir_.MakeFolder(L"temp"), exe_, suffix_;
+    const std::wstring install_ = dir_.MakeFolder(L"my app"), tools_ = dir_.MakeFolder(L"tool dir"),
+                       temp_ = dir_.MakeFolder(L"temp"), exe_ = install_ + L"\\uninst.exe";
+    // Names of the test's commands, unique to the test.
+    const std::wstring suffix_ = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_) + L".exe";
     ScopedEnvironment tmp_{L"TMP", temp_}, tempVariable_{L"TEMP", temp_};
-    static int serial_;
+    static inline int serial_ = 0;
 };
-int UninstallerRun::serial_ = 0;
 
 TEST_F(UninstallerRun, QuietRunRunsTheCommandOpensThePageAndRemovesItself) {
     RecordedRun command, page;
@@ -447,10 +345,7 @@ TEST_F(UninstallerRun, QuietRunRunsTheCommandOpensThePageAndRemovesItself) {
 }
 
 TEST_F(UninstallerRun, OptionsSAndXKeepTheUninstaller) {
-    struct Case {
-        const wchar_t* options;
-        bool command;
-    };
+    struct Case { const wchar_t* options; bool command; };
     const Case cases[] = {{L"/S", true}, {L"/X", false}, {L"/S /X", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.options));

@@ -72,10 +72,7 @@ TEST(DamagedData, ShowsMessage8WithOwnPathAndEndsWithMinusOne) {
     Bytes settings = SettingsChunk();
     ASSERT_GT(settings.size(), kChunkHeaderSize + 4);
 
-    struct Case {
-        const char* name;
-        Bytes stream;
-    };
+    struct Case { const char* name; Bytes stream; };
     const Case cases[] = {
         {"end chunk missing", FirstBytes(whole, whole.size() - kChunkHeaderSize)},
         {"cut inside the run-settings payload", Cat({MessagesChunk(), FirstBytes(settings, settings.size() - 4)})},
@@ -178,13 +175,12 @@ TEST(RunLog, NamesWhatBecameOfEachRecord) {
     const std::wstring app = dir.MakeFolder(L"App"), shared = app + L"\\shared.dll";
     const std::wstring log = dir.MakeFolder(L"log folder") + L"\\run log.txt";
     const std::wstring key = L"Software\\uninst-log-test-" + std::to_wstring(GetCurrentProcessId());
-    const std::wstring sharedDlls = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-    const DWORD count = 2;
     ASSERT_TRUE(WriteFileBytes(shared, Bytes(8, 'x')) && WriteFileBytes(app + L"\\user.txt", Bytes(8, 'x')));
     ASSERT_TRUE(WriteFileBytes(log, Bytes{'o', 'l', 'd', '\r', '\n'}));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"v", REG_DWORD, &count, 4));
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegSetKeyValueW(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), shared.c_str(), REG_DWORD, &count, 4));
+    Journal made;
+    made.SetNumber(HKEY_CURRENT_USER, key, L"v", 2);
+    SharedCount count(shared);
+    ASSERT_TRUE(count.Set(2));
     uninstpack::UninstallData data = StandardData();
     data.files = {{Utf16(app), u"", 0}, {Utf16(app), u"shared.dll", kFileShared}, {Utf16(app), u"gone.txt", 0},
                   {u"#Nowhere#", u"stray.txt", 0}};
@@ -193,8 +189,8 @@ TEST(RunLog, NamesWhatBecameOfEachRecord) {
     ASSERT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(data)));
 
     EXPECT_EQ(0u, RunProgram(exe, L"/S /L \"" + log + L"\""));
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), shared.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+    EXPECT_EQ(std::optional<DWORD>(1), count.Get()) << "the count the log gives";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key)) << "the key the log gives as removed";
     Bytes bytes = ReadFileBytes(log);
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_EQ(0u, text.find("old\r\n")) << text;

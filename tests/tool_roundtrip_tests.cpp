@@ -12,16 +12,12 @@
 #include "tools/uninstpack/harvest.h"
 #include "data/data_locator.h"
 #include "data/install_records.h"
-#include "data/memory_ops.h"
 #include "data/message_table.h"
-#include "data/path_buffer.h"
 #include "data/uninstall_data.h"
 #include "run/run_sequence.h"
-#include "run/ui_windows.h"
 #include "tools/uninstpack/manifest.h"
 #include "pack/uninst_data.h"
-#include "support/api_guard.h"
-#include "support/process_globals.h"
+#include "support/loader_test.h"
 #include "support/uninst_runner.h"
 
 using uninstpack::Json;
@@ -150,23 +146,8 @@ std::string AtTheLimits(size_t fileExtra = 0, size_t shortcutExtra = 0, size_t r
 
 // ---- The test bench ------------------------------------------------------------------------
 
-class ToolRoundTrip : public testing::Test {
+class ToolRoundTrip : public LoaderTest {
 protected:
-    ProcessGlobalsGuard globals_;
-    void SetUp() override {
-        ASSERT_FALSE(dir_.Path().empty());
-        exe_ = dir_.Join(L"uninst.exe");
-        FakeModulePath = exe_;
-        ShownBoxes.clear();
-        ASSERT_TRUE(AllocZeroed(kPathCapacity * sizeof(WCHAR), &Paths.ModulePath));
-        baseline_ = Heap.LiveBlockCount;
-    }
-    void TearDown() override {
-        ReleaseUninstallData();
-        EXPECT_EQ(baseline_, Heap.LiveBlockCount) << "blocks left after ReleaseUninstallData";
-        FreeBlock(&Paths.ModulePath);
-    }
-
     // Writes the manifest, runs the tool's build with the real uninst.exe as the stub, and
     // returns the tool's exit code; its messages land in out_ and err_.
     int Build(const std::string& manifestText) {
@@ -174,12 +155,12 @@ protected:
         EXPECT_TRUE(WriteFileBytes(manifest, uninstpack::Bytes(manifestText.begin(), manifestText.end())));
         out_.str("");
         err_.str("");
-        return uninstpack::RunBuild(Utf8(manifest), Utf8(BinPath(L"uninst.exe")), Utf8(exe_), out_, err_);
+        return uninstpack::RunBuild(Utf8(manifest), Utf8(BinPath(L"uninst.exe")), Utf8(program_), out_, err_);
     }
 
     // Loads the built file as the program loads its own file.
     bool Load() {
-        const uninstpack::Bytes built = ReadFileBytes(exe_);
+        const uninstpack::Bytes built = ReadFileBytes(program_);
         const uninstpack::Bytes stub = UninstallerProgram();
         EXPECT_EQ(uninstpack::GetDataOffset(built), std::optional<uint32_t>(static_cast<uint32_t>(stub.size())))
             << "the data must start right after the program part";
@@ -244,22 +225,13 @@ protected:
         }
     }
 
-    TempFolder dir_;
-    std::wstring exe_;
     std::ostringstream out_, err_;
-    LONG baseline_ = 0;
-    ApiEntryGuard<decltype(Platform.ApiTable.GetModuleFileName)> moduleGuard_{Platform.ApiTable.GetModuleFileName,
-                                                                              FakeModuleFileName};
-    ApiEntryGuard<decltype(Platform.ApiTable.MessageBox)> boxGuard_{Platform.ApiTable.MessageBox, RecordMessageBox};
 };
 
 TEST_F(ToolRoundTrip, EveryRecordLoadsAsTheManifestWrites) {
     const std::string sample = SampleManifest();
     ASSERT_FALSE(sample.empty());
-    const struct {
-        const char* name;
-        std::string text;
-    } cases[] = {
+    const struct { const char* name; std::string text; } cases[] = {
         {"sample manifest", sample},
         {"every field", kRichManifest},
         {"bare", kBareManifest},
@@ -279,7 +251,7 @@ TEST_F(ToolRoundTrip, EveryRecordLoadsAsTheManifestWrites) {
 TEST_F(ToolRoundTrip, InspectedManifestLoadsAsTheOriginal) {
     ASSERT_EQ(uninstpack::kExitClean, Build(kRichManifest)) << err_.str();
     std::ostringstream json, err;
-    ASSERT_EQ(uninstpack::kExitClean, uninstpack::InspectBytes(ReadFileBytes(exe_), "built", true, json, err))
+    ASSERT_EQ(uninstpack::kExitClean, uninstpack::InspectBytes(ReadFileBytes(program_), "built", true, json, err))
         << err.str();
     ASSERT_EQ(uninstpack::kExitClean, Build(json.str())) << err_.str();
     ASSERT_TRUE(Load());
@@ -288,11 +260,7 @@ TEST_F(ToolRoundTrip, InspectedManifestLoadsAsTheOriginal) {
 
 // One unit over a record's limit: the program would refuse the whole file, so the tool writes none.
 TEST_F(ToolRoundTrip, TextOneOverTheLimitIsNotWritten) {
-    const struct {
-        const char* name;
-        std::string text;
-        const char* said;
-    } cases[] = {
+    const struct { const char* name; std::string text; const char* said; } cases[] = {
         {"file record", AtTheLimits(1, 0, 0), "file record 0: directory and file name hold 519"},
         {"shortcut record", AtTheLimits(0, 1, 0), "shortcut record 0: texts hold 778"},
         {"registry record", AtTheLimits(0, 0, 1), "registry record 0: path holds 520"},
@@ -301,7 +269,7 @@ TEST_F(ToolRoundTrip, TextOneOverTheLimitIsNotWritten) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(uninstpack::kExitUnusable, Build(c.text));
         EXPECT_NE(std::string::npos, err_.str().find(c.said)) << err_.str();
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(exe_.c_str())) << "a file was written";
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(program_.c_str())) << "a file was written";
     }
 }
 
@@ -312,8 +280,8 @@ TEST_F(ToolRoundTrip, DefineOnTheCommandLineReachesTheRecordWhole) {
     const std::wstring path = dir_.Join(L"m.json");
     ASSERT_TRUE(WriteFileBytes(path, uninstpack::Bytes(manifest.begin(), manifest.end())));
     EXPECT_EQ(0u, RunProgram(BinPath(L"uninstpack.exe"), L"build \"" + path + L"\" --stub \"" + BinPath(L"uninst.exe") +
-                                                           L"\" -o \"" + exe_ + L"\" --define \"Menu=Zubeh\u00f6r \u03a9\""));
-    uninstpack::DecodeResult built = uninstpack::DecodeUninstaller(ReadFileBytes(exe_));
+                                                           L"\" -o \"" + program_ + L"\" --define \"Menu=Zubeh\u00f6r \u03a9\""));
+    uninstpack::DecodeResult built = uninstpack::DecodeUninstaller(ReadFileBytes(program_));
     ASSERT_TRUE(built.ok);
     EXPECT_EQ(u"#CommonPrograms#\\Zubeh\u00f6r \u03a9", built.data.shortcuts[0].firstFolder);
 }
@@ -352,9 +320,9 @@ TEST_F(ToolRoundTrip, HarvestedTreeWithGermanTextsIsRemovedWhole) {
     EXPECT_EQ(kFileInUseCheck, Data.FileEntries[1]->flags);
     ReleaseUninstallData();
 
-    EXPECT_EQ(0u, RunProgram(exe_, L"/S"));
+    EXPECT_EQ(0u, RunProgram(program_, L"/S"));
     EXPECT_FALSE(Exists(app)) << "the staged tree, or part of it, is still there";
-    EXPECT_TRUE(Exists(exe_));
+    EXPECT_TRUE(Exists(program_));
 }
 
 }  // namespace

@@ -8,13 +8,12 @@
 
 #include <string>
 
-#include "data/install_records.h"
 #include "folders/folder_macros.h"
-#include "folders/protected_folders.h"
 #include "platform/api_table.h"
 #include "platform/wow64.h"
 #include "removal/primitives.h"
 #include "removal/registry_pass.h"
+#include "support/program_test.h"
 #include "support/uninst_runner.h"
 
 namespace {
@@ -46,13 +45,10 @@ void LayProductKeys(REGSAM view) {
     SetText(HKEY_LOCAL_MACHINE, kEntry, L"DisplayName", L"x", view);
 }
 
-class Wow64Test : public ::testing::Test {
+class Wow64Test : public ProgramTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(RunsUnderWow64()) << "runs in a 64-bit prefix only (UNINST_WINE_ARCH=win64)";
-        static bool selected = false;
-        if (!selected) SelectPlatform();
-        selected = true;
         programFiles_ = ReadText(HKEY_LOCAL_MACHINE, kCurrentVersion, L"ProgramFilesDir", k64);
         ASSERT_FALSE(programFiles_.empty());
         ASSERT_NE(programFiles_, ReadText(HKEY_LOCAL_MACHINE, kCurrentVersion, L"ProgramFilesDir", k32)) << "two views";
@@ -60,10 +56,7 @@ protected:
         server_ = SystemFolder() + L"\\" + kServer;
         CleanUp();
     }
-    void TearDown() override {
-        Use64BitViews(false);
-        CleanUp();
-    }
+    void TearDown() override { CleanUp(); }
 
     void CleanUp() {
         for (REGSAM view : {k32, k64}) {
