@@ -393,13 +393,20 @@ TEST_F(RemovalScenario, ProtectedFoldersAndTheDriveRootStay) {
     std::wstring exe = in.WriteProgram();
     ASSERT_FALSE(HasFailure());
 
-    RunLog log = DriveRun(exe, L"/S");
+    // The run's log says what the program made of a path that stays where it should have gone.
+    TempFolder logDir;
+    RunLog log = DriveRun(exe, L"/S /L \"" + logDir.Join(L"run.log") + L"\"");
+    const uninstpack::Bytes logBytes = ReadFileBytes(logDir.Join(L"run.log"));
+    const std::string logged(logBytes.begin(), logBytes.end());
     EXPECT_EQ(0u, log.exitCode);
     EXPECT_TRUE(log.sharedAsked.empty() && log.readOnlyAsked.empty() && log.unexpected.empty());
+    // Only the record of a drive without a backslash is skipped; nothing fails.
+    EXPECT_NE(std::string::npos, logged.find(" 0 failed, 1 skipped,")) << logged;
     EXPECT_TRUE(Exists(L"C:\\"));
     for (const std::wstring& folder : guarded) EXPECT_TRUE(Exists(folder)) << Utf8(folder);
     for (const std::wstring& path : stays) EXPECT_TRUE(Exists(path)) << Utf8(path);
-    for (const std::wstring& path : goes) EXPECT_FALSE(Exists(path)) << Utf8(path) << " should have gone";
+    for (const std::wstring& path : goes)
+        EXPECT_FALSE(Exists(path)) << Utf8(path) << " should have gone; the log:\n" << logged;
 }
 
 // A key, or a key, two backslashes and a value's name, as a registry record names it.
