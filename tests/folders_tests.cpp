@@ -25,16 +25,11 @@ std::wstring Parent(const std::wstring& path) {
     return path.substr(0, (last > 0 && path[last - 1] == L':') ? last + 1 : last);
 }
 
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    if (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    return path;
-}
-
 // The shell's folder for a CSIDL_ code, as the comparisons below want it. Wine 8 gives the
 // documents folder with a trailing backslash through the item list and without one through
 // SHGetFolderPathW (seen in EveryCodeResolvesToTheSystemsFolder), so that form is left out.
 std::wstring SystemPath(DWORD csidl) {
-    return WithoutTrailingBackslash(ShellFolder(static_cast<int>(csidl)));
+    return WithoutBackslash(ShellFolder(static_cast<int>(csidl)));
 }
 
 // What ResolveFolder gives, or "<false>".
@@ -46,11 +41,6 @@ std::wstring Resolve(DWORD code) {
 }
 
 // --- fakes -----------------------------------------------------------------------------------
-
-BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path) {
-    if (path) path[0] = 0;
-    return FALSE;
-}
 
 // The shell as a test wants it: a folder whose real path is listed is replaced by the given
 // text, or fails when that is null; other folders resolve as the system has them.
@@ -141,12 +131,12 @@ TEST_F(FolderTest, EveryCodeResolvesToTheSystemsFolder) {
         for (int i = 0; i < ProtectedFolderCount; ++i) {
             DWORD code = ProtectedFolderList[i];
             if (code & 0x80000000) continue;
-            EXPECT_EQ(Utf8(SystemPath(code)), Utf8(WithoutTrailingBackslash(Resolve(code)))) << "csidl " << code;
+            EXPECT_EQ(Utf8(SystemPath(code)), Utf8(WithoutBackslash(Resolve(code)))) << "csidl " << code;
         }
         for (int i = 0; i < kInstallDirMacro; ++i) {
             DWORD code = FolderMacroCode(i);
             if (code & 0x80000000) continue;
-            EXPECT_EQ(Utf8(SystemPath(code)), Utf8(WithoutTrailingBackslash(Resolve(code)))) << "csidl " << code;
+            EXPECT_EQ(Utf8(SystemPath(code)), Utf8(WithoutBackslash(Resolve(code)))) << "csidl " << code;
         }
     }
     EXPECT_EQ(FOLDER_LIST_END, ProtectedFolderList[ProtectedFolderCount]);
@@ -318,7 +308,7 @@ std::wstring Expand(const std::wstring& text) {
 
 TEST_F(FolderTest, MacroExpansion) {
     SetInstallDir(L"C:\\Apps\\Tool\\");
-    const std::wstring programFiles = WithoutTrailingBackslash(ShellFolder(CSIDL_PROGRAM_FILES));
+    const std::wstring programFiles = WithoutBackslash(ShellFolder(CSIDL_PROGRAM_FILES));
     struct Case { std::wstring text; std::wstring expected; } cases[] = {
         {L"#Windows#\\notepad.exe", windows_ + L"\\notepad.exe"},
         {L"#windows#\\notepad.exe", windows_ + L"\\notepad.exe"},
@@ -334,7 +324,7 @@ TEST_F(FolderTest, MacroExpansion) {
         {L"\"#Program Files#\\App\\setup.exe\" /u", L"\"" + programFiles + L"\\App\\setup.exe\" /u"},
         {L"#ProgramFiles#", L"#ProgramFiles#"},
         {L"#Common Files#", L"#Common Files#"},
-        {L"#System##Windows#", WithoutTrailingBackslash(Resolve(FOLDER_SYSTEM)) + windows_},
+        {L"#System##Windows#", WithoutBackslash(Resolve(FOLDER_SYSTEM)) + windows_},
         {L"#Windows# #Windows#", windows_ + L" " + windows_},
         {L"#Programs#\\V", SystemPath(CSIDL_PROGRAMS) + L"\\V"},
         {L"#commonprograms#", SystemPath(CSIDL_COMMON_PROGRAMS)},
@@ -358,7 +348,7 @@ TEST_F(FolderTest, MacroExpansion) {
     const char* name = kFolderMacroNames;
     for (int i = 0; i < kInstallDirMacro; ++i, name = strchr(name + 1, '#')) {
         const std::wstring macro(name, static_cast<const char*>(strchr(name + 1, '#')) + 1);
-        EXPECT_EQ(Utf8(WithoutTrailingBackslash(Resolve(FolderMacroCode(i)))), Utf8(Expand(macro))) << Utf8(macro);
+        EXPECT_EQ(Utf8(WithoutBackslash(Resolve(FolderMacroCode(i)))), Utf8(Expand(macro))) << Utf8(macro);
     }
 
     SetInstallDir(L"D:\\");

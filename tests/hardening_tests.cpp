@@ -10,7 +10,6 @@
 #include "platform/api_table.h"
 #include "platform/system_library.h"
 #include "run/self_removal.h"
-#include "support/member_guard.h"
 #include "support/temp_copy_test.h"
 #include "support/uninst_runner.h"
 
@@ -135,8 +134,6 @@ protected:
     }
 
     Bytes program_ = Bytes(9000);
-    API_GUARD_MEMBER(GetTempPath, FakeTempPath);
-    API_GUARD_MEMBER(GetModuleFileName, FakeModuleFileName);
 };
 
 TEST_F(TempCopy, NameTakenAfterTheCheckIsNeverOverwritten) {

@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "platform/api_table.h"
 #include "platform/narrow_fallbacks.h"

@@ -33,11 +33,6 @@ std::wstring WithBackslash(std::wstring path) {
     return path;
 }
 
-std::wstring WithoutBackslash(std::wstring path) {
-    if (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    return path;
-}
-
 bool IsReadOnly(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
@@ -360,10 +355,6 @@ TEST_F(PrimitivesTest, EverySpellingOfAProtectedFolderIsProtected) {
 DWORD WINAPI FullPathFails(LPCWSTR, DWORD, LPWSTR, LPWSTR*) { return 0; }
 HANDLE WINAPI OpenFails(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
     return INVALID_HANDLE_VALUE;
-}
-BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path) {
-    path[0] = 0;
-    return FALSE;
 }
 
 // Without a full path nothing is removed; without the identity the text still decides, and an

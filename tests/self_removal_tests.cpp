@@ -12,6 +12,7 @@
 #include "folders/resolve_folder.h"
 #include "run/self_removal.h"
 #include "support/api_guard.h"
+#include "support/member_guard.h"
 #include "support/record_run.h"
 #include "support/temp_copy_test.h"
 #include "support/uninst_runner.h"
@@ -48,7 +49,6 @@ protected:
 // ---- the temporary copy's name ----
 
 TEST_F(SelfRemoval, TempCopyTakesTheFirstFreeNumber) {
-    API_GUARD(GetTempPath, FakeTempPath);
     ASSERT_TRUE(WriteFileBytes(Copy(1), Bytes(3, 1)));
     ASSERT_TRUE(WriteFileBytes(Copy(2), Bytes(3, 2)));
     for (const std::wstring& reported : {temp_ + L"\\", temp_}) {
@@ -65,7 +65,6 @@ TEST_F(SelfRemoval, TempCopyTakesTheFirstFreeNumber) {
 }
 
 TEST_F(SelfRemoval, TempCopyTriesAtMost998NamesAndNeverACutOne) {
-    API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(CreateFile, RefuseCreateFile);
     API_GUARD(FindFirstFile, FindNothing);
     WCHAR buffer[MAX_PATH];
@@ -87,7 +86,6 @@ TEST_F(SelfRemoval, TempCopyTriesAtMost998NamesAndNeverACutOne) {
 }
 
 TEST_F(SelfRemoval, TempCopyNameFillsItsBufferOrIsRefused) {
-    API_GUARD(GetTempPath, FakeTempPath);
     API_GUARD(CreateFile, RefuseCreateFile);
     API_GUARD(FindFirstFile, FindNothing);
     FakeTempFolder = temp_ + L"\\";
@@ -120,12 +118,10 @@ protected:
         PlaceProgram(L"my app", program_, 3000);
     }
     const Bytes program_ = Pattern(5000);
+    API_GUARD_MEMBER(ShellExecute, RecordShellExecute);  // a started copy is recorded, never run
 };
 
 TEST_F(StartCopy, CopyHoldsTheProgramPartAndIsStartedWithTheQuotedPath) {
-    API_GUARD(GetTempPath, FakeTempPath);
-    API_GUARD(GetModuleFileName, FakeModuleFileName);
-    API_GUARD(ShellExecute, RecordShellExecute);
     ASSERT_TRUE(WriteFileBytes(Copy(1), Bytes(3, 1)));
     ASSERT_TRUE(WriteFileBytes(Copy(2), Bytes(3, 2)));
 
@@ -141,9 +137,6 @@ TEST_F(StartCopy, CopyHoldsTheProgramPartAndIsStartedWithTheQuotedPath) {
 }
 
 TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
-    API_GUARD(GetTempPath, FakeTempPath);
-    API_GUARD(GetModuleFileName, FakeModuleFileName);
-    API_GUARD(ShellExecute, RecordShellExecute);
     struct Case { const char* name; DWORD offset; LONG failingAllocation; bool ownFileThere; };
     const Case cases[] = {
         {"program part longer than the file", 5001, 0, true},
@@ -167,9 +160,6 @@ TEST_F(StartCopy, IncompleteCopyIsNotStartedButStaysScheduled) {
 }
 
 TEST_F(StartCopy, NoFreeNameMeansNoCopy) {
-    API_GUARD(GetTempPath, FakeTempPath);
-    API_GUARD(GetModuleFileName, FakeModuleFileName);
-    API_GUARD(ShellExecute, RecordShellExecute);
     API_GUARD(FindFirstFile, FindNothing);
     API_GUARD(CreateFile, RefuseCreateFile);
     EXPECT_FALSE(StartSelfRemoval());

@@ -15,6 +15,7 @@
 #include "support/fake_pass_ui.h"
 #include "support/files_registry.h"
 #include "support/loaded_data.h"
+#include "support/member_guard.h"
 #include "support/program_test.h"
 
 namespace {
@@ -64,6 +65,7 @@ protected:
 
 private:
     ScopedCurrentDirectory current_;  // put back before temp_ goes
+    API_GUARD_MEMBER(RemoveDirectory, RecordRemoveDirectory);  // every removal recorded, then made
 };
 
 // A text of exactly cch characters naming a folder below C:\ that does not exist.
@@ -141,7 +143,6 @@ TEST_F(PassTest, ShortcutWalkEndsAtTheProgramsFolder) {
     made.File(product + L"\\Product.lnk");
     Records records;
     records.Shortcut(5, product, L"", L"Product.lnk");
-    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     RemoveShortcutFiles();
     RemoveShortcutFolders();
@@ -171,7 +172,6 @@ TEST_F(PassTest, ShortcutFolderWalks) {
         {"a second folder that is not a full path leaves the record alone", 3, L"w\\x", L"plain", false, {},
          {L"w\\x", L"plain"}},
     };
-    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_removeDirCalls.clear();
@@ -255,7 +255,6 @@ TEST_F(PassTest, ShortcutFoldersThroughMacros) {
     Records records;
     ShortcutEntry* entry = records.Shortcut(1, L"#installdir#\\m\\a\\b", L"#InstallDir#\\n\\c", L"x.lnk");
     records.Shortcut(1, L"#Nowhere#\\m", L"", L"x.lnk");
-    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     RemoveShortcutFiles();
     RemoveShortcutFolders();
@@ -275,7 +274,6 @@ TEST_F(PassTest, EmptiedChainGoesUpToTheInstallationFolder) {
     Records records;
     records.File(L".\\a\\b\\c", L"gone.txt");
     records.File(L".\\a\\b\\c", L"gone-too.txt");  // same folder: skipped, nothing tried twice
-    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     RemoveEmptiedFolders();
 
@@ -299,7 +297,6 @@ TEST_F(PassTest, FolderThatStaysIsTriedOncePerRunOfRecords) {
     records.File(L".\\KEPT\\", L"");  // the same folder spelled otherwise
     records.File(L".\\kept\\sub", L"three.txt");
     records.File(L".\\kept", L"four.txt");
-    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     RemoveEmptiedFolders();
 
@@ -353,7 +350,6 @@ TEST_F(PassTest, EmptiedWalkEndsAtProgramFiles) {
     std::wstring app = made.Folder(vendor + L"\\App");
     Records records;
     records.File(app, L"app.exe");
-    API_GUARD(RemoveDirectory, RecordRemoveDirectory);
 
     MakeInstallDir();
     RemoveEmptiedFolders();

@@ -626,8 +626,6 @@ TEST_F(RunWindows, FilePassAsksThroughTheRunsOwnDialogs) {
 // ---------------------------------------------------------------------------------------------
 // The running check
 
-BOOL WINAPI NoShellPath(PCIDLIST_ABSOLUTE, LPWSTR) { return FALSE; }
-
 // A record's path: the dot rule, a leading macro, and nothing that is not full afterwards.
 TEST_F(RunWindows, BuildFileRecordPathExpandsALeadingMacroAndUsesOnlyFullPaths) {
     SetInstallDir(L"C:\\App");
@@ -681,7 +679,7 @@ TEST_F(RunWindows, BuildFileRecordPathExpandsALeadingMacroAndUsesOnlyFullPaths) 
         }
     }
     // A macro whose folder does not resolve here is refused too.
-    API_GUARD(SHGetPathFromIDList, NoShellPath);
+    API_GUARD(SHGetPathFromIDList, ShellPathFails);
     EXPECT_EQ(PathUnknownMacro, BuildFileRecordPath(L"#Fonts#", L"a.ttf", Paths.WorkPath));
 }
 

@@ -7,8 +7,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cwchar>
-
 namespace {
 
 // One record: a kind letter, tab-separated fields, and a zero character as its end (texts may

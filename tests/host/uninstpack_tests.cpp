@@ -64,9 +64,11 @@ protected:
         int rc;
         std::string out, err;
     };
-    Run Build(const std::string& manifest, const std::string& output) {
+    // Names are of the workspace, or full paths.
+    Run Build(const std::string& manifest, const std::string& output, const Options& options = {},
+              const std::string& stub = "stub.exe") {
         std::ostringstream out, err;
-        int rc = RunBuild(Path(manifest), Path("stub.exe"), Path(output), out, err);
+        int rc = RunBuild(Path(manifest), Path(stub), Path(output), out, err, options);
         return {rc, out.str(), err.str()};
     }
     Run Inspect(const std::string& file, bool json) {
@@ -236,12 +238,13 @@ TEST_F(Workspace, ManifestMistakesAreRefusedNamingTheField) {
 TEST_F(Workspace, BuildRefusesAStubThatIsNotABareProgramPart) {
     Write("m.json", Manifest());
     ASSERT_EQ(Build("m.json", "first.exe").rc, 0);
-    std::ostringstream out, err;
-    ASSERT_EQ(RunBuild(Path("m.json"), Path("first.exe"), Path("second.exe"), out, err), 2);
-    EXPECT_NE(err.str().find("already carries uninstall data"), std::string::npos) << err.str();
+    Run second = Build("m.json", "second.exe", {}, "first.exe");
+    ASSERT_EQ(second.rc, 2);
+    EXPECT_NE(second.err.find("already carries uninstall data"), std::string::npos) << second.err;
     Write("nolocator.exe", Bytes(500, 0x90));
-    EXPECT_EQ(RunBuild(Path("m.json"), Path("nolocator.exe"), Path("x.exe"), out, err), 2);
-    EXPECT_NE(err.str().find("locator"), std::string::npos) << err.str();
+    Run bare = Build("m.json", "x.exe", {}, "nolocator.exe");
+    EXPECT_EQ(bare.rc, 2);
+    EXPECT_NE(bare.err.find("locator"), std::string::npos) << bare.err;
     EXPECT_FALSE(fs::exists(Path("x.exe")));
 }
 
@@ -608,10 +611,9 @@ TEST_F(Workspace, RecordsNoAuthorMeansAreRefused) {
     // A warning is written without --strict and refused with it.
     Write("few.json", Manifest("", "", "", R"("messages": {"0": "a"})"));
     EXPECT_EQ(Build("few.json", "out.exe").rc, 0);
-    std::ostringstream out, err;
     Options strict;
     strict.strict = true;
-    EXPECT_EQ(RunBuild(Path("few.json"), Path("stub.exe"), Path("strict.exe"), out, err, strict), 1);
+    EXPECT_EQ(Build("few.json", "strict.exe", strict).rc, 1);
     EXPECT_FALSE(fs::exists(Path("strict.exe")));
 }
 
@@ -786,14 +788,13 @@ TEST_F(Workspace, OutputTargets) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output);
-        std::ostringstream out, err;
         Options options;
         options.force = c.force;
-        int rc = RunBuild(Path("m.json"), Path("stub.exe"), c.output, out, err, options);
+        Run build = Build("m.json", c.output, options);
         bool written = std::string(c.expect).empty();
-        EXPECT_EQ(rc, written ? 0 : 2) << err.str();
+        EXPECT_EQ(build.rc, written ? 0 : 2) << build.err;
         if (!written) {
-            EXPECT_NE(err.str().find(c.expect), std::string::npos) << err.str();
+            EXPECT_NE(build.err.find(c.expect), std::string::npos) << build.err;
         }
         EXPECT_EQ(Read("m.json"), manifest);
         EXPECT_EQ(Read("stub.exe"), stub_);
@@ -857,8 +858,8 @@ TEST_F(Workspace, SignedFiles) {
     SetDataOffset(pe, static_cast<uint32_t>(pe.size()));
     Write("pe.exe", pe);
     Write("m.json", Manifest());
-    std::ostringstream out, err;
-    ASSERT_EQ(RunBuild(Path("m.json"), Path("pe.exe"), Path("u.exe"), out, err), 0) << err.str();
+    Run build = Build("m.json", "u.exe", {}, "pe.exe");
+    ASSERT_EQ(build.rc, 0) << build.err;
     const Bytes built = Read("u.exe");
     const Bytes certificate(1000, 0x30);
     Write("signed.exe", WithPeHeader(built, certificate));
@@ -876,10 +877,10 @@ TEST_F(Workspace, SignedFiles) {
     // A signed stub: the signature would break, so build says to sign afterwards.
     Bytes signedStub = WithPeHeader(pe, certificate);
     Write("signed-stub.exe", signedStub);
-    std::ostringstream out2, err2;
-    EXPECT_EQ(RunBuild(Path("m.json"), Path("signed-stub.exe"), Path("x.exe"), out2, err2), 2);
-    EXPECT_NE(err2.str().find("the stub is signed"), std::string::npos) << err2.str();
-    EXPECT_NE(err2.str().find("sign the uninstaller after build"), std::string::npos) << err2.str();
+    build = Build("m.json", "x.exe", {}, "signed-stub.exe");
+    EXPECT_EQ(build.rc, 2);
+    EXPECT_NE(build.err.find("the stub is signed"), std::string::npos) << build.err;
+    EXPECT_NE(build.err.find("sign the uninstaller after build"), std::string::npos) << build.err;
 }
 
 TEST_F(Workspace, CommandLine) {

@@ -45,6 +45,11 @@ HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW) {
     return INVALID_HANDLE_VALUE;
 }
 
+BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path) {
+    if (path) path[0] = 0;
+    return FALSE;
+}
+
 ShellOpen LastShellOpen;
 
 HINSTANCE WINAPI RecordShellExecute(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,

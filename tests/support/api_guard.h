@@ -30,6 +30,9 @@ UINT WINAPI FakeSystemDirectory(LPWSTR buffer, UINT cch);
 // trip, and hundreds of them take minutes under Wine.
 HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW);
 
+// The shell's look-up of a folder failing, as for a folder this system does not have.
+BOOL WINAPI ShellPathFails(PCIDLIST_ABSOLUTE, LPWSTR path);
+
 // A ShellExecute that only notes its last call (a null text as "(null)") and reports a start.
 struct ShellOpen {
     int calls = 0;

@@ -34,6 +34,11 @@ std::wstring Upper(std::wstring text) {
     return text;
 }
 
+std::wstring WithoutBackslash(std::wstring path) {
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
 // ---- files and folders --------------------------------------------------------------------------
 
 namespace {
@@ -67,9 +72,7 @@ std::wstring Got(Get get) {
     WCHAR path[MAX_PATH * 2];
     DWORD cch = get(path, static_cast<DWORD>(ARRAYSIZE(path)));
     if (cch == 0 || cch >= ARRAYSIZE(path)) return std::wstring();
-    std::wstring out(path, cch);
-    while (out.size() > 3 && out.back() == L'\\') out.pop_back();
-    return out;
+    return WithoutBackslash(std::wstring(path, cch));
 }
 
 }  // namespace
@@ -131,7 +134,7 @@ bool MakeFile(const std::wstring& path, DWORD attributes, size_t cb) {
 }
 
 bool RemoveTree(std::wstring path, bool report) {
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    path = WithoutBackslash(path);
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -235,8 +238,7 @@ std::wstring TempFolder::MakeFolder(const std::wstring& relative) const {
 bool TempFolder::Contains(const std::wstring& path) const {
     if (root_.empty()) return false;
     // Made full first, so that "..", "." and forward slashes cannot lead outside.
-    std::wstring full = FullPath(path);
-    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    const std::wstring full = WithoutBackslash(FullPath(path));
     return full.size() > root_.size() + 1 && _wcsnicmp(full.c_str(), (root_ + L"\\").c_str(), root_.size() + 1) == 0;
 }
 

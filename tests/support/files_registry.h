@@ -21,6 +21,8 @@ std::string Utf8(const std::wstring& text);
 // ASCII letters only: enough for the names the tests compare.
 std::wstring Lower(std::wstring text);
 std::wstring Upper(std::wstring text);
+// The path without its trailing backslashes, but a drive root's.
+std::wstring WithoutBackslash(std::wstring path);
 
 // ---- files and folders --------------------------------------------------------------------------
 

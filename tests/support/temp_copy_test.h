@@ -8,6 +8,7 @@
 
 #include "pack/uninst_data.h"
 #include "support/files_registry.h"
+#include "support/member_guard.h"
 #include "support/program_test.h"
 
 class TempCopyTest : public ProgramTest {
@@ -25,6 +26,8 @@ protected:
     TempFolder dir_;
     const std::wstring temp_ = dir_.MakeFolder(L"temp");
     LONG blocks_ = 0;
+    API_GUARD_MEMBER(GetTempPath, FakeTempPath);
+    API_GUARD_MEMBER(GetModuleFileName, FakeModuleFileName);
 };
 
 // Deletions at restart as Wine keeps them: PendingFileRenameOperations, pairs of "\??\source" and

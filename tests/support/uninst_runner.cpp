@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cwchar>
 
 std::wstring BinFolder() {
     WCHAR path[MAX_PATH * 2];
