@@ -364,6 +364,8 @@ TEST_F(PrimitivesTest, WhenAStepOfTheComparisonFails) {
     TempFolder dir;
     const std::wstring documents = WithoutBackslash(Resolve(CSIDL_COMMON_DOCUMENTS));
     ASSERT_TRUE(IsProtectedFolder(documents.c_str()));  // the cache is filled with the real calls
+    WCHAR shortName[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(WithoutBackslash(Resolve(FOLDER_PROGRAM_FILES)).c_str(), shortName, MAX_PATH), 0u);
     {
         API_GUARD(GetFullPathName, FullPathFails);
         EXPECT_TRUE(IsProtectedFolder(dir.Path().c_str()));
@@ -371,6 +373,7 @@ TEST_F(PrimitivesTest, WhenAStepOfTheComparisonFails) {
     {
         API_GUARD(CreateFile, OpenFails);
         EXPECT_TRUE(IsProtectedFolder((documents + L".").c_str()));
+        EXPECT_TRUE(IsProtectedFolder(shortName)) << "the short spelling, by text alone";
         EXPECT_FALSE(IsProtectedFolder(dir.Path().c_str()));
     }
     Platform.IsNT = false;

@@ -64,8 +64,9 @@ const DWORD ProtectedFolderList[ProtectedFolderCount + 1] = {
 
 // A folder as MatchesProtectedFolder compares it.
 struct FolderKey {
-    WCHAR text[kPathCapacity];  // canonical text
-    DWORD id[3];                // volume serial number, file index high and low; all 0 when unknown
+    WCHAR text[kPathCapacity];       // canonical full path
+    WCHAR shortText[kPathCapacity];  // the same in its short form where the folder exists
+    DWORD id[3];                     // volume serial number, file index high and low; all 0 when unknown
 };
 
 // One entry of the list once resolved, in one block per entry: each place that names the cache
@@ -78,11 +79,11 @@ struct CachedFolder {
 enum CacheState : BYTE { kNotResolved, kResolved, kUnresolvable };
 static CachedFolder Cache[ProtectedFolderCount];
 
-// The canonical text of path into out (kPathCapacity WCHARs); false when its full path cannot be
+// The canonical full path of path into out (kPathCapacity WCHARs); false when it cannot be
 // computed. The \\?\ and \??\ forms name the same folders as the plain ones: Windows passes them
 // to the file system as they are and Wine strips trailing dots (WINE-NOTES), so the prefix goes
 // first and GetFullPathName folds the rest (dots, blanks, "/", "." and "..").
-static bool CanonicalText(const WCHAR* path, WCHAR* out) {
+static bool FullText(const WCHAR* path, WCHAR* out) {
     WCHAR plain[kPathCapacity];
     size_t at = 0;
     if (path[0] == L'\\' && (path[1] == L'\\' || path[1] == L'?') && (path[2] == L'?' || path[2] == L'.') &&
@@ -96,12 +97,17 @@ static bool CanonicalText(const WCHAR* path, WCHAR* out) {
     if (!CopyPath(plain + at, kPathCapacity - at, path)) return false;
     DWORD cch = Platform.ApiTable.GetFullPathName(plain, kPathCapacity, out, nullptr);
     if (cch == 0 || cch >= kPathCapacity) return false;
-    // The short form, where the folder exists: it is the same whichever names were written.
-    cch = Platform.ApiTable.GetShortPathName(out, plain, kPathCapacity);
-    if (cch != 0 && cch < kPathCapacity) CopyPath(out, kPathCapacity, plain);
     cch = PathLength(out);
     if (cch > 3 && out[cch - 1] == L'\\') out[cch - 1] = 0;
     return true;
+}
+
+// The short form of a canonical full path, where the folder exists: it is the same whichever
+// names were written. Costs a look-up per component, so it is taken only where no identity
+// decides.
+static void ShortText(const WCHAR* full, WCHAR* out) {
+    DWORD cch = Platform.ApiTable.GetShortPathName(full, out, kPathCapacity);
+    if (cch == 0 || cch >= kPathCapacity) CopyPath(out, kPathCapacity, full);
 }
 
 // The identity of the folder path names, read through a handle as the file calls see it (a
@@ -121,10 +127,18 @@ static void ReadIdentity(const WCHAR* path, DWORD* id) {
     ::CloseHandle(folder);
 }
 
-// The same folder by identity (where it is known: a folder's file index is never 0) or by text.
-static bool SameFolder(const FolderKey& a, const FolderKey& b) {
-    if (a.id[2] && a.id[0] == b.id[0] && a.id[1] == b.id[1] && a.id[2] == b.id[2]) return true;
-    return SamePath(a.text, b.text);
+// The same folder: by identity where both are known (a folder's file index is never 0), by
+// full path, and by short form, which `key` takes on first need: the look-ups it costs are spent
+// only where an identity is unknown and the entry has a short form apart from its full path (a
+// folder that exists, whose identity is known, is never the short spelling of an entry that did
+// not exist when it was resolved).
+static bool SameFolder(FolderKey& key, bool& haveShort, const FolderKey& entry) {
+    if (key.id[2] && key.id[0] == entry.id[0] && key.id[1] == entry.id[1] && key.id[2] == entry.id[2]) return true;
+    if (SamePath(key.text, entry.text)) return true;
+    if (key.id[2] && (entry.id[2] || SamePath(entry.text, entry.shortText))) return false;
+    if (!haveShort) ShortText(key.text, key.shortText);
+    haveShort = true;
+    return SamePath(key.shortText, entry.shortText);
 }
 
 // The entry, resolved once, or null where it does not resolve. Its key comes from the path as
@@ -134,7 +148,8 @@ static const CachedFolder* FillCache(int index) {
     if (entry->state == kNotResolved) {
         entry->state = kUnresolvable;
         if (ResolveFolder(entry->path, ProtectedFolderList[index])) {
-            if (!CanonicalText(entry->path, entry->key.text)) CopyPath(entry->key.text, kPathCapacity, entry->path);
+            if (!FullText(entry->path, entry->key.text)) CopyPath(entry->key.text, kPathCapacity, entry->path);
+            ShortText(entry->key.text, entry->key.shortText);
             ReadIdentity(entry->path, entry->key.id);
             entry->state = kResolved;
         }
@@ -151,22 +166,31 @@ bool MatchesProtectedFolder(const WCHAR* path) {
     // Resolved with redirection as it is by default, like every other caller of the shell.
     for (int i = 0; i < ProtectedFolderCount; ++i) FillCache(i);
     NativeFileSystem native;
-    FolderKey key;
+    FolderKey levels[3];
+    bool haveShort = false;
     // A drive root is protected whatever the list holds.
-    if (!CanonicalText(path, key.text) || PathLength(key.text) <= 3) return true;
-    ReadIdentity(path, key.id);
+    if (!FullText(path, levels[0].text) || PathLength(levels[0].text) <= 3) return true;
+    ReadIdentity(path, levels[0].id);
     // The folder itself against every entry; then its parent and grandparent against the last,
     // the profiles root: so the root, every profile in it and every folder directly in a profile,
     // other users' too, are protected.
-    for (int i = 0, up = 0;; ++i) {
+    int up = 0;
+    for (int i = 0;; ++i) {
         if (i == ProtectedFolderCount) {
-            if (++up == 3 || !CutAtLastBackslash(key.text) || PathLength(key.text) <= 3) return false;
-            ReadIdentity(key.text, key.id);
+            if (up == 2) break;
+            FolderKey& next = levels[up + 1];
+            CopyPath(next.text, kPathCapacity, levels[up].text);
+            if (haveShort) CopyPath(next.shortText, kPathCapacity, levels[up].shortText);
+            if (!CutAtLastBackslash(next.text) || PathLength(next.text) <= 3) break;
+            if (haveShort) CutAtLastBackslash(next.shortText);
+            ReadIdentity(next.text, next.id);
+            ++up;
             i = ProtectedFolderCount - 1;
         }
         const CachedFolder* entry = FillCache(i);
-        if (entry && SameFolder(key, entry->key)) return true;
+        if (entry && SameFolder(levels[up], haveShort, entry->key)) return true;
     }
+    return false;
 }
 
 void ForgetProtectedFolders() {

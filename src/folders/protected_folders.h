@@ -20,12 +20,12 @@ extern const DWORD ProtectedFolderList[ProtectedFolderCount + 1];
 bool ResolveProtectedFolder(int index, WCHAR* path);
 
 // True when path names a protected folder, however it is spelled, a drive root, or a folder
-// whose full path cannot be computed. Compared in two ways, either of which protects: by
-// canonical text (the full path without a \\?\, \\?\UNC\, \??\ or \\.\ prefix, its short form
-// where the folder exists, one trailing backslash removed, ASCII letters without case), and on
-// NT, for a folder that exists, by identity (volume serial number and file index), which also
-// sees through junctions and substituted drives. Under the 64-bit flag path is read as the file
-// calls of the removal read it, with redirection off.
+// whose full path cannot be computed. Compared by canonical text (the full path without a \\?\,
+// \\?\UNC\, \??\ or \\.\ prefix, one trailing backslash removed, ASCII letters without case), and
+// on NT, for a folder that exists, by identity (volume serial number and file index), which also
+// sees through junctions, substituted drives and short names; where an identity is unknown, also
+// by the short form of the text. Under the 64-bit flag path is read as the file calls of the
+// removal read it, with redirection off.
 bool MatchesProtectedFolder(const WCHAR* path);
 
 // Drops the cache, so the next test resolves afresh. For tests that swap the system calls
