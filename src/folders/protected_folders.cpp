@@ -65,7 +65,7 @@ const DWORD ProtectedFolderList[ProtectedFolderCount + 1] = {
 // A folder as MatchesProtectedFolder compares it.
 struct FolderKey {
     WCHAR text[kPathCapacity];       // canonical full path
-    WCHAR shortText[kPathCapacity];  // the same in its short form where the folder exists
+    WCHAR shortText[kPathCapacity];  // its short form where the folder exists; empty until needed
     DWORD id[3];                     // volume serial number, file index high and low; all 0 when unknown
 };
 
@@ -128,28 +128,29 @@ static void ReadIdentity(const WCHAR* path, DWORD* id) {
 }
 
 // The same folder: by identity where both are known (a folder's file index is never 0), by
-// full path, and by short form, which `key` takes on first need: the look-ups it costs are spent
-// only where an identity is unknown and the entry has a short form apart from its full path (a
-// folder that exists, whose identity is known, is never the short spelling of an entry that did
-// not exist when it was resolved).
-static bool SameFolder(FolderKey& key, bool& haveShort, const FolderKey& entry) {
+// full path, and by short form, which each side takes on first need: the look-ups it costs are
+// spent only where an identity is unknown and the entry has a short form apart from its full
+// path (a folder that exists, whose identity is known, is never the short spelling of an entry
+// that did not exist when it was resolved).
+static bool SameFolder(FolderKey& key, FolderKey& entry) {
     if (key.id[2] && key.id[0] == entry.id[0] && key.id[1] == entry.id[1] && key.id[2] == entry.id[2]) return true;
     if (SamePath(key.text, entry.text)) return true;
-    if (key.id[2] && (entry.id[2] || SamePath(entry.text, entry.shortText))) return false;
-    if (!haveShort) ShortText(key.text, key.shortText);
-    haveShort = true;
+    if (key.id[2] && entry.id[2]) return false;
+    if (!entry.shortText[0]) ShortText(entry.text, entry.shortText);
+    if (key.id[2] && SamePath(entry.text, entry.shortText)) return false;
+    if (!key.shortText[0]) ShortText(key.text, key.shortText);
     return SamePath(key.shortText, entry.shortText);
 }
 
 // The entry, resolved once, or null where it does not resolve. Its key comes from the path as
 // resolved, whose text stays as it is when its full form cannot be computed.
-static const CachedFolder* FillCache(int index) {
+static CachedFolder* FillCache(int index) {
     CachedFolder* entry = &Cache[index];
     if (entry->state == kNotResolved) {
         entry->state = kUnresolvable;
         if (ResolveFolder(entry->path, ProtectedFolderList[index])) {
             if (!FullText(entry->path, entry->key.text)) CopyPath(entry->key.text, kPathCapacity, entry->path);
-            ShortText(entry->key.text, entry->key.shortText);
+            entry->key.shortText[0] = 0;
             ReadIdentity(entry->path, entry->key.id);
             entry->state = kResolved;
         }
@@ -167,9 +168,9 @@ bool MatchesProtectedFolder(const WCHAR* path) {
     for (int i = 0; i < ProtectedFolderCount; ++i) FillCache(i);
     NativeFileSystem native;
     FolderKey levels[3];
-    bool haveShort = false;
     // A drive root is protected whatever the list holds.
     if (!FullText(path, levels[0].text) || PathLength(levels[0].text) <= 3) return true;
+    levels[0].shortText[0] = 0;
     ReadIdentity(path, levels[0].id);
     // The folder itself against every entry; then its parent and grandparent against the last,
     // the profiles root: so the root, every profile in it and every folder directly in a profile,
@@ -180,15 +181,15 @@ bool MatchesProtectedFolder(const WCHAR* path) {
             if (up == 2) break;
             FolderKey& next = levels[up + 1];
             CopyPath(next.text, kPathCapacity, levels[up].text);
-            if (haveShort) CopyPath(next.shortText, kPathCapacity, levels[up].shortText);
+            CopyPath(next.shortText, kPathCapacity, levels[up].shortText);
             if (!CutAtLastBackslash(next.text) || PathLength(next.text) <= 3) break;
-            if (haveShort) CutAtLastBackslash(next.shortText);
+            CutAtLastBackslash(next.shortText);
             ReadIdentity(next.text, next.id);
             ++up;
             i = ProtectedFolderCount - 1;
         }
-        const CachedFolder* entry = FillCache(i);
-        if (entry && SameFolder(levels[up], haveShort, entry->key)) return true;
+        CachedFolder* entry = FillCache(i);
+        if (entry && SameFolder(levels[up], entry->key)) return true;
     }
     return false;
 }
