@@ -110,19 +110,41 @@ static void ShortText(const WCHAR* full, WCHAR* out) {
     if (cch == 0 || cch >= kPathCapacity) CopyPath(out, kPathCapacity, full);
 }
 
+typedef LONG(WINAPI* QueryInformationFileFn)(HANDLE, ULONG_PTR* status, void* info, ULONG cb, ULONG infoClass);
+static const ULONG kFileInternalInformation = 6;
+
 // The identity of the folder path names, read through a handle as the file calls see it (a
 // junction or a substituted drive leads to its target); left all 0 where there is none, as on
-// the 9x family, which cannot open a folder.
-static void ReadIdentity(const WCHAR* path, DWORD* id) {
+// the 9x family, which cannot open a folder. Wine answers GetFileInformationByHandle with a round
+// trip to its mount manager for the volume serial number, about 2 ms and three times per check,
+// while the file index comes from the handle itself: so unless `whole`, the index is read alone
+// where NT's own call is there, and the volume too only when the index is an entry's. An index
+// that no entry has already tells the folder apart, whatever its volume (left 0).
+static void ReadIdentity(const WCHAR* path, DWORD* id, bool whole = false) {
     id[0] = id[1] = id[2] = 0;
     HANDLE folder = Platform.ApiTable.CreateFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return;
+    auto query = CastProc<QueryInformationFileFn>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile"));
+    ULONG_PTR status[2];
+    DWORD index[2];
+    if (!whole && query && query(folder, status, index, sizeof index, kFileInternalInformation) >= 0) {
+        id[1] = index[1];
+        id[2] = index[0];
+        // Where the low halves meet, the volume tells (an entry not resolved only costs the read).
+        for (const CachedFolder& entry : Cache) whole |= entry.key.id[2] == index[0];
+    } else {
+        whole = true;
+    }
     BY_HANDLE_FILE_INFORMATION info;
-    if (::GetFileInformationByHandle(folder, &info)) {
-        id[0] = info.dwVolumeSerialNumber;
-        id[1] = info.nFileIndexHigh;
-        id[2] = info.nFileIndexLow;
+    if (whole) {
+        // An index shared with an entry and no volume to tell them apart would read as another folder.
+        id[1] = id[2] = 0;
+        if (::GetFileInformationByHandle(folder, &info)) {
+            id[0] = info.dwVolumeSerialNumber;
+            id[1] = info.nFileIndexHigh;
+            id[2] = info.nFileIndexLow;
+        }
     }
     ::CloseHandle(folder);
 }
@@ -151,7 +173,7 @@ static CachedFolder* FillCache(int index) {
         if (ResolveFolder(entry->path, ProtectedFolderList[index])) {
             if (!FullText(entry->path, entry->key.text)) CopyPath(entry->key.text, kPathCapacity, entry->path);
             entry->key.shortText[0] = 0;
-            ReadIdentity(entry->path, entry->key.id);
+            ReadIdentity(entry->path, entry->key.id, true);
             entry->state = kResolved;
         }
     }
@@ -167,31 +189,24 @@ bool MatchesProtectedFolder(const WCHAR* path) {
     // Resolved with redirection as it is by default, like every other caller of the shell.
     for (int i = 0; i < ProtectedFolderCount; ++i) FillCache(i);
     NativeFileSystem native;
-    FolderKey levels[3];
+    FolderKey key;
     // A drive root is protected whatever the list holds.
-    if (!FullText(path, levels[0].text) || PathLength(levels[0].text) <= 3) return true;
-    levels[0].shortText[0] = 0;
-    ReadIdentity(path, levels[0].id);
+    if (!FullText(path, key.text) || PathLength(key.text) <= 3) return true;
+    key.shortText[0] = 0;
+    ReadIdentity(path, key.id);
     // The folder itself against every entry; then its parent and grandparent against the last,
     // the profiles root: so the root, every profile in it and every folder directly in a profile,
     // other users' too, are protected.
-    int up = 0;
-    for (int i = 0;; ++i) {
+    for (int i = 0, up = 0;; ++i) {
         if (i == ProtectedFolderCount) {
-            if (up == 2) break;
-            FolderKey& next = levels[up + 1];
-            CopyPath(next.text, kPathCapacity, levels[up].text);
-            CopyPath(next.shortText, kPathCapacity, levels[up].shortText);
-            if (!CutAtLastBackslash(next.text) || PathLength(next.text) <= 3) break;
-            CutAtLastBackslash(next.shortText);
-            ReadIdentity(next.text, next.id);
-            ++up;
+            if (++up == 3 || !CutAtLastBackslash(key.text) || PathLength(key.text) <= 3) return false;
+            CutAtLastBackslash(key.shortText);
+            ReadIdentity(key.text, key.id);
             i = ProtectedFolderCount - 1;
         }
         CachedFolder* entry = FillCache(i);
-        if (entry && SameFolder(levels[up], entry->key)) return true;
+        if (entry && SameFolder(key, entry->key)) return true;
     }
-    return false;
 }
 
 void ForgetProtectedFolders() {
