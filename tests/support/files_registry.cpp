@@ -22,17 +22,13 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-std::wstring Lower(std::wstring text) {
+static std::wstring ShiftLetters(std::wstring text, wchar_t from, wchar_t to) {
     for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
+        if (c >= from && c < from + 26) c = c - from + to;
     return text;
 }
-
-std::wstring Upper(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'a' && c <= L'z') c = c - L'a' + L'A';
-    return text;
-}
+std::wstring Lower(std::wstring text) { return ShiftLetters(std::move(text), L'A', L'a'); }
+std::wstring Upper(std::wstring text) { return ShiftLetters(std::move(text), L'a', L'A'); }
 
 std::wstring WithoutBackslash(std::wstring path) {
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
@@ -247,9 +243,7 @@ bool TempFolder::Remove(const std::wstring& path) const {
         ADD_FAILURE() << "refused to remove " << Utf8(path) << ": not inside " << Utf8(root_);
         return false;
     }
-    std::wstring full = FullPath(path);
-    while (full.back() == L'\\') full.pop_back();
-    return RemoveTree(full, /*report*/ true);
+    return RemoveTree(FullPath(path), /*report*/ true);
 }
 
 // ---- registry -----------------------------------------------------------------------------------
