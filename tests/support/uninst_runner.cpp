@@ -25,6 +25,15 @@ uninstpack::Bytes Cat(std::initializer_list<uninstpack::Bytes> parts) {
     return out;
 }
 
+uninstpack::Bytes U16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
+uninstpack::Bytes U32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+uninstpack::Bytes Units(const std::u16string& text) {
+    uninstpack::Bytes out;
+    for (char16_t c : text) out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8)});
+    return out;
+}
+uninstpack::Bytes Counted(const std::u16string& text) { return Cat({U16(uint16_t(text.size())), Units(text)}); }
+
 uninstpack::Bytes UninstallerProgram() { return ReadFileBytes(BinPath(L"uninst.exe")); }
 
 bool WriteUninstaller(const std::wstring& path, const uninstpack::Bytes& stream) {
