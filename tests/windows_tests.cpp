@@ -181,8 +181,7 @@ TEST_F(ProgramResources, ProgressDialog110MatchesItsTable) {
 TEST_F(ProgramResources, IconGroup800HoldsFiveImages) {
     std::vector<BYTE> group = Resource(RT_GROUP_ICON, 800);
     ASSERT_GE(group.size(), 6u);
-    WORD reserved, type, count;
-    memcpy(&reserved, &group[0], 2);
+    WORD type, count;
     memcpy(&type, &group[2], 2);
     memcpy(&count, &group[4], 2);
     EXPECT_EQ(1, type);
