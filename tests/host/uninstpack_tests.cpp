@@ -813,10 +813,8 @@ TEST_F(Workspace, EverySingleBitFlipInTheDataFailsStrictVerify) {
     Write("m.json", std::string(kRichManifest));
     ASSERT_EQ(Build("m.json", "good.exe").rc, 0);
     const Bytes good = Read("good.exe");
-    {
-        std::ostringstream out, err;
-        ASSERT_EQ(VerifyBytes(good, "good.exe", out, err), 0) << out.str();
-    }
+    Run verified = Capture([&](auto& out, auto& err) { return VerifyBytes(good, "good.exe", out, err); });
+    ASSERT_EQ(verified.rc, 0) << verified.out;
     std::mt19937 random(7);
     Options strict;
     strict.strict = true;
