@@ -371,7 +371,7 @@ TEST_F(Loader, MessageTablePayloads) {
 
 namespace {
 
-// A table the formatting tests own: message 0 is the text under test.
+// A message table of the test's own: message 0 is the text under test.
 class Formatting : public ProgramTest {
 protected:
     void Use(const std::wstring& text) {
@@ -436,13 +436,11 @@ TEST_F(Formatting, LongResultsAreCutTo1023Units) {
     EXPECT_EQ(L"ab" + std::wstring(1021, L'a'), Format(std::wstring(1022, L'a').c_str()));
 }
 
-using MessageBoxes = ProgramTest;
+using MessageBoxes = Formatting;
 
 TEST_F(MessageBoxes, OwnedByTheMainWindowWithMessage0AsCaption) {
     API_GUARD(MessageBox, RecordMessageBox);
-    std::wstring caption = L"Caption";
-    WCHAR* entries[] = {&caption[0], nullptr};
-    Data.MessageTable = entries;
+    Use(L"Caption");
     ShownBoxes.clear();
     BoxAnswer = IDRETRY;
     Screen.MainWindow = reinterpret_cast<HWND>(0x1234);
