@@ -263,23 +263,12 @@ TEST_F(SelfRemoval, HelperRetriesTwelveTimesThenRemovesOnlyAnOrdinaryFolder) {
 
 // ---- end-to-end runs of the real uninst.exe ----
 
-std::vector<std::wstring> TempCopies(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((folder + L"\\_uins*.exe").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(data.cFileName);
-    while (FindNextFileW(search, &data));
-    FindClose(search);
-    return names;
-}
-
 // An installation folder with a blank in its name, a tools folder beside it for the command
 // and the finish page, and a temp folder of its own that the uninstaller inherits as TMP.
 class UninstallerRun : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (const std::wstring& copy : TempCopies(temp_)) Unschedule(temp_ + L"\\" + copy);
+        for (const std::wstring& copy : EntryNames(temp_ + L"\\_uins*.exe")) Unschedule(temp_ + L"\\" + copy);
     }
 
     TempFolder dir_;
@@ -362,7 +351,7 @@ TEST_F(UninstallerRun, OptionsSAndXKeepTheUninstaller) {
         ASSERT_TRUE(run.WaitForActive(0));
         EXPECT_FALSE(page.Started());
         EXPECT_TRUE(Exists(exe_));
-        EXPECT_TRUE(TempCopies(temp_).empty());
+        EXPECT_TRUE(EntryNames(temp_ + L"\\_uins*.exe").empty());
     }
 }
 

@@ -93,12 +93,7 @@ std::wstring ShownWindow(const std::wstring& className, const std::wstring& capt
 namespace {
 
 // The record file that tests/helpers/watch_hook_dll.cpp writes for process `pid`.
-std::wstring WatchFile(DWORD pid) {
-    WCHAR temp[MAX_PATH + 1];
-    DWORD cch = GetTempPathW(ARRAYSIZE(temp), temp);
-    if (cch == 0 || cch >= ARRAYSIZE(temp)) return std::wstring();
-    return std::wstring(temp, cch) + L"uninst-watch-" + std::to_wstring(pid) + L".log";
-}
+std::wstring WatchFile(DWORD pid) { return TempRoot() + L"\\uninst-watch-" + std::to_wstring(pid) + L".log"; }
 
 }  // namespace
 
