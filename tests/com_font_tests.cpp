@@ -11,7 +11,7 @@
 #include "fonts/font_samples.h"
 #include "removal/com_servers.h"
 #include "removal/fonts.h"
-#include "support/api_guard.h"
+#include "support/member_guard.h"
 #include "support/program_test.h"
 #include "support/uninst_runner.h"
 
@@ -344,11 +344,11 @@ LRESULT WINAPI RecordBroadcast(HWND window, UINT message, WPARAM wParam, LPARAM 
 class FontDeregistration : public ProgramTest {
 protected:
     TempFolder dir_;
+    API_GUARD_MEMBER(RemoveFontResource, RecordFontRemoval);
+    API_GUARD_MEMBER(SendMessage, RecordBroadcast);
 };
 
 TEST_F(FontDeregistration, RemovesResourceAndThePlatformsValueAndBroadcasts) {
-    API_GUARD(RemoveFontResource, RecordFontRemoval);
-    API_GUARD(SendMessage, RecordBroadcast);
     const std::wstring valueName = std::wstring(kTwoNamesFontName) + L" (TrueType)";
     for (bool nt : {true, false}) {
         SCOPED_TRACE(nt ? "NT key" : "9x key");
@@ -373,8 +373,6 @@ TEST_F(FontDeregistration, RemovesResourceAndThePlatformsValueAndBroadcasts) {
 }
 
 TEST_F(FontDeregistration, WithoutANameOnlyTheResourceGoesAndTheChangeIsBroadcast) {
-    API_GUARD(RemoveFontResource, RecordFontRemoval);
-    API_GUARD(SendMessage, RecordBroadcast);
     Platform.IsNT = true;
     FontsValue hidden(true, L"Uninst Hidden Name (TrueType)");
     FontsValue empty(true, L" (TrueType)");

@@ -26,24 +26,7 @@ using uninstpack::EncodeChunkHeader;
 
 namespace {
 
-Bytes U16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
-Bytes U32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
-Bytes Units(const std::u16string& s) {
-    Bytes out;
-    for (char16_t c : s) out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8)});
-    return out;
-}
-
-std::vector<std::u16string> Messages() {
-    std::vector<std::u16string> m;
-    for (int i = 0; i < 16; ++i) m.push_back(u"text " + std::u16string(1, char16_t(u'a' + i)));
-    m[0] = u"Title";
-    m[7] = u"Out of memory: %s";
-    m[8] = u"Damaged: %s";
-    return m;
-}
-
-const Bytes kTable = EncodeChunk(ChunkTag::MessageTable, uninstpack::EncodeMessageTable(Messages()));
+const Bytes kTable = EncodeChunk(ChunkTag::MessageTable, uninstpack::EncodeMessageTable(StandardMessages()));
 const Bytes kSettings = EncodeChunk(ChunkTag::RunSettings, uninstpack::EncodeRunSettings({}));
 const Bytes kEnd = EncodeChunkHeader(ChunkTag::End, 0, 0);
 
@@ -74,9 +57,8 @@ protected:
     // The one box a failed load shows, with message `number` formatted with the path.
     void ExpectFailureBox(int number) {
         ASSERT_EQ(1u, ShownBoxes.size());
-        std::wstring text = number == 8 ? L"Damaged: " : L"Out of memory: ";
-        EXPECT_EQ(text + program_, ShownBoxes[0].text);
-        EXPECT_EQ(L"Title", ShownBoxes[0].caption);
+        EXPECT_EQ(FormatWith(StandardMessages()[number], program_), ShownBoxes[0].text);
+        EXPECT_EQ(Wide(StandardMessages()[0]), ShownBoxes[0].caption);
         EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), ShownBoxes[0].type);
         EXPECT_EQ(nullptr, ShownBoxes[0].owner);
     }
@@ -88,7 +70,7 @@ protected:
 
 TEST_F(Loader, ReadsEveryKindOfRecordAndTheSettings) {
     uninstpack::UninstallData d;
-    d.messages = Messages();
+    d.messages = StandardMessages();
     d.files = {{u".", u"", 0}, {u".\\bin", u"app.exe", 0x0B}};
     d.shortcuts = {{2, u"C:\\Menu\\App", u"C:\\Desk", u"App.lnk"}};
     d.registry = {{0x80000002u, u"Software\\Vendor\\\\Value"}};
@@ -116,7 +98,7 @@ TEST_F(Loader, ReadsEveryKindOfRecordAndTheSettings) {
     EXPECT_EQ(kRunWaitForCommand, Data.RunSettings->flags);
     EXPECT_STREQ(L"pre.exe /x", PreRemovalCommandText());
     EXPECT_STREQ(L"https://example.invalid/", FinishPageText());
-    EXPECT_STREQ(L"text b", GetMessageText(0, 1));
+    EXPECT_STREQ(Wide(StandardMessages()[1]).c_str(), GetMessageText(0, 1));
 }
 
 TEST_F(Loader, NoAppendedDataShowsAnEmptyMessage8) {
@@ -188,7 +170,7 @@ TEST_F(Loader, StreamsThatLoad) {
         EXPECT_TRUE(ShownBoxes.empty()) << c.name;
         ASSERT_EQ(1u, Data.FileEntryCount) << c.name;
         EXPECT_STREQ(L"f", Data.FileEntries[0]->fileName) << c.name;
-        EXPECT_STREQ(L"Title", GetMessageText(0, 0)) << c.name;
+        EXPECT_STREQ(Wide(StandardMessages()[0]).c_str(), GetMessageText(0, 0)) << c.name;
     }
 }
 
@@ -294,13 +276,12 @@ TEST_F(Loader, ListsJoinAcrossChunksInStreamOrder) {
 TEST_F(Loader, RecordTextsBeyondTheStagingAreaAreRefused) {
     auto units = [](size_t n) { return std::u16string(n, u'x'); };
     auto file = [](const std::u16string& dir, const std::u16string& name) {
-        return Cat({U32(1), U16(uint16_t(dir.size())), Units(dir), U16(uint16_t(name.size())), Units(name), Bytes{0}});
+        return Cat({U32(1), Counted(dir), Counted(name), Bytes{0}});
     };
     auto shortcut = [](const std::u16string& a, const std::u16string& b, const std::u16string& c) {
-        return Cat({U32(1), Bytes{0}, U16(uint16_t(a.size())), Units(a), U16(uint16_t(b.size())), Units(b),
-                    U16(uint16_t(c.size())), Units(c)});
+        return Cat({U32(1), Bytes{0}, Counted(a), Counted(b), Counted(c)});
     };
-    auto registry = [](const std::u16string& path) { return Cat({U32(1), U32(1), U16(uint16_t(path.size())), Units(path)}); };
+    auto registry = [](const std::u16string& path) { return Cat({U32(1), U32(1), Counted(path)}); };
     struct Case { const char* name; uint16_t tag; Bytes payload; bool loads; } cases[] = {
         {"file, fits", 0x1235, file(units(300), units(100)), true},
         {"file, fits exactly", 0x1235, file(units(300), units(218)), true},
@@ -390,7 +371,7 @@ TEST_F(Loader, MessageTablePayloads) {
 
 namespace {
 
-// A table the formatting tests own: message 0 is the text under test.
+// A message table of the test's own: message 0 is the text under test.
 class Formatting : public ProgramTest {
 protected:
     void Use(const std::wstring& text) {
@@ -455,13 +436,11 @@ TEST_F(Formatting, LongResultsAreCutTo1023Units) {
     EXPECT_EQ(L"ab" + std::wstring(1021, L'a'), Format(std::wstring(1022, L'a').c_str()));
 }
 
-using MessageBoxes = ProgramTest;
+using MessageBoxes = Formatting;
 
 TEST_F(MessageBoxes, OwnedByTheMainWindowWithMessage0AsCaption) {
     API_GUARD(MessageBox, RecordMessageBox);
-    std::wstring caption = L"Caption";
-    WCHAR* entries[] = {&caption[0], nullptr};
-    Data.MessageTable = entries;
+    Use(L"Caption");
     ShownBoxes.clear();
     BoxAnswer = IDRETRY;
     Screen.MainWindow = reinterpret_cast<HWND>(0x1234);

@@ -203,7 +203,7 @@ struct Installation {
                                     L"\\guard.txt", L"\\first.txt"})
             if (!WriteFileBytes(app + file, Bytes(16, 'x'))) return false;
         if (!SetFileAttributesW((app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY)) return false;
-        if (!SetSharedCount(L"shared.dll", 2) || !SetSharedCount(L"shared1.dll", 1)) return false;
+        if (!SetSharedCount(app + L"\\shared.dll", 2) || !SetSharedCount(app + L"\\shared1.dll", 1)) return false;
         if (light) return true;
         // From a copy in the test's folder: the build folder is a slow share on the test machine.
         const std::wstring server = dir.Join(L"server.dll");
@@ -216,22 +216,17 @@ struct Installation {
                MakeKey(hkcu, key + L"\\Last");
     }
 
-    bool SetSharedCount(const wchar_t* file, DWORD count) {
-        return ::SetSharedCount(app + L"\\" + file, count ? std::optional<DWORD>(count) : std::nullopt);
-    }
-
     // Puts back what a run changes outside the folders the next case makes afresh.
     void Reset() {
         SetFileAttributesW((app + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-        SetSharedCount(L"shared.dll", 0);
-        SetSharedCount(L"shared1.dll", 0);
+        SetSharedCount(app + L"\\shared.dll", std::nullopt);
+        SetSharedCount(app + L"\\shared1.dll", std::nullopt);
         for (const std::wstring& copy : g_tempCopies) DeleteFileW(copy.c_str());
         g_tempCopies.clear();
     }
 
     uninstpack::UninstallData Data() const {
-        uninstpack::UninstallData d;
-        d.messages = StandardMessages();
+        uninstpack::UninstallData d = StandardData();
         d.files = {{u".\\sub", u"last.txt", 0},     {u".\\sub3", u"x.txt", 0},
                    {u".", u"shared.dll", kFileShared}, {u".", u"shared1.dll", kFileShared}, {u".", u"ro.txt", 0},
                    {u".", u"font.ttf", kFileFont},   {u".", u"srv.dll", kFileCom},
@@ -360,7 +355,6 @@ protected:
     // Writes the uninstaller of `at` for a whole run of the program in process, which allocates
     // and frees path buffers of its own.
     bool BeginWholeRun(const Installation& at) {
-        // The program file of a whole run: an uninstaller written with the case's data.
         FakeModulePath = at.app + L"\\uninst.exe";
         if (!WriteUninstaller(FakeModulePath, uninstpack::EncodeStream(at.Data()))) return false;
         SetDataOffset(static_cast<DWORD>(UninstallerProgram().size()));
@@ -401,28 +395,26 @@ protected:
 // no window but the read-only prompt and the question about a last reference: otherwise those
 // checks would prove nothing.
 TEST_F(FaultInjection, ScenarioWithoutFailureRemovesWhatTheCasesCheck) {
-    {
-        Installation at;
-        ASSERT_TRUE(at.Make(dir_, ++cases_));
-        ASSERT_TRUE(Load(at));
-        ForgetAnswers();
-        RunSteps();
-        SetCurrentDirectoryW(savedDir_.c_str());
-        ReleaseUninstallData();
-        EXPECT_FALSE(Exists(at.app + L"\\sub\\last.txt"));
-        EXPECT_FALSE(Exists(at.app + L"\\sub3"));
-        EXPECT_FALSE(Exists(at.app + L"\\ro.txt"));
-        EXPECT_FALSE(Exists(at.root + L"\\menu2"));
-        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, at.key + L"\\Last"));
-        EXPECT_TRUE(Exists(at.app + L"\\shared.dll")) << "one of two references released";
-        EXPECT_TRUE(Exists(at.app + L"\\shared1.dll")) << "the question about its last reference was answered No";
-        ASSERT_EQ(2u, g_shown.size());
-        EXPECT_TRUE(g_shown[0].prompt);
-        EXPECT_FALSE(g_shown[1].prompt);
-        EXPECT_EQ(FormatWith(StandardMessages()[10], at.app + L"\\shared1.dll"), g_shown[1].text);
-        EXPECT_EQ(1u, g_tempCopies.size()) << "the self-removal made its copy";
-        at.Reset();
-    }
+    Installation at;
+    ASSERT_TRUE(at.Make(dir_, ++cases_));
+    ASSERT_TRUE(Load(at));
+    ForgetAnswers();
+    RunSteps();
+    SetCurrentDirectoryW(savedDir_.c_str());
+    ReleaseUninstallData();
+    EXPECT_FALSE(Exists(at.app + L"\\sub\\last.txt"));
+    EXPECT_FALSE(Exists(at.app + L"\\sub3"));
+    EXPECT_FALSE(Exists(at.app + L"\\ro.txt"));
+    EXPECT_FALSE(Exists(at.root + L"\\menu2"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, at.key + L"\\Last"));
+    EXPECT_TRUE(Exists(at.app + L"\\shared.dll")) << "one of two references released";
+    EXPECT_TRUE(Exists(at.app + L"\\shared1.dll")) << "the question about its last reference was answered No";
+    ASSERT_EQ(2u, g_shown.size());
+    EXPECT_TRUE(g_shown[0].prompt);
+    EXPECT_FALSE(g_shown[1].prompt);
+    EXPECT_EQ(FormatWith(StandardMessages()[10], at.app + L"\\shared1.dll"), g_shown[1].text);
+    EXPECT_EQ(1u, g_tempCopies.size()) << "the self-removal made its copy";
+    at.Reset();
 }
 
 TEST_F(FaultInjection, EveryEntryFailingLeavesTheRunWhole) {

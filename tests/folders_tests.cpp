@@ -177,22 +177,16 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
     const std::wstring appData = ShellFolder(CSIDL_APPDATA);
     const std::wstring documents = ShellFolder(CSIDL_COMMON_DOCUMENTS);
     // What the shell gives for the user's application data and for the all-users documents (null: it fails).
+    const std::wstring settings = L"C:\\Documents and Settings", alice = settings + L"\\Alice\\Application Data";
     struct Case { const wchar_t* appData; const wchar_t* documents; DWORD code; std::wstring expected; } cases[] = {
-        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_COMMON_DESKTOPDIRECTORY,
-         L"C:\\Documents and Settings\\All Users\\Desktop"},
-        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_COMMON_DOCUMENTS,
-         L"C:\\Documents and Settings\\All Users\\Documents"},
-        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_LOCAL_APPDATA,
-         L"C:\\Documents and Settings\\Alice\\Local Settings\\Application Data"},
-        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, CSIDL_PROFILE,
-         L"C:\\Documents and Settings\\Alice"},
-        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_ALL_USERS_PROFILE,
-         L"C:\\Documents and Settings\\All Users"},
-        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_PROFILES_ROOT,
-         L"C:\\Documents and Settings"},
+        {alice.c_str(), nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, settings + L"\\All Users\\Desktop"},
+        {alice.c_str(), nullptr, CSIDL_COMMON_DOCUMENTS, settings + L"\\All Users\\Documents"},
+        {alice.c_str(), nullptr, CSIDL_LOCAL_APPDATA, settings + L"\\Alice\\Local Settings\\Application Data"},
+        {alice.c_str(), nullptr, CSIDL_PROFILE, settings + L"\\Alice"},
+        {alice.c_str(), nullptr, FOLDER_ALL_USERS_PROFILE, settings + L"\\All Users"},
+        {alice.c_str(), nullptr, FOLDER_PROFILES_ROOT, settings},
         {L"C:\\AppData", nullptr, FOLDER_PROFILES_ROOT, L"<false>"},
-        {L"C:\\Documents and Settings\\Alice\\Application Data", nullptr, FOLDER_QUICK_LAUNCH,
-         L"C:\\Documents and Settings\\Alice\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch"},
+        {alice.c_str(), nullptr, FOLDER_QUICK_LAUNCH, alice + L"\\Microsoft\\Internet Explorer\\Quick Launch"},
         // One backslash: too shallow for a profiles root, but enough for the profile itself.
         {L"C:\\AppData", nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, w_ + L"Profiles\\All Users\\Desktop"},
         {L"C:\\AppData", nullptr, CSIDL_PROFILE, L"C:"},
@@ -221,7 +215,7 @@ TEST_F(FolderTest, NtFallbacksDeriveFromTheUsersApplicationData) {
 
 TEST_F(FolderTest, ProgramFilesAndCommonFilesFromTheRegistry) {
     API_GUARD(RegQueryValueEx, FakeQueryValue);
-    const std::wstring long259(259, L'p');
+    const std::wstring long259(259, L'p'), fitsCommon(259 - 13, L'p');
     struct Case { std::vector<FakeValue> values; std::wstring programFiles; std::wstring commonFiles; } cases[] = {
         {{{L"ProgramFilesDir", L"D:\\Apps", true}, {L"CommonFilesDir", L"D:\\Shared", true}}, L"D:\\Apps",
          L"D:\\Shared"},
@@ -237,9 +231,8 @@ TEST_F(FolderTest, ProgramFilesAndCommonFilesFromTheRegistry) {
         {{{L"ProgramFilesDir", long259 + L"q", true}}, L"<false>", L"<false>"},
         {{{L"ProgramFilesDir", L"", true}}, L"<false>", L"<false>"},
         // Common Files must fit with its own name appended: fits exactly, then one too long.
-        {{{L"ProgramFilesDir", std::wstring(259 - 13, L'p'), true}}, std::wstring(259 - 13, L'p'),
-         std::wstring(259 - 13, L'p') + L"\\Common Files"},
-        {{{L"ProgramFilesDir", std::wstring(260 - 13, L'p'), true}}, std::wstring(260 - 13, L'p'), L"<false>"},
+        {{{L"ProgramFilesDir", fitsCommon, true}}, fitsCommon, fitsCommon + L"\\Common Files"},
+        {{{L"ProgramFilesDir", fitsCommon + L"p", true}}, fitsCommon + L"p", L"<false>"},
     };
     for (const Case& c : cases) {
         g_fakeValues = c.values;

@@ -205,10 +205,12 @@ bool Plant(const std::wstring& folder) {
         if (!CopyFileW(BinPath(L"com_noexport_dll.dll").c_str(), (folder + L"\\" + name).c_str(), FALSE)) return false;
     return true;
 }
-std::wstring LoadedMarks(const std::wstring& folder) {
+// The planted names that were loaded from `folder`, but those in `ignored`.
+std::wstring LoadedMarks(const std::wstring& folder, const std::wstring& ignored = L"") {
     std::wstring marks;
     for (const wchar_t* name : kPlantedNames)
-        if (Exists(folder + L"\\" + name + L".loaded")) marks += std::wstring(marks.empty() ? L"" : L", ") + name;
+        if (ignored.find(name) == std::wstring::npos && Exists(folder + L"\\" + name + L".loaded"))
+            marks += std::wstring(marks.empty() ? L"" : L", ") + name;
     return marks;
 }
 void ClearMarks(const std::wstring& folder) {
@@ -265,13 +267,7 @@ TEST(PlantedDlls, NeitherTheProgramNorItsTemporaryCopyLoadsThem) {
         ASSERT_TRUE(dir.Remove(loader));
     }
     // Marks the program is answerable for: those of names the platform does not load itself.
-    auto programMarks = [&](const std::wstring& folder) {
-        std::wstring marks;
-        for (const wchar_t* name : kPlantedNames)
-            if (platformLoads.find(name) == std::wstring::npos && Exists(folder + L"\\" + name + L".loaded"))
-                marks += name;
-        return marks;
-    };
+    auto programMarks = [&](const std::wstring& folder) { return LoadedMarks(folder, platformLoads); };
 
     // A silent run that keeps the uninstaller: no self-removal.
     EXPECT_EQ(0u, RunProgram(uninstaller, L"/S"));

@@ -51,18 +51,6 @@ private:
     uint64_t state_;
 };
 
-void PutU16(Bytes& out, uint16_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void PutU32(Bytes& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
-}
-void PutText(Bytes& out, const std::u16string& text) {
-    PutU16(out, static_cast<uint16_t>(text.size()));
-    for (char16_t c : text) PutU16(out, c);
-}
-
 // Units that matter to the readers and to formatting: path separators, percent signs, a lone
 // surrogate, non-Latin text, and (where the format allows it) an embedded zero.
 std::u16string RandomText(Rng& rng, size_t cch, bool allowZero) {
@@ -181,40 +169,34 @@ std::vector<Chunk> ValidChunks(Rng& rng) {
 // A list chunk of one record whose texts hold `total` units, straddling the staging limit.
 Chunk OverLimitRecord(Rng& rng) {
     Chunk c;
-    Bytes& p = c.payload;
-    PutU32(p, 1);
     uint32_t over = rng.Pick({0u, 1u, 2u, 100u});
     // The longest text a length field can announce is costly to build and read here: rare.
     switch (rng.Below(100) == 0 ? 3 : rng.Below(3)) {
     case 0: {
         c.tag = ChunkTag::FileList;
         std::vector<size_t> len = SplitLength(rng, kFileEntryTextLimit + over, 2);
-        PutText(p, RandomText(rng, len[0], true));
-        PutText(p, RandomText(rng, len[1], true));
-        p.push_back(0);
+        // The texts drawn in order: an initializer list is evaluated left to right.
+        c.payload =
+            Cat({U32(1), Counted(RandomText(rng, len[0], true)), Counted(RandomText(rng, len[1], true)), Bytes{0}});
         break;
     }
-    case 1: {
+    case 1:
         c.tag = ChunkTag::ShortcutList;
-        std::vector<size_t> len = SplitLength(rng, kShortcutEntryTextLimit + over, 3);
-        p.push_back(1);
-        for (size_t l : len) PutText(p, RandomText(rng, l, true));
+        c.payload = Cat({U32(1), Bytes{1}});
+        for (size_t l : SplitLength(rng, kShortcutEntryTextLimit + over, 3))
+            c.payload = Cat({c.payload, Counted(RandomText(rng, l, true))});
         break;
-    }
     case 2:
         c.tag = ChunkTag::RegistryList;
-        PutU32(p, 0x80000001u);
-        PutText(p, RandomText(rng, kRegistryEntryTextLimit + over, true));
+        c.payload = Cat({U32(1), U32(0x80000001u), Counted(RandomText(rng, kRegistryEntryTextLimit + over, true))});
         break;
     default:
         // The longest text a length field can announce.
         c.tag = rng.Pick({ChunkTag::FileList, ChunkTag::RegistryList});
-        if (c.tag == ChunkTag::RegistryList) PutU32(p, 0x80000002u);
-        PutText(p, std::u16string(0xFFFF, u'\\'));
-        if (c.tag == ChunkTag::FileList) {
-            PutU16(p, 0);
-            p.push_back(0);
-        }
+        if (c.tag == ChunkTag::RegistryList)
+            c.payload = Cat({U32(1), U32(0x80000002u), Counted(std::u16string(0xFFFF, u'\\'))});
+        else
+            c.payload = Cat({U32(1), Counted(std::u16string(0xFFFF, u'\\')), U16(0), Bytes{0}});
         break;
     }
     return c;
@@ -591,19 +573,22 @@ protected:
         }
     }
 
+    // The program file, a program part and `stream`, served from memory, with the data offset at
+    // `dataOffset` and no box shown yet.
+    void Serve(const Bytes& stream, DWORD dataOffset) {
+        file_.assign(kProgramPartSize, 'P');
+        file_.insert(file_.end(), stream.begin(), stream.end());
+        Memory = MemoryFile();
+        Memory.data = file_.data();
+        Memory.size = file_.size();
+        SetDataOffset(dataOffset);
+        Boxes.clear();
+    }
+
     // Loads one input and checks everything a load must guarantee; "" when all holds.
     std::string Run(const Input& in, Tally* tally) {
-        Bytes file(kProgramPartSize, 'P');
-        file.insert(file.end(), in.stream.begin(), in.stream.end());
-        Memory = MemoryFile();
-        if (onDisk_) {
-            if (!WriteFileBytes(FakeModulePath, file)) return "cannot write the input";
-        } else {
-            Memory.data = file.data();
-            Memory.size = file.size();
-        }
-        SetDataOffset(in.dataOffset);
-        Boxes.clear();
+        Serve(in.stream, in.dataOffset);
+        if (onDisk_ && !WriteFileBytes(FakeModulePath, file_)) return "cannot write the input";
         const LONG baseline = Heap.LiveBlockCount;
 
         const bool loaded = LoadUninstallDataOrReport();
@@ -651,6 +636,7 @@ protected:
         return fault;
     }
 
+    Bytes file_;
     const bool onDisk_ = EnvNumber("UNINST_TEST_FUZZ_FILE", 0) != 0;
     API_GUARD_MEMBER(MessageBox, RecordLoadBox);
     API_GUARD_MEMBER(CreateFile, onDisk_ ? Platform.ApiTable.CreateFile : MemoryCreateFile);
@@ -728,17 +714,10 @@ protected:
 
     // One whole run of the program over `stream`: its exit code.
     int RunOver(const Bytes& stream) {
-        file_.assign(kProgramPartSize, 'P');
-        file_.insert(file_.end(), stream.begin(), stream.end());
-        Memory = MemoryFile();
-        Memory.data = file_.data();
-        Memory.size = file_.size();
-        SetDataOffset(kProgramPartSize);
-        Boxes.clear();
+        Serve(stream, kProgramPartSize);
         return RunUninstaller(GetModuleHandleW(nullptr));
     }
 
-    Bytes file_;
     API_GUARD_MEMBER(CreateFile, CountCreateFile);
     REFUSED(DeleteFile);
     REFUSED(RemoveDirectory);

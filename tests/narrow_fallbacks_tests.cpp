@@ -179,12 +179,7 @@ TEST_F(FolderTest, FindFirstFileWithoutMatchLeavesTheStructureUntouched) {
 }
 
 TEST_F(FolderTest, FindFirstDeliversWideNamesAndSizes) {
-    const char kContent[] = "twelve bytes";
-    HANDLE file = CreateFileW((folder_ + L"found.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    WriteFile(file, kContent, 12, &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(WriteFileBytes(folder_ + L"found.txt", uninstpack::Bytes(12, 't')));
     WIN32_FIND_DATAW data;
     memset(&data, 0xAB, sizeof(data));
     HANDLE find = FallbackFindFirstFile((folder_ + L"found*").c_str(), &data);
@@ -367,10 +362,7 @@ TEST_F(RegistryTest, SetValueConvertsTextAndRecomputesItsSize) {
 }
 
 TEST_F(RegistryTest, SubkeysAreEnumeratedOpenedAndDeleted) {
-    HKEY sub = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExW(key_, L"child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr));
-    RegCloseKey(sub);
+    ASSERT_TRUE(MakeKey(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\child"));
     WCHAR name[32];
     DWORD cch = ARRAYSIZE(name);
     ASSERT_EQ(ERROR_SUCCESS, FallbackRegEnumKeyEx(key_, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
@@ -378,6 +370,7 @@ TEST_F(RegistryTest, SubkeysAreEnumeratedOpenedAndDeleted) {
     EXPECT_EQ(5u, cch);
     cch = ARRAYSIZE(name);
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, FallbackRegEnumKeyEx(key_, 1, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    HKEY sub = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, FallbackRegOpenKeyEx(key_, L"child", 0, KEY_READ, &sub));
     RegCloseKey(sub);
     EXPECT_EQ(ERROR_SUCCESS, FallbackRegDeleteKey(key_, L"child"));

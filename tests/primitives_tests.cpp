@@ -66,7 +66,11 @@ DWORD WINAPI CountingGetAttributes(LPCWSTR path) {
 
 // --- fixture ---------------------------------------------------------------------------------
 
-using PrimitivesTest = ProgramTest;
+// Each test gets a folder of its own.
+class PrimitivesTest : public ProgramTest {
+protected:
+    TempFolder dir_;
+};
 
 // --- paths -----------------------------------------------------------------------------------
 
@@ -129,28 +133,26 @@ TEST(PathForms, BoundedCopyAppendAndJoin) {
 }
 
 TEST_F(PrimitivesTest, CurrentDirectory) {
-    TempFolder dir;
     WCHAR saved[MAX_PATH];
     DWORD cchSaved = GetCurrentDir(saved);
     ASSERT_GT(cchSaved, 0u);
     ASSERT_LT(cchSaved, MAX_PATH);
-    ASSERT_TRUE(ChangeDirectory(dir.Path().c_str()));
+    ASSERT_TRUE(ChangeDirectory(dir_.Path().c_str()));
     WCHAR now[MAX_PATH];
-    EXPECT_EQ(dir.Path().size(), GetCurrentDir(now));
-    EXPECT_EQ(Utf8(dir.Path()), Utf8(now));
-    EXPECT_FALSE(ChangeDirectory(dir.Join(L"missing").c_str()));
-    EXPECT_EQ(dir.Path().size(), GetCurrentDir(now));
-    EXPECT_EQ(Utf8(dir.Path()), Utf8(now));
+    EXPECT_EQ(dir_.Path().size(), GetCurrentDir(now));
+    EXPECT_EQ(Utf8(dir_.Path()), Utf8(now));
+    EXPECT_FALSE(ChangeDirectory(dir_.Join(L"missing").c_str()));
+    EXPECT_EQ(dir_.Path().size(), GetCurrentDir(now));
+    EXPECT_EQ(Utf8(dir_.Path()), Utf8(now));
     // Too small: the size it would need, terminator included.
     WCHAR small[4] = L"xyz";
-    EXPECT_EQ(dir.Path().size() + 1, GetCurrentDir(small, 4));
+    EXPECT_EQ(dir_.Path().size() + 1, GetCurrentDir(small, 4));
     ASSERT_TRUE(ChangeDirectory(saved));
 }
 
 TEST_F(PrimitivesTest, RemoveDirRemovesOnlyEmptyFolders) {
-    TempFolder dir;
-    std::wstring empty = dir.MakeFolder(L"empty");
-    std::wstring full = dir.MakeFolder(L"full");
+    std::wstring empty = dir_.MakeFolder(L"empty");
+    std::wstring full = dir_.MakeFolder(L"full");
     ASSERT_TRUE(MakeFile(full + L"\\f.txt"));
     EXPECT_TRUE(RemoveDir(empty.c_str()));
     EXPECT_FALSE(Exists(empty));
@@ -165,8 +167,7 @@ TEST_F(PrimitivesTest, RemoveDirRemovesOnlyEmptyFolders) {
 // the file is gone (nothing left to do), it may not be changed by us, or anything else, a file
 // in use among them (in use is not forbidden).
 TEST_F(PrimitivesTest, AFailedCallMeansGoneDeniedOrOther) {
-    TempFolder dir;
-    const std::wstring file = dir.Join(L"file.txt");
+    const std::wstring file = dir_.Join(L"file.txt");
     ASSERT_TRUE(MakeFile(file));
     const struct { FileResult result; std::vector<DWORD> errors; } outcomes[] = {
         // Already removed, its folder or share gone, or a name that cannot exist.
@@ -196,10 +197,9 @@ TEST_F(PrimitivesTest, AFailedCallMeansGoneDeniedOrOther) {
 }
 
 TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
-    TempFolder dir;
-    std::wstring plain = dir.Join(L"plain.txt");
-    std::wstring readOnly = dir.Join(L"readonly.txt");
-    std::wstring folder = dir.MakeFolder(L"folder");
+    std::wstring plain = dir_.Join(L"plain.txt");
+    std::wstring readOnly = dir_.Join(L"readonly.txt");
+    std::wstring folder = dir_.MakeFolder(L"folder");
     ASSERT_TRUE(MakeFile(plain));
     ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -211,8 +211,8 @@ TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
         {readOnly, 4, FileOk},
         {readOnly, 0, FileOk},
         {folder, 2, FileOk},
-        {dir.Join(L"missing.txt"), 2, FileNotFound},
-        {dir.Join(L"missing\\x.txt"), 2, FileNotFound},
+        {dir_.Join(L"missing.txt"), 2, FileNotFound},
+        {dir_.Join(L"missing\\x.txt"), 2, FileNotFound},
     };
     for (const Case& c : cases) EXPECT_EQ(c.result, CheckAccess(c.path.c_str(), c.mode)) << Utf8(c.path) << " " << c.mode;
 
@@ -236,15 +236,14 @@ TEST_F(PrimitivesTest, CheckAccessAndSetFileMode) {
               GetFileAttributesW(readOnly.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(FileOk, SetFileMode(readOnly.c_str(), 2));
     EXPECT_FALSE(IsReadOnly(readOnly));
-    EXPECT_EQ(FileNotFound, SetFileMode(dir.Join(L"missing.txt").c_str(), 2));
+    EXPECT_EQ(FileNotFound, SetFileMode(dir_.Join(L"missing.txt").c_str(), 2));
     SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(PrimitivesTest, RemoveFileResults) {
-    TempFolder dir;
-    std::wstring plain = dir.Join(L"plain.txt");
-    std::wstring readOnly = dir.Join(L"readonly.txt");
-    std::wstring held = dir.Join(L"held.txt");
+    std::wstring plain = dir_.Join(L"plain.txt");
+    std::wstring readOnly = dir_.Join(L"readonly.txt");
+    std::wstring held = dir_.Join(L"held.txt");
     ASSERT_TRUE(MakeFile(plain));
     ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(MakeFile(held));
@@ -252,7 +251,7 @@ TEST_F(PrimitivesTest, RemoveFileResults) {
     EXPECT_EQ(FileOk, RemoveFile(plain.c_str()));
     EXPECT_FALSE(Exists(plain));
     EXPECT_EQ(FileNotFound, RemoveFile(plain.c_str()));
-    EXPECT_EQ(FileNotFound, RemoveFile(dir.Join(L"missing\\x.txt").c_str()));
+    EXPECT_EQ(FileNotFound, RemoveFile(dir_.Join(L"missing\\x.txt").c_str()));
 
     EXPECT_EQ(FileAccessDenied, RemoveFile(readOnly.c_str()));
     EXPECT_TRUE(IsReadOnly(readOnly)) << "attributes are not touched";
@@ -322,7 +321,6 @@ std::wstring WineAlias(const std::wstring& path) {
 // is not. The profiles root, every profile in it and every folder directly in a profile are
 // protected, another user's too, whether they exist or not, and nothing deeper.
 TEST_F(PrimitivesTest, EverySpellingOfAProtectedFolderIsProtected) {
-    TempFolder dir;
     const std::wstring windows = WithoutBackslash(Resolve(FOLDER_WINDOWS));
     const std::wstring documents = WithoutBackslash(Resolve(CSIDL_COMMON_DOCUMENTS));
     const std::wstring fonts = WithoutBackslash(Resolve(CSIDL_FONTS));
@@ -343,7 +341,7 @@ TEST_F(PrimitivesTest, EverySpellingOfAProtectedFolderIsProtected) {
         {profiles + L"\\.", true}, {other, true}, {other + L"\\Saved Games.", true}, {profile + L"\\Links", true},
         {Slashed(profiles) + L"/Public/Downloads", true},
         {documents + L"\\Acme Notes.", false}, {documents + L"\\Acme\\..\\Acme Tools", false},
-        {programFiles + L"2", false}, {L"\\\\?\\" + fonts + L"\\Acme", false}, {Slashed(dir.Path()) + L"/", false},
+        {programFiles + L"2", false}, {L"\\\\?\\" + fonts + L"\\Acme", false}, {Slashed(dir_.Path()) + L"/", false},
         {programFiles + L"\\No Vendor.", false}, {other + L"\\AppData\\Local\\Acme", false},
         {other + L"\\Favorites\\Acme", false}, {profile + L"\\Downloads\\Acme Setup", false}, {L"C:\\Acme\\Bin", false},
     };
@@ -361,20 +359,19 @@ HANDLE WINAPI OpenFails(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWO
 // ordinary folder is not protected. Where the profile is the Windows directory (the 9x family
 // without profiles) no rule protects the folders near the top of the drive.
 TEST_F(PrimitivesTest, WhenAStepOfTheComparisonFails) {
-    TempFolder dir;
     const std::wstring documents = WithoutBackslash(Resolve(CSIDL_COMMON_DOCUMENTS));
     ASSERT_TRUE(IsProtectedFolder(documents.c_str()));  // the cache is filled with the real calls
     WCHAR shortName[MAX_PATH];
     ASSERT_GT(GetShortPathNameW(WithoutBackslash(Resolve(FOLDER_PROGRAM_FILES)).c_str(), shortName, MAX_PATH), 0u);
     {
         API_GUARD(GetFullPathName, FullPathFails);
-        EXPECT_TRUE(IsProtectedFolder(dir.Path().c_str()));
+        EXPECT_TRUE(IsProtectedFolder(dir_.Path().c_str()));
     }
     {
         API_GUARD(CreateFile, OpenFails);
         EXPECT_TRUE(IsProtectedFolder((documents + L".").c_str()));
         EXPECT_TRUE(IsProtectedFolder(shortName)) << "the short spelling, by text alone";
-        EXPECT_FALSE(IsProtectedFolder(dir.Path().c_str()));
+        EXPECT_FALSE(IsProtectedFolder(dir_.Path().c_str()));
     }
     Platform.IsNT = false;
     API_GUARD(SHGetPathFromIDList, ShellPathFails);
@@ -392,12 +389,11 @@ TEST_F(PrimitivesTest, CaseFoldingIsAsciiOnly) {
 // --- in-use test -----------------------------------------------------------------------------
 
 TEST_F(PrimitivesTest, IsFileLocked) {
-    TempFolder dir;
-    std::wstring plain = dir.Join(L"plain.txt");
-    std::wstring readOnly = dir.Join(L"readonly.txt");
-    std::wstring held = dir.Join(L"held.txt");
-    std::wstring heldReadOnly = dir.Join(L"held-readonly.txt");
-    std::wstring folder = dir.MakeFolder(L"folder");
+    std::wstring plain = dir_.Join(L"plain.txt");
+    std::wstring readOnly = dir_.Join(L"readonly.txt");
+    std::wstring held = dir_.Join(L"held.txt");
+    std::wstring heldReadOnly = dir_.Join(L"held-readonly.txt");
+    std::wstring folder = dir_.MakeFolder(L"folder");
     ASSERT_TRUE(MakeFile(plain));
     ASSERT_TRUE(MakeFile(readOnly, FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(MakeFile(held));
@@ -406,8 +402,8 @@ TEST_F(PrimitivesTest, IsFileLocked) {
     EXPECT_FALSE(IsFileLocked(plain.c_str()));
     EXPECT_FALSE(IsFileLocked(readOnly.c_str()));
     EXPECT_TRUE(IsReadOnly(readOnly)) << "made read-only again";
-    EXPECT_FALSE(IsFileLocked(dir.Join(L"missing.txt").c_str()));
-    EXPECT_FALSE(IsFileLocked(dir.Join(L"missing\\x.txt").c_str()));
+    EXPECT_FALSE(IsFileLocked(dir_.Join(L"missing.txt").c_str()));
+    EXPECT_FALSE(IsFileLocked(dir_.Join(L"missing\\x.txt").c_str()));
     EXPECT_TRUE(IsFileLocked(folder.c_str()));
     {
         HeldFile holdPlain, holdReadOnly;

@@ -44,7 +44,6 @@ void MakeSystemKeys() {
         ASSERT_TRUE(MakeKey(HKEY_LOCAL_MACHINE, path));
 }
 
-
 // The first product: a few hundred files in nested folders, shared runtime files, a read-only
 // license, Start-menu, desktop and startup shortcuts, and keys and values in HKLM, HKCU and HKCR.
 
@@ -349,8 +348,8 @@ TEST_F(RemovalScenario, EachInstallationGoesExactlyQuietlyOrConfirmed) {
 // with levels to spare, remove none of them; what the records put inside them goes.
 TEST_F(RemovalScenario, ProtectedFoldersAndTheDriveRootStay) {
     std::vector<std::wstring> guarded;
-    auto add = [&](std::wstring path) {
-        while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    auto add = [&](const std::wstring& folder) {
+        const std::wstring path = WithoutBackslash(folder);
         for (const std::wstring& known : guarded)
             if (Lower(known) == Lower(path)) return;
         guarded.push_back(path);
@@ -359,9 +358,8 @@ TEST_F(RemovalScenario, ProtectedFoldersAndTheDriveRootStay) {
         WCHAR path[MAX_PATH];
         if (ResolveProtectedFolder(i, path)) add(path);
     }
-    WCHAR windows[MAX_PATH];
-    ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
-    add(windows);
+    ASSERT_NE(L"", WindowsFolder());
+    add(WindowsFolder());
     ASSERT_GE(guarded.size(), 20u) << "the protected folders should resolve in the prefix";
 
     Installer in(journal_, shell_.programFiles + L"\\Guard Scenario");

@@ -236,15 +236,15 @@ TEST_F(SelfRemoval, HelperRetriesTwelveTimesThenRemovesOnlyAnOrdinaryFolder) {
     struct Case {
         std::wstring path;
         int succeedOn, attempts;
-        std::wstring removedDir;  // empty: none
+        std::vector<std::wstring> removedDirs;
     };
     // Each failed attempt costs a second of the copy's own pause.
     const Case cases[] = {
-        {app + L"\\missing.exe", 0, 12, app},
-        {app + L"\\uninst.exe", 3, 3, app},
-        {L"uninst.exe", 1, 1, L""},
-        {L"C:\\uninst.exe", 1, 1, L""},
-        {std::wstring(desktop) + L"\\uninst.exe", 1, 1, L""},
+        {app + L"\\missing.exe", 0, 12, {app}},
+        {app + L"\\uninst.exe", 3, 3, {app}},
+        {L"uninst.exe", 1, 1, {}},
+        {L"C:\\uninst.exe", 1, 1, {}},
+        {std::wstring(desktop) + L"\\uninst.exe", 1, 1, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.path));
@@ -254,32 +254,18 @@ TEST_F(SelfRemoval, HelperRetriesTwelveTimesThenRemovesOnlyAnOrdinaryFolder) {
         wcscpy(path, c.path.c_str());
         RemovalHelperMode(path);
         EXPECT_EQ(c.attempts, g_delete.attempts);
-        std::vector<std::string> expected, removed;
-        if (!c.removedDir.empty()) expected.push_back(Utf8(c.removedDir));
-        for (const std::wstring& d : g_delete.removedDirs) removed.push_back(Utf8(d));
-        EXPECT_EQ(expected, removed);
+        EXPECT_EQ(c.removedDirs, g_delete.removedDirs);
     }
 }
 
 // ---- end-to-end runs of the real uninst.exe ----
-
-std::vector<std::wstring> TempCopies(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((folder + L"\\_uins*.exe").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(data.cFileName);
-    while (FindNextFileW(search, &data));
-    FindClose(search);
-    return names;
-}
 
 // An installation folder with a blank in its name, a tools folder beside it for the command
 // and the finish page, and a temp folder of its own that the uninstaller inherits as TMP.
 class UninstallerRun : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (const std::wstring& copy : TempCopies(temp_)) Unschedule(temp_ + L"\\" + copy);
+        for (const std::wstring& copy : EntryNames(temp_ + L"\\_uins*.exe")) Unschedule(temp_ + L"\\" + copy);
     }
 
     TempFolder dir_;
@@ -362,7 +348,7 @@ TEST_F(UninstallerRun, OptionsSAndXKeepTheUninstaller) {
         ASSERT_TRUE(run.WaitForActive(0));
         EXPECT_FALSE(page.Started());
         EXPECT_TRUE(Exists(exe_));
-        EXPECT_TRUE(TempCopies(temp_).empty());
+        EXPECT_TRUE(EntryNames(temp_ + L"\\_uins*.exe").empty());
     }
 }
 

@@ -168,8 +168,8 @@ TEST(TestBench, HoldFileKeepsOthersOutUntilReleased) {
 
 // The log of a partial removal (/S, a log path with blanks, a file with a line already in it):
 // a line for each record with what became of it (a record of an unknown macro skipped, a key of
-// Windows kept), and the counts at the end. Appended, so the
-// old line stays and no second byte-order mark comes.
+// Windows kept), and the counts at the end. Appended, so the old line stays and no second
+// byte-order mark comes.
 TEST(RunLog, NamesWhatBecameOfEachRecord) {
     TempFolder dir;
     const std::wstring app = dir.MakeFolder(L"App"), shared = app + L"\\shared.dll";

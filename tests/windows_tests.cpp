@@ -14,7 +14,7 @@
 #include "removal/file_pass.h"
 #include "removal/record_paths.h"
 #include "run/ui_windows.h"
-#include "support/api_guard.h"
+#include "support/member_guard.h"
 #include "support/fake_pass_ui.h"
 #include "support/loaded_data.h"
 #include "support/program_test.h"
@@ -181,8 +181,7 @@ TEST_F(ProgramResources, ProgressDialog110MatchesItsTable) {
 TEST_F(ProgramResources, IconGroup800HoldsFiveImages) {
     std::vector<BYTE> group = Resource(RT_GROUP_ICON, 800);
     ASSERT_GE(group.size(), 6u);
-    WORD reserved, type, count;
-    memcpy(&reserved, &group[0], 2);
+    WORD type, count;
     memcpy(&type, &group[2], 2);
     memcpy(&count, &group[4], 2);
     EXPECT_EQ(1, type);
@@ -297,11 +296,11 @@ protected:
         g_sent.clear();
         return out;
     }
+    API_GUARD_MEMBER(SendMessage, RecordSend);
+    API_GUARD_MEMBER(PeekMessage, CountPeek);
 };
 
 TEST_F(ProgressReports, SetProgressSendsOnlyChangesAndPumpsOncePerChange) {
-    API_GUARD(SendMessage, RecordSend);
-    API_GUARD(PeekMessage, CountPeek);
     struct Step {
         DWORD percent;
         std::vector<WPARAM> sent;
@@ -326,8 +325,6 @@ TEST_F(ProgressReports, SetProgressSendsOnlyChangesAndPumpsOncePerChange) {
 }
 
 TEST_F(ProgressReports, WithoutBarStillPumpsOnChange) {
-    API_GUARD(SendMessage, RecordSend);
-    API_GUARD(PeekMessage, CountPeek);
     Screen.ProgressBar = nullptr;
     SetProgress(5);
     EXPECT_TRUE(g_sent.empty());

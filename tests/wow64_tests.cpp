@@ -110,8 +110,7 @@ TEST_F(Wow64Test, TheFlagChoosesTheViewsThatGo) {
                       {install + u"\\data", u"", 0},
                       {install + u"\\data", u"notes.txt", 0},
                       {macros ? u"#System#" : Utf16(SystemFolder()), Utf16(kServer), kFileShared | kFileCom}};
-        const uint32_t hklm = 0x80000002;
-        data.registry = {{hklm, Utf16(kProduct)}, {hklm, Utf16(kEntry)}, {hklm, Utf16(kSettings) + u"\\\\"}};
+        data.registry = {{kHKLM, Utf16(kProduct)}, {kHKLM, Utf16(kEntry)}, {kHKLM, Utf16(kSettings) + u"\\\\"}};
         std::wstring exe = dir_.Join(L"uninst.exe");
         ASSERT_TRUE(WriteUninstaller(exe, uninstpack::EncodeStream(data)));
         EXPECT_EQ(0u, RunProgram(exe, L"/S"));

@@ -32,5 +32,3 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer() {
     CloseHandle(file);
     return S_OK;
 }
-
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() { return S_OK; }

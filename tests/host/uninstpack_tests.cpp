@@ -64,32 +64,33 @@ protected:
         int rc;
         std::string out, err;
     };
+    // A command function's exit code and what it wrote.
+    template <typename Fn>
+    static Run Capture(Fn run) {
+        std::ostringstream out, err;
+        int rc = run(out, err);
+        return {rc, out.str(), err.str()};
+    }
     // Names are of the workspace, or full paths.
     Run Build(const std::string& manifest, const std::string& output, const Options& options = {},
               const std::string& stub = "stub.exe") {
-        std::ostringstream out, err;
-        int rc = RunBuild(Path(manifest), Path(stub), Path(output), out, err, options);
-        return {rc, out.str(), err.str()};
+        return Capture([&](auto& out, auto& err) {
+            return RunBuild(Path(manifest), Path(stub), Path(output), out, err, options);
+        });
     }
     Run Inspect(const std::string& file, bool json) {
-        std::ostringstream out, err;
-        int rc = RunInspect(Path(file), json, out, err);
-        return {rc, out.str(), err.str()};
+        return Capture([&](auto& out, auto& err) { return RunInspect(Path(file), json, out, err); });
     }
     Run Verify(const std::string& file, bool strict = true) {
-        std::ostringstream out, err;
         Options options;
         options.strict = strict;
-        int rc = RunVerify(Path(file), out, err, options);
-        return {rc, out.str(), err.str()};
+        return Capture([&](auto& out, auto& err) { return RunVerify(Path(file), out, err, options); });
     }
     // The program's command line, in process; "-" reads `input`.
     Run Command(std::vector<std::string> args, const std::string& input = "") {
         args.insert(args.begin(), "/usr/local/bin/uninstpack");
         std::istringstream in(input);
-        std::ostringstream out, err;
-        int rc = RunCommandLine(args, in, out, err);
-        return {rc, out.str(), err.str()};
+        return Capture([&](auto& out, auto& err) { return RunCommandLine(args, in, out, err); });
     }
 
     fs::path dir_;
@@ -259,17 +260,20 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
         m.replace(m.find(key), key.size(), "\"" + std::to_string(n) + "\": \"" + text + "\"");
         return m;
     };
-    auto x64 = [](std::string manifest) {
+    // The manifest with its "wait" setting replaced by `text`.
+    auto setting = [](std::string manifest, const std::string& text) {
         const std::string wait = "\"wait\": false";
-        return manifest.replace(manifest.find(wait), wait.size(), "\"x64\": true");
+        return manifest.replace(manifest.find(wait), wait.size(), text);
     };
-    auto finish = [](const std::string& page) {
-        std::string manifest = Manifest();
-        const std::string wait = "\"wait\": false";
-        return manifest.replace(manifest.find(wait), wait.size(), "\"finishPage\": " + Json(page).dump());
+    auto x64 = [&](const std::string& manifest) { return setting(manifest, "\"x64\": true"); };
+    auto finish = [&](const std::string& page) {
+        return setting(Manifest(), "\"finishPage\": " + Json(page).dump());
     };
     // "C:\" plus n letters as a folder, for the 259-character boundary with file name "f".
     auto longDir = [](size_t n) { return "C:\\\\" + std::string(n, 'd'); };
+    auto fileF = [](const std::string& directory) {
+        return Manifest(R"({"directory": ")" + directory + R"(", "fileName": "f"})");
+    };
     struct {
         std::string manifest;
         const char* expect;
@@ -291,17 +295,14 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
         {Manifest("", "", "", withMessage(5, "&&No&w").replace(msg.find("text 4"), 6, "&W")), "message 5: marks the access key \"w\""},
         {Manifest("", "", "", withMessage(5, "&Ж").replace(msg.find("text 4"), 6, "&ж")), "message 5: marks"},
         // A file path of 259 characters fits with its terminator, 260 does not.
-        {Manifest(R"({"directory": ")" + longDir(254) + R"(", "fileName": "f"})"), ""},
-        {Manifest(R"({"directory": ")" + longDir(255) + R"(", "fileName": "f"})"),
-         "file record 0: the file's path is 260 characters long"},
-        {Manifest(R"({"directory": ".\\)" + std::string(256, 'd') + R"(", "fileName": "f"})"),
-         "even below the shortest installation directory"},
+        {fileF(longDir(254)), ""},
+        {fileF(longDir(255)), "file record 0: the file's path is 260 characters long"},
+        {fileF(".\\\\" + std::string(256, 'd')), "even below the shortest installation directory"},
         {Manifest("", R"({"firstFolder": ")" + longDir(255) + R"(", "fileName": "f"})"),
          "shortcut record 0: the shortcut's path is 260"},
         {Manifest("", R"({"firstFolder": "C:\\A", "secondFolder": ")" + longDir(257) + R"("})"),
          "shortcut record 0: the second folder is 260"},
-        {Manifest(R"({"directory": "C:\\)" + std::string(517, 'd') + R"(", "fileName": "f"})"),
-         "more than the uninstaller's 518"},
+        {fileF("C:\\\\" + std::string(517, 'd')), "more than the uninstaller's 518"},
         {Manifest(R"({"directory": "C:\\Windows"})"), "file record 0: is a folder record that names the system folder"},
         {Manifest(R"({"directory": "c:\\program files\\"})"), "names the system folder"},
         {Manifest(R"({"directory": "D:\\"})"), "names the drive root"},
@@ -314,7 +315,7 @@ TEST_F(Workspace, VerifyReportsEachMistakeOfAManifest) {
         {Manifest(R"({"directory": "#AppData#\\Vendor"}, {"directory": "#appdata#\\Vendor", "fileName": "a"})"), ""},
         {Manifest("", R"({"firstFolder": "#StartMenu#"})"), R"(first folder names the system folder "#StartMenu#")"},
         {Manifest("", R"({"levels": 1, "firstFolder": "#Programs#\\Vendor"})"), ""},
-        {Manifest(R"({"directory": "#Programs#\\)" + std::string(194, 'd') + R"(", "fileName": "f"})"),
+        {fileF("#Programs#\\\\" + std::string(194, 'd')),
          R"(261 characters long with "#Programs#" where it usually lies)"},
         {Manifest("", R"({"firstFolder": "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"})"),
          "shortcut record 0: first folder names the system folder"},
@@ -812,10 +813,8 @@ TEST_F(Workspace, EverySingleBitFlipInTheDataFailsStrictVerify) {
     Write("m.json", std::string(kRichManifest));
     ASSERT_EQ(Build("m.json", "good.exe").rc, 0);
     const Bytes good = Read("good.exe");
-    {
-        std::ostringstream out, err;
-        ASSERT_EQ(VerifyBytes(good, "good.exe", out, err), 0) << out.str();
-    }
+    Run verified = Capture([&](auto& out, auto& err) { return VerifyBytes(good, "good.exe", out, err); });
+    ASSERT_EQ(verified.rc, 0) << verified.out;
     std::mt19937 random(7);
     Options strict;
     strict.strict = true;
@@ -1004,32 +1003,27 @@ TEST_F(Workspace, HarvestRecordsTheTreeInInstallationOrder) {
 // Each case: a staged folder, options, and words of the refusal; nothing may be written.
 TEST_F(Workspace, HarvestRefusesWhatAWindowsFolderCannotHold) {
     struct {
-        const char* files;  // "|"-separated, below a fresh "stage" folder
+        std::vector<const char*> files;  // below a fresh "stage" folder
         std::vector<std::string> options;
         const char* expect;
     } cases[] = {
-        {"a:b.txt", {}, "a:b.txt: the name holds the character \":\""},
-        {"con.txt", {}, "is a device name on Windows"},
-        {"trailing.", {}, "ends in a space or a dot"},
-        {"Readme|README", {}, "differs from"},
-        {"ok", {"--install-dir", "data"}, "--install-dir \"data\" is relative to the uninstaller's current folder"},
-        {"ok", {"--install-dir", "C:\\Windows"}, "is a folder record that names the system folder"},
-        {"ok", {"--install-dir", "#Program Files#"}, "names the system folder \"#Program Files#\""},
-        {"ok", {"--install-dir", "#Nowhere#\\App"}, "which is no folder macro"},
-        {"ok", {"--flag", "readonly=*"}, "write NAME=PATTERN"},
-        {"ok", {"-o", "stage/out.json"}, "lies in the staged folder"},
-        {"", {}, "no such folder"},
+        {{"a:b.txt"}, {}, "a:b.txt: the name holds the character \":\""},
+        {{"con.txt"}, {}, "is a device name on Windows"},
+        {{"trailing."}, {}, "ends in a space or a dot"},
+        {{"Readme", "README"}, {}, "differs from"},
+        {{"ok"}, {"--install-dir", "data"}, "--install-dir \"data\" is relative to the uninstaller's current folder"},
+        {{"ok"}, {"--install-dir", "C:\\Windows"}, "is a folder record that names the system folder"},
+        {{"ok"}, {"--install-dir", "#Program Files#"}, "names the system folder \"#Program Files#\""},
+        {{"ok"}, {"--install-dir", "#Nowhere#\\App"}, "which is no folder macro"},
+        {{"ok"}, {"--flag", "readonly=*"}, "write NAME=PATTERN"},
+        {{"ok"}, {"-o", "stage/out.json"}, "lies in the staged folder"},
+        {{}, {}, "no such folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expect);
         fs::remove_all(dir_ / "stage");
-        std::string files = c.files;
-        for (size_t start = 0; *c.files && start <= files.size();) {
-            size_t bar = std::min(files.find('|', start), files.size());
-            fs::create_directories(dir_ / "stage");
-            Write("stage/" + files.substr(start, bar - start), std::string("x"));
-            start = bar + 1;
-        }
+        if (!c.files.empty()) fs::create_directories(dir_ / "stage");
+        for (const char* file : c.files) Write("stage/" + std::string(file), std::string("x"));
         std::vector<std::string> args = {"harvest", Path("stage"), "--install-dir", "C:\\App", "-o", Path("h.json")};
         for (size_t i = 0; i < c.options.size(); i += 2) {
             std::string value = c.options[i] == "-o" ? Path(c.options[i + 1]) : c.options[i + 1];

@@ -4,23 +4,6 @@
 std::wstring FakeModulePath;
 bool ModuleFileNameFails = false;
 
-DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
-    if (ModuleFileNameFails) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    if (FakeModulePath.size() >= cch) {
-        if (cch == 0) return 0;
-        FakeModulePath.copy(buffer, cch - 1);
-        buffer[cch - 1] = 0;
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return cch;
-    }
-    FakeModulePath.copy(buffer, FakeModulePath.size());
-    buffer[FakeModulePath.size()] = 0;
-    return static_cast<DWORD>(FakeModulePath.size());
-}
-
 std::wstring FakeTempFolder, FakeWindowsFolder, FakeSystemFolder;
 
 namespace {
@@ -35,6 +18,19 @@ UINT ReportFolder(const std::wstring& folder, LPWSTR buffer, UINT cch) {
 std::wstring OrNull(LPCWSTR text) { return text ? std::wstring(text) : std::wstring(L"(null)"); }
 
 }  // namespace
+
+DWORD WINAPI FakeModuleFileName(HMODULE, LPWSTR buffer, DWORD cch) {
+    if (ModuleFileNameFails) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    if (FakeModulePath.size() < cch) return ReportFolder(FakeModulePath, buffer, cch);
+    if (cch == 0) return 0;
+    FakeModulePath.copy(buffer, cch - 1);
+    buffer[cch - 1] = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return cch;
+}
 
 DWORD WINAPI FakeTempPath(DWORD cch, LPWSTR buffer) { return ReportFolder(FakeTempFolder, buffer, cch); }
 UINT WINAPI FakeWindowsDirectory(LPWSTR buffer, UINT cch) { return ReportFolder(FakeWindowsFolder, buffer, cch); }

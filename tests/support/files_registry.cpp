@@ -22,17 +22,13 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-std::wstring Lower(std::wstring text) {
+static std::wstring ShiftLetters(std::wstring text, wchar_t from, wchar_t to) {
     for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
+        if (c >= from && c < from + 26) c = c - from + to;
     return text;
 }
-
-std::wstring Upper(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'a' && c <= L'z') c = c - L'a' + L'A';
-    return text;
-}
+std::wstring Lower(std::wstring text) { return ShiftLetters(std::move(text), L'A', L'a'); }
+std::wstring Upper(std::wstring text) { return ShiftLetters(std::move(text), L'a', L'A'); }
 
 std::wstring WithoutBackslash(std::wstring path) {
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
@@ -124,6 +120,18 @@ std::vector<std::wstring> ReadTextLines(const std::wstring& path) {
     return lines;
 }
 
+std::vector<std::wstring> EntryNames(const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) names.push_back(found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
+}
+
 bool MakeFile(const std::wstring& path, DWORD attributes, size_t cb) {
     uninstpack::Bytes bytes(cb);
     for (size_t i = 0; i < cb; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + path.size());
@@ -139,17 +147,8 @@ bool RemoveTree(std::wstring path, bool report) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     bool ok = true;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
-                    ok = RemoveTree(path + L"\\" + found.cFileName, report) && ok;
-            } while (FindNextFileW(find, &found));
-            FindClose(find);
-        }
-    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        for (const std::wstring& name : EntryNames(path + L"\\*")) ok = RemoveTree(path + L"\\" + name, report) && ok;
     bool removed = RetryWhileBusy([&] {
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) != 0
                                                        : DeleteFileW(path.c_str()) != 0;
@@ -247,9 +246,7 @@ bool TempFolder::Remove(const std::wstring& path) const {
         ADD_FAILURE() << "refused to remove " << Utf8(path) << ": not inside " << Utf8(root_);
         return false;
     }
-    std::wstring full = FullPath(path);
-    while (full.back() == L'\\') full.pop_back();
-    return RemoveTree(full, /*report*/ true);
+    return RemoveTree(FullPath(path), /*report*/ true);
 }
 
 // ---- registry -----------------------------------------------------------------------------------

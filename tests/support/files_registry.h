@@ -35,6 +35,9 @@ bool WriteFileBytes(const std::wstring& path, const uninstpack::Bytes& bytes);
 // The lines of a UTF-16 text file, each without its "\n"; a last line without one is left out.
 std::vector<std::wstring> ReadTextLines(const std::wstring& path);
 
+// The names of the files and folders that `pattern` (a folder, a backslash and a name that may
+// hold wildcards) matches, "." and ".." left out.
+std::vector<std::wstring> EntryNames(const std::wstring& pattern);
 // Creates or replaces `path` with `cb` bytes of a pattern that depends on the path, then gives it
 // `attributes`.
 bool MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL, size_t cb = 8);

@@ -83,18 +83,6 @@ std::wstring PathIn(const std::u16string& message, const std::wstring& formatted
     return formatted.substr(head.size(), formatted.size() - head.size() - tail.size());
 }
 
-// A question of the run waiting for its answer: a message box or the read-only prompt.
-BOOL CALLBACK FindQuestion(HWND window, LPARAM param) {
-    std::pair<DWORD, HWND>* search = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->first || !IsWindowVisible(window) || WindowClass(window) != kDialogClass ||
-        !(GetDlgItem(window, 0xFFFF) || GetDlgItem(window, kYesToAllButton)))
-        return TRUE;
-    search->second = window;
-    return FALSE;
-}
-
 }  // namespace
 
 RunLog DriveRun(const std::wstring& exe, const std::wstring& options) {
@@ -103,14 +91,10 @@ RunLog DriveRun(const std::wstring& exe, const std::wstring& options) {
     log.exitCode = kExitKilled;
     ChildProcess child;
     if (!child.Start(exe, options, /*watch*/ true)) return log;
-    std::pair<DWORD, HWND> question(child.Id(), nullptr);
-    auto asks = [&] {
-        question.second = nullptr;
-        EnumWindows(FindQuestion, reinterpret_cast<LPARAM>(&question));
-        return question.second != nullptr;
-    };
+    // A question of the run waiting for its answer: a message box or the read-only prompt.
+    HWND window = nullptr;
+    auto asks = [&] { return (window = FindDialogWith(child.Id(), {0xFFFF, kYesToAllButton})) != nullptr; };
     while (WaitUntil(asks, child.Handle(), kChildBoundMs)) {
-        HWND window = question.second;
         std::wstring text;
         int answer = IDYES;
         if (GetDlgItem(window, 0xFFFF)) {  // a message box
@@ -138,10 +122,8 @@ RunLog DriveRun(const std::wstring& exe, const std::wstring& options) {
         }
     }
     if (child.Running()) {
-        std::string seen;
-        for (const std::wstring& shown : child.Watch().shown) seen += Utf8(shown) + "\n";
         ADD_FAILURE() << "the run did not end; confirmation " << log.confirmation << ", notice " << log.notice
-                      << "; windows shown:\n" << seen;
+                      << "; windows shown:\n" << Describe(child.Watch().shown);
     }
     log.exitCode = child.Wait();
     const WatchRecord watch = child.Watch();

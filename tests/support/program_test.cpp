@@ -1,14 +1,36 @@
-// The fixtures of program_test.h.
+// The fixtures of program_test.h and the guard of the program's state they hold.
 #include "support/program_test.h"
 
 #include <commctrl.h>
 
-#include "data/uninstall_data.h"
-#include "platform/api_table.h"
-#include "removal/progress.h"
-#include "run/ui_windows.h"
+#include "data/data_locator.h"
 #include "support/loaded_data.h"
 #include "support/uninst_runner.h"
+
+// ProcessGlobalsGuard: the program's state structs copied whole. The loaded-data slots are kept as
+// pointers only, so a test still releases what it loaded, and the heap's count of live blocks,
+// which tests compare to find leaks, is left as the test left it.
+ProcessGlobalsGuard::ProcessGlobalsGuard()
+    : platform_(Platform),
+      paths_(Paths),
+      data_(Data),
+      heap_(Heap),
+      removal_(Removal),
+      session_(Session),
+      screen_(Screen),
+      dataOffset_(DataOffset()) {}
+
+ProcessGlobalsGuard::~ProcessGlobalsGuard() {
+    SetDataOffset(dataOffset_);
+    Platform = platform_;
+    Paths = paths_;
+    Data = data_;
+    heap_.LiveBlockCount = Heap.LiveBlockCount;
+    Heap = heap_;
+    Removal = removal_;
+    Session = session_;
+    Screen = screen_;
+}
 
 ProgramTest::ProgramTest() {
     Paths.InstallDir = installDir_;

@@ -25,6 +25,15 @@ uninstpack::Bytes Cat(std::initializer_list<uninstpack::Bytes> parts) {
     return out;
 }
 
+uninstpack::Bytes U16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
+uninstpack::Bytes U32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+uninstpack::Bytes Units(const std::u16string& text) {
+    uninstpack::Bytes out;
+    for (char16_t c : text) out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8)});
+    return out;
+}
+uninstpack::Bytes Counted(const std::u16string& text) { return Cat({U16(uint16_t(text.size())), Units(text)}); }
+
 uninstpack::Bytes UninstallerProgram() { return ReadFileBytes(BinPath(L"uninst.exe")); }
 
 bool WriteUninstaller(const std::wstring& path, const uninstpack::Bytes& stream) {
@@ -84,12 +93,7 @@ std::wstring ShownWindow(const std::wstring& className, const std::wstring& capt
 namespace {
 
 // The record file that tests/helpers/watch_hook_dll.cpp writes for process `pid`.
-std::wstring WatchFile(DWORD pid) {
-    WCHAR temp[MAX_PATH + 1];
-    DWORD cch = GetTempPathW(ARRAYSIZE(temp), temp);
-    if (cch == 0 || cch >= ARRAYSIZE(temp)) return std::wstring();
-    return std::wstring(temp, cch) + L"uninst-watch-" + std::to_wstring(pid) + L".log";
-}
+std::wstring WatchFile(DWORD pid) { return TempRoot() + L"\\uninst-watch-" + std::to_wstring(pid) + L".log"; }
 
 }  // namespace
 

@@ -39,6 +39,12 @@ std::wstring BinPath(const std::wstring& fileName);
 
 // The parts one after another.
 uninstpack::Bytes Cat(std::initializer_list<uninstpack::Bytes> parts);
+// Fields as the data format stores them, little-endian: numbers, a text's UTF-16 units, and a
+// text counted as the records store it (its 16-bit length, then its units).
+uninstpack::Bytes U16(uint16_t value);
+uninstpack::Bytes U32(uint32_t value);
+uninstpack::Bytes Units(const std::u16string& text);
+uninstpack::Bytes Counted(const std::u16string& text);
 // The bytes of the real uninst.exe of this build.
 uninstpack::Bytes UninstallerProgram();
 // Writes the real program with `stream` appended and its data offset pointing at the stream.

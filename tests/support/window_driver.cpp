@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "support/files_registry.h"
@@ -25,7 +26,7 @@ struct WindowSearch {
     DWORD pid;
     const wchar_t* className;
     const wchar_t* caption;
-    bool messageBox;
+    std::vector<int> controls;  // when any: the window holds one of them
     HWND found;
 };
 
@@ -36,20 +37,22 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
     if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
     if (search->className && WindowClass(window) != search->className) return TRUE;
     if (search->caption && WindowText(window) != search->caption) return TRUE;
-    if (search->messageBox && !GetDlgItem(window, kMessageBoxTextId)) return TRUE;
+    if (!search->controls.empty() && std::none_of(search->controls.begin(), search->controls.end(),
+                                                   [&](int id) { return GetDlgItem(window, id) != NULL; }))
+        return TRUE;
     search->found = window;
     return FALSE;
 }
 
+HWND Find(WindowSearch search) {
+    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
     std::vector<ControlInfo>* controls = reinterpret_cast<std::vector<ControlInfo>*>(param);
-    ControlInfo info;
-    info.window = window;
-    info.id = GetDlgCtrlID(window);
-    info.className = WindowClass(window);
-    info.text = WindowText(window);
-    info.style = (DWORD)GetWindowLongW(window, GWL_STYLE);
-    controls->push_back(info);
+    controls->push_back({window, GetDlgCtrlID(window), WindowClass(window), WindowText(window),
+                         (DWORD)GetWindowLongW(window, GWL_STYLE)});
     return TRUE;
 }
 
@@ -125,9 +128,11 @@ bool Painted(HWND window) {
 }  // namespace
 
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption) {
-    WindowSearch search = {pid, className, caption, false, NULL};
-    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return Find({pid, className, caption, {}, NULL});
+}
+
+HWND FindDialogWith(DWORD pid, const std::vector<int>& controls) {
+    return Find({pid, kDialogClass, NULL, controls, NULL});
 }
 
 bool WaitUntil(const std::function<bool()>& condition, HANDLE process, DWORD boundMs) {
@@ -167,10 +172,9 @@ HWND WaitForWindow(DWORD pid, HANDLE process, const wchar_t* className, const wc
 }
 
 HWND WaitForMessageBox(DWORD pid, HANDLE process, DWORD boundMs) {
-    WindowSearch search = {pid, kDialogClass, NULL, true, NULL};
-    WaitUntil([&] { return EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search)), search.found != NULL; },
-              process, boundMs);
-    return search.found;
+    HWND box = NULL;
+    WaitUntil([&] { return (box = FindDialogWith(pid, {kMessageBoxTextId})) != NULL; }, process, boundMs);
+    return box;
 }
 
 std::wstring WindowText(HWND window) {
@@ -257,13 +261,8 @@ bool PressEscape(HWND dialog, DWORD boundMs) {
 bool SendEscape(HWND dialog) {
     // The dialog's message loop (IsDialogMessage) turns Esc into IDCANCEL when it arrives at
     // the dialog or at the control that has the focus.
-    HWND target = dialog;
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info) && info.hwndFocus &&
-        IsChild(dialog, info.hwndFocus)) {
-        target = info.hwndFocus;
-    }
+    HWND focus = FocusIn(dialog);
+    HWND target = focus && IsChild(dialog, focus) ? focus : dialog;
     return PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001) != 0 &&
            PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0010001) != 0;
 }
@@ -321,15 +320,11 @@ bool SaveScreenshot(HWND window, const std::wstring& bmpPath) {
         file.bfType = 0x4D42;  // "BM"
         file.bfOffBits = sizeof(file) + sizeof(header);
         file.bfSize = file.bfOffBits + header.biSizeImage;
-        HANDLE out = CreateFileW(bmpPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-        ok = out != INVALID_HANDLE_VALUE;
-        if (ok) {
-            DWORD written = 0;
-            ok = WriteFile(out, &file, sizeof(file), &written, NULL) && written == sizeof(file) &&
-                 WriteFile(out, &header, sizeof(header), &written, NULL) && written == sizeof(header) &&
-                 WriteFile(out, bits, header.biSizeImage, &written, NULL) && written == header.biSizeImage;
-            CloseHandle(out);
-        }
+        uninstpack::Bytes bytes(file.bfSize);
+        memcpy(&bytes[0], &file, sizeof(file));
+        memcpy(&bytes[sizeof(file)], &header, sizeof(header));
+        memcpy(&bytes[file.bfOffBits], bits, header.biSizeImage);
+        ok = WriteFileBytes(bmpPath, bytes);
     }
     if (bitmap) DeleteObject(bitmap);
     if (memory) DeleteDC(memory);

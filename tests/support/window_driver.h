@@ -37,7 +37,9 @@ bool WaitUntil(const std::function<bool()>& condition, HANDLE process, DWORD bou
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption);
 HWND WaitForWindow(DWORD pid, HANDLE process, const wchar_t* className, const wchar_t* caption,
                    DWORD boundMs = kWindowBoundMs);
-// The same for a message box of process `pid`: a visible dialog with the text control of a box,
+// The first visible dialog of process `pid` holding a control of one of the given ids, or null.
+HWND FindDialogWith(DWORD pid, const std::vector<int>& controls);
+// WaitForWindow for a message box of process `pid`: a dialog with the text control of a box,
 // so that another dialog of the same caption (a progress dialog, say) is waited past.
 HWND WaitForMessageBox(DWORD pid, HANDLE process, DWORD boundMs = kWindowBoundMs);
 
