@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <stdexcept>
+#include <string>
 
 using namespace uninstpack;
 
@@ -12,22 +14,13 @@ namespace {
 
 // "35 12 01 00" -> bytes; blanks and '|' are only for reading.
 Bytes H(const char* hex) {
+    std::string digits;
+    for (const char* p = hex; *p; ++p)
+        if (std::isxdigit(static_cast<unsigned char>(*p))) digits += *p;
+    EXPECT_EQ(digits.size() % 2, 0u) << "odd number of hex digits in " << hex;
     Bytes out;
-    int nibbles = 0, value = 0;
-    for (const char* p = hex; *p; ++p) {
-        char c = *p;
-        int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else continue;
-        value = value * 16 + v;
-        if (++nibbles == 2) {
-            out.push_back(static_cast<uint8_t>(value));
-            nibbles = value = 0;
-        }
-    }
-    EXPECT_EQ(nibbles, 0) << "odd number of hex digits in " << hex;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 
