@@ -113,6 +113,18 @@ static void ShortText(const WCHAR* full, WCHAR* out) {
 typedef LONG(WINAPI* QueryInformationFileFn)(HANDLE, ULONG_PTR* status, void* info, ULONG cb, ULONG infoClass);
 static const ULONG kFileInternalInformation = 6;
 
+// NT's own call for what a handle names, looked up once; null where the system lacks it.
+static QueryInformationFileFn QueryInformationFile() {
+    static QueryInformationFileFn call;
+    static bool looked;
+    if (!looked) {
+        call = CastProc<QueryInformationFileFn>(
+            ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile"));
+        looked = true;
+    }
+    return call;
+}
+
 // The identity of the folder path names, read through a handle as the file calls see it (a
 // junction or a substituted drive leads to its target); left all 0 where there is none, as on
 // the 9x family, which cannot open a folder. Wine answers GetFileInformationByHandle with a round
@@ -125,7 +137,7 @@ static void ReadIdentity(const WCHAR* path, DWORD* id, bool whole = false) {
     HANDLE folder = Platform.ApiTable.CreateFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return;
-    auto query = CastProc<QueryInformationFileFn>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile"));
+    QueryInformationFileFn query = QueryInformationFile();
     ULONG_PTR status[2];
     DWORD index[2];
     if (!whole && query && query(folder, status, index, sizeof index, kFileInternalInformation) >= 0) {
