@@ -626,7 +626,7 @@ void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out)
         auto first = seen.emplace(key, i);
         if (!first.second)
             out.push_back({where, "names the same " + std::string(r.fileName.empty() ? "folder" : "file") +
-                                      " as file record " + N(first.first->second) +
+                                      " as " + RecordName(RecordList::File, first.first->second) +
                                       "; the uninstaller tries it twice (and counts a shared file down twice)"});
     }
     // Removal runs from the last record to the first: a folder's record must come before the
@@ -641,7 +641,7 @@ void CheckFiles(const std::vector<FileRecord>& files, std::vector<Problem>& out)
         if (later == it->second.end()) continue;
         size_t j = *later;
         out.push_back({RecordName(RecordList::File, i),
-                       "comes before file record " + N(j) + ", the record of its own folder " +
+                       "comes before " + RecordName(RecordList::File, j) + ", the record of its own folder " +
                            Printable(files[j].directory) +
                            "; removal runs from the last record to the first, so the uninstaller would try "
                            "that folder while it still holds this " +
@@ -695,7 +695,7 @@ void CheckShortcuts(const std::vector<ShortcutRecord>& shortcuts, std::vector<Pr
         std::u16string key = Fold(r.firstFolder) + u'|' + Fold(r.secondFolder) + u'|' + Fold(r.fileName);
         auto first = seen.emplace(key, i);
         if (!first.second)
-            out.push_back({where, "is the same as shortcut record " + N(first.first->second) +
+            out.push_back({where, "is the same as " + RecordName(RecordList::Shortcut, first.first->second) +
                                       "; the uninstaller tries it twice"});
     }
 }
@@ -724,7 +724,7 @@ void CheckRegistry(const std::vector<RegistryRecord>& registry, std::vector<Prob
         key += Fold(r.path);
         auto first = seen.emplace(key, i);
         if (!first.second)
-            out.push_back({where, "is the same as registry record " + N(first.first->second) +
+            out.push_back({where, "is the same as " + RecordName(RecordList::Registry, first.first->second) +
                                       "; the uninstaller tries it twice"});
         RegistryTarget t = SplitRegistryPath(r.path);
         std::string reason = SystemRegistryReason(r.root, t);
